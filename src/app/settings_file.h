@@ -1,0 +1,24 @@
+#pragma once
+
+#include "base/status.h"
+
+#include <filesystem>
+#include <string>
+
+namespace fabricor {
+
+// A small INI file: "[section]" headers, "key=value" lines. Section and key names match without
+// regard to case. Values are stored and read back exactly as given: a backslash is an ordinary
+// character and no blanks are trimmed from a value.
+
+// Missing file, section or key reads as the empty text.
+std::string ReadIniValue(const std::filesystem::path& file, const std::string& section,
+                         const std::string& key);
+
+// Creates the file and the section when needed and replaces the key's value; every other line of
+// the file (other sections and keys, comments, blank lines, their order) is kept byte for byte.
+// The file is replaced atomically, so a failed write leaves the previous file as it was.
+Status WriteIniValue(const std::filesystem::path& file, const std::string& section,
+                     const std::string& key, const std::string& value);
+
+} // namespace fabricor

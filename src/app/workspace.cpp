@@ -1,0 +1,102 @@
+#include "app/workspace.h"
+
+#include "app/settings_file.h"
+#include "documents/integer_text.h"
+#include "documents/pargen.h"
+
+#include <filesystem>
+
+namespace fabricor {
+
+namespace fs = std::filesystem;
+
+void Workspace::UpdateDocumentPaths() {
+    PargenPath = ProjectFolder + kSeparator + "pargen.xml";
+    VarPath = ProjectFolder + kSeparator + "var.xml";
+}
+
+std::string Workspace::SettingsPath() const { return AppFolder + kSeparator + kSettingsFileName; }
+
+bool FolderExists(const std::string& path) {
+    if (path.empty())
+        return false;
+    std::error_code error;
+    return fs::is_directory(fs::path(path), error);
+}
+
+bool ForceFolders(const std::string& path) {
+    if (path.empty())
+        return false;
+    std::error_code error;
+    fs::create_directories(fs::path(path), error);
+    return FolderExists(path);
+}
+
+std::string FolderOfExecutable(const std::string& executablePath) {
+    auto cut = executablePath.find_last_of(kSeparator);
+    if (cut == std::string::npos)
+        return {};
+    return executablePath.substr(0, cut);
+}
+
+namespace {
+
+void CreateFolderIfMissing(const std::string& path) {
+    if (FolderExists(path))
+        return;
+    std::error_code ignored; // a folder that cannot be made fails later, where it is needed
+    fs::create_directory(fs::path(path), ignored);
+}
+
+} // namespace
+
+StartupResult RunStartup(Workspace& workspace, const std::string& executablePath) {
+    StartupResult result;
+    workspace.AppFolder = FolderOfExecutable(executablePath);
+    workspace.MasterFolder = workspace.AppFolder + kSeparator + "MASTER";
+    CreateFolderIfMissing(workspace.MasterFolder);
+    workspace.ProjectsFolder = workspace.AppFolder + kSeparator + "PROJECTS";
+    CreateFolderIfMissing(workspace.ProjectsFolder);
+
+    workspace.ProjectName = ReadIniValue(workspace.SettingsPath(), kSettingsSection, kSettingsKey);
+    if (!workspace.ProjectName.empty() && workspace.ProjectName.front() != kSeparator)
+        workspace.ProjectName.insert(workspace.ProjectName.begin(), kSeparator);
+
+    if (!workspace.ProjectName.empty() &&
+        FolderExists(workspace.ProjectsFolder + workspace.ProjectName)) {
+        workspace.ProjectFolder = workspace.ProjectsFolder + workspace.ProjectName;
+        result.title = std::string(ProductCaption) + " : " + workspace.ProjectName;
+    } else {
+        workspace.ProjectFolder = workspace.ProjectsFolder;
+        result.title = ProductCaption;
+    }
+    workspace.UpdateDocumentPaths();
+    result.translateEnabled = TranslateStateFromGeneralParameters(workspace.PargenPath);
+    return result;
+}
+
+std::optional<bool> TranslateStateFromGeneralParameters(const std::string& pargenPath) {
+    auto document = ReadGeneralParameters(pargenPath);
+    if (document.outcome != ReadOutcome::Read)
+        return std::nullopt;
+    const auto& mode = document.elements[static_cast<size_t>(GeneralParameter::MODE)];
+    if (!mode)
+        return true;
+    auto value = ParseIntegerText(*mode);
+    return !value || *value != 0;
+}
+
+std::string ProjectTitle(const std::string& projectName) {
+    return std::string(ProductCaption) + " :" + projectName;
+}
+
+Status SaveLastProject(const Workspace& workspace) {
+    return WriteIniValue(workspace.SettingsPath(), kSettingsSection, kSettingsKey,
+                         workspace.ProjectName);
+}
+
+std::string SettingsWriteFailureText(const Workspace& workspace) {
+    return "Unable to write to " + workspace.SettingsPath();
+}
+
+} // namespace fabricor

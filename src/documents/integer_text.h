@@ -1,0 +1,22 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace fabricor {
+
+// The one conversion from text to a 32-bit integer, used by every document reader, every editor
+// check and the image builder:
+//   leading spaces, one optional sign, then decimal digits or a hexadecimal number after
+//   "$", "x", "X", "0x" or "0X"; nothing may follow the digits.
+// Decimal values must fit a signed 32-bit integer; a hexadecimal number is a 32-bit
+// two's-complement pattern ("$FFFFFFFF" is -1) and may not need more than 32 bits.
+// Empty text is never an integer.
+std::optional<int32_t> ParseIntegerText(std::string_view text);
+
+// Canonical decimal form: a minus sign only for negative values, no leading zeros.
+std::string CanonicalDecimal(long long value);
+
+} // namespace fabricor

@@ -1,0 +1,65 @@
+#include "documents/var.h"
+
+#include "documents/integer_text.h"
+#include "documents/xml_document.h"
+
+namespace fabricor {
+
+const std::array<const char*, kRowAttributeCount> kRowAttributeNames = {
+    "DATA_TYPE", "TCP_ADDRESS", "RTU_ADD_DEV", "RTU_ADDRESS", "N_POINT", "MNEMONIC"};
+
+const std::array<const char*, 4> kDataTypeNames = {"Coil Status", "Input Status",
+                                                   "Holding Register", "Input Register"};
+
+TranslateTableDocument ReadTranslateTable(const std::string& path) {
+    TranslateTableDocument result;
+    pugi::xml_document document;
+    auto loaded = LoadXmlDocument(path, document);
+    result.outcome = loaded.outcome;
+    result.error = loaded.error;
+    if (loaded.outcome != ReadOutcome::Read)
+        return result;
+
+    auto table = document.first_child();
+    size_t index = 0;
+    for (auto row = table.first_child(); row && index < kMaxTranslateRows;
+         row = row.next_sibling(), ++index) {
+        TranslateRowText text;
+        for (size_t a = 0; a < kRowAttributeCount; ++a) {
+            auto attribute = row.attribute(kRowAttributeNames[a]);
+            if (!attribute) {
+                if (!text.cells.empty())
+                    result.rows.push_back(std::move(text));
+                result.stoppedAt = TranslateTableDocument::Stop{index, static_cast<RowAttribute>(a)};
+                return result;
+            }
+            text.cells.emplace_back(attribute.value());
+        }
+        result.rows.push_back(std::move(text));
+    }
+    return result;
+}
+
+Status WriteTranslateTable(const std::string& path, const std::vector<TMyRec>& rows) {
+    pugi::xml_document document;
+    auto root = document.append_child(kTranslateTableRoot);
+    for (const auto& rec : rows) {
+        auto row = root.append_child(kTranslateRowName);
+        row.append_attribute("DATA_TYPE").set_value(CanonicalDecimal(rec.DataType).c_str());
+        row.append_attribute("TCP_ADDRESS").set_value(CanonicalDecimal(rec.TcpAddress).c_str());
+        row.append_attribute("RTU_ADD_DEV").set_value(CanonicalDecimal(rec.RtuAddDev).c_str());
+        row.append_attribute("RTU_ADDRESS").set_value(CanonicalDecimal(rec.RtuAddress).c_str());
+        row.append_attribute("N_POINT").set_value(CanonicalDecimal(rec.NPoint).c_str());
+        row.append_attribute("MNEMONIC").set_value(rec.Mnemonic.c_str());
+    }
+    return SaveXmlDocument(path, document);
+}
+
+std::optional<int> DecodeDataType(const std::string& text) {
+    auto value = ParseIntegerText(text);
+    if (!value || *value < 1 || *value > 4)
+        return std::nullopt;
+    return *value - 1;
+}
+
+} // namespace fabricor

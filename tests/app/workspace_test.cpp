@@ -1,0 +1,127 @@
+#include "app/workspace.h"
+
+#include "app/settings_file.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+namespace fabricor {
+namespace {
+
+using testing::ReadFile;
+using testing::TempDir;
+using testing::WriteFile;
+namespace fs = std::filesystem;
+
+class Startup : public ::testing::Test {
+protected:
+    std::string Exe() const { return app.str() + "/fabricor"; }
+    std::string Projects() const { return app.str() + "/PROJECTS"; }
+    void StoreName(const std::string& name) {
+        ASSERT_TRUE(WriteIniValue(app / "Fabricor.ini", "lastproj", "projectname", name));
+    }
+    TempDir app;
+    Workspace ws;
+};
+
+TEST_F(Startup, FirstRunCreatesFoldersAndRestoresNothing) {
+    auto result = RunStartup(ws, Exe());
+    EXPECT_EQ(ws.AppFolder, app.str());
+    EXPECT_TRUE(fs::is_directory(app / "MASTER"));
+    EXPECT_TRUE(fs::is_directory(app / "PROJECTS"));
+    EXPECT_EQ(ws.MasterFolder, app.str() + "/MASTER");
+    EXPECT_EQ(ws.ProjectFolder, Projects());
+    EXPECT_EQ(ws.PargenPath, Projects() + "/pargen.xml");
+    EXPECT_EQ(ws.VarPath, Projects() + "/var.xml");
+    EXPECT_EQ(ws.ProjectName, "");
+    EXPECT_EQ(result.title, ProductCaption);
+    EXPECT_FALSE(result.translateEnabled); // no pargen.xml: state left as it is
+
+    ASSERT_TRUE(SaveLastProject(ws));
+    EXPECT_EQ(ReadFile(app / "Fabricor.ini"), "[lastproj]\r\nprojectname=\r\n");
+}
+
+TEST_F(Startup, StoredNameWithOrWithoutSeparatorRestoresTheSameProject) {
+    fs::create_directories(app / "PROJECTS" / "pump");
+    for (std::string stored : {"pump", "/pump"}) {
+        StoreName(stored);
+        auto result = RunStartup(ws, Exe());
+        EXPECT_EQ(ws.ProjectName, "/pump");
+        EXPECT_EQ(ws.ProjectFolder, Projects() + "/pump");
+        EXPECT_EQ(ws.VarPath, Projects() + "/pump/var.xml");
+        EXPECT_EQ(result.title, std::string(ProductCaption) + " : /pump");
+        ASSERT_TRUE(SaveLastProject(ws));
+        EXPECT_EQ(ReadIniValue(app / "Fabricor.ini", "lastproj", "projectname"), "/pump");
+    }
+}
+
+TEST_F(Startup, DeletedProjectFallsBackButKeepsTheStaleName) {
+    StoreName("gone");
+    auto result = RunStartup(ws, Exe());
+    EXPECT_EQ(ws.ProjectFolder, Projects());
+    EXPECT_EQ(ws.ProjectName, "/gone");
+    EXPECT_EQ(result.title, ProductCaption);
+    ASSERT_TRUE(SaveLastProject(ws));
+    EXPECT_EQ(ReadIniValue(app / "Fabricor.ini", "lastproj", "projectname"), "/gone");
+}
+
+TEST_F(Startup, ExistingFoldersAndTheirContentAreKept) {
+    fs::create_directories(app / "MASTER");
+    WriteFile(app / "MASTER" / "SX30418.sx", "S0");
+    RunStartup(ws, Exe());
+    EXPECT_EQ(ReadFile(app / "MASTER" / "SX30418.sx"), "S0");
+}
+
+TEST_F(Startup, TranslateStateFollowsTheStoredMode) {
+    fs::create_directories(app / "PROJECTS" / "p");
+    StoreName("p");
+    auto pargen = app / "PROJECTS" / "p" / "pargen.xml";
+    struct Case {
+        const char* document;
+        std::optional<bool> enabled;
+    } cases[] = {
+        {"<General_Parameter><MODE>0</MODE></General_Parameter>", false},
+        {"<General_Parameter><MODE>$0</MODE></General_Parameter>", false},
+        {"<General_Parameter><MODE>1</MODE></General_Parameter>", true},
+        {"<General_Parameter><MODE>5</MODE></General_Parameter>", true},
+        {"<General_Parameter><MODE>abc</MODE></General_Parameter>", true},
+        {"<General_Parameter></General_Parameter>", true},
+        {"<Other><MODE>0</MODE></Other>", true},
+        {"<General_Parameter><MODE>0</MODE>", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        WriteFile(pargen, c.document);
+        EXPECT_EQ(RunStartup(ws, Exe()).translateEnabled, c.enabled) << c.document;
+    }
+}
+
+TEST(WorkspaceFolders, FolderExistsAndForceFolders) {
+    TempDir dir;
+    EXPECT_FALSE(FolderExists(""));
+    EXPECT_TRUE(FolderExists(dir.str()));
+    WriteFile(dir / "file", "x");
+    EXPECT_FALSE(FolderExists((dir / "file").string()));
+    EXPECT_TRUE(ForceFolders((dir / "a" / "b" / "c").string()));
+    EXPECT_TRUE(ForceFolders((dir / "a" / "b" / "c").string()));
+    EXPECT_FALSE(ForceFolders((dir / "file" / "sub").string()));
+}
+
+TEST(WorkspaceTitles, NewAndOpenUseAColonWithoutBlank) {
+    EXPECT_EQ(ProjectTitle("pump"), std::string(ProductCaption) + " :pump");
+    EXPECT_EQ(ProjectTitle(""), std::string(ProductCaption) + " :");
+}
+
+TEST(WorkspaceClose, UnwritableSettingsFileNamesItsPath) {
+    TempDir dir;
+    Workspace ws;
+    RunStartup(ws, dir.str() + "/fabricor");
+    WriteFile(dir / "Fabricor.ini", "[lastproj]\r\nprojectname=keep\r\n");
+    fs::permissions(dir / "Fabricor.ini", fs::perms::owner_read);
+    ws.ProjectName = "/other";
+    EXPECT_FALSE(SaveLastProject(ws));
+    EXPECT_EQ(SettingsWriteFailureText(ws), "Unable to write to " + dir.str() + "/Fabricor.ini");
+    EXPECT_EQ(ReadFile(dir / "Fabricor.ini"), "[lastproj]\r\nprojectname=keep\r\n");
+}
+
+} // namespace
+} // namespace fabricor

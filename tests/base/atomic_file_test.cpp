@@ -1,0 +1,77 @@
+#include "base/atomic_file.h"
+
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+namespace fabricor {
+namespace {
+
+using testing::ReadFile;
+using testing::TempDir;
+using testing::WriteFile;
+namespace fs = std::filesystem;
+
+size_t EntriesIn(const fs::path& folder) {
+    return static_cast<size_t>(std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
+}
+
+TEST(AtomicFile, ReplacesTheWholeFile) {
+    TempDir dir;
+    WriteFile(dir / "a.txt", "a much longer old content");
+    ASSERT_TRUE(WriteFileAtomically(dir / "a.txt", "new"));
+    EXPECT_EQ(ReadFile(dir / "a.txt"), "new");
+    EXPECT_EQ(EntriesIn(dir.path()), 1u);
+}
+
+TEST(AtomicFile, FailureKeepsTheOldFileAndLeavesNoTemporary) {
+    TempDir dir;
+    WriteFile(dir / "a.txt", "old");
+    AtomicFileWriter::SetFailAfterBytesForTesting(3);
+    auto status = WriteFileAtomically(dir / "a.txt", "new content");
+    AtomicFileWriter::SetFailAfterBytesForTesting(-1);
+    EXPECT_FALSE(status);
+    EXPECT_NE(status.message().find("No space left on device"), std::string::npos);
+    EXPECT_EQ(ReadFile(dir / "a.txt"), "old");
+    EXPECT_EQ(EntriesIn(dir.path()), 1u);
+}
+
+TEST(AtomicFile, ReadOnlyFileIsNotReplaced) {
+    TempDir dir;
+    WriteFile(dir / "a.txt", "old");
+    fs::permissions(dir / "a.txt", fs::perms::owner_read | fs::perms::group_read);
+    auto status = WriteFileAtomically(dir / "a.txt", "new");
+    EXPECT_FALSE(status);
+    EXPECT_NE(status.message().find("Permission denied"), std::string::npos);
+    EXPECT_EQ(ReadFile(dir / "a.txt"), "old");
+    EXPECT_EQ(EntriesIn(dir.path()), 1u);
+}
+
+TEST(AtomicFile, MissingFolderReportsTheSystemError) {
+    TempDir dir;
+    auto status = WriteFileAtomically(dir / "missing" / "a.txt", "new");
+    EXPECT_FALSE(status);
+    EXPECT_NE(status.message().find("No such file or directory"), std::string::npos);
+}
+
+TEST(AtomicFile, AbandonedWriterRemovesItsTemporary) {
+    TempDir dir;
+    {
+        AtomicFileWriter writer(dir / "a.bin");
+        ASSERT_TRUE(writer.Open());
+        ASSERT_TRUE(writer.Write("partial"));
+        EXPECT_TRUE(fs::exists(writer.temporaryPath()));
+    }
+    EXPECT_EQ(EntriesIn(dir.path()), 0u);
+}
+
+TEST(AtomicFile, NewFileGetsOrdinaryPermissions) {
+    TempDir dir;
+    ASSERT_TRUE(WriteFileAtomically(dir / "a.txt", "x"));
+    auto perms = fs::status(dir / "a.txt").permissions();
+    EXPECT_NE(perms & fs::perms::owner_write, fs::perms::none);
+    EXPECT_NE(perms & fs::perms::group_read, fs::perms::none);
+}
+
+} // namespace
+} // namespace fabricor
