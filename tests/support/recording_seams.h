@@ -1,0 +1,72 @@
+#pragma once
+
+#include "app/seams.h"
+
+#include <QStringList>
+#include <deque>
+#include <functional>
+#include <vector>
+
+namespace fabricor::testing {
+
+// Message boxes that record what would have been shown and return at once.
+class RecordingMessageBoxes final : public MessageBoxes {
+public:
+    struct Shown {
+        enum Kind { Plain, Error } kind;
+        QString text;
+    };
+    void Plain(QWidget*, const QString& text) override { shown.push_back({Shown::Plain, text}); }
+    void Error(QWidget*, const QString& text) override { shown.push_back({Shown::Error, text}); }
+
+    QStringList texts() const {
+        QStringList all;
+        for (const auto& s : shown)
+            all << s.text;
+        return all;
+    }
+    std::vector<Shown> shown;
+};
+
+// A folder browser answered by the test: each call takes the next answer (a folder, or an empty
+// text for cancel) and records what it was asked.
+class ScriptedFolderBrowser final : public FolderBrowser {
+public:
+    struct Asked {
+        QString caption, root, preselected;
+    };
+    bool Browse(QWidget*, const QString& caption, const QString& root, QString& folder) override {
+        asked.push_back({caption, root, folder});
+        if (answers.empty())
+            return false;
+        QString answer = answers.front();
+        answers.pop_front();
+        if (answer.isEmpty())
+            return false;
+        folder = answer;
+        return true;
+    }
+    std::deque<QString> answers;
+    std::vector<Asked> asked;
+};
+
+// A shell that records what it was asked to open or start.
+class RecordingShell final : public Shell {
+public:
+    struct Started {
+        QString program;
+        QByteArray argument;
+        QString workingFolder;
+    };
+    void OpenUrl(const QString& url) override { opened << url; }
+    bool StartDetached(const QString& program, const QByteArray& argument,
+                       const QString& workingFolder) override {
+        started.push_back({program, argument, workingFolder});
+        return startSucceeds;
+    }
+    QStringList opened;
+    std::vector<Started> started;
+    bool startSucceeds = true;
+};
+
+} // namespace fabricor::testing
