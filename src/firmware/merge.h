@@ -1,0 +1,73 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace fabricor {
+
+// The four check messages and the merging failure, in the merge's own words.
+inline constexpr const char* kMergeBaseMissing = "File *.Sx Not Found,Abort Procedure";
+inline constexpr const char* kMergeNewNameEmpty = "File New *.Sx Not Found,Abort Procedure";
+inline constexpr const char* kMergeBinMissing = "Directory Bin Not Found,Abort Procedure";
+inline constexpr const char* kMergeImageMissing = "File bank1.bin Not Found,Abort Procedure";
+inline constexpr const char* kMergeFailed = "File New Sx Not Create,Abort Procedure";
+
+inline constexpr const char* kStagingFileName = "Bin.sx";
+inline constexpr const char* kImageFileName = "bank1.bin";
+
+// Load addresses of configuration bank 1.
+inline constexpr uint32_t kBankWindowFirst = 0x388000;
+inline constexpr uint32_t kBankWindowLast = 0x38BFFF;
+inline constexpr int kStagingRecords = 512;
+
+// Where the merge's messages go: a message box in the dialog, stderr in the command line.
+class MergeReporter {
+public:
+    virtual ~MergeReporter() = default;
+    virtual void Report(const std::string& message) = 0;
+};
+
+// The merge's progress: the maximum is 512 plus the base firmware's lines, the position counts
+// lines handled and ends equal to the maximum once the checks have passed.
+class MergeProgress {
+public:
+    virtual ~MergeProgress() = default;
+    virtual void SetMaximum(int64_t maximum) = 0;
+    virtual void SetPosition(int64_t position) = 0;
+};
+
+enum class MergeOutcome {
+    Written,      // the new firmware is complete (with or without the image, see imagePlaced)
+    CheckFailed,  // one of the four checks failed and was reported; no file touched
+    MergeFailed,  // reported as kMergeFailed; no file is left under the new firmware's name
+    OpenFailed,   // a file could not be created or opened; not reported, see error
+};
+
+struct MergeResult {
+    MergeOutcome outcome = MergeOutcome::Written;
+    bool imagePlaced = false;   // whether the base firmware had a record in the bank window
+    int64_t baseLines = 0;
+    std::string error;          // system's text for OpenFailed, the cause for MergeFailed
+};
+
+// Copies the base firmware into outputFolder + newFileName, putting the 512 records built from
+// binFolder + "bank1.bin" in place of the base's records of the bank window (at the position of
+// the first of them). baseFileName is opened as given, so a bare name is found in the current
+// directory. binFolder and outputFolder end with a path separator. Output lines end in CR LF.
+// Memory does not grow with the base firmware's size.
+MergeResult MergeBankSx(const std::string& baseFileName, const std::string& newFileName,
+                        const std::string& binFolder, const std::string& outputFolder,
+                        MergeReporter& reporter, MergeProgress& progress);
+
+// Two upper-case hexadecimal digits: ones' complement of the low byte of the sum of the digit
+// pairs from the third character up to the "00" placeholder that ends the text.
+std::string SxChecksum(const std::string& recordWithPlaceholder);
+
+// Progress that nobody follows.
+class NoMergeProgress final : public MergeProgress {
+public:
+    void SetMaximum(int64_t) override {}
+    void SetPosition(int64_t) override {}
+};
+
+} // namespace fabricor

@@ -1,0 +1,20 @@
+#pragma once
+
+#include "base/status.h"
+#include "image/configuration_image.h"
+
+#include <string>
+
+namespace fabricor {
+
+// projectFolder + separator + "bin" + separator + "bankg.c".
+std::string ImageCSourcePath(const std::string& projectFolder);
+
+// The image as the constant array Bank1 in segment SEGMENT0: 1027 lines ending in CR LF.
+std::string ImageCSourceText(const ConfigurationImage& image);
+
+// Writes ImageCSourceText, replacing any existing file. A failure's message reads
+// Cannot create file "<path>". <system's description>
+Status WriteImageCSource(const std::string& projectFolder, const ConfigurationImage& image);
+
+} // namespace fabricor

@@ -1,0 +1,255 @@
+#include "image/configuration_image.h"
+
+#include "app/workspace.h"
+#include "base/atomic_file.h"
+#include "base/text_encoding.h"
+#include "documents/integer_text.h"
+#include "documents/xml_document.h"
+
+#include <pugixml.hpp>
+
+namespace fabricor {
+namespace {
+
+void Store8(ConfigurationImage& image, size_t offset, int32_t value) {
+    image[offset] = static_cast<uint8_t>(static_cast<uint32_t>(value) & 0xFF);
+}
+
+void Store16(ConfigurationImage& image, size_t offset, uint32_t value) {
+    image[offset] = static_cast<uint8_t>(value & 0xFF);
+    image[offset + 1] = static_cast<uint8_t>((value >> 8) & 0xFF);
+}
+
+std::string FileNameOf(const std::string& path) {
+    auto cut = path.find_last_of("/\\");
+    return cut == std::string::npos ? path : path.substr(cut + 1);
+}
+
+std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+
+BuildReport Stopped(BuildReport::Document document, const std::string& path,
+                    std::string description) {
+    BuildReport report;
+    report.complete = false;
+    report.document = document;
+    report.documentPath = path;
+    report.description = FileNameOf(path) + ": " + std::move(description);
+    return report;
+}
+
+struct ParameterField {
+    const char* element;
+    size_t offset;
+    int width; // 1 or 2 bytes
+};
+
+// Read in this order; a failure stops the build at the element.
+constexpr ParameterField kNumbersBeforeNames[] = {
+    {"TCP_IP1", 15000, 1},  {"TCP_IP2", 15001, 1},  {"TCP_IP3", 15002, 1},
+    {"TCP_IP4", 15003, 1},  {"TCP_SUB1", 15004, 1}, {"TCP_SUB2", 15005, 1},
+    {"TCP_SUB3", 15006, 1}, {"TCP_SUB4", 15007, 1}, {"TCP_GAT1", 15008, 1},
+    {"TCP_GAT2", 15009, 1}, {"TCP_GAT3", 15010, 1}, {"TCP_GAT4", 15011, 1},
+    {"TCP_PORT", 15012, 2},
+};
+constexpr ParameterField kNumbersAfterNames[] = {
+    {"BAUD", 15042, 1}, {"PARITY", 15043, 1}, {"TIME_OUT", 15044, 2},
+    {"OFFSET", 15046, 2}, {"MODE", 15048, 1},
+};
+
+class ParameterReader {
+public:
+    ParameterReader(const pugi::xml_node& root, const std::string& path, BuildReport& report)
+        : root_(root), path_(path), report_(report) {}
+
+    std::optional<std::string> Text(const char* name) {
+        auto element = root_.child(name);
+        if (!element) {
+            Fail(name, std::nullopt, "element " + std::string(name) + " is missing");
+            return std::nullopt;
+        }
+        auto text = ElementTextOf(element);
+        if (!text)
+            Fail(name, std::nullopt, "element " + std::string(name) + " holds more than text");
+        return text;
+    }
+
+    bool Number(const ParameterField& field, ConfigurationImage& image) {
+        auto text = Text(field.element);
+        if (!text)
+            return false;
+        auto value = ParseIntegerText(*text);
+        if (!value) {
+            Fail(field.element, *text,
+                 std::string(field.element) + " " + Quoted(*text) + " is not an integer");
+            return false;
+        }
+        if (field.width == 1)
+            Store8(image, field.offset, *value);
+        else
+            Store16(image, field.offset, static_cast<uint32_t>(*value));
+        return true;
+    }
+
+private:
+    void Fail(const char* name, std::optional<std::string> text, std::string description) {
+        report_ = Stopped(BuildReport::Document::GeneralParameters, path_, std::move(description));
+        report_.element = name;
+        report_.text = std::move(text);
+    }
+
+    pugi::xml_node root_;
+    const std::string& path_;
+    BuildReport& report_;
+};
+
+// Rows go into the table region; returns false where the reading stopped.
+bool ReadTable(const std::string& varPath, ConfigurationImage& image, BuildReport& report) {
+    pugi::xml_document document;
+    auto loaded = LoadXmlDocument(varPath, document);
+    if (loaded.outcome == ReadOutcome::NoFile) {
+        report = Stopped(BuildReport::Document::TranslateTable, varPath, "the file is missing");
+        return false;
+    }
+    if (loaded.outcome == ReadOutcome::NotWellFormed) {
+        report = Stopped(BuildReport::Document::TranslateTable, varPath,
+                         "not well-formed: " + loaded.error);
+        return false;
+    }
+    // The same table element the translate table editor takes.
+    auto table = document.first_child();
+    if (!table) {
+        report = Stopped(BuildReport::Document::TranslateTable, varPath, "no table element");
+        return false;
+    }
+    static constexpr const char* kNames[] = {"DATA_TYPE", "TCP_ADDRESS", "RTU_ADD_DEV",
+                                             "RTU_ADDRESS", "N_POINT"};
+    static constexpr size_t kFieldOffset[] = {0, 1, 3, 4, 6};
+    static constexpr int kFieldWidth[] = {1, 2, 1, 2, 1};
+
+    size_t index = 0;
+    for (auto row = table.first_child(); row; row = row.next_sibling(), ++index) {
+        if (index == kImageRows) {
+            for (; row; row = row.next_sibling())
+                ++report.rowsIgnored;
+            break;
+        }
+        for (size_t a = 0; a < std::size(kNames); ++a) {
+            auto attribute = row.attribute(kNames[a]);
+            std::string where = "row " + std::to_string(index + 1);
+            if (!attribute) {
+                report = Stopped(BuildReport::Document::TranslateTable, varPath,
+                                 where + " has no attribute " + kNames[a]);
+            } else if (auto value = ParseIntegerText(attribute.value()); value) {
+                size_t offset = index * kTranslateRecordSize + kFieldOffset[a];
+                if (kFieldWidth[a] == 1)
+                    Store8(image, offset, *value);
+                else
+                    Store16(image, offset, static_cast<uint32_t>(*value));
+                continue;
+            } else {
+                report = Stopped(BuildReport::Document::TranslateTable, varPath,
+                                 where + ": " + kNames[a] + " " + Quoted(attribute.value()) +
+                                     " is not an integer");
+                report.text = attribute.value();
+            }
+            report.row = index;
+            report.element = row.name();
+            report.attribute = kNames[a];
+            return false;
+        }
+    }
+    return true;
+}
+
+bool ReadParameters(const std::string& pargenPath, const LocalTime& now, ConfigurationImage& image,
+                    BuildReport& report) {
+    pugi::xml_document document;
+    // Blanks alone are an element's text, exactly as the general parameters editor reads them.
+    auto loaded = LoadXmlDocument(pargenPath, document, /*keepLoneWhitespace=*/true);
+    if (loaded.outcome == ReadOutcome::NoFile) {
+        report = Stopped(BuildReport::Document::GeneralParameters, pargenPath, "the file is missing");
+        return false;
+    }
+    if (loaded.outcome == ReadOutcome::NotWellFormed) {
+        report = Stopped(BuildReport::Document::GeneralParameters, pargenPath,
+                         "not well-formed: " + loaded.error);
+        return false;
+    }
+    auto root = document.child("General_Parameter");
+    if (!root) {
+        report = Stopped(BuildReport::Document::GeneralParameters, pargenPath,
+                         "element General_Parameter is missing");
+        report.element = "General_Parameter";
+        return false;
+    }
+    ParameterReader reader(root, pargenPath, report);
+    for (const auto& field : kNumbersBeforeNames)
+        if (!reader.Number(field, image))
+            return false;
+    for (auto [name, offset] : {std::pair{"SNMP_PUBLIC", image_offset::SnmpPublic},
+                                std::pair{"SNMP_PRIVATE", image_offset::SnmpPrivate}}) {
+        auto text = reader.Text(name);
+        if (!text)
+            return false;
+        auto field = CopyCommunityName(*text);
+        std::copy(field.begin(), field.end(), image.begin() + static_cast<long>(offset));
+    }
+    for (const auto& field : kNumbersAfterNames)
+        if (!reader.Number(field, image))
+            return false;
+
+    Store16(image, image_offset::BuildTime, PackBuildTime(now));
+    Store16(image, image_offset::BuildDate, PackBuildDate(now));
+
+    // The one field with a fallback: anything but the text "1" is one stop bit.
+    auto stop = ElementTextOf(root.child("STOP_BIT"));
+    image[image_offset::StopBits] = (stop && *stop == "1") ? 1 : 0;
+
+    return reader.Number({"TCP_EN_GATE", image_offset::EnableGateway, 1}, image);
+}
+
+} // namespace
+
+uint16_t PackBuildTime(const LocalTime& time) {
+    return static_cast<uint16_t>(time.hour + 32 * time.minute + 2048 * (time.second / 2));
+}
+
+uint16_t PackBuildDate(const LocalTime& time) {
+    return static_cast<uint16_t>(time.year % 100 + 128 * time.month + 2048 * time.day);
+}
+
+std::array<uint8_t, kCommunityNameSize> CopyCommunityName(const std::string& name) {
+    std::array<uint8_t, kCommunityNameSize> field{};
+    auto bytes = Utf8ToWindows1252(name);
+    for (size_t i = 0; i < bytes.size() && i < kCommunityNameSize - 1; ++i)
+        field[i] = static_cast<uint8_t>(bytes[i]);
+    return field;
+}
+
+BuildReport BuildConfigurationImage(const std::string& varPath, const std::string& pargenPath,
+                                    Clock& clock, ConfigurationImage& image) {
+    image.fill(0);
+    BuildReport report;
+    if (!ReadTable(varPath, image, report))
+        return report;
+    // One reading of the clock, so time and date always belong to the same instant.
+    LocalTime now = clock.Now();
+    size_t ignored = report.rowsIgnored;
+    if (!ReadParameters(pargenPath, now, image, report)) {
+        report.rowsIgnored = ignored;
+        return report;
+    }
+    return report;
+}
+
+std::string ConfigurationImagePath(const std::string& projectFolder) {
+    return projectFolder + kSeparator + "bin" + kSeparator + "bank1.bin";
+}
+
+Status WriteConfigurationImage(const std::string& projectFolder, const ConfigurationImage& image) {
+    return WriteFileAtomically(ConfigurationImagePath(projectFolder),
+                               std::string_view(reinterpret_cast<const char*>(image.data()),
+                                                image.size()));
+}
+
+} // namespace fabricor

@@ -1,0 +1,76 @@
+#pragma once
+
+#include "base/clock.h"
+#include "base/status.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace fabricor {
+
+// The configuration image is the device firmware's interface: every offset below is fixed.
+inline constexpr size_t kImageSize = 16384;
+using ConfigurationImage = std::array<uint8_t, kImageSize>;
+
+inline constexpr size_t kTranslateRecordSize = 7;
+inline constexpr size_t kImageRows = 2000;
+inline constexpr size_t kCommunityNameSize = 14;
+
+// Offsets of the parameter block.
+namespace image_offset {
+inline constexpr size_t IpAddress = 15000;   // 4 bytes
+inline constexpr size_t SubnetMask = 15004;  // 4 bytes
+inline constexpr size_t Gateway = 15008;     // 4 bytes
+inline constexpr size_t TcpPort = 15012;     // 16-bit
+inline constexpr size_t SnmpPublic = 15014;  // community-name field
+inline constexpr size_t SnmpPrivate = 15028; // community-name field
+inline constexpr size_t Baud = 15042;
+inline constexpr size_t Parity = 15043;
+inline constexpr size_t TimeOut = 15044; // 16-bit
+inline constexpr size_t Offset = 15046;  // 16-bit
+inline constexpr size_t Mode = 15048;
+inline constexpr size_t BuildTime = 15049; // 16-bit
+inline constexpr size_t BuildDate = 15051; // 16-bit
+inline constexpr size_t StopBits = 15055;
+inline constexpr size_t EnableGateway = 15056;
+} // namespace image_offset
+
+// How far a build got. The image holds exactly what was stored before the stop; this tells the
+// caller whether it may go on with it.
+struct BuildReport {
+    enum class Document { None, TranslateTable, GeneralParameters };
+
+    bool complete = true;
+    Document document = Document::None; // where the build stopped
+    std::string documentPath;
+    std::optional<size_t> row;         // 0-based row of var.xml
+    std::string element;               // pargen element, or the var row's node name
+    std::string attribute;             // var attribute
+    std::optional<std::string> text;   // the offending text, when there was one
+    std::string description;           // one line for a person
+    size_t rowsIgnored = 0;            // rows beyond the 2000 the image can hold
+};
+
+// Clears the image and fills it from the two documents. A reading failure ends the build at
+// that point: everything stored before stays, everything after stays zero.
+BuildReport BuildConfigurationImage(const std::string& varPath, const std::string& pargenPath,
+                                    Clock& clock, ConfigurationImage& image);
+
+// projectFolder + separator + "bin" + separator + "bank1.bin". The bin folder is not created.
+std::string ConfigurationImagePath(const std::string& projectFolder);
+
+// Writes the 16,384 bytes, replacing any existing file; the failure carries the system's text.
+Status WriteConfigurationImage(const std::string& projectFolder, const ConfigurationImage& image);
+
+// hour + 32 * minute + 2048 * (second div 2)
+uint16_t PackBuildTime(const LocalTime& time);
+// (year mod 100) + 128 * month + 2048 * day
+uint16_t PackBuildDate(const LocalTime& time);
+
+// The name in Windows-1252, at most 13 bytes, zero filled: byte 13 is always zero.
+std::array<uint8_t, kCommunityNameSize> CopyCommunityName(const std::string& name);
+
+} // namespace fabricor

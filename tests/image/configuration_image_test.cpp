@@ -1,0 +1,150 @@
+#include "image/configuration_image.h"
+
+#include "documents/var.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace fabricor {
+namespace {
+
+using testing::ReadFile;
+using testing::TempDir;
+using testing::WriteFile;
+
+const LocalTime kBuildTime{2026, 12, 8, 14, 35, 47};
+
+std::string Pargen(const std::string& overrides = "") {
+    // Overrides replace an element by name; "-NAME" drops it.
+    std::vector<std::pair<std::string, std::string>> elements = {
+        {"TCP_IP1", "192"},   {"TCP_IP2", "168"},    {"TCP_IP3", "1"},        {"TCP_IP4", "20"},
+        {"TCP_SUB1", "255"},  {"TCP_SUB2", "255"},   {"TCP_SUB3", "255"},     {"TCP_SUB4", "0"},
+        {"TCP_EN_GATE", "1"}, {"TCP_GAT1", "192"},   {"TCP_GAT2", "168"},     {"TCP_GAT3", "1"},
+        {"TCP_GAT4", "254"},  {"TCP_PORT", "502"},   {"SNMP_PUBLIC", "harbor"},
+        {"SNMP_PRIVATE", "lantern"}, {"BAUD", "3"},  {"PARITY", "2"},         {"TIME_OUT", "1000"},
+        {"OFFSET", "10000"},  {"MODE", "1"},         {"STOP_BIT", "1"},
+    };
+    std::string text = "<General_Parameter>";
+    for (auto& [name, value] : elements) {
+        auto key = "<" + name + ">";
+        auto at = overrides.find("-" + name + ";");
+        if (at != std::string::npos)
+            continue;
+        at = overrides.find(name + "=");
+        std::string v = value;
+        if (at != std::string::npos && (at == 0 || overrides[at - 1] == ';')) {
+            auto end = overrides.find(';', at);
+            v = overrides.substr(at + name.size() + 1, end - at - name.size() - 1);
+        }
+        text += key + v + "</" + name + ">";
+    }
+    return text + "</General_Parameter>";
+}
+
+std::string Row(const std::string& type, const std::string& tcp, const std::string& dev,
+                const std::string& rtu, const std::string& points) {
+    return "<row DATA_TYPE=\"" + type + "\" TCP_ADDRESS=\"" + tcp + "\" RTU_ADD_DEV=\"" + dev +
+           "\" RTU_ADDRESS=\"" + rtu + "\" N_POINT=\"" + points + "\" MNEMONIC=\"m\"/>";
+}
+
+class ImageBuild : public ::testing::Test {
+protected:
+    BuildReport Build(const std::string& var, const std::string& pargen) {
+        WriteFile(dir / "var.xml", var);
+        WriteFile(dir / "pargen.xml", pargen);
+        FixedClock clock(kBuildTime);
+        image.fill(0xAA); // a build never depends on what the image held before
+        return BuildConfigurationImage((dir / "var.xml").string(), (dir / "pargen.xml").string(),
+                                       clock, image);
+    }
+    uint16_t Word(size_t offset) const {
+        return static_cast<uint16_t>(image[offset] | (image[offset + 1] << 8));
+    }
+    bool ZeroFrom(size_t first, size_t last) const {
+        for (size_t i = first; i <= last; ++i)
+            if (image[i] != 0)
+                return false;
+        return true;
+    }
+
+    TempDir dir;
+    ConfigurationImage image{};
+};
+
+TEST(BuildWords, WorkedExampleTimeAndDate) {
+    EXPECT_EQ(PackBuildTime(kBuildTime), 48238);
+    EXPECT_EQ(PackBuildDate(kBuildTime), 17946);
+    EXPECT_EQ(PackBuildTime({2026, 1, 1, 23, 59, 59}), 23 + 32 * 59 + 2048 * 29);
+    EXPECT_EQ(PackBuildDate({2099, 12, 31, 0, 0, 0}), 99 + 128 * 12 + 2048 * 31);
+}
+
+TEST(CommunityName, ZeroFilledAtMostThirteenBytes) {
+    auto empty = CopyCommunityName("");
+    for (auto b : empty)
+        EXPECT_EQ(b, 0);
+    auto thirteen = CopyCommunityName("abcdefghijklm");
+    EXPECT_EQ(std::string(thirteen.begin(), thirteen.begin() + 13), "abcdefghijklm");
+    EXPECT_EQ(thirteen[13], 0);
+    auto twenty = CopyCommunityName("abcdefghijklmnopqrst");
+    EXPECT_EQ(std::string(twenty.begin(), twenty.begin() + 13), "abcdefghijklm");
+    EXPECT_EQ(twenty[13], 0);
+    // Non-ASCII becomes Windows-1252 single bytes: "é" is 0xE9, "€" is 0x80.
+    auto accented = CopyCommunityName("caf\xC3\xA9\xE2\x82\xAC");
+    EXPECT_EQ(accented[3], 0xE9);
+    EXPECT_EQ(accented[4], 0x80);
+    EXPECT_EQ(accented[5], 0);
+}
+
+TEST_F(ImageBuild, WorkedExamplesOfTheParameterBlock) {
+    auto report = Build("<TCP_TO_RTU>" + Row("3", "1", "7", "40001", "10") + "</TCP_TO_RTU>", Pargen());
+    ASSERT_TRUE(report.complete) << report.description;
+    EXPECT_EQ(image[0], 3);
+    EXPECT_EQ(image[1], 1);
+    EXPECT_EQ(image[2], 0);
+    EXPECT_EQ(image[3], 7);
+    EXPECT_EQ(Word(4), 40001);
+    EXPECT_EQ(image[6], 10);
+    EXPECT_TRUE(ZeroFrom(7, 14999));
+    EXPECT_EQ(image[15000], 192);
+    EXPECT_EQ(image[15003], 20);
+    EXPECT_EQ(image[15007], 0);
+    EXPECT_EQ(image[15011], 254);
+    EXPECT_EQ(image[15012], 0xF6);
+    EXPECT_EQ(image[15013], 0x01);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(&image[15014])), "harbor");
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(&image[15028])), "lantern");
+    EXPECT_EQ(image[15042], 3);
+    EXPECT_EQ(image[15043], 2);
+    EXPECT_EQ(image[15044], 0xE8);
+    EXPECT_EQ(image[15045], 0x03);
+    EXPECT_EQ(image[15046], 0x10);
+    EXPECT_EQ(image[15047], 0x27);
+    EXPECT_EQ(image[15048], 1);
+    EXPECT_EQ(image[15049], 0x6E);
+    EXPECT_EQ(image[15050], 0xBC);
+    EXPECT_EQ(image[15051], 0x1A);
+    EXPECT_EQ(image[15052], 0x46);
+    EXPECT_TRUE(ZeroFrom(15053, 15054));
+    EXPECT_EQ(image[15055], 1);
+    EXPECT_EQ(image[15056], 1);
+    EXPECT_TRUE(ZeroFrom(15057, kImageSize - 1));
+}
+
+TEST_F(ImageBuild, WriteGivesExactlyTheImageAndNeedsTheBinFolder) {
+    Build("<TCP_TO_RTU/>", Pargen());
+    auto project = dir.str();
+    auto missing = WriteConfigurationImage(project, image);
+    EXPECT_FALSE(missing.ok());
+    EXPECT_FALSE(std::filesystem::exists(dir / "bin"));
+    std::filesystem::create_directory(dir / "bin");
+    ASSERT_TRUE(WriteConfigurationImage(project, image).ok());
+    auto bytes = ReadFile(dir / "bin" / "bank1.bin");
+    ASSERT_EQ(bytes.size(), kImageSize);
+    EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), image.begin(),
+                           [](char a, uint8_t b) { return static_cast<uint8_t>(a) == b; }));
+}
+
+} // namespace
+} // namespace fabricor
