@@ -5,7 +5,20 @@
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(fabricor::kApplicationTitle);
-    fabricor::TFFabricoreFirmWare window(QCoreApplication::applicationFilePath());
+
+    fabricor::QtMessageBoxes boxes;
+    fabricor::QtFolderBrowser folders;
+    fabricor::SystemShell shell;
+    fabricor::SystemClock clock;
+    fabricor::ModalDialogRunner dialogs;
+    fabricor::Services services;
+    services.boxes = &boxes;
+    services.folders = &folders;
+    services.shell = &shell;
+    services.clock = &clock;
+    services.dialogs = &dialogs;
+
+    fabricor::TFFabricoreFirmWare window(QCoreApplication::applicationFilePath(), services);
     window.show();
     return QApplication::exec();
 }

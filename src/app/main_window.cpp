@@ -1,30 +1,214 @@
 #include "app/main_window.h"
 
+#include "app/style.h"
+#include "app/top_level_handler.h"
+
 #include <QCloseEvent>
-#include <QMessageBox>
+#include <QCoreApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPushButton>
 
 namespace fabricor {
 
-TFFabricoreFirmWare::TFFabricoreFirmWare(const QString& executablePath, QWidget* parent)
-    : QWidget(parent) {
+namespace {
+
+constexpr QSize kOuterSize(574, 233);
+
+// The About button's picture: a small "i" in a ring, drawn so it needs no image file.
+QIcon AboutIcon() {
+    QPixmap picture(14, 14);
+    picture.fill(Qt::transparent);
+    QPainter painter(&picture);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(kTextColour, 1.4));
+    painter.drawEllipse(QRectF(1, 1, 12, 12));
+    painter.setBrush(kTextColour);
+    painter.setPen(Qt::NoPen);
+    painter.drawEllipse(QRectF(6.1, 3.2, 1.8, 1.8));
+    painter.drawRect(QRectF(6.2, 6.0, 1.6, 4.8));
+    return QIcon(picture);
+}
+
+} // namespace
+
+TFFabricoreFirmWare::TFFabricoreFirmWare(const QString& executablePath, const Services& services,
+                                         QWidget* parent)
+    : QWidget(parent), services_(services) {
     setObjectName("TFFabricoreFirmWare");
+    UseToolWindowFrame(this);
+    ApplyFabricorLook(this);
+    CreateControls();
     FormCreate(executablePath);
+    CreateDialogs();
+}
+
+void TFFabricoreFirmWare::CreateControls() {
+    New_ = AddButton("New", "New project", {80, 36, 146, 26});
+    open_ = AddButton("open", "Open project", {232, 36, 146, 26});
+    btn_Prm_Gen_ = AddButton("btn_Prm_Gen", "General Parameter", {80, 80, 146, 26});
+    Btn_Ping_ = AddButton("Btn_Ping", "Ping Device", {232, 80, 146, 26});
+    btn_Translate_ = AddButton("btn_Translate", "Translate Table", {80, 124, 146, 26});
+    CreateBin_ = AddButton("CreateBin", "Update Device", {80, 168, 146, 26});
+
+    Edit1_ = new QLineEdit(QStringLiteral("0.0.0.0"), this);
+    Edit1_->setObjectName("Edit1");
+    Edit1_->setGeometry(384, 83, 113, 19);
+
+    about_ = AddButton("about", QString(), {493, 21, 21, 19});
+    about_->setIcon(AboutIcon());
+    about_->setToolTip(QStringLiteral("About"));
+    about_->setAccessibleName(QStringLiteral("About"));
+    about_->setStyleSheet(QStringLiteral("padding: 0px;"));
+    LbButton1_ = AddButton("LbButton1", "X", {520, 21, 21, 19});
+    LbButton1_->setStyleSheet(QStringLiteral("padding: 0px;"));
+
+    AddStepLabel("Label1", "Step 1", {16, 47});
+    AddStepLabel("Label2", "Step 2", {16, 91});
+    AddStepLabel("Label3", "Step 3", {16, 135});
+    AddStepLabel("Label4", "Step 4", {16, 179});
+
+    Label6_ = new ClickableLabel(QString::fromLatin1(kVendorWebAddress), this);
+    Label6_->setObjectName("Label6");
+    QFont bold = font();
+    bold.setBold(true);
+    Label6_->setFont(bold);
+    Label6_->setStyleSheet(QStringLiteral("color: rgb(128, 128, 128);"));
+    Label6_->setCursor(Qt::PointingHandCursor);
+    Label6_->adjustSize();
+    Label6_->move(425, 181);
+
+    Labelstate_ = new QLabel(this);
+    Labelstate_->setObjectName("Labelstate");
+    Labelstate_->hide();
+
+    for (QPushButton* button : {btn_Prm_Gen_, Btn_Ping_, btn_Translate_})
+        connect(button, &QPushButton::clicked, this, [this, button] { btn_str_lng1aClick(button); });
+    connect(CreateBin_, &QPushButton::clicked, this, &TFFabricoreFirmWare::CreateBinaClick);
+    connect(about_, &QPushButton::clicked, this, &TFFabricoreFirmWare::AboutClick);
+    connect(LbButton1_, &QPushButton::clicked, this, &TFFabricoreFirmWare::LbButton1Click);
+    connect(Label6_, &ClickableLabel::clicked, this, &TFFabricoreFirmWare::Label6Click);
+    connect(New_, &QPushButton::clicked, this, &TFFabricoreFirmWare::NewaClick);
+    connect(open_, &QPushButton::clicked, this, &TFFabricoreFirmWare::OpenaClick);
+}
+
+QPushButton* TFFabricoreFirmWare::AddButton(const char* name, const QString& text, QRect place) {
+    auto* button = new QPushButton(text, this);
+    button->setObjectName(name);
+    button->setGeometry(place);
+    button->setCursor(Qt::PointingHandCursor);
+    return button;
+}
+
+QLabel* TFFabricoreFirmWare::AddStepLabel(const char* name, const QString& text, QPoint place) {
+    auto* label = new QLabel(text, this);
+    label->setObjectName(name);
+    QFont bold = font();
+    bold.setBold(true);
+    label->setFont(bold);
+    label->setStyleSheet(QStringLiteral("color: rgb(128, 128, 128);"));
+    label->adjustSize();
+    label->move(place);
+    return label;
 }
 
 void TFFabricoreFirmWare::FormCreate(const QString& executablePath) {
-    auto startup = RunStartup(workspace_, executablePath.toStdString());
+    StartupResult startup = RunStartup(workspace_, executablePath.toStdString());
     setWindowTitle(QString::fromStdString(startup.title));
+    if (startup.translateEnabled)
+        SetTranslateEnabled(*startup.translateEnabled);
+}
+
+// Every dialog is created once, in this order, and reused for the whole run.
+void TFFabricoreFirmWare::CreateDialogs() {
+    // New project (TFsaveproj)
+    // Generate Firmware (TFModifyFileSx)
+    // General Parameter (TFpargen)
+    // Set Translate Table (TFSetVar)
+    // Ping result (TFPing)
+    // About (TFAbout2)
+}
+
+void TFFabricoreFirmWare::showEvent(QShowEvent* event) {
+    FormShow();
+    QWidget::showEvent(event);
+}
+
+void TFFabricoreFirmWare::FormShow() {
+    SetOuterSize(this, kOuterSize);
+    CentreOnScreen(this);
 }
 
 void TFFabricoreFirmWare::FormClose() {
-    if (!SaveLastProject(workspace_))
-        QMessageBox::information(this, kApplicationTitle,
-                                 QString::fromStdString(SettingsWriteFailureText(workspace_)));
+    Status saved = SaveLastProject(workspace_);
+    if (!saved.ok())
+        services_.boxes->Plain(this, QString::fromStdString(SettingsWriteFailureText(workspace_)));
 }
 
 void TFFabricoreFirmWare::closeEvent(QCloseEvent* event) {
     FormClose();
     event->accept();
+}
+
+void TFFabricoreFirmWare::SetTranslateEnabled(bool enabled) { btn_Translate_->setEnabled(enabled); }
+
+void TFFabricoreFirmWare::SetPingAddress(const QString& address) { Edit1_->setText(address); }
+
+QString TFFabricoreFirmWare::PingAddress() const { return Edit1_->text(); }
+
+void TFFabricoreFirmWare::btn_str_lng1aClick(QPushButton* button) {
+    // Only emptiness is checked: the projects folder itself is a valid place for the documents.
+    if (workspace_.ProjectFolder.empty()) {
+        services_.boxes->Plain(this, QStringLiteral("Project not valid"));
+        return;
+    }
+    RunCommand(this, *services_.boxes, [&] {
+        if (button == btn_Translate_)
+            ShowTranslateTable();
+        else if (button == btn_Prm_Gen_)
+            ShowGeneralParameters();
+        else if (button == Btn_Ping_)
+            PingDevice();
+    });
+}
+
+void TFFabricoreFirmWare::ShowGeneralParameters() {
+    services_.boxes->Plain(this, QStringLiteral("General Parameter is not available yet"));
+}
+
+void TFFabricoreFirmWare::ShowTranslateTable() {
+    services_.boxes->Plain(this, QStringLiteral("Translate Table is not available yet"));
+}
+
+void TFFabricoreFirmWare::PingDevice() {
+    services_.boxes->Plain(this, QStringLiteral("Ping Device is not available yet"));
+}
+
+void TFFabricoreFirmWare::NewaClick() {
+    services_.boxes->Plain(this, QStringLiteral("New project is not available yet"));
+}
+
+void TFFabricoreFirmWare::OpenaClick() {
+    services_.boxes->Plain(this, QStringLiteral("Open project is not available yet"));
+}
+
+void TFFabricoreFirmWare::CreateBinaClick() {
+    RunCommand(this, *services_.boxes, [this] { UpdateDevice(); });
+}
+
+void TFFabricoreFirmWare::UpdateDevice() {
+    services_.boxes->Plain(this, QStringLiteral("Update Device is not available yet"));
+}
+
+void TFFabricoreFirmWare::AboutClick() {
+    services_.boxes->Plain(this, QStringLiteral("About is not available yet"));
+}
+
+void TFFabricoreFirmWare::LbButton1Click() { close(); }
+
+void TFFabricoreFirmWare::Label6Click() {
+    services_.shell->OpenUrl(QString::fromLatin1(kProductPageUrl));
 }
 
 } // namespace fabricor

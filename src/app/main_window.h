@@ -1,27 +1,81 @@
 #pragma once
 
+#include "app/services.h"
 #include "app/workspace.h"
 
 #include <QWidget>
 
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
 namespace fabricor {
 
-// The main window. Its creation runs the start-up sequence; its close writes the settings file.
+class ClickableLabel;
+
+// The main window: the four-step workflow (project, general parameters and ping, translate
+// table, update device) and the place every command starts from. Its creation runs the
+// start-up sequence and creates every dialog once; its close writes the settings file.
 class TFFabricoreFirmWare : public QWidget {
     Q_OBJECT
 public:
-    explicit TFFabricoreFirmWare(const QString& executablePath, QWidget* parent = nullptr);
+    TFFabricoreFirmWare(const QString& executablePath, const Services& services,
+                        QWidget* parent = nullptr);
 
     Workspace& workspace() { return workspace_; }
+    const Services& services() const { return services_; }
+
+    // Enabled state of Translate Table: set at start-up and by the general parameters' confirm.
+    void SetTranslateEnabled(bool enabled);
+    // The IP address box that Ping Device uses; the general parameters' confirm fills it.
+    void SetPingAddress(const QString& address);
+    QString PingAddress() const;
 
 protected:
+    void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+
+private slots:
+    // The one handler of General Parameter, Translate Table and Ping Device.
+    void btn_str_lng1aClick(QPushButton* button);
+    void CreateBinaClick();
+    void AboutClick();
+    void LbButton1Click();
+    void Label6Click();
+    void NewaClick();
+    void OpenaClick();
 
 private:
     void FormCreate(const QString& executablePath);
+    void CreateControls();
+    void CreateDialogs();
+    void FormShow();
     void FormClose();
 
+    // The commands behind the project check.
+    void ShowGeneralParameters();
+    void ShowTranslateTable();
+    void PingDevice();
+
+    void UpdateDevice();
+
+    QPushButton* AddButton(const char* name, const QString& text, QRect place);
+    QLabel* AddStepLabel(const char* name, const QString& text, QPoint place);
+
+    Services services_;
     Workspace workspace_;
+
+    QPushButton* New_ = nullptr;
+    QPushButton* open_ = nullptr;
+    QPushButton* btn_Prm_Gen_ = nullptr;
+    QPushButton* Btn_Ping_ = nullptr;
+    QLineEdit* Edit1_ = nullptr;
+    QPushButton* btn_Translate_ = nullptr;
+    QPushButton* CreateBin_ = nullptr;
+    QPushButton* about_ = nullptr;
+    QPushButton* LbButton1_ = nullptr;
+    ClickableLabel* Label6_ = nullptr;
+    QLabel* Labelstate_ = nullptr;
 };
 
 } // namespace fabricor

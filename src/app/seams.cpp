@@ -3,6 +3,7 @@
 #include "app/workspace.h"
 
 #include <QDesktopServices>
+#include <QDialog>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QUrl>
@@ -37,6 +38,8 @@ bool QtFolderBrowser::Browse(QWidget* parent, const QString& caption, const QStr
     folder = chosen;
     return true;
 }
+
+int ModalDialogRunner::Run(QDialog& dialog) { return dialog.exec(); }
 
 void SystemShell::OpenUrl(const QString& url) { QDesktopServices::openUrl(QUrl(url)); }
 

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 
+class QDialog;
 class QWidget;
 
 namespace fabricor {
@@ -40,6 +41,14 @@ public:
                                const QString& workingFolder) = 0;
 };
 
+class DialogRunner {
+public:
+    virtual ~DialogRunner() = default;
+    // Shows the dialog modally (its show step runs) and returns how it was closed, as
+    // QDialog::exec does.
+    virtual int Run(QDialog& dialog) = 0;
+};
+
 // The real implementations, for the running program.
 class QtMessageBoxes final : public MessageBoxes {
 public:
@@ -58,6 +67,11 @@ public:
     void OpenUrl(const QString& url) override;
     bool StartDetached(const QString& program, const QByteArray& argument,
                        const QString& workingFolder) override;
+};
+
+class ModalDialogRunner final : public DialogRunner {
+public:
+    int Run(QDialog& dialog) override;
 };
 
 } // namespace fabricor

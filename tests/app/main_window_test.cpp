@@ -1,26 +1,196 @@
 #include "app/main_window.h"
 
 #include "app/settings_file.h"
+#include "support/recording_seams.h"
 #include "support/temp_dir.h"
 
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
 #include <gtest/gtest.h>
 
 namespace fabricor {
 namespace {
 
+using testing::RecordingServices;
 using testing::TempDir;
+using testing::WriteFile;
+namespace fs = std::filesystem;
 
-TEST(MainWindowStartup, TitleComesFromTheRestoredProjectAndCloseStoresIt) {
-    TempDir app;
-    std::filesystem::create_directories(app / "PROJECTS" / "pump");
-    ASSERT_TRUE(WriteIniValue(app / "Fabricor.ini", "lastproj", "projectname", "pump"));
-    {
-        TFFabricoreFirmWare window(QString::fromStdString(app.str() + "/fabricor"));
-        EXPECT_EQ(window.windowTitle().toStdString(), std::string(ProductCaption) + " : /pump");
-        window.show();
-        window.close();
+class MainWindow : public ::testing::Test {
+protected:
+    QString Exe() const { return QString::fromStdString(app.str() + "/fabricor"); }
+    void StoreName(const std::string& name) {
+        ASSERT_TRUE(WriteIniValue(app / "Fabricor.ini", "lastproj", "projectname", name));
     }
-    EXPECT_EQ(ReadIniValue(app / "Fabricor.ini", "lastproj", "projectname"), "/pump");
+    std::unique_ptr<TFFabricoreFirmWare> Start() {
+        return std::make_unique<TFFabricoreFirmWare>(Exe(), doubles.services());
+    }
+    template <typename T = QPushButton>
+    static T* Find(QWidget& window, const char* name) {
+        T* found = window.findChild<T*>(name);
+        EXPECT_NE(found, nullptr) << name;
+        return found;
+    }
+    TempDir app;
+    RecordingServices doubles;
+};
+
+TEST_F(MainWindow, ControlsSitWhereTheWorkflowPutsThem) {
+    auto window = Start();
+    window->show();
+    struct Place {
+        const char* name;
+        QString text;
+        QRect rect;
+    };
+    for (const Place& p : {
+             Place{"New", "New project", {80, 36, 146, 26}},
+             Place{"open", "Open project", {232, 36, 146, 26}},
+             Place{"btn_Prm_Gen", "General Parameter", {80, 80, 146, 26}},
+             Place{"Btn_Ping", "Ping Device", {232, 80, 146, 26}},
+             Place{"btn_Translate", "Translate Table", {80, 124, 146, 26}},
+             Place{"CreateBin", "Update Device", {80, 168, 146, 26}},
+             Place{"about", "", {493, 21, 21, 19}},
+             Place{"LbButton1", "X", {520, 21, 21, 19}},
+         }) {
+        QPushButton* button = Find(*window, p.name);
+        ASSERT_NE(button, nullptr);
+        EXPECT_EQ(button->text(), p.text) << p.name;
+        EXPECT_EQ(button->geometry(), p.rect) << p.name;
+        EXPECT_TRUE(button->isVisible()) << p.name;
+    }
+    EXPECT_EQ(Find(*window, "about")->toolTip(), "About");
+
+    auto* edit = Find<QLineEdit>(*window, "Edit1");
+    EXPECT_EQ(edit->text(), "0.0.0.0");
+    EXPECT_EQ(edit->geometry(), QRect(384, 83, 113, 19));
+
+    int tops[] = {47, 91, 135, 179};
+    for (int step = 1; step <= 4; ++step) {
+        auto name = QStringLiteral("Label%1").arg(step).toLatin1();
+        auto* label = Find<QLabel>(*window, name.constData());
+        EXPECT_EQ(label->text(), QStringLiteral("Step %1").arg(step));
+        EXPECT_EQ(label->pos(), QPoint(16, tops[step - 1]));
+        EXPECT_TRUE(label->font().bold());
+    }
+    auto* link = Find<QLabel>(*window, "Label6");
+    EXPECT_EQ(link->text(), "www.fabricor.example");
+    EXPECT_EQ(link->pos(), QPoint(425, 181));
+    EXPECT_EQ(link->cursor().shape(), Qt::PointingHandCursor);
+
+    auto* status = Find<QLabel>(*window, "Labelstate");
+    EXPECT_FALSE(status->isVisible());
+
+    EXPECT_EQ(window->frameGeometry().size(), QSize(574, 233));
+    EXPECT_EQ(window->palette().color(QPalette::Window), QColor(248, 247, 237));
+    EXPECT_EQ(window->palette().color(QPalette::WindowText), QColor(51, 51, 51));
+    EXPECT_EQ(window->font().family(), "Verdana");
+    EXPECT_EQ(window->font().pointSize(), 8);
+    EXPECT_TRUE(window->windowFlags().testFlag(Qt::Tool));
+    EXPECT_FALSE(window->windowFlags().testFlag(Qt::WindowCloseButtonHint));
+}
+
+TEST_F(MainWindow, FirstRunShowsTheCaptionAloneAndStoresAnEmptyName) {
+    {
+        auto window = Start();
+        EXPECT_EQ(window->windowTitle(), ProductCaption);
+        EXPECT_EQ(window->workspace().ProjectFolder, app.str() + "/PROJECTS");
+        EXPECT_TRUE(fs::is_directory(app / "MASTER"));
+        window->show();
+        Find(*window, "LbButton1")->click();
+        EXPECT_FALSE(window->isVisible());
+    }
+    EXPECT_EQ(testing::ReadFile(app / "Fabricor.ini"), "[lastproj]\r\nprojectname=\r\n");
+    EXPECT_TRUE(doubles.boxes.shown.empty());
+}
+
+TEST_F(MainWindow, StoredNameWithOrWithoutSeparatorRestoresTheProject) {
+    fs::create_directories(app / "PROJECTS" / "pump");
+    for (std::string stored : {"pump", "/pump"}) {
+        StoreName(stored);
+        {
+            auto window = Start();
+            EXPECT_EQ(window->windowTitle().toStdString(),
+                      std::string(ProductCaption) + " : /pump");
+            window->show();
+            window->close();
+        }
+        EXPECT_EQ(ReadIniValue(app / "Fabricor.ini", "lastproj", "projectname"), "/pump");
+    }
+}
+
+TEST_F(MainWindow, DeletedProjectIsNotRestoredButItsNameIsKept) {
+    StoreName("/gone");
+    {
+        auto window = Start();
+        EXPECT_EQ(window->windowTitle(), ProductCaption);
+        EXPECT_EQ(window->workspace().ProjectFolder, app.str() + "/PROJECTS");
+        window->close();
+    }
+    EXPECT_EQ(ReadIniValue(app / "Fabricor.ini", "lastproj", "projectname"), "/gone");
+}
+
+TEST_F(MainWindow, TranslateTableFollowsTheStoredMode) {
+    fs::create_directories(app / "PROJECTS" / "pump");
+    StoreName("pump");
+    struct Case {
+        const char* document;
+        bool enabled;
+    };
+    for (const Case& c : {
+             Case{"<General_Parameter><MODE>0</MODE></General_Parameter>", false},
+             Case{"<General_Parameter><MODE>1</MODE></General_Parameter>", true},
+             Case{"<General_Parameter><MODE>2</MODE></General_Parameter>", true},
+             Case{"<General_Parameter><MODE>x</MODE></General_Parameter>", true},
+             Case{"<General_Parameter><BAUD>3</BAUD></General_Parameter>", true},
+             Case{"<General_Parameter><MODE>0", true}, // not well-formed: left enabled
+         }) {
+        WriteFile(app / "PROJECTS" / "pump" / "pargen.xml", c.document);
+        auto window = Start();
+        EXPECT_EQ(Find(*window, "btn_Translate")->isEnabled(), c.enabled) << c.document;
+    }
+    fs::remove(app / "PROJECTS" / "pump" / "pargen.xml");
+    EXPECT_TRUE(Find(*Start(), "btn_Translate")->isEnabled());
+}
+
+TEST_F(MainWindow, EmptyProjectFolderBlocksTheThreeProjectCommands) {
+    auto window = Start();
+    window->workspace().ProjectFolder.clear(); // as a cancelled Open leaves it
+    for (const char* name : {"btn_Prm_Gen", "btn_Translate", "Btn_Ping"}) {
+        doubles.boxes.shown.clear();
+        Find(*window, name)->click();
+        ASSERT_EQ(doubles.boxes.shown.size(), 1u) << name;
+        EXPECT_EQ(doubles.boxes.shown[0].kind, testing::RecordingMessageBoxes::Shown::Plain);
+        EXPECT_EQ(doubles.boxes.shown[0].text, "Project not valid");
+    }
+    EXPECT_TRUE(doubles.dialogs.shown.empty());
+}
+
+TEST_F(MainWindow, DisabledTranslateTableIgnoresClicks) {
+    auto window = Start();
+    window->workspace().ProjectFolder.clear();
+    window->SetTranslateEnabled(false);
+    Find(*window, "btn_Translate")->click();
+    EXPECT_TRUE(doubles.boxes.shown.empty());
+    EXPECT_TRUE(doubles.dialogs.shown.empty());
+}
+
+TEST_F(MainWindow, PingAddressBoxIsPlainTextSetByTheEditor) {
+    auto window = Start();
+    window->SetPingAddress("192.168.0.99");
+    EXPECT_EQ(Find<QLineEdit>(*window, "Edit1")->text(), "192.168.0.99");
+    Find<QLineEdit>(*window, "Edit1")->setText("not an address");
+    EXPECT_EQ(window->PingAddress(), "not an address");
+}
+
+TEST_F(MainWindow, WebLinkOpensTheProductPage) {
+    auto window = Start();
+    window->show();
+    auto* link = Find<QLabel>(*window, "Label6");
+    QTest::mouseClick(link, Qt::LeftButton);
+    EXPECT_EQ(doubles.shell.opened, QStringList{"https://www.fabricor.example/sw30418"});
 }
 
 } // namespace

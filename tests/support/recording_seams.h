@@ -1,8 +1,12 @@
 #pragma once
 
 #include "app/seams.h"
+#include "app/services.h"
+#include "base/clock.h"
 
+#include <QDialog>
 #include <QStringList>
+#include <map>
 #include <deque>
 #include <functional>
 #include <vector>
@@ -67,6 +71,45 @@ public:
     QStringList opened;
     std::vector<Started> started;
     bool startSucceeds = true;
+};
+
+// Shows a dialog without a modal loop: its show step runs, then the test's script for that dialog
+// (looked up by objectName) acts on it as a user would; a dialog the script left open is
+// rejected. Records the name of every dialog shown.
+class ScriptedDialogRunner final : public DialogRunner {
+public:
+    int Run(QDialog& dialog) override {
+        shown << dialog.objectName();
+        dialog.setResult(QDialog::Rejected);
+        dialog.show();
+        auto script = scripts.find(dialog.objectName());
+        if (script != scripts.end())
+            script->second(dialog);
+        if (dialog.isVisible())
+            dialog.reject();
+        return dialog.result();
+    }
+    std::map<QString, std::function<void(QDialog&)>> scripts;
+    QStringList shown;
+};
+
+// Every seam as a test double, at hand for a window under test.
+struct RecordingServices {
+    RecordingMessageBoxes boxes;
+    ScriptedFolderBrowser folders;
+    RecordingShell shell;
+    FixedClock clock{LocalTime{2026, 12, 8, 14, 35, 47}};
+    ScriptedDialogRunner dialogs;
+
+    Services services() {
+        Services all;
+        all.boxes = &boxes;
+        all.folders = &folders;
+        all.shell = &shell;
+        all.clock = &clock;
+        all.dialogs = &dialogs;
+        return all;
+    }
 };
 
 } // namespace fabricor::testing

@@ -1,0 +1,19 @@
+#pragma once
+
+#include "app/seams.h"
+#include "base/clock.h"
+
+namespace fabricor {
+
+// The seams the windows reach the outside world through. The running program passes the real
+// ones; tests pass recording doubles. The window does not own them: they outlive it.
+struct Services {
+    MessageBoxes* boxes = nullptr;
+    FolderBrowser* folders = nullptr;
+    Shell* shell = nullptr;
+    Clock* clock = nullptr;
+    // Every modal dialog is shown through this, so tests can drive a dialog without a modal loop.
+    DialogRunner* dialogs = nullptr;
+};
+
+} // namespace fabricor

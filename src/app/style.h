@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QColor>
+#include <QLabel>
+#include <QSize>
+#include <QString>
+
+class QWidget;
+
+namespace fabricor {
+
+// One look for every window of the program: the warm paper background, Verdana 8 point in dark
+// grey, and flat buttons that light up under the mouse.
+inline const QColor kBackgroundColour(248, 247, 237);
+inline const QColor kTextColour(51, 51, 51);
+inline const QColor kStepLabelColour(128, 128, 128);
+
+// The vendor's address as the windows show it, and the product page a click opens.
+inline constexpr const char* kVendorWebAddress = "www.fabricor.example";
+inline constexpr const char* kProductPageUrl = "https://www.fabricor.example/sw30418";
+
+// Background, font, text colour and the flat button style, for a window and all it holds.
+void ApplyFabricorLook(QWidget* window);
+
+// The tool-window frame: a thin caption bar without system buttons (each window has its own "X").
+void UseToolWindowFrame(QWidget* window);
+
+// Centres the window on the screen it is on (the primary screen before it is shown).
+void CentreOnScreen(QWidget* window);
+
+// Sizes the window so that its outer frame, caption included, is `outer`. Before a window
+// manager has framed it, the frame is taken as the client area.
+void SetOuterSize(QWidget* window, QSize outer);
+
+// A label that answers a left click, for web links and clickable pictures.
+class ClickableLabel : public QLabel {
+    Q_OBJECT
+public:
+    using QLabel::QLabel;
+
+signals:
+    void clicked();
+
+protected:
+    void mouseReleaseEvent(QMouseEvent* event) override;
+};
+
+} // namespace fabricor
