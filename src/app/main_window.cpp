@@ -1,5 +1,6 @@
 #include "app/main_window.h"
 
+#include "app/about_dialog.h"
 #include "app/style.h"
 #include "app/top_level_handler.h"
 
@@ -127,7 +128,7 @@ void TFFabricoreFirmWare::CreateDialogs() {
     // General Parameter (TFpargen)
     // Set Translate Table (TFSetVar)
     // Ping result (TFPing)
-    // About (TFAbout2)
+    About2_ = new TFAbout2(*services_.shell, this);
 }
 
 void TFFabricoreFirmWare::showEvent(QShowEvent* event) {
@@ -201,9 +202,7 @@ void TFFabricoreFirmWare::UpdateDevice() {
     services_.boxes->Plain(this, QStringLiteral("Update Device is not available yet"));
 }
 
-void TFFabricoreFirmWare::AboutClick() {
-    services_.boxes->Plain(this, QStringLiteral("About is not available yet"));
-}
+void TFFabricoreFirmWare::AboutClick() { services_.dialogs->Run(*About2_); }
 
 void TFFabricoreFirmWare::LbButton1Click() { close(); }
 

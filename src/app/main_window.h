@@ -12,6 +12,7 @@ class QPushButton;
 namespace fabricor {
 
 class ClickableLabel;
+class TFAbout2;
 
 // The main window: the four-step workflow (project, general parameters and ping, translate
 // table, update device) and the place every command starts from. Its creation runs the
@@ -76,6 +77,8 @@ private:
     QPushButton* LbButton1_ = nullptr;
     ClickableLabel* Label6_ = nullptr;
     QLabel* Labelstate_ = nullptr;
+
+    TFAbout2* About2_ = nullptr;
 };
 
 } // namespace fabricor

@@ -16,7 +16,7 @@ inline const QColor kTextColour(51, 51, 51);
 inline const QColor kStepLabelColour(128, 128, 128);
 
 // The vendor's address as the windows show it, and the product page a click opens.
-inline constexpr const char* kVendorWebAddress = "www.fabricor.example";
+inline constexpr const char* kVendorWebAddress = "fabricor.example";
 inline constexpr const char* kProductPageUrl = "https://www.fabricor.example/sw30418";
 
 // Background, font, text colour and the flat button style, for a window and all it holds.

@@ -76,7 +76,7 @@ TEST_F(MainWindow, ControlsSitWhereTheWorkflowPutsThem) {
         EXPECT_TRUE(label->font().bold());
     }
     auto* link = Find<QLabel>(*window, "Label6");
-    EXPECT_EQ(link->text(), "www.fabricor.example");
+    EXPECT_EQ(link->text(), "fabricor.example");
     EXPECT_EQ(link->pos(), QPoint(425, 181));
     EXPECT_EQ(link->cursor().shape(), Qt::PointingHandCursor);
 
