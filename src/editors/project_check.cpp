@@ -1,0 +1,68 @@
+#include "editors/project_check.h"
+
+#include "documents/pargen.h"
+#include "documents/var.h"
+#include "editors/general_parameter_rules.h"
+#include "editors/translate_rules.h"
+
+#include <filesystem>
+
+namespace fabricor {
+
+namespace {
+
+constexpr const char* kPargenName = "pargen.xml";
+constexpr const char* kVarName = "var.xml";
+
+bool ReportUnread(ReadOutcome outcome, const std::string& error, const char* name,
+                  std::vector<std::string>& lines) {
+    if (outcome == ReadOutcome::NoFile) {
+        lines.push_back(std::string(name) + ": missing");
+        return true;
+    }
+    if (outcome == ReadOutcome::NotWellFormed) {
+        lines.push_back(std::string(name) + ": not well-formed: " + error);
+        return true;
+    }
+    return false;
+}
+
+void CheckGeneralParametersDocument(const std::string& path, std::vector<std::string>& lines) {
+    auto document = ReadGeneralParameters(path);
+    if (ReportUnread(document.outcome, document.error, kPargenName, lines))
+        return;
+    for (const auto& problem : AllGeneralParameterProblems(DecodeGeneralParameters(document)))
+        lines.push_back(std::string(kPargenName) + " " + ElementNameOf(problem.field) + ": " +
+                        problem.message);
+}
+
+void CheckTranslateTableDocument(const std::string& path, std::vector<std::string>& lines) {
+    auto document = ReadTranslateTable(path);
+    if (ReportUnread(document.outcome, document.error, kVarName, lines))
+        return;
+    if (document.stoppedAt)
+        lines.push_back(std::string(kVarName) + " row " + std::to_string(document.stoppedAt->row + 1) +
+                        ": attribute " +
+                        kRowAttributeNames[static_cast<size_t>(document.stoppedAt->attribute)] +
+                        " missing; the editor loads nothing from here on");
+    std::vector<TranslateRowCells> rows;
+    rows.reserve(document.rows.size());
+    for (const auto& row : document.rows)
+        rows.push_back(CellsOfDocumentRow(row));
+    for (const auto& problem : AllTranslateTableProblems(rows))
+        lines.push_back(std::string(kVarName) + " row " + std::to_string(problem.row) + " " +
+                        kTranslateColumnTitles[static_cast<size_t>(problem.column)] + ": " +
+                        problem.message);
+}
+
+} // namespace
+
+std::vector<std::string> CheckProjectDocuments(const std::string& projectFolder) {
+    std::vector<std::string> lines;
+    const std::filesystem::path folder(projectFolder);
+    CheckGeneralParametersDocument((folder / kPargenName).string(), lines);
+    CheckTranslateTableDocument((folder / kVarName).string(), lines);
+    return lines;
+}
+
+} // namespace fabricor
