@@ -226,7 +226,7 @@ private:
             content.remove_suffix(1);
         if (fate_ == Fate::Undecided) {
             if (content.empty())
-                return std::string("blank line in the base firmware");
+                return "line " + std::to_string(line_ + 1) + ": blank line";
             if (auto failure = Decide(content, /*wholeLine=*/true))
                 return failure;
             if (fate_ == Fate::Copy) {

@@ -12,6 +12,8 @@ inline constexpr const char* kMergeBinMissing = "Directory Bin Not Found,Abort P
 inline constexpr const char* kMergeImageMissing = "File bank1.bin Not Found,Abort Procedure";
 inline constexpr const char* kMergeFailed = "File New Sx Not Create,Abort Procedure";
 
+inline constexpr const char* kBaseFirmwareName = "SX30418.sx";
+inline constexpr const char* kNewFirmwarePrefix = "New_";
 inline constexpr const char* kStagingFileName = "Bin.sx";
 inline constexpr const char* kImageFileName = "bank1.bin";
 

@@ -146,5 +146,202 @@ TEST_F(ImageBuild, WriteGivesExactlyTheImageAndNeedsTheBinFolder) {
                            [](char a, uint8_t b) { return static_cast<uint8_t>(a) == b; }));
 }
 
+
+TEST_F(ImageBuild, ValuesWiderThanTheirFieldsKeepTheirLowBits) {
+    auto report = Build("<TCP_TO_RTU>" + Row("3", "-1", "300", "$1F6", "0x81") + Row("007", "65536", "x10", "-32768", "-1") +
+                            "</TCP_TO_RTU>",
+                        Pargen("TIME_OUT=70000;BAUD=-1;TCP_PORT=$1F6;OFFSET=  12;TCP_IP1=256;"));
+    ASSERT_TRUE(report.complete) << report.description;
+    EXPECT_EQ(Word(1), 0xFFFF);
+    EXPECT_EQ(image[3], 44);
+    EXPECT_EQ(Word(4), 0x1F6);
+    EXPECT_EQ(image[6], 0x81);
+    EXPECT_EQ(image[7], 7);
+    EXPECT_EQ(Word(8), 0);
+    EXPECT_EQ(image[10], 16);
+    EXPECT_EQ(Word(11), 0x8000);
+    EXPECT_EQ(image[13], 0xFF);
+    EXPECT_EQ(image[15000], 0);
+    EXPECT_EQ(image[15012], 0xF6);
+    EXPECT_EQ(image[15013], 0x01);
+    EXPECT_EQ(image[15042], 255);
+    EXPECT_EQ(image[15044], 0x70);
+    EXPECT_EQ(image[15045], 0x11);
+    EXPECT_EQ(Word(15046), 12);
+}
+
+TEST_F(ImageBuild, EmptyTableAndForeignNamesReadLikeTheWrittenForm) {
+    auto report = Build("<TCP_TO_RTU></TCP_TO_RTU>", Pargen());
+    ASSERT_TRUE(report.complete);
+    EXPECT_TRUE(ZeroFrom(0, 14999));
+    EXPECT_EQ(image[15000], 192);
+
+    report = Build("<table><entry DATA_TYPE=\"2\" TCP_ADDRESS=\"5\" RTU_ADD_DEV=\"1\" RTU_ADDRESS=\"6\" "
+                   "N_POINT=\"1\"/></table>",
+                   Pargen());
+    ASSERT_TRUE(report.complete);
+    EXPECT_EQ(image[0], 2);
+    EXPECT_EQ(image[1], 5);
+}
+
+TEST_F(ImageBuild, OnlyTheFirst2000RowsAreStored) {
+    std::string var = "<TCP_TO_RTU>";
+    for (int i = 0; i < 2001; ++i)
+        var += Row(std::to_string(i % 4 + 1), std::to_string(i), "1", "2", "3");
+    var += "</TCP_TO_RTU>";
+    auto report = Build(var, Pargen());
+    ASSERT_TRUE(report.complete) << report.description;
+    EXPECT_EQ(report.rowsIgnored, 1u);
+    EXPECT_EQ(image[13993], 1999 % 4 + 1);
+    EXPECT_EQ(Word(13994), 1999);
+    EXPECT_EQ(image[13999], 3);
+    EXPECT_TRUE(ZeroFrom(14000, 14999));
+}
+
+TEST_F(ImageBuild, StopBitIsOneOnlyForTheTextOne) {
+    for (auto [text, expected] : {std::pair{"1", 1}, {"2", 0}, {" 1", 0}, {"", 0}, {"01", 0}}) {
+        auto report = Build("<TCP_TO_RTU/>", Pargen(std::string("STOP_BIT=") + text + ";"));
+        EXPECT_TRUE(report.complete) << text;
+        EXPECT_EQ(image[15055], expected) << text;
+        EXPECT_EQ(image[15056], 1) << text;
+    }
+    // Missing or unreadable, it falls back to one stop bit and the gateway flag is still read.
+    auto report = Build("<TCP_TO_RTU/>", Pargen("-STOP_BIT;"));
+    EXPECT_TRUE(report.complete);
+    EXPECT_EQ(image[15055], 0);
+    EXPECT_EQ(image[15056], 1);
+    report = Build("<TCP_TO_RTU/>", Pargen("STOP_BIT=<a/>1;"));
+    EXPECT_TRUE(report.complete);
+    EXPECT_EQ(image[15055], 0);
+    EXPECT_EQ(image[15056], 1);
+}
+
+TEST_F(ImageBuild, CommunityNamesAreCutAndNonAsciiIsSingleByte) {
+    auto report = Build("<TCP_TO_RTU/>", Pargen("SNMP_PUBLIC=abcdefghijklmnopqrst;SNMP_PRIVATE=;"));
+    ASSERT_TRUE(report.complete);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(&image[15014]), 14), std::string("abcdefghijklm\0", 14));
+    EXPECT_TRUE(ZeroFrom(15028, 15041));
+    report = Build("<TCP_TO_RTU/>", Pargen("SNMP_PUBLIC=\xC3\xA9t\xC3\xA9;"));
+    ASSERT_TRUE(report.complete);
+    EXPECT_EQ(image[15014], 0xE9);
+    EXPECT_EQ(image[15015], 't');
+    EXPECT_EQ(image[15016], 0xE9);
+    EXPECT_EQ(image[15017], 0);
+}
+
+// Early stops: everything stored before the failure stays, everything after it is zero, and
+// the report says where.
+TEST_F(ImageBuild, MissingTableDocumentLeavesTheWholeImageZero) {
+    WriteFile(dir / "pargen.xml", Pargen());
+    FixedClock clock(kBuildTime);
+    image.fill(0xAA);
+    auto report = BuildConfigurationImage((dir / "none.xml").string(), (dir / "pargen.xml").string(),
+                                          clock, image);
+    EXPECT_FALSE(report.complete);
+    EXPECT_EQ(report.document, BuildReport::Document::TranslateTable);
+    EXPECT_TRUE(ZeroFrom(0, kImageSize - 1));
+    EXPECT_NE(report.description.find("none.xml"), std::string::npos);
+
+    report = Build("<TCP_TO_RTU><row", Pargen());
+    EXPECT_FALSE(report.complete);
+    EXPECT_EQ(report.document, BuildReport::Document::TranslateTable);
+    EXPECT_TRUE(ZeroFrom(0, kImageSize - 1));
+}
+
+TEST_F(ImageBuild, RowWithoutAnAttributeStopsInsideThatRow) {
+    auto report = Build("<TCP_TO_RTU>" + Row("1", "10", "2", "20", "3") + Row("2", "11", "4", "21", "5") +
+                            "<row DATA_TYPE=\"3\" TCP_ADDRESS=\"12\" RTU_ADDRESS=\"22\" N_POINT=\"6\"/>" +
+                            Row("4", "13", "6", "23", "7") + "</TCP_TO_RTU>",
+                        Pargen());
+    EXPECT_FALSE(report.complete);
+    EXPECT_EQ(report.document, BuildReport::Document::TranslateTable);
+    ASSERT_TRUE(report.row.has_value());
+    EXPECT_EQ(*report.row, 2u);
+    EXPECT_EQ(report.attribute, "RTU_ADD_DEV");
+    EXPECT_FALSE(report.text.has_value());
+    EXPECT_EQ(report.description, "var.xml: row 3 has no attribute RTU_ADD_DEV");
+    EXPECT_EQ(image[7], 2);
+    EXPECT_EQ(image[13], 5);
+    EXPECT_EQ(image[14], 3);
+    EXPECT_EQ(Word(15), 12);
+    EXPECT_TRUE(ZeroFrom(17, kImageSize - 1)); // the rest of row 3, row 4, the parameter block
+}
+
+TEST_F(ImageBuild, TextThatIsNotAnIntegerStopsTheBuild) {
+    for (const char* bad : {"abc", "", "12 ", "0x", "99999999999"}) {
+        auto report = Build("<TCP_TO_RTU>" + Row("1", "10", "2", bad, "3") + "</TCP_TO_RTU>", Pargen());
+        EXPECT_FALSE(report.complete) << bad;
+        EXPECT_EQ(report.attribute, "RTU_ADDRESS");
+        ASSERT_TRUE(report.text.has_value());
+        EXPECT_EQ(*report.text, bad);
+        EXPECT_EQ(image[3], 2);
+        EXPECT_TRUE(ZeroFrom(4, kImageSize - 1)) << bad;
+    }
+}
+
+TEST_F(ImageBuild, ANodeThatIsNotARowStopsTheBuild) {
+    auto report = Build("<TCP_TO_RTU>" + Row("1", "10", "2", "20", "3") + "stray text" +
+                            Row("2", "11", "4", "21", "5") + "</TCP_TO_RTU>",
+                        Pargen());
+    EXPECT_FALSE(report.complete);
+    EXPECT_EQ(*report.row, 1u);
+    EXPECT_EQ(report.attribute, "DATA_TYPE");
+    EXPECT_EQ(image[0], 1);
+    EXPECT_TRUE(ZeroFrom(7, kImageSize - 1));
+}
+
+TEST_F(ImageBuild, ParameterFailuresLeaveEverythingAfterThemZero) {
+    auto table = "<TCP_TO_RTU>" + Row("1", "10", "2", "20", "3") + "</TCP_TO_RTU>";
+
+    auto report = Build(table, "<Other>" + Pargen() + "</Other>");
+    EXPECT_FALSE(report.complete);
+    EXPECT_EQ(report.document, BuildReport::Document::GeneralParameters);
+    EXPECT_EQ(report.element, "General_Parameter");
+    EXPECT_EQ(image[0], 1);
+    EXPECT_TRUE(ZeroFrom(14000, kImageSize - 1));
+
+    report = Build(table, Pargen("-TCP_PORT;"));
+    EXPECT_FALSE(report.complete);
+    EXPECT_EQ(report.element, "TCP_PORT");
+    EXPECT_EQ(report.description, "pargen.xml: element TCP_PORT is missing");
+    EXPECT_EQ(image[15011], 254);
+    EXPECT_TRUE(ZeroFrom(15012, kImageSize - 1)); // time and date words included
+
+    report = Build(table, Pargen("TIME_OUT=1e3;"));
+    EXPECT_FALSE(report.complete);
+    EXPECT_EQ(report.element, "TIME_OUT");
+    EXPECT_EQ(*report.text, "1e3");
+    EXPECT_EQ(image[15043], 2);
+    EXPECT_TRUE(ZeroFrom(15044, kImageSize - 1));
+
+    report = Build(table, Pargen("SNMP_PRIVATE=<b>x</b>;"));
+    EXPECT_FALSE(report.complete);
+    EXPECT_EQ(report.element, "SNMP_PRIVATE");
+    EXPECT_EQ(image[15014], 'h');
+    EXPECT_TRUE(ZeroFrom(15028, kImageSize - 1));
+
+    report = Build(table, Pargen("-TCP_EN_GATE;"));
+    EXPECT_FALSE(report.complete);
+    EXPECT_EQ(report.element, "TCP_EN_GATE");
+    EXPECT_EQ(Word(15049), 48238);
+    EXPECT_EQ(image[15055], 1);
+    EXPECT_EQ(image[15056], 0);
+
+    report = Build(table, Pargen("TCP_EN_GATE=-2;"));
+    EXPECT_TRUE(report.complete);
+    EXPECT_EQ(image[15056], 0xFE);
+}
+
+TEST_F(ImageBuild, MissingGeneralParametersDocumentKeepsTheTable) {
+    WriteFile(dir / "var.xml", "<TCP_TO_RTU>" + Row("4", "10", "2", "20", "3") + "</TCP_TO_RTU>");
+    FixedClock clock(kBuildTime);
+    auto report = BuildConfigurationImage((dir / "var.xml").string(), (dir / "none.xml").string(),
+                                          clock, image);
+    EXPECT_FALSE(report.complete);
+    EXPECT_EQ(report.document, BuildReport::Document::GeneralParameters);
+    EXPECT_EQ(image[0], 4);
+    EXPECT_TRUE(ZeroFrom(7, kImageSize - 1));
+}
+
 } // namespace
 } // namespace fabricor

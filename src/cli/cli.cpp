@@ -1,0 +1,61 @@
+#include "cli/cli.h"
+
+#include <ostream>
+
+namespace fabricor::cli {
+
+const std::vector<Command>& Commands() {
+    static const std::vector<Command> commands = {
+        {"build", "build PROJECT/bin/bank1.bin and bankg.c from the project's documents",
+         BuildCommand},
+        {"update", "build, then merge the image into the base firmware as New_SX30418.sx",
+         UpdateCommand},
+    };
+    return commands;
+}
+
+ProgressSettings& Progress() {
+    static ProgressSettings settings;
+    return settings;
+}
+
+namespace {
+
+void ProgramHelp(std::ostream& stream) {
+    stream << "Usage: fabricor-cli COMMAND [ARGUMENTS]\n"
+              "\n"
+              "Builds a project's configuration image and merges it into the base firmware,\n"
+              "without windows: the same work as the Update Device command.\n"
+              "\n"
+              "Commands:\n";
+    for (const auto& command : Commands()) {
+        std::string name = command.name;
+        name.resize(std::max<size_t>(name.size() + 2, 10), ' ');
+        stream << "  " << name << command.summary << "\n";
+    }
+    stream << "\n"
+              "Run 'fabricor-cli COMMAND --help' for a command's arguments.\n"
+              "Exit status: 0 done, 1 failed, 2 usage error.\n";
+}
+
+} // namespace
+
+int RunCli(const Arguments& args, std::ostream& out, std::ostream& err) {
+    if (args.empty()) {
+        ProgramHelp(err);
+        return kExitUsage;
+    }
+    const std::string& name = args.front();
+    if (name == "--help" || name == "-h" || name == "help") {
+        ProgramHelp(out);
+        return kExitOk;
+    }
+    for (const auto& command : Commands())
+        if (name == command.name)
+            return command.run(Arguments(args.begin() + 1, args.end()), out, err);
+    err << "fabricor-cli: unknown command '" << name << "'\n"
+        << "Run 'fabricor-cli --help' for the list of commands.\n";
+    return kExitUsage;
+}
+
+} // namespace fabricor::cli

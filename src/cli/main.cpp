@@ -1,0 +1,10 @@
+#include "cli/cli.h"
+
+#include <iostream>
+#include <unistd.h>
+
+int main(int argc, char** argv) {
+    fabricor::cli::Progress().terminal = ::isatty(STDERR_FILENO) == 1;
+    fabricor::cli::Arguments args(argv + 1, argv + argc);
+    return fabricor::cli::RunCli(args, std::cout, std::cerr);
+}

@@ -1,0 +1,231 @@
+#include "app/workspace.h"
+#include "cli/cli.h"
+#include "cli/options.h"
+#include "cli/terminal_progress.h"
+#include "firmware/merge.h"
+#include "image/c_source.h"
+#include "image/configuration_image.h"
+
+#include <memory>
+#include <ostream>
+#include <sys/stat.h>
+
+namespace fabricor::cli {
+namespace {
+
+constexpr const char* kBuildUsage = "Usage: fabricor-cli build PROJECT [--time YYYY-MM-DDTHH:MM:SS]\n";
+constexpr const char* kUpdateUsage =
+    "Usage: fabricor-cli update PROJECT --master MASTER_DIR [--time YYYY-MM-DDTHH:MM:SS]\n";
+
+constexpr const char* kTimeHelp =
+    "  --time YYYY-MM-DDTHH:MM:SS  the local wall-clock time stamped into the image\n"
+    "                              (default: the time of the build)\n"
+    "  --help                      show this help\n";
+
+void BuildHelp(std::ostream& out) {
+    out << kBuildUsage
+        << "\n"
+           "Builds the configuration image from PROJECT/var.xml and PROJECT/pargen.xml and\n"
+           "writes PROJECT/bin/bank1.bin and PROJECT/bin/bankg.c. The bin folder must exist.\n"
+           "\n"
+           "Options:\n"
+        << kTimeHelp
+        << "\n"
+           "Exit status: 0 when the build read everything; 1 when it stopped early (the files\n"
+           "are still written and the reason goes to stderr) or a file cannot be written;\n"
+           "2 on a usage error.\n";
+}
+
+void UpdateHelp(std::ostream& out) {
+    out << kUpdateUsage
+        << "\n"
+           "Builds as 'fabricor-cli build' does; when the build read everything, merges the\n"
+           "image into MASTER_DIR/" << kBaseFirmwareName << " and writes PROJECT/" << kNewFirmwarePrefix
+        << kBaseFirmwareName
+        << ".\n"
+           "The flash tool is not started.\n"
+           "\n"
+           "Options:\n"
+           "  --master MASTER_DIR         the folder that holds the base firmware\n"
+        << kTimeHelp
+        << "\n"
+           "Exit status: 0 when the new firmware was written; 1 when the build stopped early\n"
+           "(nothing is merged), a file cannot be written or the merge reports a failure;\n"
+           "2 on a usage error.\n";
+}
+
+int UsageError(std::ostream& err, const char* usage, const std::string& problem,
+               const char* command) {
+    err << "fabricor-cli " << command << ": " << problem << "\n"
+        << usage << "Run 'fabricor-cli " << command << " --help' for more.\n";
+    return kExitUsage;
+}
+
+std::string WithoutTrailingSeparators(std::string folder) {
+    while (folder.size() > 1 && folder.back() == kSeparator)
+        folder.pop_back();
+    return folder;
+}
+
+struct ProjectRequest {
+    std::string project;
+    std::optional<LocalTime> time;
+};
+
+// Reads PROJECT and --time; a usage error has already been printed when nothing comes back.
+std::optional<ProjectRequest> ReadProjectRequest(const ParsedArguments& parsed, std::ostream& err,
+                                                 const char* usage, const char* command,
+                                                 int& exitCode) {
+    exitCode = kExitUsage;
+    if (!parsed.error.empty()) {
+        UsageError(err, usage, parsed.error, command);
+        return std::nullopt;
+    }
+    if (parsed.positional.empty()) {
+        UsageError(err, usage, "PROJECT is missing", command);
+        return std::nullopt;
+    }
+    if (parsed.positional.size() > 1) {
+        UsageError(err, usage, "unexpected argument '" + parsed.positional[1] + "'", command);
+        return std::nullopt;
+    }
+    ProjectRequest request;
+    request.project = WithoutTrailingSeparators(parsed.positional.front());
+    if (request.project.empty()) {
+        UsageError(err, usage, "PROJECT is empty", command);
+        return std::nullopt;
+    }
+    if (auto time = parsed.values.find("time"); time != parsed.values.end()) {
+        request.time = ParseLocalTime(time->second);
+        if (!request.time) {
+            UsageError(err, usage, "'" + time->second + "' is not a time of the form YYYY-MM-DDTHH:MM:SS",
+                       command);
+            return std::nullopt;
+        }
+    }
+    return request;
+}
+
+struct BuildOutcome {
+    bool complete = false;
+    bool written = false;
+};
+
+// Builds the image and writes both files, telling stderr about everything that went wrong.
+BuildOutcome BuildAndWrite(const ProjectRequest& request, std::ostream& out, std::ostream& err) {
+    std::unique_ptr<Clock> clock;
+    if (request.time)
+        clock = std::make_unique<FixedClock>(*request.time);
+    else
+        clock = std::make_unique<SystemClock>();
+    const std::string& project = request.project;
+    ConfigurationImage image{};
+    auto report = BuildConfigurationImage(project + kSeparator + "var.xml",
+                                          project + kSeparator + "pargen.xml", *clock, image);
+    BuildOutcome outcome;
+    outcome.complete = report.complete;
+    outcome.written = true;
+    if (auto written = WriteConfigurationImage(project, image); written.ok()) {
+        out << "Wrote " << ConfigurationImagePath(project) << "\n";
+    } else {
+        err << "fabricor-cli: " << written.message() << "\n";
+        outcome.written = false;
+    }
+    if (auto written = WriteImageCSource(project, image); written.ok()) {
+        out << "Wrote " << ImageCSourcePath(project) << "\n";
+    } else {
+        err << "fabricor-cli: " << written.message() << "\n";
+        outcome.written = false;
+    }
+    if (report.rowsIgnored > 0)
+        err << "fabricor-cli: note: var.xml has " << report.rowsIgnored
+            << " rows beyond the 2000 the image holds; they were left out\n";
+    if (!report.complete)
+        err << "fabricor-cli: the build stopped early: " << report.description << "\n";
+    return outcome;
+}
+
+class StreamReporter final : public MergeReporter {
+public:
+    explicit StreamReporter(std::ostream& err) : err_(err) {}
+    void Report(const std::string& message) override { err_ << message << "\n"; }
+
+private:
+    std::ostream& err_;
+};
+
+int64_t FileSize(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 ? static_cast<int64_t>(info.st_size) : 0;
+}
+
+} // namespace
+
+int BuildCommand(const Arguments& args, std::ostream& out, std::ostream& err) {
+    auto parsed = ParseArguments(args, {"time"});
+    if (parsed.help && parsed.error.empty()) {
+        BuildHelp(out);
+        return kExitOk;
+    }
+    int exitCode = kExitOk;
+    auto request = ReadProjectRequest(parsed, err, kBuildUsage, "build", exitCode);
+    if (!request)
+        return exitCode;
+    auto built = BuildAndWrite(*request, out, err);
+    return built.complete && built.written ? kExitOk : kExitFailure;
+}
+
+int UpdateCommand(const Arguments& args, std::ostream& out, std::ostream& err) {
+    auto parsed = ParseArguments(args, {"time", "master"});
+    if (parsed.help && parsed.error.empty()) {
+        UpdateHelp(out);
+        return kExitOk;
+    }
+    int exitCode = kExitOk;
+    auto request = ReadProjectRequest(parsed, err, kUpdateUsage, "update", exitCode);
+    if (!request)
+        return exitCode;
+    auto master = parsed.values.find("master");
+    if (master == parsed.values.end() || master->second.empty())
+        return UsageError(err, kUpdateUsage, "--master MASTER_DIR is missing", "update");
+
+    auto built = BuildAndWrite(*request, out, err);
+    if (!built.complete || !built.written) {
+        // Merging now would put a partial or an older image into the device.
+        err << "fabricor-cli: nothing merged\n";
+        return kExitFailure;
+    }
+
+    const std::string& project = request->project;
+    const std::string base = WithoutTrailingSeparators(master->second) + kSeparator + kBaseFirmwareName;
+    const std::string newName = std::string(kNewFirmwarePrefix) + kBaseFirmwareName;
+    const std::string outputFolder =
+        project.back() == kSeparator ? project : project + kSeparator;
+    const std::string binFolder = outputFolder + "bin" + kSeparator;
+
+    StreamReporter reporter(err);
+    TerminalProgress progress(err, Progress().terminal &&
+                                       FileSize(base) >= Progress().minimumBaseBytes);
+    auto merged = MergeBankSx(base, newName, binFolder, outputFolder, reporter, progress);
+    progress.Finish();
+    switch (merged.outcome) {
+    case MergeOutcome::Written:
+        out << "Wrote " << outputFolder << newName << "\n";
+        if (!merged.imagePlaced)
+            err << "fabricor-cli: note: " << base
+                << " has no record in the configuration window; the new firmware is a copy "
+                   "without the configuration\n";
+        return kExitOk;
+    case MergeOutcome::CheckFailed:
+        return kExitFailure;
+    case MergeOutcome::MergeFailed:
+        err << "fabricor-cli: " << merged.error << "\n";
+        return kExitFailure;
+    case MergeOutcome::OpenFailed:
+        err << "fabricor-cli: " << merged.error << "\n";
+        return kExitFailure;
+    }
+    return kExitFailure;
+}
+
+} // namespace fabricor::cli
