@@ -1,0 +1,268 @@
+#include "app/icmp_echo.h"
+
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <cstring>
+#include <vector>
+
+#ifdef _WIN32
+#include <winsock2.h>
+#include <ws2tcpip.h>
+// winsock2 first
+#include <iphlpapi.h>
+#include <icmpapi.h>
+#else
+#include <arpa/inet.h>
+#include <cerrno>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#endif
+
+namespace fabricor {
+
+namespace {
+
+constexpr std::uint8_t kEchoReply = 0;
+constexpr std::uint8_t kEchoRequest = 8;
+constexpr std::size_t kIcmpHeaderSize = 8;
+
+bool IsDigitsAndDots(const std::string& text) {
+    return std::all_of(text.begin(), text.end(),
+                       [](unsigned char c) { return std::isdigit(c) || c == '.'; });
+}
+
+// Letters, digits, hyphens and dots only: anything else is no host name, so it is refused
+// without asking the resolver.
+bool LooksLikeHostName(const std::string& text) {
+    if (text.empty() || text.size() > 253 || text.front() == '.' || text.front() == '-')
+        return false;
+    return std::all_of(text.begin(), text.end(), [](unsigned char c) {
+        return std::isalnum(c) || c == '-' || c == '.';
+    });
+}
+
+} // namespace
+
+std::uint16_t InternetChecksum(const unsigned char* data, std::size_t length) {
+    std::uint32_t sum = 0;
+    for (std::size_t i = 0; i + 1 < length; i += 2)
+        sum += static_cast<std::uint32_t>(data[i] << 8 | data[i + 1]);
+    if (length % 2 != 0)
+        sum += static_cast<std::uint32_t>(data[length - 1] << 8);
+    while (sum >> 16)
+        sum = (sum & 0xFFFF) + (sum >> 16);
+    return static_cast<std::uint16_t>(~sum & 0xFFFF);
+}
+
+Status ResolveIpv4(const std::string& host, std::uint32_t& address) {
+    in_addr parsed{};
+    if (inet_pton(AF_INET, host.c_str(), &parsed) == 1) {
+        address = parsed.s_addr;
+        return Status::Ok();
+    }
+    if (IsDigitsAndDots(host) || !LooksLikeHostName(host))
+        return Status::Error("Not an IPv4 address: " + host);
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_RAW;
+    addrinfo* found = nullptr;
+    // Short and hexadecimal address forms such as "127.1" or "0x7f.1" are refused likewise.
+    hints.ai_flags = AI_NUMERICHOST;
+    if (getaddrinfo(host.c_str(), nullptr, &hints, &found) == 0) {
+        freeaddrinfo(found);
+        return Status::Error("Not an IPv4 address: " + host);
+    }
+    found = nullptr;
+    hints.ai_flags = 0;
+    if (getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || found == nullptr)
+        return Status::Error("Unknown host: " + host);
+    address = reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr.s_addr;
+    freeaddrinfo(found);
+    return Status::Ok();
+}
+
+#ifdef _WIN32
+
+Status IcmpEchoFacility::Ping(const std::string& host, const std::string& payload,
+                              std::uint16_t, const EchoReplyHandler& onReply) {
+    struct WinsockSession {
+        WinsockSession() { started = WSAStartup(MAKEWORD(2, 2), &data) == 0; }
+        ~WinsockSession() {
+            if (started)
+                WSACleanup();
+        }
+        WSADATA data{};
+        bool started = false;
+    } winsock;
+    if (!winsock.started)
+        return Status::Error("Cannot start the network service");
+    std::uint32_t target = 0;
+    if (auto resolved = ResolveIpv4(host, target); !resolved)
+        return resolved;
+    HANDLE icmp = IcmpCreateFile();
+    if (icmp == INVALID_HANDLE_VALUE)
+        return Status::Error("Cannot open the ICMP service");
+    // The service matches replies to its own requests and keeps the sequence itself.
+    std::vector<unsigned char> reply(sizeof(ICMP_ECHO_REPLY) + payload.size() + 8);
+    DWORD count = IcmpSendEcho(icmp, static_cast<IPAddr>(target),
+                               const_cast<char*>(payload.data()), static_cast<WORD>(payload.size()),
+                               nullptr, reply.data(), static_cast<DWORD>(reply.size()),
+                               static_cast<DWORD>(receiveLimitMs_));
+    DWORD error = count == 0 ? GetLastError() : 0;
+    IcmpCloseHandle(icmp);
+    if (count == 0 && error != IP_REQ_TIMED_OUT && error != ERROR_SUCCESS &&
+        error != IP_DEST_HOST_UNREACHABLE && error != IP_DEST_NET_UNREACHABLE)
+        return Status::Error("Cannot send the echo request");
+    int bytes = 0;
+    if (count > 0) {
+        const auto* echo = reinterpret_cast<const ICMP_ECHO_REPLY*>(reply.data());
+        if (echo->Status == IP_SUCCESS && echo->Address == target)
+            bytes = static_cast<int>(kIcmpHeaderSize + echo->DataSize);
+    }
+    onReply(bytes);
+    return Status::Ok();
+}
+
+bool IcmpEchoFacility::CanOpen(SocketKind) {
+    HANDLE icmp = IcmpCreateFile();
+    if (icmp == INVALID_HANDLE_VALUE)
+        return false;
+    IcmpCloseHandle(icmp);
+    return true;
+}
+
+#else
+
+namespace {
+
+class Socket {
+public:
+    explicit Socket(int fd) : fd_(fd) {}
+    ~Socket() {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    Socket(const Socket&) = delete;
+    Socket& operator=(const Socket&) = delete;
+    int fd() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+int OpenIcmpSocket(IcmpEchoFacility::SocketKind kind, bool& raw) {
+    if (kind != IcmpEchoFacility::SocketKind::Raw) {
+        int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_ICMP);
+        if (fd >= 0 || kind == IcmpEchoFacility::SocketKind::Datagram) {
+            raw = false;
+            return fd;
+        }
+    }
+    raw = true;
+    return ::socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP);
+}
+
+std::uint16_t ReadBigEndian16(const unsigned char* p) {
+    return static_cast<std::uint16_t>(p[0] << 8 | p[1]);
+}
+
+} // namespace
+
+bool IcmpEchoFacility::CanOpen(SocketKind kind) {
+    bool raw = false;
+    Socket socket(OpenIcmpSocket(kind, raw));
+    return socket.fd() >= 0;
+}
+
+Status IcmpEchoFacility::Ping(const std::string& host, const std::string& payload,
+                              std::uint16_t sequence, const EchoReplyHandler& onReply) {
+    std::uint32_t target = 0;
+    if (auto resolved = ResolveIpv4(host, target); !resolved)
+        return resolved;
+
+    bool raw = false;
+    Socket socket(OpenIcmpSocket(kind_, raw));
+    if (socket.fd() < 0)
+        return Status::Error("Cannot open an ICMP socket: " + std::string(std::strerror(errno)));
+
+    if (sequence == 0)
+        sequence = ++runningSequence_;
+    // A datagram socket gets its identifier from the kernel, which also hands it only the
+    // replies that carry it; a raw socket sees every ICMP message and must check it itself.
+    const auto identifier = static_cast<std::uint16_t>((::getpid() ^ (sequence << 8)) & 0xFFFF);
+
+    std::vector<unsigned char> request(kIcmpHeaderSize + payload.size());
+    request[0] = kEchoRequest;
+    request[1] = 0;
+    request[4] = static_cast<unsigned char>(identifier >> 8);
+    request[5] = static_cast<unsigned char>(identifier);
+    request[6] = static_cast<unsigned char>(sequence >> 8);
+    request[7] = static_cast<unsigned char>(sequence);
+    std::memcpy(request.data() + kIcmpHeaderSize, payload.data(), payload.size());
+    std::uint16_t checksum = InternetChecksum(request.data(), request.size());
+    request[2] = static_cast<unsigned char>(checksum >> 8);
+    request[3] = static_cast<unsigned char>(checksum);
+
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_addr.s_addr = target;
+    if (::sendto(socket.fd(), request.data(), request.size(), 0,
+                 reinterpret_cast<const sockaddr*>(&to), sizeof to) < 0)
+        return Status::Error("Cannot send the echo request: " +
+                             std::string(std::strerror(errno)));
+
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(receiveLimitMs_);
+    std::vector<unsigned char> buffer(65536);
+    int bytes = 0;
+    for (;;) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        if (left.count() <= 0)
+            break;
+        pollfd waiting{socket.fd(), POLLIN, 0};
+        int ready = ::poll(&waiting, 1, static_cast<int>(left.count()));
+        if (ready < 0 && errno == EINTR)
+            continue;
+        if (ready <= 0)
+            break;
+        sockaddr_in from{};
+        socklen_t fromSize = sizeof from;
+        ssize_t got = ::recvfrom(socket.fd(), buffer.data(), buffer.size(), 0,
+                                 reinterpret_cast<sockaddr*>(&from), &fromSize);
+        if (got < 0) {
+            if (errno == EINTR || errno == EAGAIN)
+                continue;
+            break; // an error on the socket is no reply
+        }
+        const unsigned char* icmp = buffer.data();
+        std::size_t length = static_cast<std::size_t>(got);
+        if (raw) {
+            if (length < 20)
+                continue;
+            std::size_t headerSize = static_cast<std::size_t>(buffer[0] & 0x0F) * 4;
+            if (headerSize < 20 || length < headerSize)
+                continue;
+            icmp += headerSize;
+            length -= headerSize;
+        }
+        if (from.sin_addr.s_addr != target || length != request.size() ||
+            icmp[0] != kEchoReply || icmp[1] != 0 || ReadBigEndian16(icmp + 6) != sequence)
+            continue;
+        if (raw && ReadBigEndian16(icmp + 4) != identifier)
+            continue;
+        if (std::memcmp(icmp + kIcmpHeaderSize, payload.data(), payload.size()) != 0)
+            continue;
+        bytes = static_cast<int>(length);
+        break;
+    }
+    onReply(bytes);
+    return Status::Ok();
+}
+
+#endif
+
+} // namespace fabricor
