@@ -1,4 +1,5 @@
 #include "app/main_window.h"
+#include "app/ping_dialog.h"
 
 #include <QApplication>
 
@@ -11,12 +12,16 @@ int main(int argc, char** argv) {
     fabricor::SystemShell shell;
     fabricor::SystemClock clock;
     fabricor::ModalDialogRunner dialogs;
+    fabricor::IcmpEchoFacility echo;
+    fabricor::QtPingWait pingWait;
     fabricor::Services services;
     services.boxes = &boxes;
     services.folders = &folders;
     services.shell = &shell;
     services.clock = &clock;
     services.dialogs = &dialogs;
+    services.echo = &echo;
+    services.pingWait = &pingWait;
 
     fabricor::TFFabricoreFirmWare window(QCoreApplication::applicationFilePath(), services);
     window.show();

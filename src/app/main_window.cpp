@@ -1,6 +1,7 @@
 #include "app/main_window.h"
 
 #include "app/about_dialog.h"
+#include "app/ping_dialog.h"
 #include "app/style.h"
 #include "app/top_level_handler.h"
 
@@ -127,7 +128,7 @@ void TFFabricoreFirmWare::CreateDialogs() {
     // Generate Firmware (TFModifyFileSx)
     // General Parameter (TFpargen)
     // Set Translate Table (TFSetVar)
-    // Ping result (TFPing)
+    FPing_ = new TFPing(this);
     About2_ = new TFAbout2(*services_.shell, this);
 }
 
@@ -183,8 +184,14 @@ void TFFabricoreFirmWare::ShowTranslateTable() {
 }
 
 void TFFabricoreFirmWare::PingDevice() {
-    services_.boxes->Plain(this, QStringLiteral("Ping Device is not available yet"));
+    PingResultKind result = RunDevicePing(Edit1_->text().toStdString(), *services_.echo,
+                                          *services_.pingWait, PingState,
+                                          [this](int byteCount) { Ping1Reply(byteCount); });
+    FPing_->ShowPingResult(result);
+    services_.dialogs->Run(*FPing_);
 }
+
+void TFFabricoreFirmWare::Ping1Reply(int byteCount) { PingState = PingStateOfReply(byteCount); }
 
 void TFFabricoreFirmWare::NewaClick() {
     services_.boxes->Plain(this, QStringLiteral("New project is not available yet"));

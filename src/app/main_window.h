@@ -13,6 +13,7 @@ namespace fabricor {
 
 class ClickableLabel;
 class TFAbout2;
+class TFPing;
 
 // The main window: the four-step workflow (project, general parameters and ping, translate
 // table, update device) and the place every command starts from. Its creation runs the
@@ -31,6 +32,11 @@ public:
     // The IP address box that Ping Device uses; the general parameters' confirm fills it.
     void SetPingAddress(const QString& address);
     QString PingAddress() const;
+
+    // Ping Device: 0 waiting, 1 found, 2 not found; set by the echo's reply notification.
+    int PingState = kPingWaiting;
+    void Ping1Reply(int byteCount);
+    TFPing* Ping() const { return FPing_; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -79,6 +85,7 @@ private:
     QLabel* Labelstate_ = nullptr;
 
     TFAbout2* About2_ = nullptr;
+    TFPing* FPing_ = nullptr;
 };
 
 } // namespace fabricor

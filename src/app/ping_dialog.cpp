@@ -1,12 +1,12 @@
 #include "app/ping_dialog.h"
 
+#include "app/style.h"
+
 #include <QApplication>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
-#include <QScreen>
 #include <QThread>
 
 #include <chrono>
@@ -96,11 +96,7 @@ TFPing::TFPing(QWidget* parent) : QDialog(parent) {
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     setModal(true);
     setFixedSize(250, 98);
-    QPalette colours = palette();
-    colours.setColor(QPalette::Window, QColor(248, 247, 237));
-    setPalette(colours);
-    setAutoFillBackground(true);
-    setFont(QFont("Verdana", 8));
+    ApplyFabricorLook(this);
 
     I_P_F = MakePicture(this, "I_P_F", FoundPicture());
     I_P_NF = MakePicture(this, "I_P_NF", NotFoundPicture());
@@ -135,8 +131,7 @@ void TFPing::ShowPingResult(PingResultKind kind) {
 void TFPing::LbButton1Click() { accept(); }
 
 void TFPing::showEvent(QShowEvent* event) {
-    if (QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    CentreOnScreen(this);
     QDialog::showEvent(event);
 }
 

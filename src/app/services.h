@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/ping.h"
 #include "app/seams.h"
 #include "base/clock.h"
 
@@ -14,6 +15,9 @@ struct Services {
     Clock* clock = nullptr;
     // Every modal dialog is shown through this, so tests can drive a dialog without a modal loop.
     DialogRunner* dialogs = nullptr;
+    // Ping Device: the ICMP echo and the wait after it.
+    EchoFacility* echo = nullptr;
+    PingWaitHost* pingWait = nullptr;
 };
 
 } // namespace fabricor

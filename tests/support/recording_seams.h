@@ -7,6 +7,8 @@
 #include <QDialog>
 #include <QStringList>
 #include <map>
+#include <optional>
+#include <string>
 #include <deque>
 #include <functional>
 #include <vector>
@@ -93,6 +95,34 @@ public:
     QStringList shown;
 };
 
+// An echo facility answered by the test: it reports the given byte count at once, stays
+// silent when there is none, or fails with the given text. Records the hosts it was asked.
+class ScriptedEcho final : public EchoFacility {
+public:
+    Status Ping(const std::string& host, const std::string&, std::uint16_t,
+                const EchoReplyHandler& onReply) override {
+        hosts.push_back(host);
+        if (!failure.empty())
+            return Status::Error(failure);
+        if (replyBytes)
+            onReply(*replyBytes);
+        return Status::Ok();
+    }
+    std::optional<int> replyBytes = 64;
+    std::string failure;
+    std::vector<std::string> hosts;
+};
+
+// The wait after the echo without waiting: the tick counter moves only by the sleeps.
+class SteppingPingWait final : public PingWaitHost {
+public:
+    std::uint32_t TickCount() override { return now; }
+    void Sleep(int milliseconds) override { now += static_cast<std::uint32_t>(milliseconds); }
+    void ProcessMessages() override { ++processed; }
+    std::uint32_t now = 5000;
+    int processed = 0;
+};
+
 // Every seam as a test double, at hand for a window under test.
 struct RecordingServices {
     RecordingMessageBoxes boxes;
@@ -100,6 +130,8 @@ struct RecordingServices {
     RecordingShell shell;
     FixedClock clock{LocalTime{2026, 12, 8, 14, 35, 47}};
     ScriptedDialogRunner dialogs;
+    ScriptedEcho echo;
+    SteppingPingWait pingWait;
 
     Services services() {
         Services all;
@@ -108,6 +140,8 @@ struct RecordingServices {
         all.shell = &shell;
         all.clock = &clock;
         all.dialogs = &dialogs;
+        all.echo = &echo;
+        all.pingWait = &pingWait;
         return all;
     }
 };
