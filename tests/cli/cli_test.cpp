@@ -1,0 +1,225 @@
+#include "cli/cli.h"
+
+#include "firmware/merge.h"
+#include "firmware/sx_test_support.h"
+#include "image/c_source.h"
+#include "image/configuration_image.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <filesystem>
+#include <sstream>
+
+namespace fabricor::cli {
+namespace {
+
+using namespace fabricor::testing;
+namespace fs = std::filesystem;
+
+const char* kPargen =
+    "<General_Parameter><TCP_IP1>10</TCP_IP1><TCP_IP2>0</TCP_IP2><TCP_IP3>0</TCP_IP3>"
+    "<TCP_IP4>7</TCP_IP4><TCP_SUB1>255</TCP_SUB1><TCP_SUB2>255</TCP_SUB2><TCP_SUB3>255</TCP_SUB3>"
+    "<TCP_SUB4>0</TCP_SUB4><TCP_EN_GATE>0</TCP_EN_GATE><TCP_GAT1>0</TCP_GAT1><TCP_GAT2>0</TCP_GAT2>"
+    "<TCP_GAT3>0</TCP_GAT3><TCP_GAT4>0</TCP_GAT4><TCP_PORT>502</TCP_PORT>"
+    "<SNMP_PUBLIC>harbor</SNMP_PUBLIC><SNMP_PRIVATE>lantern</SNMP_PRIVATE><BAUD>3</BAUD>"
+    "<PARITY>0</PARITY><TIME_OUT>1000</TIME_OUT><OFFSET>10000</OFFSET><MODE>1</MODE>"
+    "<STOP_BIT>0</STOP_BIT></General_Parameter>";
+const char* kVar = "<TCP_TO_RTU><row DATA_TYPE=\"3\" TCP_ADDRESS=\"1\" RTU_ADD_DEV=\"2\" "
+                   "RTU_ADDRESS=\"3\" N_POINT=\"4\" MNEMONIC=\"pump\"/></TCP_TO_RTU>";
+
+struct Run {
+    int code;
+    std::string out;
+    std::string err;
+};
+
+Run Cli(const Arguments& args) {
+    std::ostringstream out, err;
+    int code = RunCli(args, out, err);
+    return {code, out.str(), err.str()};
+}
+
+class CliProject : public ::testing::Test {
+protected:
+    CliProject() {
+        fs::create_directories(dir / "P" / "bin");
+        fs::create_directories(dir / "M");
+        WriteFile(dir / "P" / "var.xml", kVar);
+        WriteFile(dir / "P" / "pargen.xml", kPargen);
+        std::vector<std::string> base = {Record(0, 0, {'b'})};
+        for (uint32_t a = 0x387000; a < 0x38D000; a += 32)
+            base.push_back(Record(2, a, Pattern(32, a)));
+        base.push_back("S804000000FB");
+        WriteFile(dir / "M" / "SX30418.sx", Join(base, "\n"));
+    }
+    ~CliProject() override { Progress() = ProgressSettings{}; }
+
+    std::string Project() const { return (dir / "P").string(); }
+    std::string Master() const { return (dir / "M").string(); }
+    fs::path NewFirmware() const { return dir / "P" / "New_SX30418.sx"; }
+
+    TempDir dir;
+};
+
+TEST(CliUsage, HelpOnEveryCommand) {
+    auto top = Cli({"--help"});
+    EXPECT_EQ(top.code, kExitOk);
+    EXPECT_NE(top.out.find("Usage: fabricor-cli COMMAND"), std::string::npos);
+    for (const auto& command : Commands())
+        EXPECT_NE(top.out.find(command.name), std::string::npos);
+    EXPECT_TRUE(top.err.empty());
+
+    auto build = Cli({"build", "--help"});
+    EXPECT_EQ(build.code, kExitOk);
+    EXPECT_NE(build.out.find("Usage: fabricor-cli build PROJECT [--time YYYY-MM-DDTHH:MM:SS]"),
+              std::string::npos);
+    auto update = Cli({"update", "somewhere", "--help"});
+    EXPECT_EQ(update.code, kExitOk);
+    EXPECT_NE(update.out.find("--master MASTER_DIR"), std::string::npos);
+}
+
+TEST(CliUsage, UsageErrorsExitTwo) {
+    const std::vector<Arguments> wrong = {
+        {},
+        {"frobnicate"},
+        {"build"},
+        {"build", "a", "b"},
+        {"build", "a", "--bogus"},
+        {"build", "a", "-x"},
+        {"build", "a", "--time"},
+        {"build", "a", "--time", "2026-12-08 14:35:47"},
+        {"build", "a", "--time", "2026-02-29T10:00:00"},
+        {"build", "a", "--time", "2026-12-08T24:00:00"},
+        {"build", "a", "--time", "2026-12-08T14:35:47", "--time", "2026-12-08T14:35:47"},
+        {"update", "a"},
+        {"update", "a", "--master", ""},
+        {"update", "--master", "m"},
+    };
+    for (const auto& args : wrong) {
+        auto run = Cli(args);
+        std::string joined;
+        for (const auto& a : args)
+            joined += a + " ";
+        EXPECT_EQ(run.code, kExitUsage) << joined;
+        EXPECT_FALSE(run.err.empty()) << joined;
+        EXPECT_TRUE(run.out.empty()) << joined;
+    }
+}
+
+TEST_F(CliProject, BuildWritesBothFilesAtTheGivenTime) {
+    auto run = Cli({"build", Project(), "--time", "2026-12-08T14:35:47"});
+    EXPECT_EQ(run.code, kExitOk) << run.err;
+    EXPECT_TRUE(run.err.empty()) << run.err;
+    auto image = ReadFile(dir / "P" / "bin" / "bank1.bin");
+    ASSERT_EQ(image.size(), kImageSize);
+    EXPECT_EQ(static_cast<uint8_t>(image[15049]), 0x6E);
+    EXPECT_EQ(static_cast<uint8_t>(image[15050]), 0xBC);
+    EXPECT_EQ(static_cast<uint8_t>(image[15051]), 0x1A);
+    EXPECT_EQ(static_cast<uint8_t>(image[15052]), 0x46);
+    EXPECT_EQ(image[0], 3);
+    ConfigurationImage same{};
+    std::copy(image.begin(), image.end(), same.begin());
+    EXPECT_EQ(ReadFile(dir / "P" / "bin" / "bankg.c"), ImageCSourceText(same));
+
+    // "--time=" form and a trailing separator on the project.
+    run = Cli({"build", Project() + "/", "--time=2030-01-02T03:04:05"});
+    EXPECT_EQ(run.code, kExitOk) << run.err;
+    image = ReadFile(dir / "P" / "bin" / "bank1.bin");
+    EXPECT_EQ(static_cast<uint8_t>(image[15049]) | static_cast<uint8_t>(image[15050]) << 8,
+              3 + 32 * 4 + 2048 * 2);
+}
+
+TEST_F(CliProject, BuildThatStopsEarlyStillWritesAndExitsOne) {
+    WriteFile(dir / "P" / "pargen.xml", std::string(kPargen).replace(std::string(kPargen).find("502"), 3, "port"));
+    auto run = Cli({"build", Project()});
+    EXPECT_EQ(run.code, kExitFailure);
+    EXPECT_NE(run.err.find("TCP_PORT \"port\" is not an integer"), std::string::npos) << run.err;
+    EXPECT_EQ(ReadFile(dir / "P" / "bin" / "bank1.bin").size(), kImageSize);
+    EXPECT_TRUE(fs::exists(dir / "P" / "bin" / "bankg.c"));
+}
+
+TEST_F(CliProject, BuildWithoutBinFolderGivesTheSystemsMessage) {
+    fs::remove_all(dir / "P" / "bin");
+    auto run = Cli({"build", Project()});
+    EXPECT_EQ(run.code, kExitFailure);
+    EXPECT_NE(run.err.find("No such file or directory"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("Cannot create file \"" + Project() + "/bin/bankg.c\""), std::string::npos);
+    EXPECT_FALSE(fs::exists(dir / "P" / "bin"));
+}
+
+TEST_F(CliProject, UpdateMergesIntoTheMasterFirmware) {
+    auto run = Cli({"update", Project(), "--master", Master(), "--time", "2026-12-08T14:35:47"});
+    ASSERT_EQ(run.code, kExitOk) << run.err;
+    EXPECT_NE(run.out.find("New_SX30418.sx"), std::string::npos);
+    EXPECT_TRUE(run.err.empty()) << run.err; // not a terminal: no progress bar
+    auto verdict = AskSrecCat(NewFirmware(), dir);
+    EXPECT_TRUE(verdict.accepted) << verdict.complaints;
+    EXPECT_EQ(verdict.complaints.find("checksum"), std::string::npos);
+    EXPECT_EQ(verdict.window, ReadFile(dir / "P" / "bin" / "bank1.bin"));
+    EXPECT_FALSE(fs::exists(dir / "P" / "bin" / "Bin.sx"));
+}
+
+TEST_F(CliProject, UpdateRefusesToMergeAnIncompleteBuild) {
+    WriteFile(dir / "P" / "var.xml", "<TCP_TO_RTU><row DATA_TYPE=\"1\"/></TCP_TO_RTU>");
+    auto run = Cli({"update", Project(), "--master", Master()});
+    EXPECT_EQ(run.code, kExitFailure);
+    EXPECT_NE(run.err.find("row 1 has no attribute TCP_ADDRESS"), std::string::npos) << run.err;
+    EXPECT_FALSE(fs::exists(NewFirmware()));
+}
+
+TEST_F(CliProject, UpdateGivesTheMergeMessagesOnStderr) {
+    auto missing = Cli({"update", Project(), "--master", (dir / "nowhere").string()});
+    EXPECT_EQ(missing.code, kExitFailure);
+    EXPECT_NE(missing.err.find(kMergeBaseMissing), std::string::npos);
+
+    WriteFile(NewFirmware(), "older");
+    WriteFile(dir / "M" / "SX30418.sx", Record(2, 0x388000, Pattern(32, 1)) + "\n\nS9030000FC\n");
+    auto blank = Cli({"update", Project(), "--master", Master()});
+    EXPECT_EQ(blank.code, kExitFailure);
+    EXPECT_NE(blank.err.find(kMergeFailed), std::string::npos);
+    EXPECT_FALSE(fs::exists(NewFirmware()));
+}
+
+TEST_F(CliProject, UpdateNotesABaseWithoutTheWindow) {
+    WriteFile(dir / "M" / "SX30418.sx", Record(2, 0x300000, Pattern(32, 1)) + "\n");
+    auto run = Cli({"update", Project(), "--master", Master()});
+    EXPECT_EQ(run.code, kExitOk);
+    EXPECT_NE(run.err.find("no record in the configuration window"), std::string::npos);
+    EXPECT_EQ(ReadFile(NewFirmware()), Record(2, 0x300000, Pattern(32, 1)) + "\r\n");
+}
+
+TEST_F(CliProject, ProgressBarOnlyOnATerminalForALargeBase) {
+    Progress().terminal = true;
+    Progress().minimumBaseBytes = 1; // every base counts as large here
+    auto run = Cli({"update", Project(), "--master", Master()});
+    ASSERT_EQ(run.code, kExitOk) << run.err;
+    EXPECT_NE(run.err.find("\rMerging ["), std::string::npos);
+    EXPECT_NE(run.err.find("] 100%\n"), std::string::npos);
+
+    Progress().minimumBaseBytes = 1 << 30;
+    run = Cli({"update", Project(), "--master", Master()});
+    EXPECT_EQ(run.err.find("Merging"), std::string::npos);
+}
+
+int RunProgram(const std::string& arguments) {
+    std::string command = std::string(FABRICOR_APP_DIR) + "/fabricor-cli " + arguments + " >/dev/null 2>&1";
+    int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST_F(CliProject, ProgramExitCodes) {
+    EXPECT_EQ(RunProgram("--help"), 0);
+    EXPECT_EQ(RunProgram("build --help"), 0);
+    EXPECT_EQ(RunProgram(""), 2);
+    EXPECT_EQ(RunProgram("build '" + Project() + "' --time nonsense"), 2);
+    EXPECT_EQ(RunProgram("build '" + Project() + "'"), 0);
+    EXPECT_EQ(RunProgram("update '" + Project() + "' --master '" + Master() + "'"), 0);
+    EXPECT_TRUE(fs::exists(NewFirmware()));
+    EXPECT_EQ(RunProgram("update '" + Project() + "' --master '" + Project() + "'"), 1);
+}
+
+} // namespace
+} // namespace fabricor::cli
