@@ -1,0 +1,194 @@
+// The flash tool as the update dialog starts it, with a socat pseudo-terminal pair standing in
+// for the device's serial line.
+
+#include "app/settings_file.h"
+#include "firmware/flash_tool.h"
+#include "sample/sample_firmware.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace fabricor {
+namespace {
+
+using testing::ReadFile;
+using testing::TempDir;
+using testing::WriteFile;
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+struct Ran {
+    int status = -1;
+    std::string received; // what reached the device's end of the line
+};
+
+class FlashTool : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(::access("/usr/bin/socat", X_OK), 0) << "socat is needed (scripts/install-deps.sh)";
+        // The tool reads its settings beside itself and writes its log there: give it a folder.
+        fs::copy_file(fs::path(FABRICOR_APP_DIR) / kFlashToolFileName, tool());
+        StartLine();
+        ASSERT_TRUE(WriteIniValue(app / "Progwerk.ini", "ports", "COM3", (app / "device").string()));
+        WriteFile(app / "New_SX30418.sx", sample::SampleFirmwareText());
+    }
+    void TearDown() override {
+        if (host_ >= 0)
+            ::close(host_);
+        if (socat_ > 0) {
+            ::kill(socat_, SIGTERM);
+            ::waitpid(socat_, nullptr, 0);
+        }
+    }
+
+    fs::path tool() const { return app / kFlashToolFileName; }
+
+    // socat -d -d tells on its error output when both ends exist; wait for that line.
+    void StartLine() {
+        int pipeEnds[2];
+        ASSERT_EQ(::pipe(pipeEnds), 0);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], 2);
+        posix_spawn_file_actions_addclose(&actions, pipeEnds[0]);
+        std::string device = "pty,raw,echo=0,link=" + (app / "device").string();
+        std::string host = "pty,raw,echo=0,link=" + (app / "host").string();
+        const char* argv[] = {"socat", "-d", "-d", device.c_str(), host.c_str(), nullptr};
+        ASSERT_EQ(posix_spawn(&socat_, "/usr/bin/socat", &actions, nullptr,
+                              const_cast<char**>(argv), environ),
+                  0);
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(pipeEnds[1]);
+        std::string said;
+        char buffer[512];
+        ssize_t got;
+        while (said.find("starting data transfer loop") == std::string::npos &&
+               (got = ::read(pipeEnds[0], buffer, sizeof buffer)) > 0)
+            said.append(buffer, size_t(got));
+        ::close(pipeEnds[0]);
+        ASSERT_NE(said.find("starting data transfer loop"), std::string::npos) << said;
+        host_ = ::open((app / "host").c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
+        ASSERT_GE(host_, 0);
+    }
+
+    // Starts the tool as the dialog does (one argument, the exact bytes, working folder given),
+    // and gathers what arrives at the host end until the tool has ended and the line is quiet.
+    Ran Run(const std::string& parameters, size_t expectBytes = 0) {
+        Ran ran;
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, (app / "stdout.txt").c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addopen(&actions, 2, (app / "stderr.txt").c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        std::string program = tool().string();
+        const char* argv[] = {program.c_str(), parameters.c_str(), nullptr};
+        pid_t child = 0;
+        EXPECT_EQ(posix_spawn(&child, program.c_str(), &actions, nullptr,
+                              const_cast<char**>(argv), environ),
+                  0);
+        posix_spawn_file_actions_destroy(&actions);
+        auto deadline = Clock::now() + std::chrono::seconds(30);
+        bool ended = false;
+        while (Clock::now() < deadline) {
+            if (!ended && ::waitpid(child, &ran.status, WNOHANG) == child)
+                ended = true;
+            if (ended && ran.received.size() >= expectBytes)
+                break;
+            pollfd line{host_, POLLIN, 0};
+            if (::poll(&line, 1, 50) > 0 && (line.revents & POLLIN)) {
+                char buffer[4096];
+                ssize_t got = ::read(host_, buffer, sizeof buffer);
+                if (got > 0)
+                    ran.received.append(buffer, size_t(got));
+            }
+        }
+        if (!ended) {
+            ::kill(child, SIGKILL);
+            ::waitpid(child, &ran.status, 0);
+            ADD_FAILURE() << "the flash tool did not end";
+        }
+        return ran;
+    }
+
+    std::string Parameters(const std::string& file, int port) {
+        return *FlashToolParameters((app / file).string(), port);
+    }
+
+    TempDir app;
+    pid_t socat_ = 0;
+    int host_ = -1;
+};
+
+TEST_F(FlashTool, SendsEveryRecordToThePortOfTheIndex) {
+    std::string firmware = ReadFile(app / "New_SX30418.sx");
+    Ran ran = Run(Parameters("New_SX30418.sx", 2), firmware.size());
+    ASSERT_TRUE(WIFEXITED(ran.status));
+    EXPECT_EQ(WEXITSTATUS(ran.status), 0) << ReadFile(app / "stderr.txt");
+    EXPECT_EQ(ran.received.size(), firmware.size());
+    EXPECT_TRUE(ran.received == firmware); // record by record, CR LF after each
+    std::string said = ReadFile(app / "stdout.txt");
+    EXPECT_NE(said.find("to COM3 ("), std::string::npos) << said;
+    EXPECT_NE(said.find("1794 of 1794 records (100%)"), std::string::npos) << said;
+    EXPECT_NE(said.find("Done: 1794 records sent to COM3."), std::string::npos) << said;
+    EXPECT_EQ(ReadFile(app / "Progwerk.log"), said);
+}
+
+TEST_F(FlashTool, ABrokenFirmwareNeverReachesTheLine) {
+    std::string firmware = sample::SampleFirmwareText();
+    size_t record = firmware.find("S224388000");
+    firmware[record + 12] = firmware[record + 12] == 'F' ? 'E' : 'F'; // a flipped data digit
+    WriteFile(app / "New_SX30418.sx", firmware);
+    Ran ran = Run(Parameters("New_SX30418.sx", 2));
+    ASSERT_TRUE(WIFEXITED(ran.status));
+    EXPECT_EQ(WEXITSTATUS(ran.status), 1);
+    EXPECT_EQ(ran.received, "");
+    std::string said = ReadFile(app / "stderr.txt");
+    EXPECT_NE(said.find("cannot go to the device: line 1026: wrong checksum"), std::string::npos)
+        << said;
+    EXPECT_NE(ReadFile(app / "Progwerk.log").find("FAILED: "), std::string::npos);
+}
+
+TEST_F(FlashTool, FailuresEndWithAMessageAndANonZeroStatus) {
+    struct Case {
+        std::string parameters;
+        int status;
+        std::string message;
+    };
+    WriteFile(app / "plain.sx", "S00600004844521B\r\nS1130000000102030405060708090A0B0C0D0E0F74\r\n");
+    for (const Case& c : {
+             Case{Parameters("missing.sx", 2), 1, "cannot read the firmware file"},
+             Case{Parameters("plain.sx", 2), 1, "the configuration (0x388000 to 0x38BFFF) is missing"},
+             Case{Parameters("New_SX30418.sx", 4), 1, "COM5: cannot open /dev/ttyS4"},
+             Case{"/tmp/no-quotes.sx", 2, "cannot read the parameters"},
+         }) {
+        Ran ran = Run(c.parameters);
+        ASSERT_TRUE(WIFEXITED(ran.status)) << c.parameters;
+        EXPECT_EQ(WEXITSTATUS(ran.status), c.status) << c.parameters;
+        std::string said = ReadFile(app / "stderr.txt");
+        EXPECT_NE(said.find(c.message), std::string::npos) << said;
+        EXPECT_EQ(ran.received, "");
+    }
+}
+
+TEST_F(FlashTool, RefusesALineSpeedItCannotSet) {
+    ASSERT_TRUE(WriteIniValue(app / "Progwerk.ini", "serial", "baud", "12345"));
+    Ran ran = Run(Parameters("New_SX30418.sx", 2));
+    ASSERT_TRUE(WIFEXITED(ran.status));
+    EXPECT_EQ(WEXITSTATUS(ran.status), 1);
+    EXPECT_NE(ReadFile(app / "stderr.txt").find("line speed"), std::string::npos);
+    EXPECT_EQ(ran.received, "");
+}
+
+} // namespace
+} // namespace fabricor

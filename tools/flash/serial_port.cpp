@@ -1,0 +1,103 @@
+#include "flash/serial_port.h"
+
+#include "app/settings_file.h"
+#include "base/atomic_file.h"
+#include "documents/integer_text.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace fabricor::flash {
+
+std::string DeviceForPort(const std::filesystem::path& settingsFile, int portIndex) {
+    std::string device =
+        ReadIniValue(settingsFile, "ports", "COM" + std::to_string(portIndex + 1));
+    if (!device.empty())
+        return device;
+    return "/dev/ttyS" + std::to_string(portIndex);
+}
+
+namespace {
+
+speed_t SpeedFor(int baudRate) {
+    switch (baudRate) {
+    case 1200: return B1200;
+    case 2400: return B2400;
+    case 4800: return B4800;
+    case 9600: return B9600;
+    case 19200: return B19200;
+    case 38400: return B38400;
+    case 57600: return B57600;
+    case 115200: return B115200;
+    case 230400: return B230400;
+    default: return B0;
+    }
+}
+
+} // namespace
+
+int BaudRate(const std::filesystem::path& settingsFile) {
+    std::string text = ReadIniValue(settingsFile, "serial", "baud");
+    if (text.empty())
+        return kDefaultBaudRate;
+    auto value = ParseIntegerText(text);
+    if (!value || SpeedFor(*value) == B0)
+        return 0;
+    return *value;
+}
+
+SerialPort::~SerialPort() {
+    if (fd_ >= 0)
+        ::close(fd_);
+}
+
+Status SerialPort::Open(const std::string& device, int baudRate) {
+    device_ = device;
+    // Non-blocking only while opening, so a line without carrier cannot hang the tool here.
+    fd_ = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd_ < 0)
+        return Status::Error("cannot open " + device + ": " + SystemErrorText(errno));
+    if (!::isatty(fd_))
+        return Status::Error(device + " is not a serial port");
+    termios settings{};
+    if (::tcgetattr(fd_, &settings) != 0)
+        return Status::Error("cannot read the settings of " + device + ": " +
+                             SystemErrorText(errno));
+    ::cfmakeraw(&settings);
+    settings.c_cflag |= CLOCAL | CREAD;
+    settings.c_cflag &= ~(CSTOPB | CRTSCTS);
+    ::cfsetispeed(&settings, SpeedFor(baudRate));
+    ::cfsetospeed(&settings, SpeedFor(baudRate));
+    if (::tcsetattr(fd_, TCSANOW, &settings) != 0)
+        return Status::Error("cannot set up " + device + ": " + SystemErrorText(errno));
+    int flags = ::fcntl(fd_, F_GETFL);
+    if (flags < 0 || ::fcntl(fd_, F_SETFL, flags & ~O_NONBLOCK) != 0)
+        return Status::Error("cannot set up " + device + ": " + SystemErrorText(errno));
+    return Status::Ok();
+}
+
+Status SerialPort::Write(std::string_view bytes) {
+    while (!bytes.empty()) {
+        ssize_t written = ::write(fd_, bytes.data(), bytes.size());
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return Status::Error("cannot write to " + device_ + ": " + SystemErrorText(errno));
+        }
+        bytes.remove_prefix(size_t(written));
+    }
+    return Status::Ok();
+}
+
+Status SerialPort::Drain() {
+    while (::tcdrain(fd_) != 0) {
+        if (errno != EINTR)
+            return Status::Error("cannot finish sending on " + device_ + ": " +
+                                 SystemErrorText(errno));
+    }
+    return Status::Ok();
+}
+
+} // namespace fabricor::flash
