@@ -4,6 +4,8 @@
 #include "app/ping_dialog.h"
 #include "app/style.h"
 #include "app/top_level_handler.h"
+#include "firmware/update_dialog.h"
+#include "image/c_source.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -11,6 +13,8 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPushButton>
+
+#include <stdexcept>
 
 namespace fabricor {
 
@@ -125,7 +129,7 @@ void TFFabricoreFirmWare::FormCreate(const QString& executablePath) {
 // Every dialog is created once, in this order, and reused for the whole run.
 void TFFabricoreFirmWare::CreateDialogs() {
     // New project (TFsaveproj)
-    // Generate Firmware (TFModifyFileSx)
+    ModifyFileSx_ = new TFModifyFileSx(workspace_, services_, this);
     // General Parameter (TFpargen)
     // Set Translate Table (TFSetVar)
     FPing_ = new TFPing(this);
@@ -206,7 +210,33 @@ void TFFabricoreFirmWare::CreateBinaClick() {
 }
 
 void TFFabricoreFirmWare::UpdateDevice() {
-    services_.boxes->Plain(this, QStringLiteral("Update Device is not available yet"));
+    // Without a project folder the image would go to "/bin": nothing is written.
+    if (workspace_.ProjectFolder.empty()) {
+        services_.boxes->Plain(this, QStringLiteral("Project not valid"));
+        return;
+    }
+    Labelstate_->setText(QStringLiteral("Wait.."));
+    QCoreApplication::processEvents();
+
+    BuildReport built = BuildConfigurationImage(workspace_.VarPath, workspace_.PargenPath,
+                                                *services_.clock, image_);
+    Status imageWritten = WriteConfigurationImage(workspace_.ProjectFolder, image_);
+    if (Status dumped = WriteImageCSource(workspace_.ProjectFolder, image_); !dumped)
+        throw std::runtime_error(dumped.message());
+    // The merge would take an older bank1.bin for this one.
+    if (!imageWritten)
+        throw std::runtime_error(imageWritten.message());
+    Labelstate_->setText(QStringLiteral("--"));
+
+    // A device is never flashed with a configuration that was silently cut short.
+    if (!built.complete) {
+        services_.boxes->Error(
+            this, QStringLiteral("The configuration could not be read completely, so the "
+                                 "device is not updated.\n%1")
+                      .arg(QString::fromStdString(built.description)));
+        return;
+    }
+    services_.dialogs->Run(*ModifyFileSx_);
 }
 
 void TFFabricoreFirmWare::AboutClick() { services_.dialogs->Run(*About2_); }

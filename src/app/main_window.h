@@ -2,6 +2,7 @@
 
 #include "app/services.h"
 #include "app/workspace.h"
+#include "image/configuration_image.h"
 
 #include <QWidget>
 
@@ -13,6 +14,7 @@ namespace fabricor {
 
 class ClickableLabel;
 class TFAbout2;
+class TFModifyFileSx;
 class TFPing;
 
 // The main window: the four-step workflow (project, general parameters and ping, translate
@@ -71,6 +73,7 @@ private:
 
     Services services_;
     Workspace workspace_;
+    ConfigurationImage image_{};
 
     QPushButton* New_ = nullptr;
     QPushButton* open_ = nullptr;
@@ -84,6 +87,7 @@ private:
     ClickableLabel* Label6_ = nullptr;
     QLabel* Labelstate_ = nullptr;
 
+    TFModifyFileSx* ModifyFileSx_ = nullptr;
     TFAbout2* About2_ = nullptr;
     TFPing* FPing_ = nullptr;
 };

@@ -4,19 +4,12 @@
 #include "app/settings_file.h"
 #include "firmware/flash_tool.h"
 #include "sample/sample_firmware.h"
+#include "support/socat_line.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-extern char** environ;
+#include <memory>
 
 namespace fabricor {
 namespace {
@@ -25,7 +18,6 @@ using testing::ReadFile;
 using testing::TempDir;
 using testing::WriteFile;
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
 
 struct Ran {
     int status = -1;
@@ -38,48 +30,14 @@ protected:
         ASSERT_EQ(::access("/usr/bin/socat", X_OK), 0) << "socat is needed (scripts/install-deps.sh)";
         // The tool reads its settings beside itself and writes its log there: give it a folder.
         fs::copy_file(fs::path(FABRICOR_APP_DIR) / kFlashToolFileName, tool());
-        StartLine();
-        ASSERT_TRUE(WriteIniValue(app / "Progwerk.ini", "ports", "COM3", (app / "device").string()));
+        line_ = std::make_unique<testing::SocatLine>(app.path());
+        ASSERT_TRUE(line_->ready()) << line_->said();
+        ASSERT_TRUE(line_->open());
+        ASSERT_TRUE(WriteIniValue(app / "Progwerk.ini", "ports", "COM3", line_->device().string()));
         WriteFile(app / "New_SX30418.sx", sample::SampleFirmwareText());
-    }
-    void TearDown() override {
-        if (host_ >= 0)
-            ::close(host_);
-        if (socat_ > 0) {
-            ::kill(socat_, SIGTERM);
-            ::waitpid(socat_, nullptr, 0);
-        }
     }
 
     fs::path tool() const { return app / kFlashToolFileName; }
-
-    // socat -d -d tells on its error output when both ends exist; wait for that line.
-    void StartLine() {
-        int pipeEnds[2];
-        ASSERT_EQ(::pipe(pipeEnds), 0);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], 2);
-        posix_spawn_file_actions_addclose(&actions, pipeEnds[0]);
-        std::string device = "pty,raw,echo=0,link=" + (app / "device").string();
-        std::string host = "pty,raw,echo=0,link=" + (app / "host").string();
-        const char* argv[] = {"socat", "-d", "-d", device.c_str(), host.c_str(), nullptr};
-        ASSERT_EQ(posix_spawn(&socat_, "/usr/bin/socat", &actions, nullptr,
-                              const_cast<char**>(argv), environ),
-                  0);
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(pipeEnds[1]);
-        std::string said;
-        char buffer[512];
-        ssize_t got;
-        while (said.find("starting data transfer loop") == std::string::npos &&
-               (got = ::read(pipeEnds[0], buffer, sizeof buffer)) > 0)
-            said.append(buffer, size_t(got));
-        ::close(pipeEnds[0]);
-        ASSERT_NE(said.find("starting data transfer loop"), std::string::npos) << said;
-        host_ = ::open((app / "host").c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
-        ASSERT_GE(host_, 0);
-    }
 
     // Starts the tool as the dialog does (one argument, the exact bytes, working folder given),
     // and gathers what arrives at the host end until the tool has ended and the line is quiet.
@@ -98,21 +56,12 @@ protected:
                               const_cast<char**>(argv), environ),
                   0);
         posix_spawn_file_actions_destroy(&actions);
-        auto deadline = Clock::now() + std::chrono::seconds(30);
         bool ended = false;
-        while (Clock::now() < deadline) {
+        ran.received = line_->Gather([&](const std::string& received) {
             if (!ended && ::waitpid(child, &ran.status, WNOHANG) == child)
                 ended = true;
-            if (ended && ran.received.size() >= expectBytes)
-                break;
-            pollfd line{host_, POLLIN, 0};
-            if (::poll(&line, 1, 50) > 0 && (line.revents & POLLIN)) {
-                char buffer[4096];
-                ssize_t got = ::read(host_, buffer, sizeof buffer);
-                if (got > 0)
-                    ran.received.append(buffer, size_t(got));
-            }
-        }
+            return ended && received.size() >= expectBytes;
+        });
         if (!ended) {
             ::kill(child, SIGKILL);
             ::waitpid(child, &ran.status, 0);
@@ -126,8 +75,7 @@ protected:
     }
 
     TempDir app;
-    pid_t socat_ = 0;
-    int host_ = -1;
+    std::unique_ptr<testing::SocatLine> line_;
 };
 
 TEST_F(FlashTool, SendsEveryRecordToThePortOfTheIndex) {

@@ -1,0 +1,190 @@
+#include "firmware/update_dialog.h"
+
+#include "app/style.h"
+#include "app/top_level_handler.h"
+#include "firmware/flash_tool.h"
+#include "firmware/merge.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFrame>
+#include <QProgressBar>
+#include <QPushButton>
+
+#include <filesystem>
+#include <stdexcept>
+
+namespace fabricor {
+
+namespace {
+
+class BoxReporter final : public MergeReporter {
+public:
+    BoxReporter(MessageBoxes& boxes, QWidget* parent) : boxes_(boxes), parent_(parent) {}
+    void Report(const std::string& message) override {
+        boxes_.Plain(parent_, QString::fromStdString(message));
+    }
+
+private:
+    MessageBoxes& boxes_;
+    QWidget* parent_;
+};
+
+// The bar counts lines; a base firmware long enough to overflow an int is scaled down.
+class BarProgress final : public MergeProgress {
+public:
+    explicit BarProgress(QProgressBar& bar) : bar_(bar) {}
+    void SetMaximum(int64_t maximum) override {
+        while (maximum / scale_ > INT32_MAX)
+            scale_ *= 2;
+        bar_.setMaximum(int(maximum / scale_));
+    }
+    void SetPosition(int64_t position) override { bar_.setValue(int(position / scale_)); }
+
+private:
+    QProgressBar& bar_;
+    int64_t scale_ = 1;
+};
+
+bool FileExists(const std::string& path) {
+    std::error_code error;
+    return std::filesystem::is_regular_file(std::filesystem::path(path), error);
+}
+
+// Leftovers of the per-bank staging of earlier tools, removed after every merge.
+constexpr const char* kBankLeftovers[] = {"\xC2\xB0" "B1\xC2\xB0.sx", "\xC2\xB0" "B2\xC2\xB0.sx",
+                                          "\xC2\xB0" "B3\xC2\xB0.sx", "\xC2\xB0" "B4\xC2\xB0.sx",
+                                          "\xC2\xB0" "B5\xC2\xB0.sx"};
+
+} // namespace
+
+TFModifyFileSx::TFModifyFileSx(const Workspace& workspace, const Services& services,
+                               QWidget* parent)
+    : QDialog(parent), workspace_(workspace), services_(services) {
+    setObjectName("TFModifyFileSx");
+    setWindowTitle(QStringLiteral("Generate Firmware"));
+    UseToolWindowFrame(this);
+    ApplyFabricorLook(this);
+    setFixedSize(430, 224);
+
+    LbButton1_ = new QPushButton(QStringLiteral("X"), this);
+    LbButton1_->setObjectName("LbButton1");
+    LbButton1_->setGeometry(400, 3, 25, 17);
+    LbButton1_->setStyleSheet(QStringLiteral("padding: 0px;"));
+    connect(LbButton1_, &QPushButton::clicked, this, &QDialog::reject);
+
+    LbButton2_ = new QPushButton(QStringLiteral("Execute update firmware"), this);
+    LbButton2_->setObjectName("LbButton2");
+    LbButton2_->setGeometry(160, 142, 153, 23);
+    LbButton2_->setEnabled(false);
+    connect(LbButton2_, &QPushButton::clicked, this, &TFModifyFileSx::LbButton2Click);
+
+    cbport_ = new QComboBox(this);
+    cbport_->setObjectName("cbport");
+    for (int port = 1; port <= kSerialPortCount; ++port)
+        cbport_->addItem(QStringLiteral("COM%1").arg(port));
+    cbport_->setGeometry(328, 143, 89, cbport_->sizeHint().height());
+
+    Avanzamento_ = new QProgressBar(this);
+    Avanzamento_->setObjectName("Avanzamento");
+    Avanzamento_->setGeometry(8, 176, 417, 24);
+    Avanzamento_->setTextVisible(false);
+    Avanzamento_->setValue(0);
+
+    auto* bar = new QFrame(this);
+    bar->setObjectName("DecorativeBar");
+    bar->setGeometry(8, 208, 417, 10);
+    bar->setStyleSheet(QStringLiteral(
+        "background-color: rgb(166, 202, 240); border: 1px solid rgb(64, 64, 64);"));
+}
+
+void TFModifyFileSx::showEvent(QShowEvent* event) {
+    FormShow();
+    QDialog::showEvent(event);
+}
+
+void TFModifyFileSx::FormShow() {
+    CentreOnScreen(this);
+    cbport_->setCurrentIndex(0);
+    Avanzamento_->setValue(0);
+    LbButton2_->setEnabled(false);
+
+    // Without a project folder there is nothing to update: "/bin/" must never pass for its bin
+    // folder, and another project's image must never be taken for this one's.
+    const std::string& project = workspace_.ProjectFolder;
+    std::string bin = project + kSeparator + "bin" + kSeparator;
+    if (!project.empty() && FolderExists(bin))
+        BinDir = bin;
+    else
+        BinDir.clear();
+    if (project.empty())
+        return;
+
+    std::string base = workspace_.MasterFolder + kSeparator + kBaseFirmwareName;
+    if (!FileExists(base)) {
+        services_.boxes->Error(this, QStringLiteral("Error file %1 not found")
+                                         .arg(QString::fromLatin1(kBaseFirmwareName)));
+        return;
+    }
+    if (!QDir::setCurrent(QString::fromStdString(workspace_.MasterFolder))) {
+        services_.boxes->Error(this, QStringLiteral("Error"));
+        return;
+    }
+    BaseFileSx = kBaseFirmwareName;
+    OutDir = project.back() == kSeparator ? project : project + kSeparator;
+    NewFileSxName = kNewFirmwarePrefix + BaseFileSx;
+    LbButton2_->setEnabled(true);
+}
+
+void TFModifyFileSx::LbButton2Click() {
+    RunCommand(this, *services_.boxes, [this] {
+        // A firmware that the merge did not finish, or an older one left beside it, never goes
+        // to the device.
+        if (ExeModFileSxClick())
+            ExeUpdateFirClick();
+    });
+}
+
+bool TFModifyFileSx::ExeModFileSxClick() {
+    BoxReporter reporter(*services_.boxes, this);
+    BarProgress progress(*Avanzamento_);
+    MergeResult merged =
+        MergeBankSx(BaseFileSx, NewFileSxName, BinDir, OutDir, reporter, progress);
+    if (merged.outcome == MergeOutcome::OpenFailed)
+        throw std::runtime_error(merged.error);
+    for (const char* leftover : kBankLeftovers) {
+        std::error_code ignored; // only those that exist are removed
+        std::filesystem::remove(std::filesystem::path(OutDir + leftover), ignored);
+    }
+    return merged.outcome == MergeOutcome::Written;
+}
+
+void TFModifyFileSx::ExeUpdateFirClick() {
+    std::string firmware = OutDir + NewFileSxName;
+    if (!FileExists(firmware)) {
+        services_.boxes->Plain(this, QStringLiteral("File *.Sx Not Found,Abort Procedure"));
+        return;
+    }
+    std::string tool = workspace_.AppFolder + kSeparator + kFlashToolFileName;
+    if (!FileExists(tool)) {
+        services_.boxes->Plain(this, QStringLiteral("Progwerk.exe Not Found, Procedure Aborted"));
+        return;
+    }
+    std::optional<std::string> parameters =
+        FlashToolParameters(firmware, cbport_->currentIndex());
+    if (!parameters) {
+        services_.boxes->Error(
+            this, QStringLiteral("The path %1 holds characters that cannot be passed to "
+                                 "Progwerk.exe; nothing was started.")
+                      .arg(QString::fromStdString(firmware)));
+        return;
+    }
+    bool started = services_.shell->StartDetached(
+        QString::fromStdString(tool), QByteArray::fromStdString(*parameters),
+        QString::fromStdString(workspace_.MasterFolder));
+    if (!started)
+        services_.boxes->Error(this, QStringLiteral("Progwerk.exe could not be started; the "
+                                                    "device was not updated."));
+}
+
+} // namespace fabricor

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "app/services.h"
+#include "app/workspace.h"
+
+#include <QDialog>
+
+class QComboBox;
+class QProgressBar;
+class QPushButton;
+
+namespace fabricor {
+
+// Generate Firmware: merges the project's configuration image into the base firmware from
+// MASTER and starts the flash tool with the new firmware and the chosen serial port. Created
+// once; its fields keep their values from one showing to the next.
+class TFModifyFileSx : public QDialog {
+    Q_OBJECT
+public:
+    TFModifyFileSx(const Workspace& workspace, const Services& services, QWidget* parent = nullptr);
+
+    std::string BaseFileSx;    // bare name, found in the current directory (MASTER)
+    std::string NewFileSxName; // bare name, written into OutDir
+    std::string BinDir;        // the project's bin folder, ending in a separator
+    std::string OutDir;        // the project folder, ending in a separator
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private slots:
+    // "Execute update firmware": the merge, then the launch.
+    void LbButton2Click();
+
+private:
+    void FormShow();
+    // True when the new firmware is complete and may go to the device.
+    bool ExeModFileSxClick();
+    void ExeUpdateFirClick();
+
+    const Workspace& workspace_;
+    Services services_;
+
+    QPushButton* LbButton1_ = nullptr;
+    QPushButton* LbButton2_ = nullptr;
+    QComboBox* cbport_ = nullptr;
+    QProgressBar* Avanzamento_ = nullptr;
+};
+
+} // namespace fabricor

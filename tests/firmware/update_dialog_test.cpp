@@ -1,0 +1,356 @@
+#include "firmware/update_dialog.h"
+
+#include "app/main_window.h"
+#include "app/settings_file.h"
+#include "documents/pargen.h"
+#include "documents/var.h"
+#include "firmware/flash_tool.h"
+#include "sample/sample_firmware.h"
+#include "support/recording_seams.h"
+#include "support/socat_line.h"
+#include "support/temp_dir.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+namespace fabricor {
+namespace {
+
+using testing::ReadFile;
+using testing::RecordingMessageBoxes;
+using testing::RecordingServices;
+using testing::TempDir;
+using testing::WriteFile;
+namespace fs = std::filesystem;
+
+const QByteArray kPilcrow("\xB6");
+
+// An application folder as the run command lays it out: the program, the flash tool, the sample
+// base firmware in MASTER and one project, "pump", restored from the settings file.
+class UpdateDevice : public ::testing::Test {
+protected:
+    void SetUp() override {
+        fs::create_directories(Project() / "bin");
+        fs::create_directories(app / "MASTER");
+        WriteFile(app / "MASTER" / "SX30418.sx", sample::SampleFirmwareText());
+        WriteFile(app / "Progwerk.exe", "recorded, never run");
+        ASSERT_TRUE(WriteGeneralParameters((Project() / "pargen.xml").string(),
+                                           EncodeGeneralParameters(NewProjectGeneralParameters())));
+        std::vector<TMyRec> rows(3);
+        for (size_t i = 0; i < rows.size(); ++i)
+            rows[i] = TMyRec{3, uint16_t(i + 1), 1, uint16_t(100 + i), 2, "row"};
+        ASSERT_TRUE(WriteTranslateTable((Project() / "var.xml").string(), rows));
+        ASSERT_TRUE(WriteIniValue(app / "Fabricor.ini", "lastproj", "projectname", "pump"));
+        cwd_ = QDir::currentPath();
+    }
+    void TearDown() override { QDir::setCurrent(cwd_); }
+
+    fs::path Project() const { return app / "PROJECTS" / "pump"; }
+    std::unique_ptr<TFFabricoreFirmWare> Start() {
+        return std::make_unique<TFFabricoreFirmWare>(QString::fromStdString(app.str() + "/fabricor"),
+                                                     doubles.services());
+    }
+    // Answers the update dialog as a user would: choose the port, press the button.
+    void PressExecuteWith(int portIndex, int presses = 1) {
+        doubles.dialogs.scripts["TFModifyFileSx"] = [this, portIndex, presses](QDialog& dialog) {
+            auto* ports = dialog.findChild<QComboBox*>("cbport");
+            portShown << ports->currentText();
+            ports->setCurrentIndex(portIndex);
+            auto* button = dialog.findChild<QPushButton*>("LbButton2");
+            buttonEnabled = button->isEnabled();
+            for (int i = 0; i < presses; ++i)
+                button->click();
+            auto* bar = dialog.findChild<QProgressBar*>("Avanzamento");
+            progress = {bar->value(), bar->maximum()};
+        };
+    }
+    QByteArray ExpectedParameters(int portIndex) const {
+        return '"' + QByteArray::fromStdString((Project() / "New_SX30418.sx").string()) + '"' +
+               kPilcrow + QByteArray::number(portIndex);
+    }
+    // srec_cat, an independent judge, cuts the configuration window out of the new firmware.
+    std::string WindowOfNewFirmware() const {
+        std::string out = (app / "window.bin").string();
+        std::string command = "srec_cat " + (Project() / "New_SX30418.sx").string() +
+                              " -crop 0x388000 0x38C000 -offset -0x388000 -o " + out + " -binary";
+        EXPECT_EQ(std::system(command.c_str()), 0);
+        return ReadFile(out);
+    }
+
+    TempDir app;
+    RecordingServices doubles;
+    QStringList portShown;
+    bool buttonEnabled = false;
+    std::pair<int, int> progress;
+    QString cwd_;
+};
+
+TEST_F(UpdateDevice, BuildsMergesAndStartsTheFlashToolForTheChosenPort) {
+    PressExecuteWith(7); // COM8
+    auto window = Start();
+    window->findChild<QPushButton*>("CreateBin")->click();
+
+    EXPECT_TRUE(doubles.boxes.shown.empty()) << doubles.boxes.texts().join("|").toStdString();
+    EXPECT_EQ(doubles.dialogs.shown, QStringList{"TFModifyFileSx"});
+    EXPECT_EQ(window->findChild<QLabel*>("Labelstate")->text(), "--");
+    EXPECT_EQ(portShown, QStringList{"COM1"});
+    EXPECT_TRUE(buttonEnabled);
+
+    std::string image = ReadFile(Project() / "bin" / "bank1.bin");
+    ASSERT_EQ(image.size(), 16384u);
+    EXPECT_EQ(image.substr(0, 7), std::string("\x03\x01\x00\x01\x64\x00\x02", 7));
+    EXPECT_EQ(ReadFile(Project() / "bin" / "bankg.c").size(), 117824u);
+    EXPECT_EQ(WindowOfNewFirmware(), image);
+    EXPECT_FALSE(fs::exists(Project() / "bin" / "Bin.sx"));
+    EXPECT_EQ(progress, std::make_pair(512 + 1794, 512 + 1794)); // staging + base lines
+
+    ASSERT_EQ(doubles.shell.started.size(), 1u);
+    const auto& started = doubles.shell.started[0];
+    EXPECT_EQ(started.program.toStdString(), app.str() + "/Progwerk.exe");
+    EXPECT_EQ(started.argument, ExpectedParameters(7));
+    EXPECT_TRUE(started.argument.endsWith("\xB6" "7"));
+    EXPECT_EQ(started.workingFolder.toStdString(), app.str() + "/MASTER");
+    EXPECT_EQ(QDir::currentPath().toStdString(), app.str() + "/MASTER");
+}
+
+TEST_F(UpdateDevice, PortListStartsAtCom1AtEveryShowingAndEachPressStartsTheToolAgain) {
+    PressExecuteWith(0, 2);
+    auto window = Start();
+    window->findChild<QPushButton*>("CreateBin")->click();
+    PressExecuteWith(4);
+    window->findChild<QPushButton*>("CreateBin")->click();
+    EXPECT_EQ(portShown, (QStringList{"COM1", "COM1"}));
+    ASSERT_EQ(doubles.shell.started.size(), 3u);
+    EXPECT_EQ(doubles.shell.started[0].argument, ExpectedParameters(0));
+    EXPECT_EQ(doubles.shell.started[1].argument, ExpectedParameters(0));
+    EXPECT_EQ(doubles.shell.started[2].argument, ExpectedParameters(4));
+}
+
+TEST_F(UpdateDevice, MissingBaseFirmwareIsNamedAndTheButtonStaysDisabled) {
+    fs::remove(app / "MASTER" / "SX30418.sx");
+    PressExecuteWith(0);
+    auto window = Start();
+    window->findChild<QPushButton*>("CreateBin")->click();
+    ASSERT_EQ(doubles.boxes.shown.size(), 1u);
+    EXPECT_EQ(doubles.boxes.shown[0].kind, RecordingMessageBoxes::Shown::Error);
+    EXPECT_EQ(doubles.boxes.shown[0].text, "Error file SX30418.sx not found");
+    EXPECT_FALSE(buttonEnabled);
+    EXPECT_TRUE(doubles.shell.started.empty());
+    EXPECT_FALSE(fs::exists(Project() / "New_SX30418.sx"));
+}
+
+TEST_F(UpdateDevice, MissingFlashToolIsToldAndNothingStarts) {
+    fs::remove(app / "Progwerk.exe");
+    PressExecuteWith(0);
+    auto window = Start();
+    window->findChild<QPushButton*>("CreateBin")->click();
+    EXPECT_EQ(doubles.boxes.texts(), QStringList{"Progwerk.exe Not Found, Procedure Aborted"});
+    EXPECT_EQ(doubles.boxes.shown[0].kind, RecordingMessageBoxes::Shown::Plain);
+    EXPECT_TRUE(fs::exists(Project() / "New_SX30418.sx"));
+    EXPECT_TRUE(doubles.shell.started.empty());
+}
+
+TEST_F(UpdateDevice, ProjectWithoutBinFolderEndsAtTheCSourceAndOpensNoDialog) {
+    fs::remove_all(Project() / "bin");
+    auto window = Start();
+    window->findChild<QPushButton*>("CreateBin")->click();
+    ASSERT_EQ(doubles.boxes.shown.size(), 1u);
+    EXPECT_EQ(doubles.boxes.shown[0].kind, RecordingMessageBoxes::Shown::Error);
+    EXPECT_TRUE(doubles.boxes.shown[0].text.startsWith(
+        QString::fromStdString("Cannot create file \"" + (Project() / "bin" / "bankg.c").string() +
+                               "\". ")));
+    EXPECT_TRUE(doubles.dialogs.shown.empty());
+    EXPECT_EQ(window->findChild<QLabel*>("Labelstate")->text(), "Wait..");
+}
+
+TEST_F(UpdateDevice, ACutShortBuildIsWrittenButNeverFlashed) {
+    WriteFile(Project() / "var.xml", "<TCP_TO_RTU><ROW DATA_TYPE=\"3\" TCP_ADDRESS=\"x\"/>");
+    auto window = Start();
+    window->findChild<QPushButton*>("CreateBin")->click();
+    EXPECT_EQ(ReadFile(Project() / "bin" / "bank1.bin"), std::string(16384, '\0'));
+    EXPECT_TRUE(fs::exists(Project() / "bin" / "bankg.c"));
+    ASSERT_EQ(doubles.boxes.shown.size(), 1u);
+    EXPECT_EQ(doubles.boxes.shown[0].kind, RecordingMessageBoxes::Shown::Error);
+    EXPECT_TRUE(doubles.boxes.shown[0].text.contains("var.xml")) << doubles.boxes.shown[0].text.toStdString();
+    EXPECT_TRUE(doubles.dialogs.shown.empty());
+    EXPECT_TRUE(doubles.shell.started.empty());
+}
+
+TEST_F(UpdateDevice, EmptyProjectFolderWritesNothing) {
+    auto window = Start();
+    window->workspace().ProjectFolder.clear(); // as a cancelled Open leaves it
+    window->workspace().UpdateDocumentPaths();
+    window->findChild<QPushButton*>("CreateBin")->click();
+    EXPECT_EQ(doubles.boxes.texts(), QStringList{"Project not valid"});
+    EXPECT_TRUE(doubles.dialogs.shown.empty());
+    EXPECT_FALSE(fs::exists(Project() / "bin" / "bank1.bin"));
+}
+
+TEST_F(UpdateDevice, AMergeThatFailedNeverStartsTheTool) {
+    std::string base = sample::SampleFirmwareText();
+    base.insert(base.find("\r\n") + 2, "\r\n"); // a blank line ends the merge
+    WriteFile(app / "MASTER" / "SX30418.sx", base);
+    WriteFile(Project() / "New_SX30418.sx", "an older firmware");
+    PressExecuteWith(0);
+    auto window = Start();
+    window->findChild<QPushButton*>("CreateBin")->click();
+    EXPECT_EQ(doubles.boxes.texts(), QStringList{"File New Sx Not Create,Abort Procedure"});
+    EXPECT_TRUE(doubles.shell.started.empty());
+}
+
+TEST_F(UpdateDevice, BaseWithoutTheWindowIsCopiedAndFlashedWithoutAWord) {
+    std::string base = "S00600004844521B\r\nS1130000000102030405060708090A0B0C0D0E0F74\r\n";
+    WriteFile(app / "MASTER" / "SX30418.sx", base);
+    PressExecuteWith(0);
+    auto window = Start();
+    window->findChild<QPushButton*>("CreateBin")->click();
+    EXPECT_TRUE(doubles.boxes.shown.empty());
+    EXPECT_EQ(ReadFile(Project() / "New_SX30418.sx"), base);
+    EXPECT_EQ(doubles.shell.started.size(), 1u);
+}
+
+// The dialog on its own, with a workspace the test sets.
+class GenerateFirmware : public ::testing::Test {
+protected:
+    void SetUp() override {
+        cwd_ = QDir::currentPath();
+        workspace.AppFolder = app.str();
+        workspace.MasterFolder = app.str() + "/MASTER";
+        fs::create_directories(app / "MASTER");
+        WriteFile(app / "MASTER" / "SX30418.sx", sample::SampleFirmwareText());
+        WriteFile(app / "Progwerk.exe", "recorded, never run");
+    }
+    void TearDown() override { QDir::setCurrent(cwd_); }
+    fs::path MakeProject(const std::string& name, bool withImage) {
+        fs::path folder = app / "PROJECTS" / name;
+        fs::create_directories(folder);
+        if (withImage) {
+            fs::create_directories(folder / "bin");
+            WriteFile(folder / "bin" / "bank1.bin", std::string(16384, name[0]));
+        }
+        return folder;
+    }
+    QPushButton* Execute() { return dialog.findChild<QPushButton*>("LbButton2"); }
+
+    TempDir app;
+    Workspace workspace;
+    RecordingServices doubles;
+    TFModifyFileSx dialog{workspace, doubles.services()};
+    QString cwd_;
+};
+
+TEST_F(GenerateFirmware, LaysOutItsControls) {
+    workspace.ProjectFolder = MakeProject("a", true).string();
+    dialog.show();
+    EXPECT_EQ(dialog.windowTitle(), "Generate Firmware");
+    EXPECT_EQ(dialog.size(), QSize(430, 224));
+    EXPECT_EQ(dialog.palette().color(QPalette::Window), QColor(248, 247, 237));
+    auto* close = dialog.findChild<QPushButton*>("LbButton1");
+    EXPECT_EQ(close->text(), "X");
+    EXPECT_EQ(close->geometry(), QRect(400, 3, 25, 17));
+    EXPECT_EQ(Execute()->text(), "Execute update firmware");
+    EXPECT_EQ(Execute()->geometry(), QRect(160, 142, 153, 23));
+    auto* ports = dialog.findChild<QComboBox*>("cbport");
+    EXPECT_EQ(ports->pos(), QPoint(328, 143));
+    EXPECT_EQ(ports->width(), 89);
+    EXPECT_FALSE(ports->isEditable());
+    QStringList items;
+    for (int i = 0; i < ports->count(); ++i)
+        items << ports->itemText(i);
+    EXPECT_EQ(items, (QStringList{"COM1", "COM2", "COM3", "COM4", "COM5", "COM6", "COM7", "COM8"}));
+    EXPECT_EQ(dialog.findChild<QProgressBar*>("Avanzamento")->geometry(), QRect(8, 176, 417, 24));
+    close->click();
+    EXPECT_FALSE(dialog.isVisible());
+}
+
+TEST_F(GenerateFirmware, FieldsFollowTheProjectFolderWithOneSeparator) {
+    fs::path project = MakeProject("a", true);
+    workspace.ProjectFolder = project.string() + "/";
+    dialog.show();
+    EXPECT_EQ(dialog.OutDir, project.string() + "/");
+    EXPECT_EQ(dialog.BinDir, project.string() + "//bin/"); // plain concatenation, as given
+    EXPECT_EQ(dialog.BaseFileSx, "SX30418.sx");
+    EXPECT_EQ(dialog.NewFileSxName, "New_SX30418.sx");
+    EXPECT_TRUE(Execute()->isEnabled());
+}
+
+TEST_F(GenerateFirmware, AProjectWithoutBinNeverTakesAnotherProjectsImage) {
+    workspace.ProjectFolder = MakeProject("a", true).string();
+    dialog.show();
+    dialog.hide();
+    fs::path second = MakeProject("b", false);
+    workspace.ProjectFolder = second.string();
+    dialog.show();
+    EXPECT_EQ(dialog.BinDir, "");
+    Execute()->click();
+    EXPECT_EQ(doubles.boxes.texts(), QStringList{"Directory Bin Not Found,Abort Procedure"});
+    EXPECT_FALSE(fs::exists(second / "New_SX30418.sx"));
+    EXPECT_TRUE(doubles.shell.started.empty());
+}
+
+TEST_F(GenerateFirmware, EmptyProjectFolderKeepsTheButtonDisabled) {
+    workspace.ProjectFolder = "";
+    dialog.show();
+    EXPECT_FALSE(Execute()->isEnabled());
+    EXPECT_EQ(dialog.BinDir, "");
+    EXPECT_TRUE(doubles.boxes.shown.empty());
+}
+
+TEST_F(GenerateFirmware, RemovesTheBankLeftoversBesideTheNewFirmware) {
+    fs::path project = MakeProject("a", true);
+    workspace.ProjectFolder = project.string();
+    for (int bank = 1; bank <= 5; bank += 2)
+        WriteFile(project / ("\xC2\xB0" "B" + std::to_string(bank) + "\xC2\xB0.sx"), "old");
+    WriteFile(project / "keep.sx", "mine");
+    dialog.show();
+    Execute()->click();
+    for (int bank = 1; bank <= 5; ++bank)
+        EXPECT_FALSE(fs::exists(project / ("\xC2\xB0" "B" + std::to_string(bank) + "\xC2\xB0.sx")));
+    EXPECT_TRUE(fs::exists(project / "keep.sx"));
+    EXPECT_TRUE(fs::exists(project / "New_SX30418.sx"));
+}
+
+TEST_F(GenerateFirmware, AToolThatCannotStartIsReported) {
+    workspace.ProjectFolder = MakeProject("a", true).string();
+    doubles.shell.startSucceeds = false;
+    dialog.show();
+    Execute()->click();
+    ASSERT_EQ(doubles.boxes.shown.size(), 1u);
+    EXPECT_EQ(doubles.boxes.shown[0].kind, RecordingMessageBoxes::Shown::Error);
+    EXPECT_TRUE(doubles.boxes.shown[0].text.startsWith("Progwerk.exe could not be started"));
+}
+
+// The whole road with the real shell and the real flash tool: the firmware reaches the line.
+TEST_F(UpdateDevice, TheRealFlashToolSendsTheNewFirmwareToTheSerialLine) {
+    ASSERT_EQ(::access("/usr/bin/socat", X_OK), 0) << "socat is needed (scripts/install-deps.sh)";
+    fs::remove(app / "Progwerk.exe");
+    fs::copy_file(fs::path(FABRICOR_APP_DIR) / kFlashToolFileName, app / kFlashToolFileName);
+    testing::SocatLine line(app.path());
+    ASSERT_TRUE(line.ready()) << line.said();
+    ASSERT_TRUE(line.open());
+    ASSERT_TRUE(WriteIniValue(app / "Progwerk.ini", "ports", "COM2", line.device().string()));
+
+    SystemShell shell;
+    Services services = doubles.services();
+    services.shell = &shell;
+    PressExecuteWith(1);
+    TFFabricoreFirmWare window(QString::fromStdString(app.str() + "/fabricor"), services);
+    window.findChild<QPushButton*>("CreateBin")->click();
+    EXPECT_TRUE(doubles.boxes.shown.empty()) << doubles.boxes.texts().join("|").toStdString();
+
+    std::string firmware = ReadFile(Project() / "New_SX30418.sx");
+    ASSERT_GT(firmware.size(), 0u);
+    std::string received = line.Gather(
+        [&](const std::string& got) { return got.size() >= firmware.size(); });
+    EXPECT_EQ(received.size(), firmware.size());
+    EXPECT_TRUE(received == firmware);
+}
+
+} // namespace
+} // namespace fabricor

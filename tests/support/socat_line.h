@@ -1,0 +1,88 @@
+#pragma once
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace fabricor::testing {
+
+// A serial line made of a socat pseudo-terminal pair: `device` is the end a program under test
+// opens, `host` the end the test reads, as the device would.
+class SocatLine {
+public:
+    // Starts socat and waits until it tells (on its error output) that both ends exist.
+    explicit SocatLine(const std::filesystem::path& folder)
+        : device_(folder / "device"), host_(folder / "host") {
+        int pipeEnds[2];
+        if (::pipe(pipeEnds) != 0)
+            return;
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], 2);
+        posix_spawn_file_actions_addclose(&actions, pipeEnds[0]);
+        std::string device = "pty,raw,echo=0,link=" + device_.string();
+        std::string host = "pty,raw,echo=0,link=" + host_.string();
+        const char* argv[] = {"socat", "-d", "-d", device.c_str(), host.c_str(), nullptr};
+        if (posix_spawn(&socat_, "/usr/bin/socat", &actions, nullptr, const_cast<char**>(argv),
+                        environ) != 0)
+            socat_ = 0;
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(pipeEnds[1]);
+        char buffer[512];
+        ssize_t got;
+        while (said_.find("starting data transfer loop") == std::string::npos &&
+               (got = ::read(pipeEnds[0], buffer, sizeof buffer)) > 0)
+            said_.append(buffer, size_t(got));
+        ::close(pipeEnds[0]);
+        if (ready())
+            hostFd_ = ::open(host_.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
+    }
+    ~SocatLine() {
+        if (hostFd_ >= 0)
+            ::close(hostFd_);
+        if (socat_ > 0) {
+            ::kill(socat_, SIGTERM);
+            ::waitpid(socat_, nullptr, 0);
+        }
+    }
+    SocatLine(const SocatLine&) = delete;
+    SocatLine& operator=(const SocatLine&) = delete;
+
+    bool ready() const { return said_.find("starting data transfer loop") != std::string::npos; }
+    bool open() const { return hostFd_ >= 0; }
+    const std::string& said() const { return said_; }
+    const std::filesystem::path& device() const { return device_; }
+
+    // Reads what arrives for one short wait; `done` tells when to stop waiting for more.
+    template <typename Done>
+    std::string Gather(Done done, std::chrono::seconds limit = std::chrono::seconds(30)) {
+        std::string received;
+        auto deadline = std::chrono::steady_clock::now() + limit;
+        while (!done(received) && std::chrono::steady_clock::now() < deadline) {
+            pollfd line{hostFd_, POLLIN, 0};
+            if (::poll(&line, 1, 50) > 0 && (line.revents & POLLIN)) {
+                char buffer[4096];
+                ssize_t got = ::read(hostFd_, buffer, sizeof buffer);
+                if (got > 0)
+                    received.append(buffer, size_t(got));
+            }
+        }
+        return received;
+    }
+private:
+    std::filesystem::path device_, host_;
+    pid_t socat_ = 0;
+    int hostFd_ = -1;
+    std::string said_;
+};
+
+} // namespace fabricor::testing
