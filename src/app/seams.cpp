@@ -1,10 +1,10 @@
 #include "app/seams.h"
 
+#include "app/select_folder.h"
 #include "app/workspace.h"
 
 #include <QDesktopServices>
 #include <QDialog>
-#include <QFileDialog>
 #include <QMessageBox>
 #include <QUrl>
 
@@ -30,12 +30,11 @@ void QtMessageBoxes::Error(QWidget* parent, const QString& text) {
 
 bool QtFolderBrowser::Browse(QWidget* parent, const QString& caption, const QString& root,
                              QString& folder) {
-    // Placeholder until the rooted browser lands: the platform dialog, started at the folder.
-    QString start = folder.isEmpty() ? root : folder;
-    QString chosen = QFileDialog::getExistingDirectory(parent, caption, start);
-    if (chosen.isEmpty())
+    // The platform's own dialog lets the user climb above the root, so the program has its own.
+    RootedFolderDialog browser(caption, root, folder, parent);
+    if (browser.exec() != QDialog::Accepted || browser.SelectedFolder().isEmpty())
         return false;
-    folder = chosen;
+    folder = browser.SelectedFolder();
     return true;
 }
 
