@@ -4,8 +4,12 @@
 #include "app/ping_dialog.h"
 #include "app/style.h"
 #include "app/top_level_handler.h"
+#include "documents/pargen.h"
+#include "documents/var.h"
 #include "firmware/update_dialog.h"
 #include "image/c_source.h"
+#include "project/new_project_dialog.h"
+#include "project/open_project.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -128,7 +132,8 @@ void TFFabricoreFirmWare::FormCreate(const QString& executablePath) {
 
 // Every dialog is created once, in this order, and reused for the whole run.
 void TFFabricoreFirmWare::CreateDialogs() {
-    // New project (TFsaveproj)
+    Saveproj_ = new TFsaveproj(workspace_, *services_.boxes, this);
+    Saveproj_->WriteFirstDocuments = [this] { WriteFirstDocuments(); };
     ModifyFileSx_ = new TFModifyFileSx(workspace_, services_, this);
     // General Parameter (TFpargen)
     // Set Translate Table (TFSetVar)
@@ -198,11 +203,28 @@ void TFFabricoreFirmWare::PingDevice() {
 void TFFabricoreFirmWare::Ping1Reply(int byteCount) { PingState = PingStateOfReply(byteCount); }
 
 void TFFabricoreFirmWare::NewaClick() {
-    services_.boxes->Plain(this, QStringLiteral("New project is not available yet"));
+    Saveproj_->destination = QString::fromStdString(workspace_.ProjectsFolder);
+    services_.dialogs->Run(*Saveproj_);
+    // Cancelled or not, the title takes the New and Open form.
+    setWindowTitle(QString::fromStdString(ProjectTitle(workspace_.ProjectName)));
+}
+
+// The first documents of a new project: the general parameters editor's new-project values,
+// confirmed, and the translate table editor's rows, confirmed.
+void TFFabricoreFirmWare::WriteFirstDocuments() {
+    GeneralParameters defaults = NewProjectGeneralParameters();
+    Status written = WriteGeneralParameters(workspace_.PargenPath, EncodeGeneralParameters(defaults));
+    if (!written.ok())
+        throw std::runtime_error(written.message());
+    SetTranslateEnabled(defaults.mode == OperationMode::Nat);
+    SetPingAddress(QString::fromStdString(defaults.ip[0] + "." + defaults.ip[1] + "." +
+                                          defaults.ip[2] + "." + defaults.ip[3]));
+    // Not reported: the project is then made without its table.
+    (void)WriteTranslateTable(workspace_.VarPath, {});
 }
 
 void TFFabricoreFirmWare::OpenaClick() {
-    services_.boxes->Plain(this, QStringLiteral("Open project is not available yet"));
+    setWindowTitle(OpenProject(workspace_, *services_.folders, this));
 }
 
 void TFFabricoreFirmWare::CreateBinaClick() {

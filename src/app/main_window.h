@@ -16,6 +16,7 @@ class ClickableLabel;
 class TFAbout2;
 class TFModifyFileSx;
 class TFPing;
+class TFsaveproj;
 
 // The main window: the four-step workflow (project, general parameters and ping, translate
 // table, update device) and the place every command starts from. Its creation runs the
@@ -39,6 +40,7 @@ public:
     int PingState = kPingWaiting;
     void Ping1Reply(int byteCount);
     TFPing* Ping() const { return FPing_; }
+    TFsaveproj* Saveproj() const { return Saveproj_; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -65,6 +67,7 @@ private:
     void ShowGeneralParameters();
     void ShowTranslateTable();
     void PingDevice();
+    void WriteFirstDocuments();
 
     void UpdateDevice();
 
@@ -90,6 +93,7 @@ private:
     TFModifyFileSx* ModifyFileSx_ = nullptr;
     TFAbout2* About2_ = nullptr;
     TFPing* FPing_ = nullptr;
+    TFsaveproj* Saveproj_ = nullptr;
 };
 
 } // namespace fabricor

@@ -78,6 +78,8 @@ RootedFolderDialog::RootedFolderDialog(const QString& caption, const QString& ro
     CancelButton = new QPushButton(QStringLiteral("Cancel"), this);
     CancelButton->setObjectName("CancelButton");
 
+    for (QPushButton* button : {OkButton, CancelButton})
+        button->setMinimumSize(75, 23);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(OkButton);

@@ -1,0 +1,55 @@
+#include "project/project_folders.h"
+
+#include <filesystem>
+
+namespace fabricor {
+
+namespace fs = std::filesystem;
+
+bool IsValidProjectName(const std::string& name) {
+    if (name.empty() || name == "." || name == "..")
+        return false;
+    return name.find_first_of("/\\") == std::string::npos && name.find('\0') == std::string::npos;
+}
+
+NewProjectFolder CreateNewProjectFolder(const std::string& destination, const std::string& name) {
+    if (!IsValidProjectName(name))
+        return NewProjectFolder::InvalidName;
+    const std::string folder = destination + kSeparator + name;
+    if (FolderExists(folder))
+        return NewProjectFolder::AlreadyExists;
+    std::error_code error;
+    if (!fs::create_directory(fs::path(folder), error) || error)
+        return NewProjectFolder::NotCreated;
+    ForceFolders(folder + kSeparator + "bin"); // a missing bin folder shows up at Update Device
+    return NewProjectFolder::Created;
+}
+
+const char* MessageOf(NewProjectFolder outcome) {
+    switch (outcome) {
+    case NewProjectFolder::InvalidName:
+        return kNameNotValid;
+    case NewProjectFolder::AlreadyExists:
+        return kNameAlreadyExists;
+    case NewProjectFolder::Created:
+    case NewProjectFolder::NotCreated:
+        break;
+    }
+    return "";
+}
+
+void MakeNewProjectCurrent(Workspace& workspace, const std::string& destination,
+                           const std::string& name) {
+    workspace.ProjectName = name;
+    workspace.ProjectFolder = destination + kSeparator + name;
+    workspace.UpdateDocumentPaths();
+}
+
+std::string ProjectNameAfterOpen(const std::string& projectsFolder,
+                                 const std::string& projectFolder) {
+    if (projectFolder.size() <= projectsFolder.size())
+        return {};
+    return projectFolder.substr(projectsFolder.size());
+}
+
+} // namespace fabricor

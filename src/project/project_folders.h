@@ -1,0 +1,43 @@
+#pragma once
+
+#include "app/workspace.h"
+
+#include <string>
+
+namespace fabricor {
+
+inline constexpr const char* kNameNotValid = "Name project not valid";
+inline constexpr const char* kNameAlreadyExists =
+    "Name project not valid because directory already exists";
+inline constexpr const char* kOpenProjectCaption = "Select directory of project";
+
+// A project is always a folder directly below the projects folder: an empty name, a name with
+// a path separator (of any platform), "." and ".." are refused.
+bool IsValidProjectName(const std::string& name);
+
+enum class NewProjectFolder {
+    Created,      // the folder and its bin folder were made
+    InvalidName,  // "Name project not valid"
+    AlreadyExists, // "Name project not valid because directory already exists"
+    NotCreated,   // the system refused the folder; no message
+};
+
+// The folder part of New project: checks the name, then makes the single folder
+// `destination`/`name` (never its parents) and, below it, "bin".
+NewProjectFolder CreateNewProjectFolder(const std::string& destination, const std::string& name);
+
+// The text shown for an outcome; empty where nothing is shown.
+const char* MessageOf(NewProjectFolder outcome);
+
+// Makes the new project current: the bare name, its folder below `destination`, and the
+// document paths.
+void MakeNewProjectCurrent(Workspace& workspace, const std::string& destination,
+                           const std::string& name);
+
+// The project name after Open: what follows the first n characters of `projectFolder`, n being
+// the length of `projectsFolder` (a cut by position; the browser cannot leave the projects
+// folder, so the chosen path always starts with it). Empty when the folder is not longer.
+std::string ProjectNameAfterOpen(const std::string& projectsFolder,
+                                 const std::string& projectFolder);
+
+} // namespace fabricor

@@ -1,0 +1,101 @@
+#include "app/main_window.h"
+
+#include "support/recording_seams.h"
+#include "support/temp_dir.h"
+
+#include <QPushButton>
+#include <gtest/gtest.h>
+
+namespace fabricor {
+namespace {
+
+using testing::RecordingServices;
+using testing::TempDir;
+namespace fs = std::filesystem;
+
+class OpenProject : public ::testing::Test {
+protected:
+    void SetUp() override {
+        fs::create_directories(app / "PROJECTS" / "pump" / "bin");
+        fs::create_directories(app / "PROJECTS" / "site" / "north");
+        window = std::make_unique<TFFabricoreFirmWare>(
+            QString::fromStdString(app.str() + "/fabricor"), doubles.services());
+        projects = (app / "PROJECTS").string();
+    }
+    void Open(const QString& answer) {
+        doubles.folders.answers = {answer};
+        window->findChild<QPushButton*>("open")->click();
+    }
+    QString Title(const std::string& name) const {
+        return QString::fromStdString(std::string(ProductCaption) + " :" + name);
+    }
+    const Workspace& ws() const { return window->workspace(); }
+
+    TempDir app;
+    RecordingServices doubles;
+    std::unique_ptr<TFFabricoreFirmWare> window;
+    std::string projects;
+};
+
+TEST_F(OpenProject, SubfolderBecomesCurrentWithALeadingSeparator) {
+    Open(QString::fromStdString(projects + "/pump"));
+    ASSERT_EQ(doubles.folders.asked.size(), 1u);
+    EXPECT_EQ(doubles.folders.asked[0].caption, "Select directory of project");
+    EXPECT_EQ(doubles.folders.asked[0].root, QString::fromStdString(projects));
+    EXPECT_EQ(doubles.folders.asked[0].preselected, QString::fromStdString(projects));
+    EXPECT_EQ(ws().ProjectName, "/pump");
+    EXPECT_EQ(ws().ProjectFolder, projects + "/pump");
+    EXPECT_EQ(ws().PargenPath, projects + "/pump/pargen.xml");
+    EXPECT_EQ(ws().VarPath, projects + "/pump/var.xml");
+    EXPECT_EQ(window->windowTitle(), Title("/pump"));
+    // Nothing checks the documents and nothing is reported.
+    EXPECT_TRUE(doubles.boxes.shown.empty());
+}
+
+TEST_F(OpenProject, TheProjectsFolderItselfGivesTheEmptyName) {
+    Open(QString::fromStdString(projects + "/pump"));
+    Open(QString::fromStdString(projects));
+    EXPECT_EQ(doubles.folders.asked[1].preselected, QString::fromStdString(projects + "/pump"));
+    EXPECT_EQ(ws().ProjectName, "");
+    EXPECT_EQ(ws().ProjectFolder, projects);
+    EXPECT_EQ(ws().PargenPath, projects + "/pargen.xml");
+    EXPECT_EQ(window->windowTitle(), Title(""));
+}
+
+TEST_F(OpenProject, DeeperFolderGivesTheWholeRemainder) {
+    Open(QString::fromStdString(projects + "/site/north"));
+    EXPECT_EQ(ws().ProjectName, "/site/north");
+    EXPECT_EQ(ws().ProjectFolder, projects + "/site/north");
+    EXPECT_EQ(window->windowTitle(), Title("/site/north"));
+}
+
+TEST_F(OpenProject, CancelKeepsAnExistingFolderButRecomputesItsName) {
+    window->workspace().ProjectName = "pump"; // as New project leaves it
+    window->workspace().ProjectFolder = projects + "/pump";
+    window->SetTranslateEnabled(false);
+    Open(QString()); // cancel
+    EXPECT_EQ(doubles.folders.asked[0].preselected, QString::fromStdString(projects + "/pump"));
+    EXPECT_EQ(ws().ProjectName, "/pump");
+    EXPECT_EQ(ws().ProjectFolder, projects + "/pump");
+    EXPECT_EQ(window->windowTitle(), Title("/pump"));
+    // Open does not look at the Translate Table state.
+    EXPECT_FALSE(window->findChild<QPushButton*>("btn_Translate")->isEnabled());
+}
+
+TEST_F(OpenProject, CancelWithTheCurrentFolderGoneLeavesNoProject) {
+    Open(QString::fromStdString(projects + "/pump"));
+    fs::remove_all(app / "PROJECTS" / "pump");
+    Open(QString());
+    EXPECT_TRUE(doubles.folders.asked[1].preselected.isEmpty());
+    EXPECT_EQ(ws().ProjectFolder, "");
+    EXPECT_EQ(ws().ProjectName, "");
+    EXPECT_EQ(window->windowTitle(), Title(""));
+    // The commands behind the project check now refuse.
+    window->findChild<QPushButton*>("Btn_Ping")->click();
+    window->findChild<QPushButton*>("btn_Prm_Gen")->click();
+    EXPECT_EQ(doubles.boxes.texts(), (QStringList{"Project not valid", "Project not valid"}));
+    EXPECT_TRUE(doubles.echo.hosts.empty());
+}
+
+} // namespace
+} // namespace fabricor
