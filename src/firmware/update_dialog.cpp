@@ -76,6 +76,7 @@ TFModifyFileSx::TFModifyFileSx(const Workspace& workspace, const Services& servi
     LbButton2_ = new QPushButton(QStringLiteral("Execute update firmware"), this);
     LbButton2_->setObjectName("LbButton2");
     LbButton2_->setGeometry(160, 142, 153, 23);
+    LbButton2_->setStyleSheet(QStringLiteral("padding: 0px;")); // the caption needs every pixel
     LbButton2_->setEnabled(false);
     connect(LbButton2_, &QPushButton::clicked, this, &TFModifyFileSx::LbButton2Click);
 

@@ -27,6 +27,7 @@ public:
         std::printf("%s\n", line.c_str());
         std::fflush(stdout);
         text_ += line + "\n";
+        Save(); // the log follows the progress, so it can be watched while the tool runs
     }
     int Fail(const std::string& why, int status = 1) {
         std::fprintf(stderr, "Progwerk: %s\n", why.c_str());
