@@ -24,6 +24,8 @@ int main(int argc, char** argv) {
     services.pingWait = &pingWait;
 
     fabricor::TFFabricoreFirmWare window(QCoreApplication::applicationFilePath(), services);
+    QObject::connect(&window, &fabricor::TFFabricoreFirmWare::closed, &application,
+                     &QCoreApplication::quit, Qt::QueuedConnection);
     window.show();
     return QApplication::exec();
 }

@@ -99,8 +99,11 @@ void TFFabricoreFirmWare::CreateControls() {
     connect(about_, &QPushButton::clicked, this, &TFFabricoreFirmWare::AboutClick);
     connect(LbButton1_, &QPushButton::clicked, this, &TFFabricoreFirmWare::LbButton1Click);
     connect(Label6_, &ClickableLabel::clicked, this, &TFFabricoreFirmWare::Label6Click);
-    connect(New_, &QPushButton::clicked, this, &TFFabricoreFirmWare::NewaClick);
-    connect(open_, &QPushButton::clicked, this, &TFFabricoreFirmWare::OpenaClick);
+    // Whatever a command leaves unhandled is shown where it started, never thrown into Qt.
+    connect(New_, &QPushButton::clicked, this,
+            [this] { RunCommand(this, *services_.boxes, [this] { NewaClick(); }); });
+    connect(open_, &QPushButton::clicked, this,
+            [this] { RunCommand(this, *services_.boxes, [this] { OpenaClick(); }); });
 }
 
 QPushButton* TFFabricoreFirmWare::AddButton(const char* name, const QString& text, QRect place) {
@@ -160,6 +163,7 @@ void TFFabricoreFirmWare::FormClose() {
 void TFFabricoreFirmWare::closeEvent(QCloseEvent* event) {
     FormClose();
     event->accept();
+    emit closed();
 }
 
 void TFFabricoreFirmWare::SetTranslateEnabled(bool enabled) { btn_Translate_->setEnabled(enabled); }

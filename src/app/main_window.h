@@ -42,6 +42,11 @@ public:
     TFPing* Ping() const { return FPing_; }
     TFsaveproj* Saveproj() const { return Saveproj_; }
 
+signals:
+    // The window was closed: the application ends. A tool window does not count as the last
+    // window for Qt, so the program listens for this instead.
+    void closed();
+
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;

@@ -99,8 +99,11 @@ TEST_F(MainWindow, FirstRunShowsTheCaptionAloneAndStoresAnEmptyName) {
         EXPECT_EQ(window->workspace().ProjectFolder, app.str() + "/PROJECTS");
         EXPECT_TRUE(fs::is_directory(app / "MASTER"));
         window->show();
+        int closed = 0;
+        QObject::connect(window.get(), &TFFabricoreFirmWare::closed, [&] { ++closed; });
         Find(*window, "LbButton1")->click();
         EXPECT_FALSE(window->isVisible());
+        EXPECT_EQ(closed, 1); // what ends the program
     }
     EXPECT_EQ(testing::ReadFile(app / "Fabricor.ini"), "[lastproj]\r\nprojectname=\r\n");
     EXPECT_TRUE(doubles.boxes.shown.empty());
@@ -191,6 +194,16 @@ TEST_F(MainWindow, WebLinkOpensTheProductPage) {
     auto* link = Find<QLabel>(*window, "Label6");
     QTest::mouseClick(link, Qt::LeftButton);
     EXPECT_EQ(doubles.shell.opened, QStringList{"https://www.fabricor.example/sw30418"});
+}
+
+TEST_F(MainWindow, SettingsThatCannotBeWrittenAreToldAndTheWindowStillCloses) {
+    fs::create_directories(app / "Fabricor.ini"); // a folder where the file should be
+    auto window = Start();
+    window->show();
+    Find(*window, "LbButton1")->click();
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(doubles.boxes.texts(),
+              QStringList{QString::fromStdString("Unable to write to " + app.str() + "/Fabricor.ini")});
 }
 
 } // namespace

@@ -169,6 +169,18 @@ TEST_F(UpdateDevice, ProjectWithoutBinFolderEndsAtTheCSourceAndOpensNoDialog) {
     EXPECT_EQ(window->findChild<QLabel*>("Labelstate")->text(), "Wait..");
 }
 
+TEST_F(UpdateDevice, AnImageThatCouldNotBeWrittenIsNeverReplacedByAnOlderOne) {
+    fs::create_directories(Project() / "bin" / "bank1.bin"); // cannot be replaced by a file
+    auto window = Start();
+    window->findChild<QPushButton*>("CreateBin")->click();
+    EXPECT_TRUE(fs::exists(Project() / "bin" / "bankg.c"));
+    ASSERT_EQ(doubles.boxes.shown.size(), 1u);
+    EXPECT_EQ(doubles.boxes.shown[0].kind, RecordingMessageBoxes::Shown::Error);
+    EXPECT_TRUE(doubles.boxes.shown[0].text.contains("bank1.bin"))
+        << doubles.boxes.shown[0].text.toStdString();
+    EXPECT_TRUE(doubles.dialogs.shown.empty());
+}
+
 TEST_F(UpdateDevice, ACutShortBuildIsWrittenButNeverFlashed) {
     WriteFile(Project() / "var.xml", "<TCP_TO_RTU><ROW DATA_TYPE=\"3\" TCP_ADDRESS=\"x\"/>");
     auto window = Start();
