@@ -3,6 +3,7 @@
 #include "app/workspace.h"
 #include "base/atomic_file.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -18,7 +19,8 @@
 namespace fabricor {
 namespace {
 
-constexpr size_t kChunkSize = 1 << 20;
+constexpr size_t kDefaultChunkSize = 1 << 20;
+std::atomic<size_t> chunkSize{kDefaultChunkSize};
 constexpr size_t kRecordDataBytes = 32;
 constexpr char kHexDigits[] = "0123456789ABCDEF";
 
@@ -143,10 +145,11 @@ public:
 
     // Nothing when every line went through; otherwise why it stopped.
     std::optional<std::string> Run() {
-        std::unique_ptr<char[]> chunk(new char[kChunkSize]);
-        output_.reserve(kChunkSize + 4096);
+        const size_t size = chunkSize.load();
+        std::unique_ptr<char[]> chunk(new char[size]);
+        output_.reserve(kDefaultChunkSize + 4096);
         for (;;) {
-            ssize_t got = ReadSome(baseFd_, chunk.get(), kChunkSize);
+            ssize_t got = ReadSome(baseFd_, chunk.get(), size);
             if (got < 0)
                 return "reading the base firmware: " + SystemErrorText(errno);
             if (got == 0)
@@ -155,7 +158,7 @@ public:
                 return failure;
         }
         if (inLine_)
-            if (auto failure = EndLine(/*atLineFeed=*/false))
+            if (auto failure = EndLine())
                 return failure;
         return Flush();
     }
@@ -168,11 +171,35 @@ private:
     std::optional<std::string> Feed(std::string_view bytes) {
         while (!bytes.empty()) {
             inLine_ = true;
+            if (fate_ == Fate::Undecided && head_.empty()) {
+                // The common case: the whole line lies in this chunk.
+                const char* end =
+                    static_cast<const char*>(std::memchr(bytes.data(), '\n', bytes.size()));
+                if (end) {
+                    std::string_view content = bytes.substr(0, static_cast<size_t>(end - bytes.data()));
+                    bytes.remove_prefix(content.size() + 1);
+                    if (!content.empty() && content.back() == '\r')
+                        content.remove_suffix(1);
+                    if (content.empty())
+                        return "line " + std::to_string(line_ + 1) + ": blank line";
+                    if (auto failure = Decide(content))
+                        return failure;
+                    if (fate_ == Fate::Copy) {
+                        output_ += content;
+                        output_ += "\r\n";
+                    }
+                    StartLine();
+                    if (output_.size() >= kDefaultChunkSize)
+                        if (auto failure = Flush())
+                            return failure;
+                    continue;
+                }
+            }
             if (fate_ == Fate::Undecided) {
                 char c = bytes.front();
                 if (c == '\n') {
                     bytes.remove_prefix(1);
-                    if (auto failure = EndLine(/*atLineFeed=*/true))
+                    if (auto failure = EndLine())
                         return failure;
                     continue;
                 }
@@ -182,7 +209,7 @@ private:
                     continue;
                 }
                 // Ten characters followed by more of the line: they are all content.
-                if (auto failure = Decide(head_, /*wholeLine=*/false))
+                if (auto failure = Decide(head_))
                     return failure;
                 if (fate_ == Fate::Copy)
                     output_ += head_;
@@ -210,7 +237,7 @@ private:
             } else {
                 bytes.remove_prefix(length);
             }
-            if (output_.size() >= kChunkSize)
+            if (output_.size() >= kDefaultChunkSize)
                 if (auto failure = Flush())
                     return failure;
         }
@@ -218,8 +245,7 @@ private:
     }
 
     // A line that ended while its fate was still open: it is all in head_.
-    std::optional<std::string> EndLine(bool atLineFeed) {
-        (void)atLineFeed;
+    std::optional<std::string> EndLine() {
         std::string_view content = head_;
         // A carriage return before the line end is not part of the line.
         if (!content.empty() && content.back() == '\r')
@@ -227,7 +253,7 @@ private:
         if (fate_ == Fate::Undecided) {
             if (content.empty())
                 return "line " + std::to_string(line_ + 1) + ": blank line";
-            if (auto failure = Decide(content, /*wholeLine=*/true))
+            if (auto failure = Decide(content))
                 return failure;
             if (fate_ == Fate::Copy) {
                 output_ += content;
@@ -237,13 +263,13 @@ private:
             output_ += "\r\n"; // a last line without line feed, streamed already
         }
         StartLine();
-        if (output_.size() >= kChunkSize)
+        if (output_.size() >= kDefaultChunkSize)
             return Flush();
         return std::nullopt;
     }
 
-    std::optional<std::string> Decide(std::string_view content, bool wholeLine) {
-        (void)wholeLine;
+    // Only the first ten characters of content count.
+    std::optional<std::string> Decide(std::string_view content) {
         ++line_;
         progress_.SetPosition(++position_);
         fate_ = Fate::Copy;
@@ -303,11 +329,12 @@ private:
 
 // Lines of the base firmware: its line feeds, plus a last line without one.
 std::optional<int64_t> CountLines(int fd, std::string& error) {
-    std::unique_ptr<char[]> chunk(new char[kChunkSize]);
+    const size_t size = chunkSize.load();
+    std::unique_ptr<char[]> chunk(new char[size]);
     int64_t lines = 0;
     char last = '\n';
     for (;;) {
-        ssize_t got = ReadSome(fd, chunk.get(), kChunkSize);
+        ssize_t got = ReadSome(fd, chunk.get(), size);
         if (got < 0) {
             error = "reading the base firmware: " + SystemErrorText(errno);
             return std::nullopt;
@@ -332,6 +359,10 @@ std::optional<int64_t> CountLines(int fd, std::string& error) {
 }
 
 } // namespace
+
+void SetMergeChunkSizeForTesting(size_t bytes) {
+    chunkSize = bytes == 0 ? kDefaultChunkSize : bytes;
+}
 
 std::string SxChecksum(const std::string& recordWithPlaceholder) {
     unsigned sum = 0;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -64,6 +65,10 @@ MergeResult MergeBankSx(const std::string& baseFileName, const std::string& newF
 // Two upper-case hexadecimal digits: ones' complement of the low byte of the sum of the digit
 // pairs from the third character up to the "00" placeholder that ends the text.
 std::string SxChecksum(const std::string& recordWithPlaceholder);
+
+// Test hook: reads the base firmware in chunks of this many bytes (0: the normal size), so
+// tests can put a chunk boundary anywhere in a line.
+void SetMergeChunkSizeForTesting(size_t bytes);
 
 // Progress that nobody follows.
 class NoMergeProgress final : public MergeProgress {

@@ -256,6 +256,36 @@ TEST_F(Merge, LastLineWithoutLineEndAndMixedLineEnds) {
     EXPECT_EQ(ReadFile(NewPath()), "ab\rcd\r\n\r\rx\r\n");
 }
 
+TEST_F(Merge, ChunkBoundariesAnywhereInALineChangeNothing) {
+    std::vector<std::string> base = {
+        "S0030000FC", Record(1, 0x1234, Pattern(8, 1)), Record(2, 0x387FE0, Pattern(32, 2)),
+        Record(2, 0x388000, Pattern(32, 3)), "x", Record(2, 0x388020, Pattern(32, 4)),
+        "ab\rcd", Record(3, 0x388000, Pattern(4, 5)), Record(2, 0x38C000, Pattern(32, 6)),
+    };
+    std::vector<std::string> expected(base.begin(), base.begin() + 3);
+    auto staging = ExpectedStaging(image);
+    expected.insert(expected.end(), staging.begin(), staging.end());
+    expected.insert(expected.end(), {"x", "ab\rcd", base[7], base[8]});
+    for (const char* end : {"\r\n", "\n"}) {
+        for (size_t chunk = 1; chunk <= 90; ++chunk) {
+            SetMergeChunkSizeForTesting(chunk);
+            auto result = Run(Join(base, end));
+            SetMergeChunkSizeForTesting(0);
+            ASSERT_EQ(result.outcome, MergeOutcome::Written) << chunk;
+            ASSERT_EQ(ReadFile(NewPath()), Join(expected, "\r\n")) << "chunk " << chunk;
+        }
+    }
+    // A blank line is found wherever the boundary falls.
+    for (size_t chunk = 1; chunk <= 20; ++chunk) {
+        SetMergeChunkSizeForTesting(chunk);
+        reporter.messages.clear();
+        auto result = Run("S9030000FC\r\n\r\nS9030000FC\r\n");
+        SetMergeChunkSizeForTesting(0);
+        ASSERT_EQ(result.outcome, MergeOutcome::MergeFailed) << chunk;
+        EXPECT_EQ(progress.maximum, 512 + 3);
+    }
+}
+
 TEST_F(Merge, EmptyBaseGivesAnEmptyFirmware) {
     auto result = Run("");
     ASSERT_EQ(result.outcome, MergeOutcome::Written);

@@ -1,0 +1,239 @@
+// Times the firmware merge against the physical limit (cat copying the same bytes) and against
+// srec_cat doing the same splice, with each run's peak memory; then times a whole
+// `fabricor-cli update` of a 2000-row project. Prints figures; judges nothing.
+//
+// The merge writes its output durably (flushed to disk before the rename), cat and srec_cat do
+// not; "cat+sync" and "srec+sync" write the same bytes and then flush them, for a like-for-like
+// comparison. The cpu column is user plus system time of the run.
+//
+//   bench_merge [--sizes 1,16,128] [--dir FOLDER] [--cli PATH]
+
+#include "documents/var.h"
+#include "firmware/merge.h"
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+using namespace fabricor;
+
+namespace {
+
+struct Measure {
+    double seconds = 0;
+    double cpuSeconds = 0;
+    long peakKilobytes = 0;
+    int status = 0;
+};
+
+// Runs `work` in a child process, so that its peak memory is its own. Everything written before
+// is flushed first, so no run pays for the write-back of an earlier one.
+Measure InChild(const std::function<int()>& work) {
+    sync();
+    auto start = std::chrono::steady_clock::now();
+    pid_t child = fork();
+    if (child == 0)
+        _exit(work());
+    int status = 0;
+    rusage usage{};
+    wait4(child, &status, 0, &usage);
+    Measure measure;
+    measure.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    measure.peakKilobytes = usage.ru_maxrss;
+    measure.cpuSeconds = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                         static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    measure.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return measure;
+}
+
+Measure Shell(const std::string& command) {
+    return InChild([&] {
+        execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+        return 127;
+    });
+}
+
+Measure Median(std::vector<Measure> runs) {
+    std::sort(runs.begin(), runs.end(), [](auto& a, auto& b) { return a.seconds < b.seconds; });
+    Measure middle = runs[runs.size() / 2];
+    for (auto& run : runs)
+        middle.peakKilobytes = std::max(middle.peakKilobytes, run.peakKilobytes);
+    return middle;
+}
+
+std::string Hex(uint32_t value, int digits) {
+    static const char* kDigits = "0123456789ABCDEF";
+    std::string text(static_cast<size_t>(digits), '0');
+    for (int i = digits - 1; i >= 0; --i, value >>= 4)
+        text[static_cast<size_t>(i)] = kDigits[value & 0xF];
+    return text;
+}
+
+std::string Record(int type, uint32_t address, uint32_t seed) {
+    int addressBytes = type + 1;
+    unsigned count = static_cast<unsigned>(addressBytes + 32 + 1);
+    unsigned sum = count;
+    std::string text(1, 'S');
+    text += static_cast<char>('0' + type);
+    text += Hex(count, 2);
+    text += Hex(address, addressBytes * 2);
+    for (int i = 0; i < addressBytes; ++i)
+        sum += (address >> (8 * i)) & 0xFF;
+    for (int i = 0; i < 32; ++i) {
+        seed = seed * 1103515245u + 12345u;
+        unsigned byte = (seed >> 16) & 0xFF;
+        text += Hex(byte, 2);
+        sum += byte;
+    }
+    return text + Hex(~sum & 0xFF, 2) + "\r\n";
+}
+
+// A base firmware of about `megabytes`: S2 records from 0x380000 (the bank window among them)
+// up to the end of the 24-bit space, then S3 records above it.
+void GenerateBase(const fs::path& path, int megabytes) {
+    std::ofstream out(path, std::ios::binary);
+    out << "S00F000068656C6C6F202020202000003C\r\n";
+    const uint64_t target = static_cast<uint64_t>(megabytes) << 20;
+    uint64_t written = 0;
+    uint32_t address = 0x380000;
+    std::string chunk;
+    while (written < target) {
+        std::string line = address < 0x1000000 ? Record(2, address, address) : Record(3, address, address);
+        written += line.size();
+        chunk += line;
+        if (chunk.size() > (1 << 20)) {
+            out << chunk;
+            chunk.clear();
+        }
+        address += 32;
+    }
+    out << chunk << "S804000000FB\r\n";
+}
+
+void Row(const char* what, const Measure& m, double bytes) {
+    std::printf("  %-10s %8.3f s (cpu %6.3f s)  %8.1f MB/s  peak %7.1f MB%s\n", what, m.seconds,
+                m.cpuSeconds, bytes / (1 << 20) / m.seconds, m.peakKilobytes / 1024.0,
+                m.status == 0 ? "" : "  (FAILED)");
+}
+
+class Silent final : public MergeReporter {
+public:
+    void Report(const std::string& message) override { std::fprintf(stderr, "%s\n", message.c_str()); }
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::vector<int> sizes = {1, 16, 128};
+    fs::path dir;
+    std::string cli = FABRICOR_CLI;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        std::string option = argv[i];
+        if (option == "--sizes") {
+            sizes.clear();
+            std::stringstream list(argv[i + 1]);
+            for (std::string item; std::getline(list, item, ',');)
+                sizes.push_back(std::stoi(item));
+        } else if (option == "--dir") {
+            dir = argv[i + 1];
+        } else if (option == "--cli") {
+            cli = argv[i + 1];
+        }
+    }
+    bool ownDir = dir.empty();
+    if (ownDir) {
+        std::string pattern = (fs::temp_directory_path() / "fabricor-bench-XXXXXX").string();
+        dir = mkdtemp(pattern.data());
+    }
+    fs::create_directories(dir / "P" / "bin");
+    fs::create_directories(dir / "M");
+    {
+        std::ofstream image(dir / "P" / "bin" / "bank1.bin", std::ios::binary);
+        for (int i = 0; i < 16384; ++i)
+            image.put(static_cast<char>(i * 7));
+    }
+    const std::string bin = (dir / "P" / "bin").string() + "/";
+    const std::string outDir = (dir / "P").string() + "/";
+    bool srecCat = std::system("command -v srec_cat >/dev/null 2>&1") == 0;
+
+    std::printf("Merge of bank1.bin into a base firmware (median of 3; srec_cat once)\n");
+    for (int megabytes : sizes) {
+        auto base = dir / "M" / "SX30418.sx";
+        GenerateBase(base, megabytes);
+        double bytes = static_cast<double>(fs::file_size(base));
+        std::printf("base %d MB (%.0f bytes)\n", megabytes, bytes);
+        std::vector<Measure> merges, cats, syncedCats;
+        const std::string catOut = (dir / "cat.out").string();
+        for (int run = 0; run < 3; ++run) {
+            merges.push_back(InChild([&] {
+                Silent reporter;
+                NoMergeProgress progress;
+                auto result = MergeBankSx(base.string(), "New_SX30418.sx", bin, outDir, reporter, progress);
+                return result.outcome == MergeOutcome::Written && result.imagePlaced ? 0 : 1;
+            }));
+            cats.push_back(Shell("cat '" + base.string() + "' > '" + catOut + "'"));
+            syncedCats.push_back(Shell("cat '" + base.string() + "' > '" + catOut + "' && sync '" + catOut + "'"));
+        }
+        Measure merge = Median(merges), copy = Median(cats), syncedCopy = Median(syncedCats);
+        Row("merge", merge, bytes);
+        Row("cat", copy, bytes);
+        Row("cat+sync", syncedCopy, bytes);
+        if (srecCat) {
+            const std::string srecOut = (dir / "srec.out").string();
+            const std::string splice = "srec_cat '" + base.string() + "' -exclude 0x388000 0x38C000 '" +
+                                       bin + "bank1.bin' -binary -offset 0x388000 -o '" + srecOut +
+                                       "' 2>/dev/null";
+            Measure srec = Shell(splice);
+            Measure syncedSrec = Shell(splice + " && sync '" + srecOut + "'");
+            Row("srec_cat", srec, bytes);
+            Row("srec+sync", syncedSrec, bytes);
+            std::printf("  merge / cat = %.2f, merge / (cat+sync) = %.2f, srec_cat / merge = %.1f, "
+                        "(srec+sync) / merge = %.1f\n",
+                        merge.seconds / copy.seconds, merge.seconds / syncedCopy.seconds,
+                        srec.seconds / merge.seconds, syncedSrec.seconds / merge.seconds);
+        } else {
+            std::printf("  merge / cat = %.2f (srec_cat not installed)\n", merge.seconds / copy.seconds);
+        }
+        fs::remove(dir / "cat.out");
+        fs::remove(dir / "srec.out");
+    }
+
+    // A whole update: build of a 2000-row project, both image files, merge of a 1 MB base.
+    std::vector<TMyRec> rows;
+    for (int i = 0; i < 2000; ++i)
+        rows.push_back(TMyRec{static_cast<uint8_t>(i % 4 + 1), static_cast<uint16_t>(i), 1,
+                              static_cast<uint16_t>(40000 + i), 10, "row " + std::to_string(i)});
+    WriteTranslateTable((dir / "P" / "var.xml").string(), rows);
+    std::ofstream((dir / "P" / "pargen.xml"))
+        << "<General_Parameter><TCP_IP1>10</TCP_IP1><TCP_IP2>0</TCP_IP2><TCP_IP3>0</TCP_IP3><TCP_IP4>7</TCP_IP4>"
+           "<TCP_SUB1>255</TCP_SUB1><TCP_SUB2>255</TCP_SUB2><TCP_SUB3>255</TCP_SUB3><TCP_SUB4>0</TCP_SUB4>"
+           "<TCP_EN_GATE>0</TCP_EN_GATE><TCP_GAT1>0</TCP_GAT1><TCP_GAT2>0</TCP_GAT2><TCP_GAT3>0</TCP_GAT3>"
+           "<TCP_GAT4>0</TCP_GAT4><TCP_PORT>502</TCP_PORT><SNMP_PUBLIC>harbor</SNMP_PUBLIC>"
+           "<SNMP_PRIVATE>lantern</SNMP_PRIVATE><BAUD>3</BAUD><PARITY>0</PARITY><TIME_OUT>1000</TIME_OUT>"
+           "<OFFSET>10000</OFFSET><MODE>1</MODE><STOP_BIT>0</STOP_BIT></General_Parameter>";
+    GenerateBase(dir / "M" / "SX30418.sx", 1);
+    std::vector<Measure> updates;
+    for (int run = 0; run < 9; ++run)
+        updates.push_back(Shell("'" + cli + "' update '" + (dir / "P").string() + "' --master '" +
+                                (dir / "M").string() + "' >/dev/null"));
+    Measure update = Median(updates);
+    std::printf("fabricor-cli update, 2000 rows, 1 MB base (median of 9):\n");
+    Row("update", update, static_cast<double>(fs::file_size(dir / "M" / "SX30418.sx")));
+
+    if (ownDir)
+        fs::remove_all(dir);
+    return 0;
+}
