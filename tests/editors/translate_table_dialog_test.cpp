@@ -1,0 +1,247 @@
+#include "editors/translate_table_dialog.h"
+
+#include "editors/grid.h"
+#include "editors/grid_inplace_edit.h"
+#include "support/recording_seams.h"
+#include "support/temp_dir.h"
+
+#include <QPushButton>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace fabricor {
+namespace {
+
+using testing::RecordingMessageBoxes;
+using testing::TempDir;
+using testing::WriteFile;
+
+std::string RowXml(const std::string& kind, const std::string& tcp, const std::string& rest = "") {
+    return "<row DATA_TYPE=\"" + kind + "\" TCP_ADDRESS=\"" + tcp + "\"" +
+           (rest.empty() ? " RTU_ADD_DEV=\"1\" RTU_ADDRESS=\"2\" N_POINT=\"3\" MNEMONIC=\"m\"" : rest) + "/>";
+}
+
+class TranslateTableDialog : public ::testing::Test {
+protected:
+    TranslateTableDialog() : dialog(workspace, boxes), grid(dialog.sga()) {
+        workspace.ProjectFolder = project.str();
+        workspace.UpdateDocumentPaths();
+    }
+    void Open() {
+        dialog.show();
+        QApplication::setActiveWindow(&dialog);
+    }
+    // Types into a cell as a user does: Enter opens the editor, Enter ends the edit.
+    void Type(int col, int row, const QString& text) {
+        grid.setFocus();
+        grid.SetCurrentCell(col, row);
+        QTest::keyClick(&grid, Qt::Key_Return);
+        auto* editor = grid.InplaceEditor();
+        ASSERT_NE(editor, nullptr);
+        editor->selectAll();
+        if (text.isEmpty())
+            QTest::keyClick(editor, Qt::Key_Delete);
+        else
+            QTest::keyClicks(editor, text);
+        QTest::keyClick(editor, Qt::Key_Return);
+    }
+    void FillRow(int row, const QString& kind, const QString& tcp) {
+        grid.SetCells(1, row, kind);
+        grid.SetCells(2, row, tcp);
+        grid.SetCells(3, row, "1");
+        grid.SetCells(4, row, "2");
+        grid.SetCells(5, row, "3");
+    }
+    void PressOk() { QTest::mouseClick(dialog.findChild<QPushButton*>("bitbtn1"), Qt::LeftButton); }
+    std::vector<TranslateRowText> Saved() { return ReadTranslateTable(workspace.VarPath).rows; }
+
+    TempDir project;
+    Workspace workspace;
+    RecordingMessageBoxes boxes;
+    TFSetVar dialog;
+    TApplegrid& grid;
+};
+
+TEST_F(TranslateTableDialog, GridIsSetUpWithItsColumns) {
+    EXPECT_EQ(dialog.windowTitle(), "Set Translate Table");
+    EXPECT_EQ(grid.objectName(), "sga");
+    EXPECT_EQ(grid.ColCount(), 7);
+    EXPECT_EQ(grid.RowCount(), 2); // one empty data row before the first showing
+    EXPECT_EQ(grid.SelectedIndex(), 1);
+    EXPECT_EQ(grid.DefaultRowHeight(), 20);
+    const int widths[] = {64, 101, 72, 111, 79, 64, 64};
+    const char* titles[] = {"N°", "Data Type", "Address TCP", "Address Device RTU", "Address RTU",
+                            "N° Point", "Mnemonic"};
+    for (int c = 0; c < 7; ++c) {
+        EXPECT_EQ(grid.ColWidths(c), widths[c]);
+        EXPECT_EQ(grid.LookOf(c, 0).text, QString::fromUtf8(titles[c]));
+    }
+    EXPECT_EQ(grid.Columns()[1].Color(), QColor(0xA6, 0xCA, 0xF0));
+    EXPECT_EQ(grid.Columns()[3].Color(), QColor(0xE0, 0xFA, 0xFE));
+    EXPECT_EQ(grid.Columns()[4].Color(), QColor(0xE0, 0xFA, 0xFE));
+    EXPECT_EQ(grid.Columns()[2].Color(), QColor(0xF8, 0xF7, 0xED));
+    EXPECT_EQ(grid.Columns()[1].PickList(),
+              (QStringList{"Coil Status", "Input Status", "Holding Register", "Input Register"}));
+    Open();
+    EXPECT_EQ(dialog.frameGeometry().size(), QSize(618, 549));
+}
+
+TEST_F(TranslateTableDialog, ShowingNumbers2000RowsAndLoadsWithoutChecking) {
+    WriteFile(workspace.VarPath, "<TABLE>" + RowXml("4", "007") + RowXml("9", "x") +
+                                     RowXml("1", "5", " RTU_ADD_DEV=\"a\" RTU_ADDRESS=\"b\" N_POINT=\"c\"") +
+                                     RowXml("2", "6") + "</TABLE>");
+    grid.SetCells(6, 1500, "left over");
+    Open();
+    EXPECT_EQ(grid.RowCount(), 2001);
+    EXPECT_EQ(grid.Cells(0, 1), "1");
+    EXPECT_EQ(grid.Cells(0, 2000), "2000");
+    EXPECT_EQ(grid.Cells(6, 1500), "");
+    EXPECT_EQ(grid.Cells(1, 1), "Input Register");
+    EXPECT_EQ(grid.Cells(2, 1), "007");
+    EXPECT_EQ(grid.Cells(6, 1), "m");
+    EXPECT_EQ(grid.Cells(1, 2), ""); // DATA_TYPE 9
+    EXPECT_EQ(grid.Cells(2, 2), "x");
+    // Row 3 lacks MNEMONIC: its first five cells stay, nothing after them is loaded.
+    EXPECT_EQ(grid.Cells(1, 3), "Coil Status");
+    EXPECT_EQ(grid.Cells(5, 3), "c");
+    EXPECT_EQ(grid.Cells(2, 4), "");
+    EXPECT_TRUE(boxes.shown.empty());
+}
+
+TEST_F(TranslateTableDialog, ADocumentThatIsNotWellFormedLeavesTheGridEmptySilently) {
+    WriteFile(workspace.VarPath, "<TCP_TO_RTU>" + RowXml("1", "1") + "<row");
+    Open();
+    EXPECT_EQ(grid.Cells(1, 1), "");
+    EXPECT_EQ(grid.Cells(0, 1), "1");
+    EXPECT_TRUE(boxes.shown.empty());
+}
+
+TEST_F(TranslateTableDialog, ConfirmingWritesTheTypedTableInCanonicalNumbers) {
+    Open();
+    Type(1, 1, "Holding Register");
+    Type(2, 1, "007");
+    Type(3, 1, "$FF");
+    Type(4, 1, "65535");
+    Type(5, 1, "127");
+    Type(6, 1, "pump");
+    FillRow(3, "Coil Status", "9"); // below the empty Address TCP of row 2: not saved
+    PressOk();
+    EXPECT_TRUE(boxes.shown.empty()) << boxes.texts().join("|").toStdString();
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    auto saved = Saved();
+    ASSERT_EQ(saved.size(), 1u);
+    EXPECT_EQ(saved[0].cells, (std::vector<std::string>{"3", "7", "255", "65535", "127", "pump"}));
+}
+
+TEST_F(TranslateTableDialog, AWrongKindNameAnywhereIsRefusedWithItsLineAndSelected) {
+    Open();
+    FillRow(1, "Coil Status", "1");
+    Type(1, 12, "holding register");
+    PressOk();
+    EXPECT_EQ(boxes.texts(),
+              QStringList{"Error!! Type Data must be Holding Register or Input Register (Line 12). "});
+    EXPECT_EQ(boxes.shown[0].kind, RecordingMessageBoxes::Shown::Error);
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_FALSE(std::filesystem::exists(workspace.VarPath));
+    EXPECT_EQ(grid.Col(), 1);
+    EXPECT_EQ(grid.Row(), 12);
+    EXPECT_TRUE(grid.hasFocus());
+}
+
+TEST_F(TranslateTableDialog, EachRefusedCellShowsItsMessageAndTakesTheFocus) {
+    Open();
+    FillRow(1, "Input Status", "1");
+    FillRow(2, "", "2");
+    PressOk();
+    EXPECT_EQ(boxes.texts().last(), "Error!! Data Type must be Holding Register or Input Register. ");
+    EXPECT_EQ(grid.Row(), 2);
+    EXPECT_EQ(grid.Col(), 1);
+    grid.SetCells(1, 2, "Input Register");
+    Type(3, 2, "256");
+    PressOk();
+    EXPECT_EQ(boxes.texts().last(), "Error!! Address Device RTU must be between 0 and 255. ");
+    EXPECT_EQ(grid.Col(), 3);
+    Type(3, 2, "255");
+    Type(5, 2, "128");
+    PressOk();
+    EXPECT_EQ(boxes.texts().last(), "Error!! N° Point must be between 0 and 127. ");
+    EXPECT_EQ(grid.Col(), 5);
+    Type(5, 2, "-1");
+    PressOk();
+    EXPECT_EQ(boxes.texts().last(), "Error!! N° Point must be between 0 and 127. ");
+    Type(5, 2, "127");
+    PressOk();
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_EQ(Saved().size(), 2u);
+}
+
+TEST_F(TranslateTableDialog, AFullTableKeepsRow2000AndAScrolledCellIsShown) {
+    Open();
+    grid.BeginUpdate();
+    for (int row = 1; row <= 2000; ++row)
+        FillRow(row, "Coil Status", QString::number(row));
+    grid.EndUpdate();
+    grid.SetCells(4, 1999, "70000");
+    PressOk();
+    EXPECT_EQ(boxes.texts().last(), "Error!! Address RTU must be between 0 and 65535. ");
+    EXPECT_EQ(grid.Row(), 1999);
+    EXPECT_TRUE(grid.viewport()->rect().intersects(grid.CellRect(4, 1999)));
+    grid.SetCells(4, 1999, "2");
+    PressOk();
+    auto saved = Saved();
+    ASSERT_EQ(saved.size(), 2000u);
+    EXPECT_EQ(saved.back().cells[1], "2000");
+}
+
+TEST_F(TranslateTableDialog, CancelKeepsTheEditsForTheNextHiddenConfirm) {
+    // Before any showing the grid holds no rows: an empty table.
+    EXPECT_TRUE(dialog.bitbtn1Click());
+    EXPECT_EQ(ReadTranslateTable(workspace.VarPath).outcome, ReadOutcome::Read);
+    EXPECT_TRUE(Saved().empty());
+
+    WriteFile(workspace.VarPath, "<TCP_TO_RTU>" + RowXml("3", "1") + "</TCP_TO_RTU>");
+    Open();
+    Type(2, 1, "44");
+    QTest::mouseClick(dialog.findChild<QPushButton*>("bitbtn2"), Qt::LeftButton);
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_EQ(dialog.result(), QDialog::Rejected);
+    EXPECT_EQ(Saved()[0].cells[1], "1");
+    EXPECT_EQ(grid.Cells(2, 1), "44");
+
+    // New project: another folder, the same grid.
+    TempDir other;
+    workspace.ProjectFolder = other.str();
+    workspace.UpdateDocumentPaths();
+    EXPECT_TRUE(dialog.bitbtn1Click());
+    auto saved = Saved();
+    ASSERT_EQ(saved.size(), 1u);
+    EXPECT_EQ(saved[0].cells, (std::vector<std::string>{"3", "44", "1", "2", "3", "m"}));
+}
+
+TEST_F(TranslateTableDialog, AWriteFailureIsReportedAndTheDialogStaysOpen) {
+    Open();
+    FillRow(1, "Coil Status", "1");
+    workspace.ProjectFolder = (project / "gone").string();
+    workspace.UpdateDocumentPaths();
+    PressOk();
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].kind, RecordingMessageBoxes::Shown::Error);
+    EXPECT_TRUE(boxes.shown[0].text.contains("var.xml"));
+    EXPECT_TRUE(dialog.isVisible());
+}
+
+TEST_F(TranslateTableDialog, AnOpenEditCountsAsTyped) {
+    Open();
+    FillRow(1, "Coil Status", "1");
+    grid.setFocus();
+    grid.SetCurrentCell(6, 1);
+    QTest::keyClick(&grid, Qt::Key_Return);
+    ASSERT_NE(grid.InplaceEditor(), nullptr);
+    QTest::keyClicks(grid.InplaceEditor(), "typed");
+    EXPECT_TRUE(dialog.bitbtn1Click());
+    EXPECT_EQ(Saved()[0].cells[5], "typed");
+}
+
+} // namespace
+} // namespace fabricor
