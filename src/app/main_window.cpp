@@ -6,6 +6,8 @@
 #include "app/top_level_handler.h"
 #include "documents/pargen.h"
 #include "documents/var.h"
+#include "editors/general_parameter_dialog.h"
+#include "editors/translate_table_dialog.h"
 #include "firmware/update_dialog.h"
 #include "image/c_source.h"
 #include "project/new_project_dialog.h"
@@ -138,8 +140,10 @@ void TFFabricoreFirmWare::CreateDialogs() {
     Saveproj_ = new TFsaveproj(workspace_, *services_.boxes, this);
     Saveproj_->WriteFirstDocuments = [this] { WriteFirstDocuments(); };
     ModifyFileSx_ = new TFModifyFileSx(workspace_, services_, this);
-    // General Parameter (TFpargen)
-    // Set Translate Table (TFSetVar)
+    Fpargen_ = new TFpargen(workspace_, *services_.boxes, this);
+    connect(Fpargen_, &TFpargen::translateEnabledChanged, this, &TFFabricoreFirmWare::SetTranslateEnabled);
+    connect(Fpargen_, &TFpargen::pingAddressChanged, this, &TFFabricoreFirmWare::SetPingAddress);
+    FSetVar_ = new TFSetVar(workspace_, *services_.boxes, this);
     FPing_ = new TFPing(this);
     About2_ = new TFAbout2(*services_.shell, this);
 }
@@ -188,13 +192,9 @@ void TFFabricoreFirmWare::btn_str_lng1aClick(QPushButton* button) {
     });
 }
 
-void TFFabricoreFirmWare::ShowGeneralParameters() {
-    services_.boxes->Plain(this, QStringLiteral("General Parameter is not available yet"));
-}
+void TFFabricoreFirmWare::ShowGeneralParameters() { services_.dialogs->Run(*Fpargen_); }
 
-void TFFabricoreFirmWare::ShowTranslateTable() {
-    services_.boxes->Plain(this, QStringLiteral("Translate Table is not available yet"));
-}
+void TFFabricoreFirmWare::ShowTranslateTable() { services_.dialogs->Run(*FSetVar_); }
 
 void TFFabricoreFirmWare::PingDevice() {
     PingResultKind result = RunDevicePing(Edit1_->text().toStdString(), *services_.echo,
@@ -216,15 +216,12 @@ void TFFabricoreFirmWare::NewaClick() {
 // The first documents of a new project: the general parameters editor's new-project values,
 // confirmed, and the translate table editor's rows, confirmed.
 void TFFabricoreFirmWare::WriteFirstDocuments() {
-    GeneralParameters defaults = NewProjectGeneralParameters();
-    Status written = WriteGeneralParameters(workspace_.PargenPath, EncodeGeneralParameters(defaults));
-    if (!written.ok())
-        throw std::runtime_error(written.message());
-    SetTranslateEnabled(defaults.mode == OperationMode::Nat);
-    SetPingAddress(QString::fromStdString(defaults.ip[0] + "." + defaults.ip[1] + "." +
-                                          defaults.ip[2] + "." + defaults.ip[3]));
-    // Not reported: the project is then made without its table.
-    (void)WriteTranslateTable(workspace_.VarPath, {});
+    Fpargen_->ResetGeneralParameters();
+    // A failed write of pargen.xml leaves here as an exception for New project's handler.
+    Fpargen_->BitBtn1Click();
+    // Refused rows or a failed write are shown by the editor; the project is then made
+    // without its table.
+    FSetVar_->bitbtn1Click();
 }
 
 void TFFabricoreFirmWare::OpenaClick() {

@@ -16,6 +16,8 @@ class ClickableLabel;
 class TFAbout2;
 class TFModifyFileSx;
 class TFPing;
+class TFpargen;
+class TFSetVar;
 class TFsaveproj;
 
 // The main window: the four-step workflow (project, general parameters and ping, translate
@@ -41,6 +43,8 @@ public:
     void Ping1Reply(int byteCount);
     TFPing* Ping() const { return FPing_; }
     TFsaveproj* Saveproj() const { return Saveproj_; }
+    TFpargen* Fpargen() const { return Fpargen_; }
+    TFSetVar* FSetVar() const { return FSetVar_; }
 
 signals:
     // The window was closed: the application ends. A tool window does not count as the last
@@ -99,6 +103,8 @@ private:
     TFAbout2* About2_ = nullptr;
     TFPing* FPing_ = nullptr;
     TFsaveproj* Saveproj_ = nullptr;
+    TFpargen* Fpargen_ = nullptr;
+    TFSetVar* FSetVar_ = nullptr;
 };
 
 } // namespace fabricor
