@@ -1,5 +1,7 @@
 #include "cli/cli.h"
 
+#include "cli/check_command.h"
+
 #include <ostream>
 
 namespace fabricor::cli {
@@ -10,6 +12,8 @@ const std::vector<Command>& Commands() {
          BuildCommand},
         {"update", "build, then merge the image into the base firmware as New_SX30418.sx",
          UpdateCommand},
+        {"check", "list every problem the editors would refuse in PROJECT's documents",
+         CheckCommand},
     };
     return commands;
 }
@@ -25,7 +29,8 @@ void ProgramHelp(std::ostream& stream) {
     stream << "Usage: fabricor-cli COMMAND [ARGUMENTS]\n"
               "\n"
               "Builds a project's configuration image and merges it into the base firmware,\n"
-              "without windows: the same work as the Update Device command.\n"
+              "without windows: the same work as the Update Device command. Checks a project's\n"
+              "documents as the General Parameter and Set Translate Table dialogs do.\n"
               "\n"
               "Commands:\n";
     for (const auto& command : Commands()) {

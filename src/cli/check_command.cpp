@@ -1,0 +1,56 @@
+#include "cli/check_command.h"
+
+#include "app/workspace.h"
+#include "cli/options.h"
+#include "editors/project_check.h"
+
+#include <ostream>
+
+namespace fabricor::cli {
+
+namespace {
+
+constexpr const char* kCheckUsage = "Usage: fabricor-cli check PROJECT\n";
+
+void CheckHelp(std::ostream& out) {
+    out << kCheckUsage
+        << "\n"
+           "Runs PROJECT/pargen.xml and PROJECT/var.xml through the checks that confirming\n"
+           "the General Parameter and Set Translate Table dialogs applies, and lists every\n"
+           "problem on stdout, one line each, for example\n"
+           "  var.xml row 12 Data Type: Error!! Data Type must be Holding Register or Input Register. \n"
+           "A missing or malformed document, and a var.xml row that stops the table's loading\n"
+           "early, are problems too. Nothing is written.\n"
+           "\n"
+           "Exit status: 0 when the project would save cleanly (nothing is printed); 1 when\n"
+           "there is any problem; 2 on a usage error.\n";
+}
+
+} // namespace
+
+int CheckCommand(const Arguments& args, std::ostream& out, std::ostream& err) {
+    ParsedArguments parsed = ParseArguments(args, {});
+    if (parsed.help) {
+        CheckHelp(out);
+        return kExitOk;
+    }
+    std::string problem = parsed.error;
+    if (problem.empty() && parsed.positional.size() != 1)
+        problem = parsed.positional.empty() ? "PROJECT is missing" : "only one PROJECT is checked";
+    if (!problem.empty()) {
+        err << "fabricor-cli check: " << problem << "\n"
+            << kCheckUsage << "Run 'fabricor-cli check --help' for more.\n";
+        return kExitUsage;
+    }
+    const std::string& project = parsed.positional.front();
+    if (!FolderExists(project)) {
+        err << "fabricor-cli check: " << project << " is not a folder\n";
+        return kExitFailure;
+    }
+    const auto lines = CheckProjectDocuments(project);
+    for (const auto& line : lines)
+        out << line << "\n";
+    return lines.empty() ? kExitOk : kExitFailure;
+}
+
+} // namespace fabricor::cli

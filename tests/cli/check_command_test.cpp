@@ -1,0 +1,85 @@
+#include "cli/check_command.h"
+
+#include "documents/pargen.h"
+#include "documents/var.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+namespace fabricor::cli {
+namespace {
+
+using fabricor::testing::TempDir;
+using fabricor::testing::WriteFile;
+
+struct Result {
+    int code;
+    std::string out;
+    std::string err;
+};
+
+Result Check(const Arguments& args) {
+    std::ostringstream out, err;
+    int code = RunCli(args, out, err);
+    return {code, out.str(), err.str()};
+}
+
+class CheckCommandTest : public ::testing::Test {
+protected:
+    CheckCommandTest() {
+        EXPECT_TRUE(WriteGeneralParameters((project / "pargen.xml").string(),
+                                           EncodeGeneralParameters(NewProjectGeneralParameters())));
+        EXPECT_TRUE(WriteTranslateTable((project / "var.xml").string(), {{3, 1, 2, 3, 4, "pump"}}));
+    }
+    TempDir project;
+};
+
+TEST_F(CheckCommandTest, ACleanProjectPrintsNothingAndExitsZero) {
+    auto result = Check({"check", project.str()});
+    EXPECT_EQ(result.code, 0);
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err, "");
+}
+
+TEST_F(CheckCommandTest, EveryProblemIsOneLineAndTheExitIsOne) {
+    auto p = NewProjectGeneralParameters();
+    p.subnet[1] = "256";
+    p.offset = "";
+    ASSERT_TRUE(WriteGeneralParameters((project / "pargen.xml").string(), EncodeGeneralParameters(p)));
+    std::string rows;
+    for (int i = 1; i <= 12; ++i)
+        rows += "<row DATA_TYPE=\"" + std::string(i == 12 ? "9" : "1") + "\" TCP_ADDRESS=\"" +
+                std::to_string(i) + "\" RTU_ADD_DEV=\"1\" RTU_ADDRESS=\"1\" N_POINT=\"" +
+                (i == 5 ? "128" : "1") + "\" MNEMONIC=\"\"/>";
+    WriteFile(project / "var.xml", "<TCP_TO_RTU>" + rows + "</TCP_TO_RTU>");
+    auto result = Check({"check", project.str()});
+    EXPECT_EQ(result.code, 1);
+    EXPECT_EQ(result.out,
+              "pargen.xml TCP_SUB2: Error!! Subnet Mask must be between 0 and 255. \n"
+              "pargen.xml OFFSET: Offset Error!!\n"
+              "var.xml row 5 N° Point: Error!! N° Point must be between 0 and 127. \n"
+              "var.xml row 12 Data Type: Error!! Data Type must be Holding Register or Input Register. \n");
+}
+
+TEST_F(CheckCommandTest, MissingDocumentsAndFoldersAndUsage) {
+    std::filesystem::remove(project / "var.xml");
+    auto missing = Check({"check", project.str()});
+    EXPECT_EQ(missing.code, 1);
+    EXPECT_EQ(missing.out, "var.xml: missing\n");
+
+    auto noFolder = Check({"check", (project / "nothing").string()});
+    EXPECT_EQ(noFolder.code, 1);
+    EXPECT_NE(noFolder.err.find("is not a folder"), std::string::npos);
+
+    EXPECT_EQ(Check({"check"}).code, 2);
+    EXPECT_EQ(Check({"check", "a", "b"}).code, 2);
+    auto help = Check({"check", "--help"});
+    EXPECT_EQ(help.code, 0);
+    EXPECT_NE(help.out.find("Usage: fabricor-cli check PROJECT"), std::string::npos);
+    EXPECT_NE(Check({"--help"}).out.find("check"), std::string::npos);
+}
+
+} // namespace
+} // namespace fabricor::cli
