@@ -305,6 +305,12 @@ public:
         editor->setGeometry(option.rect);
     }
 
+    void destroyEditor(QWidget* editor, const QModelIndex& index) const override {
+        if (editor == editor_)
+            editor_ = nullptr;
+        QStyledItemDelegate::destroyEditor(editor, index);
+    }
+
     TDataGridInplaceEdit* Editor() const { return editor_.data(); }
 
 protected:

@@ -102,6 +102,12 @@ void TFSetVar::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
 }
 
+void TFSetVar::hideEvent(QHideEvent* event) {
+    // Closing, Cancel included, keeps an edit still open in the grid as typed.
+    sga_->CommitEdit();
+    QDialog::hideEvent(event);
+}
+
 void TFSetVar::FormShow() {
     sga_->SetRowCountMin(kDataRows + 1);
     sga_->BeginUpdate();

@@ -241,6 +241,20 @@ TEST_F(TranslateTableDialog, AnOpenEditCountsAsTyped) {
     QTest::keyClicks(grid.InplaceEditor(), "typed");
     EXPECT_TRUE(dialog.bitbtn1Click());
     EXPECT_EQ(Saved()[0].cells[5], "typed");
+
+    // Left open at Cancel, it stays in the grid too, and the next showing starts afresh.
+    Open();
+    grid.setFocus();
+    grid.SetCurrentCell(6, 1);
+    QTest::keyClick(&grid, Qt::Key_Return);
+    ASSERT_NE(grid.InplaceEditor(), nullptr);
+    grid.InplaceEditor()->selectAll();
+    QTest::keyClicks(grid.InplaceEditor(), "cancelled");
+    QTest::mouseClick(dialog.findChild<QPushButton*>("bitbtn2"), Qt::LeftButton);
+    EXPECT_EQ(grid.Cells(6, 1), "cancelled");
+    Open();
+    EXPECT_EQ(grid.InplaceEditor(), nullptr);
+    EXPECT_EQ(grid.Cells(6, 1), "typed");
 }
 
 } // namespace
