@@ -6,7 +6,7 @@
 // not; "cat+sync" and "srec+sync" write the same bytes and then flush them, for a like-for-like
 // comparison. The cpu column is user plus system time of the run.
 //
-//   bench_merge [--sizes 1,16,128] [--dir FOLDER] [--cli PATH]
+//   bench_merge [--sizes 1,16,128] [--dir FOLDER] [--cli PATH] [--no-update]
 
 #include "documents/var.h"
 #include "firmware/merge.h"
@@ -140,8 +140,16 @@ int main(int argc, char** argv) {
     std::vector<int> sizes = {1, 16, 128};
     fs::path dir;
     std::string cli = FABRICOR_CLI;
-    for (int i = 1; i + 1 < argc; i += 2) {
+    bool timeUpdate = true;
+    for (int i = 1; i < argc; i += 2) {
         std::string option = argv[i];
+        if (option == "--no-update") {
+            timeUpdate = false;
+            --i;
+            continue;
+        }
+        if (i + 1 == argc)
+            break;
         if (option == "--sizes") {
             sizes.clear();
             std::stringstream list(argv[i + 1]);
@@ -169,7 +177,7 @@ int main(int argc, char** argv) {
     const std::string outDir = (dir / "P").string() + "/";
     bool srecCat = std::system("command -v srec_cat >/dev/null 2>&1") == 0;
 
-    std::printf("Merge of bank1.bin into a base firmware (median of 3; srec_cat once)\n");
+    std::printf("Merge of bank1.bin into a base firmware (median of 5; srec_cat once)\n");
     for (int megabytes : sizes) {
         auto base = dir / "M" / "SX30418.sx";
         GenerateBase(base, megabytes);
@@ -177,7 +185,7 @@ int main(int argc, char** argv) {
         std::printf("base %d MB (%.0f bytes)\n", megabytes, bytes);
         std::vector<Measure> merges, cats, syncedCats;
         const std::string catOut = (dir / "cat.out").string();
-        for (int run = 0; run < 3; ++run) {
+        for (int run = 0; run < 5; ++run) {
             merges.push_back(InChild([&] {
                 Silent reporter;
                 NoMergeProgress progress;
@@ -209,6 +217,12 @@ int main(int argc, char** argv) {
         }
         fs::remove(dir / "cat.out");
         fs::remove(dir / "srec.out");
+    }
+
+    if (!timeUpdate) {
+        if (ownDir)
+            fs::remove_all(dir);
+        return 0;
     }
 
     // A whole update: build of a 2000-row project, both image files, merge of a 1 MB base.
