@@ -5,6 +5,7 @@
 #include <QAbstractButton>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPointer>
 #include <QStyledItemDelegate>
@@ -233,6 +234,11 @@ public:
     }
 
 protected:
+    void paintEvent(QPaintEvent* event) override {
+        // Beyond the last section the fixed colour continues.
+        QPainter(viewport()).fillRect(event->rect(), grid_.FixedColor());
+        QHeaderView::paintEvent(event);
+    }
     void paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const override {
         if (orientation() == Qt::Horizontal)
             grid_.PaintFixedCell(*painter, rect, logicalIndex + 1, 0);
@@ -591,6 +597,12 @@ void TApplegrid::keyPressEvent(QKeyEvent* event) {
         return;
     }
     QTableView::keyPressEvent(event);
+}
+
+void TApplegrid::paintEvent(QPaintEvent* event) {
+    // Beyond the last row and column the grid's colour continues.
+    QPainter(viewport()).fillRect(event->rect(), color_);
+    QTableView::paintEvent(event);
 }
 
 void TApplegrid::changeEvent(QEvent* event) {
