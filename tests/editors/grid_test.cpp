@@ -3,6 +3,7 @@
 #include "editors/grid_inplace_edit.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QScreen>
 #include <QTest>
@@ -126,6 +127,48 @@ TEST(ApplegridPainting, TheFocusedCellKeepsTheGridsColoursAndTakesTheColumnsFace
     EXPECT_TRUE(grid->LookOf(1, 2).font.bold());
     other->setFocus();
     EXPECT_EQ(grid->LookOf(1, 1).background, QColor(Qt::blue));
+}
+
+// The extent of dark (text) pixels inside a rectangle of an image.
+QRect InkIn(const QImage& image, const QRect& area) {
+    QRect ink;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            if (qGray(image.pixel(x, y)) < 128)
+                ink |= QRect(x, y, 1, 1);
+    return ink;
+}
+
+TEST(ApplegridPainting, TextStartsTwoPixelsInAndEndsThreeBeforeTheRightEdge) {
+    TApplegrid grid;
+    grid.SetColCount(3);
+    grid.SetRowCount(3);
+    grid.SetColor(Qt::white);
+    grid.SetFixedColor(Qt::white);
+    QPalette black = grid.palette();
+    black.setColor(QPalette::Text, Qt::black);
+    grid.setPalette(black);
+    grid.SetCells(1, 1, "8888");
+    grid.SetCells(2, 1, "8888");
+    grid.Columns()[2].SetAlignment(Qt::AlignRight);
+    grid.SetColWidths(1, 90);
+    grid.SetColWidths(2, 90);
+    grid.resize(300, 120);
+    grid.show();
+    const QImage shot = grid.grab().toImage();
+    const QPoint offset = grid.viewport()->pos();
+    // The grid line is not part of the cell.
+    const QRect left = grid.CellRect(1, 1).translated(offset).adjusted(0, 0, -1, -1);
+    const QRect right = grid.CellRect(2, 1).translated(offset).adjusted(0, 0, -1, -1);
+    const QRect leftInk = InkIn(shot, left);
+    const QRect rightInk = InkIn(shot, right);
+    ASSERT_FALSE(leftInk.isNull());
+    ASSERT_FALSE(rightInk.isNull());
+    EXPECT_GE(leftInk.left(), left.left() + 2);
+    EXPECT_LE(leftInk.left(), left.left() + 4);
+    EXPECT_GE(leftInk.top(), left.top() + 2);
+    EXPECT_LE(rightInk.right(), right.right() - 3);
+    EXPECT_GE(rightInk.right(), right.right() - 5);
 }
 
 class ApplegridEditing : public ::testing::Test {
@@ -314,6 +357,18 @@ TEST_F(ApplegridEditing, TheListClosesWhenTheEditorLosesTheFocus) {
     other->setFocus();
     EXPECT_FALSE(editor->List().isVisible());
     EXPECT_EQ(grid->Cells(1, 3), "x");
+}
+
+TEST_F(ApplegridEditing, APressOnAnotherControlClosesTheListWithoutAccepting) {
+    auto* label = new QLabel(QStringLiteral("elsewhere"), &window);
+    label->show();
+    auto* editor = EditCell(1, 3, "x");
+    QTest::keyClick(editor, Qt::Key_Down, Qt::AltModifier);
+    ASSERT_TRUE(editor->ListVisible());
+    QTest::mousePress(label, Qt::LeftButton);
+    EXPECT_FALSE(editor->ListVisible());
+    EXPECT_EQ(grid->Cells(1, 3), "x");
+    QTest::mouseRelease(label, Qt::LeftButton);
 }
 
 TEST_F(ApplegridEditing, NearTheBottomOfTheScreenTheListOpensAbove) {
