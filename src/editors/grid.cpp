@@ -5,6 +5,7 @@
 #include <QAbstractButton>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPointer>
@@ -368,10 +369,14 @@ TApplegrid::TApplegrid(QWidget* parent)
     setSelectionBehavior(QAbstractItemView::SelectItems);
     setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
     setWordWrap(false);
-    setCornerButtonEnabled(false);
+    // The corner is the title cell of the fixed column: it selects nothing, and its right edge
+    // is the grip that resizes that column.
     corner_ = findChild<QAbstractButton*>(QString(), Qt::FindDirectChildrenOnly);
-    if (corner_)
+    if (corner_) {
+        disconnect(corner_, nullptr, this, nullptr);
+        corner_->setMouseTracking(true);
         corner_->installEventFilter(this);
+    }
     columns_.Resize(1);
     SetGridOptions(options_);
     ApplyRowHeight();
@@ -612,12 +617,52 @@ void TApplegrid::changeEvent(QEvent* event) {
 }
 
 bool TApplegrid::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == corner_ && event->type() == QEvent::Paint) {
-        QPainter painter(corner_);
-        PaintFixedCell(painter, corner_->rect(), 0, 0);
-        return true;
+    if (watched == corner_) {
+        switch (event->type()) {
+        case QEvent::Paint: {
+            QPainter painter(corner_);
+            PaintFixedCell(painter, corner_->rect(), 0, 0);
+            return true;
+        }
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseMove:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+            CornerMouse(static_cast<QMouseEvent*>(event));
+            return true;
+        default:
+            break;
+        }
     }
     return QTableView::eventFilter(watched, event);
+}
+
+void TApplegrid::CornerMouse(QMouseEvent* event) {
+    constexpr int kGrip = 4;
+    const int x = static_cast<int>(event->position().x());
+    const bool sizing = options_.testFlag(ColumnSizing);
+    const bool onGrip = sizing && x >= corner_->width() - kGrip;
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+        fixedColumnDrag_ = onGrip && event->button() == Qt::LeftButton;
+        break;
+    case QEvent::MouseMove:
+        if (fixedColumnDrag_)
+            SetColWidths(0, std::max(1, x));
+        else if (onGrip)
+            corner_->setCursor(Qt::SplitHCursor);
+        else
+            corner_->unsetCursor();
+        break;
+    case QEvent::MouseButtonRelease:
+        if (fixedColumnDrag_ && event->button() == Qt::LeftButton) {
+            SetColWidths(0, std::max(1, x));
+            fixedColumnDrag_ = false;
+        }
+        break;
+    default:
+        break;
+    }
 }
 
 void TApplegrid::focusInEvent(QFocusEvent* event) {

@@ -191,6 +191,7 @@ private:
     class Delegate;
 
     void ApplyRowHeight();
+    void CornerMouse(QMouseEvent* event);
     void PaintFixedCell(QPainter& painter, const QRect& rect, int col, int row) const;
 
     Model* model_;
@@ -202,6 +203,7 @@ private:
     int rowCountMin_ = 0;
     int defaultRowHeight_ = 20;
     int fixedColWidth_ = 64;
+    bool fixedColumnDrag_ = false;
     QColor color_ = Qt::white;
     QColor fixedColor_ = QColor(0xF0, 0xF0, 0xF0);
     Options options_ = Options(GridLinesFixed | GridLinesOrdinary);

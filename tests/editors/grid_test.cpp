@@ -2,7 +2,9 @@
 
 #include "editors/grid_inplace_edit.h"
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QScreen>
@@ -169,6 +171,29 @@ TEST(ApplegridPainting, TextStartsTwoPixelsInAndEndsThreeBeforeTheRightEdge) {
     EXPECT_GE(leftInk.top(), left.top() + 2);
     EXPECT_LE(rightInk.right(), right.right() - 3);
     EXPECT_GE(rightInk.right(), right.right() - 5);
+}
+
+TEST(ApplegridColumns, TheUserResizesColumnsIncludingTheFixedOne) {
+    TApplegrid grid;
+    grid.SetColCount(3);
+    grid.SetGridOptions(grid.GridOptions() | TApplegrid::ColumnSizing);
+    grid.resize(300, 120);
+    grid.show();
+    auto* corner = grid.findChild<QAbstractButton*>(QString(), Qt::FindDirectChildrenOnly);
+    ASSERT_NE(corner, nullptr);
+    ASSERT_EQ(corner->width(), 64);
+    QTest::mousePress(corner, Qt::LeftButton, {}, QPoint(62, 5));
+    QMouseEvent drag(QEvent::MouseMove, QPointF(90, 5), corner->mapToGlobal(QPointF(90, 5)),
+                     Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(corner, &drag);
+    QTest::mouseRelease(corner, Qt::LeftButton, {}, QPoint(90, 5));
+    EXPECT_EQ(grid.ColWidths(0), 90);
+    // A press away from the grip resizes nothing and selects nothing.
+    QTest::mouseClick(corner, Qt::LeftButton, {}, QPoint(10, 5));
+    EXPECT_EQ(grid.ColWidths(0), 90);
+    EXPECT_EQ(grid.selectionModel()->selectedIndexes().size(), 1);
+    // The other columns through the title row.
+    EXPECT_EQ(grid.horizontalHeader()->sectionResizeMode(0), QHeaderView::Interactive);
 }
 
 class ApplegridEditing : public ::testing::Test {
