@@ -257,10 +257,12 @@ void DrawCellText(QPainter& painter, const QRect& cell, const QString& text, Qt:
     // Text starts 2 pixels in from the left, ends 3 pixels in from the right, 2 below the top.
     QRect area = cell.adjusted(0, 2, 0, 0);
     Qt::Alignment horizontal = alignment & Qt::AlignHorizontal_Mask;
-    if (horizontal & Qt::AlignRight)
+    if (horizontal & Qt::AlignRight) {
         area.setRight(cell.right() - 3);
-    else if (!(horizontal & Qt::AlignHCenter))
-        area.setLeft(cell.left() + 2), horizontal = Qt::AlignLeft;
+    } else if (!(horizontal & Qt::AlignHCenter)) {
+        area.setLeft(cell.left() + 2);
+        horizontal = Qt::AlignLeft;
+    }
     painter.setClipRect(cell);
     painter.drawText(area, static_cast<int>(horizontal | Qt::AlignTop | Qt::TextSingleLine), text);
 }
