@@ -4,6 +4,7 @@
 #include "support/recording_seams.h"
 #include "support/temp_dir.h"
 
+#include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -29,7 +30,7 @@ protected:
     }
     template <typename T = QPushButton>
     static T* Find(QWidget& window, const char* name) {
-        T* found = window.findChild<T*>(name);
+        T* found = window.findChild<T*>(name, Qt::FindDirectChildrenOnly);
         EXPECT_NE(found, nullptr) << name;
         return found;
     }
@@ -194,6 +195,22 @@ TEST_F(MainWindow, WebLinkOpensTheProductPage) {
     auto* link = Find<QLabel>(*window, "Label6");
     QTest::mouseClick(link, Qt::LeftButton);
     EXPECT_EQ(doubles.shell.opened, QStringList{"https://www.fabricor.example/sw30418"});
+}
+
+TEST_F(MainWindow, DialogsAreCreatedOnceInTheirFixedOrder) {
+    auto window = Start();
+    const QStringList order{"TFsaveproj", "TFModifyFileSx", "TFpargen", "TFSetVar", "TFPing", "TFAbout2"};
+    QStringList created;
+    for (QDialog* dialog : window->findChildren<QDialog*>(Qt::FindDirectChildrenOnly))
+        created << dialog->objectName();
+    for (const char* always : {"TFsaveproj", "TFModifyFileSx", "TFPing", "TFAbout2"})
+        EXPECT_EQ(created.count(always), 1) << always;
+    int last = -1;
+    for (const QString& name : created) {
+        int at = order.indexOf(name);
+        EXPECT_GT(at, last) << name.toStdString() << " out of order";
+        last = at;
+    }
 }
 
 TEST_F(MainWindow, SettingsThatCannotBeWrittenAreToldAndTheWindowStillCloses) {
