@@ -176,8 +176,9 @@ private:
                 const char* end =
                     static_cast<const char*>(std::memchr(bytes.data(), '\n', bytes.size()));
                 if (end) {
-                    std::string_view content = bytes.substr(0, static_cast<size_t>(end - bytes.data()));
-                    bytes.remove_prefix(content.size() + 1);
+                    std::string_view raw = bytes.substr(0, static_cast<size_t>(end - bytes.data()) + 1);
+                    bytes.remove_prefix(raw.size());
+                    std::string_view content = raw.substr(0, raw.size() - 1);
                     if (!content.empty() && content.back() == '\r')
                         content.remove_suffix(1);
                     if (content.empty())
@@ -185,13 +186,14 @@ private:
                     if (auto failure = Decide(content))
                         return failure;
                     if (fate_ == Fate::Copy) {
-                        output_ += content;
-                        output_ += "\r\n";
+                        if (raw.size() == content.size() + 2) {
+                            EmitUnchanged(raw);
+                        } else {
+                            Emit(content);
+                            Emit("\r\n");
+                        }
                     }
                     StartLine();
-                    if (output_.size() >= kDefaultChunkSize)
-                        if (auto failure = Flush())
-                            return failure;
                     continue;
                 }
             }
@@ -212,7 +214,7 @@ private:
                 if (auto failure = Decide(head_))
                     return failure;
                 if (fate_ == Fate::Copy)
-                    output_ += head_;
+                    Emit(head_);
                 continue;
             }
             const char* end = static_cast<const char*>(std::memchr(bytes.data(), '\n', bytes.size()));
@@ -220,19 +222,19 @@ private:
             std::string_view segment = bytes.substr(0, length);
             if (fate_ == Fate::Copy) {
                 if (pendingReturn_ && (!segment.empty() || !end))
-                    output_ += '\r';
+                    Emit("\r");
                 pendingReturn_ = false;
                 if (!segment.empty() && segment.back() == '\r') {
                     segment.remove_suffix(1);
                     if (!end)
                         pendingReturn_ = true;
                 }
-                output_ += segment;
+                Emit(segment);
             }
             if (end) {
                 bytes.remove_prefix(length + 1);
                 if (fate_ == Fate::Copy)
-                    output_ += "\r\n";
+                    Emit("\r\n");
                 StartLine();
             } else {
                 bytes.remove_prefix(length);
@@ -241,7 +243,8 @@ private:
                 if (auto failure = Flush())
                     return failure;
         }
-        return std::nullopt;
+        // The next read reuses the chunk that span_ points into.
+        return Flush();
     }
 
     // A line that ended while its fate was still open: it is all in head_.
@@ -256,11 +259,11 @@ private:
             if (auto failure = Decide(content))
                 return failure;
             if (fate_ == Fate::Copy) {
-                output_ += content;
-                output_ += "\r\n";
+                Emit(content);
+                Emit("\r\n");
             }
         } else if (fate_ == Fate::Copy) {
-            output_ += "\r\n"; // a last line without line feed, streamed already
+            Emit("\r\n"); // a last line without line feed, streamed already
         }
         StartLine();
         if (output_.size() >= kDefaultChunkSize)
@@ -288,7 +291,7 @@ private:
         fate_ = Fate::Drop;
         if (!placed_) {
             placed_ = true;
-            output_ += staging_;
+            Emit(staging_);
             position_ += kStagingRecords;
             progress_.SetPosition(position_);
         }
@@ -302,13 +305,42 @@ private:
         inLine_ = false;
     }
 
+    void Emit(std::string_view text) {
+        Settle();
+        output_ += text;
+    }
+
+    // Lines that are already in their output form go out straight from the chunk they were read
+    // into, as one span, without a copy.
+    void EmitUnchanged(std::string_view raw) {
+        if (!span_.empty() && span_.data() + span_.size() == raw.data()) {
+            span_ = std::string_view(span_.data(), span_.size() + raw.size());
+            return;
+        }
+        Settle();
+        span_ = raw;
+    }
+
+    // Whatever is in output_ comes before span_; anything appended later must follow it.
+    void Settle() {
+        if (!span_.empty()) {
+            output_ += span_;
+            span_ = {};
+        }
+    }
+
     std::optional<std::string> Flush() {
-        if (output_.empty())
-            return std::nullopt;
-        auto written = writer_.Write(output_);
+        for (std::string_view part : {std::string_view(output_), span_}) {
+            if (part.empty())
+                continue;
+            if (auto written = writer_.Write(part); !written.ok()) {
+                output_.clear();
+                span_ = {};
+                return "writing the new firmware: " + written.message();
+            }
+        }
         output_.clear();
-        if (!written.ok())
-            return "writing the new firmware: " + written.message();
+        span_ = {};
         return std::nullopt;
     }
 
@@ -320,6 +352,7 @@ private:
 
     std::string head_;
     std::string output_;
+    std::string_view span_;
     Fate fate_ = Fate::Undecided;
     bool pendingReturn_ = false;
     bool inLine_ = false;
