@@ -11,6 +11,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <optional>
 
 namespace fabricor {
 namespace {
@@ -295,6 +296,95 @@ TEST_F(Merge, ChunkBoundariesAnywhereInALineChangeNothing) {
         ASSERT_EQ(result.outcome, MergeOutcome::MergeFailed) << chunk;
         EXPECT_EQ(progress.maximum, 512 + 3);
     }
+}
+
+// The merge's rules, written the plain way: the whole base in memory, split into lines.
+std::optional<std::string> ReferenceMerge(const std::string& base, const std::string& staging) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < base.size()) {
+        auto end = base.find('\n', start);
+        if (end == std::string::npos)
+            end = base.size();
+        lines.push_back(base.substr(start, end - start));
+        start = end + 1;
+    }
+    std::string out;
+    bool placed = false;
+    for (auto line : lines) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (line.empty())
+            return std::nullopt;
+        bool s1 = line.rfind("S1", 0) == 0, s2 = line.rfind("S2", 0) == 0;
+        if (s1 || s2) {
+            size_t digits = s1 ? 4 : 6;
+            if (line.size() < 4 + digits)
+                return std::nullopt;
+            auto text = line.substr(4, digits);
+            if (text.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
+                return std::nullopt;
+            auto address = std::stoul(text, nullptr, 16);
+            if (address >= 0x388000 && address <= 0x38BFFF) {
+                if (!placed)
+                    out += staging;
+                placed = true;
+                continue;
+            }
+        }
+        out += line + "\r\n";
+    }
+    return out;
+}
+
+TEST_F(Merge, AgreesWithThePlainReadingOnRandomBases) {
+    judgeEveryRun = false;
+    const std::string staging = Join(ExpectedStaging(image), "\r\n");
+    const std::vector<std::string> pieces = {
+        Record(2, 0x388000, Pattern(32, 1)), Record(2, 0x38A000, Pattern(16, 2)),
+        Record(2, 0x300000, Pattern(32, 3)), Record(1, 0x1234, Pattern(4, 4)),
+        Record(3, 0x388000, Pattern(8, 5)),  "s2243880000000",
+        "S2243880",                          "S224ZZ8000" + std::string(20, '0'),
+        "S",                                 "text\rwith a return",
+        "",                                  std::string(300, 'q'),
+        "S1 5",                              "S2FF38bfff",
+    };
+    uint32_t seed = 2026;
+    auto next = [&](uint32_t bound) {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 8) % bound;
+    };
+    int failures = 0, written = 0;
+    for (int round = 0; round < 40; ++round) {
+        std::string base;
+        int count = static_cast<int>(next(12));
+        for (int i = 0; i < count; ++i) {
+            // Blank lines and malformed records are rarer than good lines.
+            size_t pick = next(10) < 7 ? next(5) : next(static_cast<uint32_t>(pieces.size()));
+            base += pieces[pick];
+            if (i + 1 < count || next(2))
+                base += next(2) ? "\r\n" : "\n";
+        }
+        size_t chunk = 1 + next(40);
+        SetMergeChunkSizeForTesting(chunk);
+        reporter.messages.clear();
+        auto result = Run(base);
+        SetMergeChunkSizeForTesting(0);
+        auto expected = ReferenceMerge(base, staging);
+        SCOPED_TRACE("round " + std::to_string(round) + ", chunk " + std::to_string(chunk));
+        if (expected) {
+            ++written;
+            ASSERT_EQ(result.outcome, MergeOutcome::Written) << result.error;
+            ASSERT_EQ(ReadFile(NewPath()), *expected);
+        } else {
+            ++failures;
+            ASSERT_EQ(result.outcome, MergeOutcome::MergeFailed);
+            ExpectFailedLeavingNothing();
+        }
+    }
+    // Both kinds of outcome were exercised.
+    EXPECT_GT(failures, 3);
+    EXPECT_GT(written, 3);
 }
 
 TEST_F(Merge, EmptyBaseGivesAnEmptyFirmware) {
