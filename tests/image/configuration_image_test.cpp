@@ -95,6 +95,9 @@ TEST(CommunityName, ZeroFilledAtMostThirteenBytes) {
     EXPECT_EQ(accented[3], 0xE9);
     EXPECT_EQ(accented[4], 0x80);
     EXPECT_EQ(accented[5], 0);
+    // Characters Windows-1252 cannot hold become "?", one byte each.
+    auto foreign = CopyCommunityName("\xE6\x97\xA5\xE6\x9C\xAC-net");
+    EXPECT_EQ(std::string(foreign.begin(), foreign.begin() + 7), std::string("?" "?-net") + std::string(1, '\0'));
 }
 
 TEST_F(ImageBuild, WorkedExamplesOfTheParameterBlock) {
