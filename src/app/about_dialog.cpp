@@ -90,6 +90,8 @@ void TFAbout2::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
 }
 
-void TFAbout2::Label4Click() { shell_.OpenUrl(QString::fromLatin1(kProductPageUrl)); }
+void TFAbout2::Label4Click() {
+    shell_.OpenUrl(QString::fromLatin1(kProductPageUrl));
+}
 
 } // namespace fabricor

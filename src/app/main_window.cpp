@@ -96,7 +96,8 @@ void TFFabricoreFirmWare::CreateControls() {
     Labelstate_->hide();
 
     for (QPushButton* button : {btn_Prm_Gen_, Btn_Ping_, btn_Translate_})
-        connect(button, &QPushButton::clicked, this, [this, button] { btn_str_lng1aClick(button); });
+        connect(button, &QPushButton::clicked, this,
+                [this, button] { btn_str_lng1aClick(button); });
     connect(CreateBin_, &QPushButton::clicked, this, &TFFabricoreFirmWare::CreateBinaClick);
     connect(about_, &QPushButton::clicked, this, &TFFabricoreFirmWare::AboutClick);
     connect(LbButton1_, &QPushButton::clicked, this, &TFFabricoreFirmWare::LbButton1Click);
@@ -141,7 +142,8 @@ void TFFabricoreFirmWare::CreateDialogs() {
     Saveproj_->WriteFirstDocuments = [this] { WriteFirstDocuments(); };
     ModifyFileSx_ = new TFModifyFileSx(workspace_, services_, this);
     Fpargen_ = new TFpargen(workspace_, *services_.boxes, this);
-    connect(Fpargen_, &TFpargen::translateEnabledChanged, this, &TFFabricoreFirmWare::SetTranslateEnabled);
+    connect(Fpargen_, &TFpargen::translateEnabledChanged, this,
+            &TFFabricoreFirmWare::SetTranslateEnabled);
     connect(Fpargen_, &TFpargen::pingAddressChanged, this, &TFFabricoreFirmWare::SetPingAddress);
     FSetVar_ = new TFSetVar(workspace_, *services_.boxes, this);
     FPing_ = new TFPing(this);
@@ -170,11 +172,17 @@ void TFFabricoreFirmWare::closeEvent(QCloseEvent* event) {
     emit closed();
 }
 
-void TFFabricoreFirmWare::SetTranslateEnabled(bool enabled) { btn_Translate_->setEnabled(enabled); }
+void TFFabricoreFirmWare::SetTranslateEnabled(bool enabled) {
+    btn_Translate_->setEnabled(enabled);
+}
 
-void TFFabricoreFirmWare::SetPingAddress(const QString& address) { Edit1_->setText(address); }
+void TFFabricoreFirmWare::SetPingAddress(const QString& address) {
+    Edit1_->setText(address);
+}
 
-QString TFFabricoreFirmWare::PingAddress() const { return Edit1_->text(); }
+QString TFFabricoreFirmWare::PingAddress() const {
+    return Edit1_->text();
+}
 
 void TFFabricoreFirmWare::btn_str_lng1aClick(QPushButton* button) {
     // Only emptiness is checked: the projects folder itself is a valid place for the documents.
@@ -192,19 +200,25 @@ void TFFabricoreFirmWare::btn_str_lng1aClick(QPushButton* button) {
     });
 }
 
-void TFFabricoreFirmWare::ShowGeneralParameters() { services_.dialogs->Run(*Fpargen_); }
+void TFFabricoreFirmWare::ShowGeneralParameters() {
+    services_.dialogs->Run(*Fpargen_);
+}
 
-void TFFabricoreFirmWare::ShowTranslateTable() { services_.dialogs->Run(*FSetVar_); }
+void TFFabricoreFirmWare::ShowTranslateTable() {
+    services_.dialogs->Run(*FSetVar_);
+}
 
 void TFFabricoreFirmWare::PingDevice() {
-    PingResultKind result = RunDevicePing(Edit1_->text().toStdString(), *services_.echo,
-                                          *services_.pingWait, PingState,
-                                          [this](int byteCount) { Ping1Reply(byteCount); });
+    PingResultKind result =
+        RunDevicePing(Edit1_->text().toStdString(), *services_.echo, *services_.pingWait, PingState,
+                      [this](int byteCount) { Ping1Reply(byteCount); });
     FPing_->ShowPingResult(result);
     services_.dialogs->Run(*FPing_);
 }
 
-void TFFabricoreFirmWare::Ping1Reply(int byteCount) { PingState = PingStateOfReply(byteCount); }
+void TFFabricoreFirmWare::Ping1Reply(int byteCount) {
+    PingState = PingStateOfReply(byteCount);
+}
 
 void TFFabricoreFirmWare::NewaClick() {
     Saveproj_->destination = QString::fromStdString(workspace_.ProjectsFolder);
@@ -262,9 +276,13 @@ void TFFabricoreFirmWare::UpdateDevice() {
     services_.dialogs->Run(*ModifyFileSx_);
 }
 
-void TFFabricoreFirmWare::AboutClick() { services_.dialogs->Run(*About2_); }
+void TFFabricoreFirmWare::AboutClick() {
+    services_.dialogs->Run(*About2_);
+}
 
-void TFFabricoreFirmWare::LbButton1Click() { close(); }
+void TFFabricoreFirmWare::LbButton1Click() {
+    close();
+}
 
 void TFFabricoreFirmWare::Label6Click() {
     services_.shell->OpenUrl(QString::fromLatin1(kProductPageUrl));

@@ -19,7 +19,7 @@ std::optional<std::string> FlashToolParameters(const std::string& firmwarePath, 
 struct FlashToolRequest {
     std::string firmwarePath; // UTF-8
     int portIndex = 0;
-    std::string error;        // why the string was refused; empty when it was understood
+    std::string error; // why the string was refused; empty when it was understood
 };
 
 // The tool's side: reads a parameter string back. The UTF-8 pilcrow is taken too, so the tool

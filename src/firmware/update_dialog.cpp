@@ -52,9 +52,16 @@ bool FileExists(const std::string& path) {
 }
 
 // Leftovers of the per-bank staging of earlier tools, removed after every merge.
-constexpr const char* kBankLeftovers[] = {"\xC2\xB0" "B1\xC2\xB0.sx", "\xC2\xB0" "B2\xC2\xB0.sx",
-                                          "\xC2\xB0" "B3\xC2\xB0.sx", "\xC2\xB0" "B4\xC2\xB0.sx",
-                                          "\xC2\xB0" "B5\xC2\xB0.sx"};
+constexpr const char* kBankLeftovers[] = {"\xC2\xB0"
+                                          "B1\xC2\xB0.sx",
+                                          "\xC2\xB0"
+                                          "B2\xC2\xB0.sx",
+                                          "\xC2\xB0"
+                                          "B3\xC2\xB0.sx",
+                                          "\xC2\xB0"
+                                          "B4\xC2\xB0.sx",
+                                          "\xC2\xB0"
+                                          "B5\xC2\xB0.sx"};
 
 } // namespace
 
@@ -95,8 +102,8 @@ TFModifyFileSx::TFModifyFileSx(const Workspace& workspace, const Services& servi
     auto* bar = new QFrame(this);
     bar->setObjectName("DecorativeBar");
     bar->setGeometry(8, 208, 417, 10);
-    bar->setStyleSheet(QStringLiteral(
-        "background-color: rgb(166, 202, 240); border: 1px solid rgb(64, 64, 64);"));
+    bar->setStyleSheet(
+        QStringLiteral("background-color: rgb(166, 202, 240); border: 1px solid rgb(64, 64, 64);"));
 }
 
 void TFModifyFileSx::showEvent(QShowEvent* event) {
@@ -123,8 +130,9 @@ void TFModifyFileSx::FormShow() {
 
     std::string base = workspace_.MasterFolder + kSeparator + kBaseFirmwareName;
     if (!FileExists(base)) {
-        services_.boxes->Error(this, QStringLiteral("Error file %1 not found")
-                                         .arg(QString::fromLatin1(kBaseFirmwareName)));
+        services_.boxes->Error(
+            this,
+            QStringLiteral("Error file %1 not found").arg(QString::fromLatin1(kBaseFirmwareName)));
         return;
     }
     if (!QDir::setCurrent(QString::fromStdString(workspace_.MasterFolder))) {
@@ -149,8 +157,7 @@ void TFModifyFileSx::LbButton2Click() {
 bool TFModifyFileSx::ExeModFileSxClick() {
     BoxReporter reporter(*services_.boxes, this);
     BarProgress progress(*Avanzamento_);
-    MergeResult merged =
-        MergeBankSx(BaseFileSx, NewFileSxName, BinDir, OutDir, reporter, progress);
+    MergeResult merged = MergeBankSx(BaseFileSx, NewFileSxName, BinDir, OutDir, reporter, progress);
     if (merged.outcome == MergeOutcome::OpenFailed)
         throw std::runtime_error(merged.error);
     for (const char* leftover : kBankLeftovers) {
@@ -171,8 +178,7 @@ void TFModifyFileSx::ExeUpdateFirClick() {
         services_.boxes->Plain(this, QStringLiteral("Progwerk.exe Not Found, Procedure Aborted"));
         return;
     }
-    std::optional<std::string> parameters =
-        FlashToolParameters(firmware, cbport_->currentIndex());
+    std::optional<std::string> parameters = FlashToolParameters(firmware, cbport_->currentIndex());
     if (!parameters) {
         services_.boxes->Error(
             this, QStringLiteral("The path %1 holds characters that cannot be passed to "
@@ -180,9 +186,9 @@ void TFModifyFileSx::ExeUpdateFirClick() {
                       .arg(QString::fromStdString(firmware)));
         return;
     }
-    bool started = services_.shell->StartDetached(
-        QString::fromStdString(tool), QByteArray::fromStdString(*parameters),
-        QString::fromStdString(workspace_.MasterFolder));
+    bool started = services_.shell->StartDetached(QString::fromStdString(tool),
+                                                  QByteArray::fromStdString(*parameters),
+                                                  QString::fromStdString(workspace_.MasterFolder));
     if (!started)
         services_.boxes->Error(this, QStringLiteral("Progwerk.exe could not be started; the "
                                                     "device was not updated."));

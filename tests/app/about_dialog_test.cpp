@@ -93,8 +93,7 @@ TEST(AboutBox, TheMainWindowsAboutButtonShowsIt) {
         dialog.findChild<QPushButton*>("LbButton1")->click();
         okPressed = dialog.result() == QDialog::Accepted;
     };
-    TFFabricoreFirmWare window(QString::fromStdString(app.str() + "/fabricor"),
-                               doubles.services());
+    TFFabricoreFirmWare window(QString::fromStdString(app.str() + "/fabricor"), doubles.services());
     window.findChild<QPushButton*>("about")->click();
     EXPECT_EQ(doubles.dialogs.shown, QStringList{"TFAbout2"});
     EXPECT_TRUE(okPressed);

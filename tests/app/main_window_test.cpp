@@ -28,8 +28,7 @@ protected:
     std::unique_ptr<TFFabricoreFirmWare> Start() {
         return std::make_unique<TFFabricoreFirmWare>(Exe(), doubles.services());
     }
-    template <typename T = QPushButton>
-    static T* Find(QWidget& window, const char* name) {
+    template <typename T = QPushButton> static T* Find(QWidget& window, const char* name) {
         T* found = window.findChild<T*>(name, Qt::FindDirectChildrenOnly);
         EXPECT_NE(found, nullptr) << name;
         return found;
@@ -199,7 +198,8 @@ TEST_F(MainWindow, WebLinkOpensTheProductPage) {
 
 TEST_F(MainWindow, DialogsAreCreatedOnceInTheirFixedOrder) {
     auto window = Start();
-    const QStringList order{"TFsaveproj", "TFModifyFileSx", "TFpargen", "TFSetVar", "TFPing", "TFAbout2"};
+    const QStringList order{"TFsaveproj", "TFModifyFileSx", "TFpargen",
+                            "TFSetVar",   "TFPing",         "TFAbout2"};
     QStringList created;
     for (QDialog* dialog : window->findChildren<QDialog*>(Qt::FindDirectChildrenOnly))
         created << dialog->objectName();
@@ -219,8 +219,8 @@ TEST_F(MainWindow, SettingsThatCannotBeWrittenAreToldAndTheWindowStillCloses) {
     window->show();
     Find(*window, "LbButton1")->click();
     EXPECT_FALSE(window->isVisible());
-    EXPECT_EQ(doubles.boxes.texts(),
-              QStringList{QString::fromStdString("Unable to write to " + app.str() + "/Fabricor.ini")});
+    EXPECT_EQ(doubles.boxes.texts(), QStringList{QString::fromStdString(
+                                         "Unable to write to " + app.str() + "/Fabricor.ini")});
 }
 
 } // namespace

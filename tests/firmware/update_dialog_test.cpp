@@ -53,8 +53,8 @@ protected:
 
     fs::path Project() const { return app / "PROJECTS" / "pump"; }
     std::unique_ptr<TFFabricoreFirmWare> Start() {
-        return std::make_unique<TFFabricoreFirmWare>(QString::fromStdString(app.str() + "/fabricor"),
-                                                     doubles.services());
+        return std::make_unique<TFFabricoreFirmWare>(
+            QString::fromStdString(app.str() + "/fabricor"), doubles.services());
     }
     // Answers the update dialog as a user would: choose the port, press the button.
     void PressExecuteWith(int portIndex, int presses = 1) {
@@ -114,7 +114,8 @@ TEST_F(UpdateDevice, BuildsMergesAndStartsTheFlashToolForTheChosenPort) {
     const auto& started = doubles.shell.started[0];
     EXPECT_EQ(started.program.toStdString(), app.str() + "/Progwerk.exe");
     EXPECT_EQ(started.argument, ExpectedParameters(7));
-    EXPECT_TRUE(started.argument.endsWith("\xB6" "7"));
+    EXPECT_TRUE(started.argument.endsWith("\xB6"
+                                          "7"));
     EXPECT_EQ(started.workingFolder.toStdString(), app.str() + "/MASTER");
     EXPECT_EQ(QDir::currentPath().toStdString(), app.str() + "/MASTER");
 }
@@ -162,9 +163,8 @@ TEST_F(UpdateDevice, ProjectWithoutBinFolderEndsAtTheCSourceAndOpensNoDialog) {
     window->findChild<QPushButton*>("CreateBin")->click();
     ASSERT_EQ(doubles.boxes.shown.size(), 1u);
     EXPECT_EQ(doubles.boxes.shown[0].kind, RecordingMessageBoxes::Shown::Error);
-    EXPECT_TRUE(doubles.boxes.shown[0].text.startsWith(
-        QString::fromStdString("Cannot create file \"" + (Project() / "bin" / "bankg.c").string() +
-                               "\". ")));
+    EXPECT_TRUE(doubles.boxes.shown[0].text.startsWith(QString::fromStdString(
+        "Cannot create file \"" + (Project() / "bin" / "bankg.c").string() + "\". ")));
     EXPECT_TRUE(doubles.dialogs.shown.empty());
     EXPECT_EQ(window->findChild<QLabel*>("Labelstate")->text(), "Wait..");
 }
@@ -189,7 +189,8 @@ TEST_F(UpdateDevice, ACutShortBuildIsWrittenButNeverFlashed) {
     EXPECT_TRUE(fs::exists(Project() / "bin" / "bankg.c"));
     ASSERT_EQ(doubles.boxes.shown.size(), 1u);
     EXPECT_EQ(doubles.boxes.shown[0].kind, RecordingMessageBoxes::Shown::Error);
-    EXPECT_TRUE(doubles.boxes.shown[0].text.contains("var.xml")) << doubles.boxes.shown[0].text.toStdString();
+    EXPECT_TRUE(doubles.boxes.shown[0].text.contains("var.xml"))
+        << doubles.boxes.shown[0].text.toStdString();
     EXPECT_TRUE(doubles.dialogs.shown.empty());
     EXPECT_TRUE(doubles.shell.started.empty());
 }
@@ -318,12 +319,17 @@ TEST_F(GenerateFirmware, RemovesTheBankLeftoversBesideTheNewFirmware) {
     fs::path project = MakeProject("a", true);
     workspace.ProjectFolder = project.string();
     for (int bank = 1; bank <= 5; bank += 2)
-        WriteFile(project / ("\xC2\xB0" "B" + std::to_string(bank) + "\xC2\xB0.sx"), "old");
+        WriteFile(project / ("\xC2\xB0"
+                             "B" +
+                             std::to_string(bank) + "\xC2\xB0.sx"),
+                  "old");
     WriteFile(project / "keep.sx", "mine");
     dialog.show();
     Execute()->click();
     for (int bank = 1; bank <= 5; ++bank)
-        EXPECT_FALSE(fs::exists(project / ("\xC2\xB0" "B" + std::to_string(bank) + "\xC2\xB0.sx")));
+        EXPECT_FALSE(fs::exists(project / ("\xC2\xB0"
+                                           "B" +
+                                           std::to_string(bank) + "\xC2\xB0.sx")));
     EXPECT_TRUE(fs::exists(project / "keep.sx"));
     EXPECT_TRUE(fs::exists(project / "New_SX30418.sx"));
 }
@@ -358,8 +364,8 @@ TEST_F(UpdateDevice, TheRealFlashToolSendsTheNewFirmwareToTheSerialLine) {
 
     std::string firmware = ReadFile(Project() / "New_SX30418.sx");
     ASSERT_GT(firmware.size(), 0u);
-    std::string received = line.Gather(
-        [&](const std::string& got) { return got.size() >= firmware.size(); });
+    std::string received =
+        line.Gather([&](const std::string& got) { return got.size() >= firmware.size(); });
     EXPECT_EQ(received.size(), firmware.size());
     EXPECT_TRUE(received == firmware);
 }

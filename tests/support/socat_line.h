@@ -78,6 +78,7 @@ public:
         }
         return received;
     }
+
 private:
     std::filesystem::path device_, host_;
     pid_t socat_ = 0;

@@ -12,12 +12,18 @@ TEST(FlashToolParameters, QuotedPathPilcrowAndPortIndexInWindows1252) {
     EXPECT_EQ(FlashToolParameters("/p/New_SX30418.sx", 0)->back(), '0'); // COM1
     EXPECT_EQ(FlashToolParameters("/p/New_SX30418.sx", 7)->back(), '7'); // COM8
     // A degree sign in the path is one byte, 0xB0.
-    EXPECT_EQ(FlashToolParameters("/p/\xC2\xB0" "B1.sx", 1), "\"/p/\xB0" "B1.sx\"\xB6" "1");
+    EXPECT_EQ(FlashToolParameters("/p/\xC2\xB0"
+                                  "B1.sx",
+                                  1),
+              "\"/p/\xB0"
+              "B1.sx\"\xB6"
+              "1");
 }
 
 TEST(FlashToolParameters, RefusesWhatWouldSendTheToolElsewhere) {
     // A character Windows-1252 cannot carry would name another file.
-    EXPECT_FALSE(FlashToolParameters("/p/\xE2\x82\xAC\xE6\x97\xA5/New.sx", 0)); // euro ok, kanji not
+    EXPECT_FALSE(
+        FlashToolParameters("/p/\xE2\x82\xAC\xE6\x97\xA5/New.sx", 0)); // euro ok, kanji not
     EXPECT_FALSE(FlashToolParameters("/p/New.sx", -1));
     EXPECT_FALSE(FlashToolParameters("/p/New.sx", 8));
 }
@@ -33,15 +39,27 @@ TEST(FlashToolParameters, TheToolReadsBackWhatTheDialogWrote) {
         EXPECT_EQ(request.portIndex, port);
     }
     // Typed by hand in a UTF-8 terminal.
-    FlashToolRequest typed = ParseFlashToolParameters("\"/tmp/a.sx\"\xC2\xB6" "5");
+    FlashToolRequest typed = ParseFlashToolParameters("\"/tmp/a.sx\"\xC2\xB6"
+                                                      "5");
     EXPECT_EQ(typed.error, "");
     EXPECT_EQ(typed.portIndex, 5);
 }
 
 TEST(FlashToolParameters, MalformedStringsAreRefusedWithAReason) {
-    for (const char* bad : {"", "/tmp/a.sx\xB6" "1", "\"/tmp/a.sx\xB6" "1", "\"\"\xB6" "1",
-                            "\"/tmp/a.sx\"1", "\"/tmp/a.sx\"\xB6", "\"/tmp/a.sx\"\xB6" "8",
-                            "\"/tmp/a.sx\"\xB6" "12", "\"/tmp/a.sx\"\xB6" "-1"}) {
+    for (const char* bad : {"",
+                            "/tmp/a.sx\xB6"
+                            "1",
+                            "\"/tmp/a.sx\xB6"
+                            "1",
+                            "\"\"\xB6"
+                            "1",
+                            "\"/tmp/a.sx\"1", "\"/tmp/a.sx\"\xB6",
+                            "\"/tmp/a.sx\"\xB6"
+                            "8",
+                            "\"/tmp/a.sx\"\xB6"
+                            "12",
+                            "\"/tmp/a.sx\"\xB6"
+                            "-1"}) {
         FlashToolRequest request = ParseFlashToolParameters(bad);
         EXPECT_NE(request.error, "") << bad;
     }

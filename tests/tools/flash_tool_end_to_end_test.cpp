@@ -27,7 +27,8 @@ struct Ran {
 class FlashTool : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_EQ(::access("/usr/bin/socat", X_OK), 0) << "socat is needed (scripts/install-deps.sh)";
+        ASSERT_EQ(::access("/usr/bin/socat", X_OK), 0)
+            << "socat is needed (scripts/install-deps.sh)";
         // The tool reads its settings beside itself and writes its log there: give it a folder.
         fs::copy_file(fs::path(FABRICOR_APP_DIR) / kFlashToolFileName, tool());
         line_ = std::make_unique<testing::SocatLine>(app.path());
@@ -52,8 +53,8 @@ protected:
         std::string program = tool().string();
         const char* argv[] = {program.c_str(), parameters.c_str(), nullptr};
         pid_t child = 0;
-        EXPECT_EQ(posix_spawn(&child, program.c_str(), &actions, nullptr,
-                              const_cast<char**>(argv), environ),
+        EXPECT_EQ(posix_spawn(&child, program.c_str(), &actions, nullptr, const_cast<char**>(argv),
+                              environ),
                   0);
         posix_spawn_file_actions_destroy(&actions);
         bool ended = false;
@@ -113,10 +114,12 @@ TEST_F(FlashTool, FailuresEndWithAMessageAndANonZeroStatus) {
         int status;
         std::string message;
     };
-    WriteFile(app / "plain.sx", "S00600004844521B\r\nS1130000000102030405060708090A0B0C0D0E0F74\r\n");
+    WriteFile(app / "plain.sx",
+              "S00600004844521B\r\nS1130000000102030405060708090A0B0C0D0E0F74\r\n");
     for (const Case& c : {
              Case{Parameters("missing.sx", 2), 1, "cannot read the firmware file"},
-             Case{Parameters("plain.sx", 2), 1, "the configuration (0x388000 to 0x38BFFF) is missing"},
+             Case{Parameters("plain.sx", 2), 1,
+                  "the configuration (0x388000 to 0x38BFFF) is missing"},
              Case{Parameters("New_SX30418.sx", 4), 1, "COM5: cannot open /dev/ttyS4"},
              Case{"/tmp/no-quotes.sx", 2, "cannot read the parameters"},
          }) {

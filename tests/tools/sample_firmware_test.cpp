@@ -14,7 +14,9 @@ using testing::ReadFile;
 using testing::TempDir;
 using testing::WriteFile;
 
-std::string Program() { return std::string(FABRICOR_APP_DIR) + "/fabricor-sample-firmware"; }
+std::string Program() {
+    return std::string(FABRICOR_APP_DIR) + "/fabricor-sample-firmware";
+}
 
 // srec_cat is an independent judge: it refuses a record with a wrong checksum or length.
 TEST(SampleFirmware, IsAValidSRecordFileWithAnErasedConfigurationWindow) {

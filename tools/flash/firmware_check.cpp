@@ -41,8 +41,8 @@ FirmwareCheck CheckFirmware(std::string_view text) {
     size_t start = 0;
     while (start < text.size()) {
         size_t end = text.find('\n', start);
-        std::string_view line =
-            text.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
+        std::string_view line = text.substr(
+            start, end == std::string_view::npos ? std::string_view::npos : end - start);
         start = end == std::string_view::npos ? text.size() : end + 1;
         ++lineNumber;
         if (line.ends_with('\r'))
@@ -63,7 +63,8 @@ FirmwareCheck CheckFirmware(std::string_view text) {
         for (int i = 0; i < *count; ++i) {
             auto value = HexByte(line, 4 + 2 * size_t(i));
             if (!value) {
-                return Refuse(check, lineNumber, "holds a character that is not a hexadecimal digit");
+                return Refuse(check, lineNumber,
+                              "holds a character that is not a hexadecimal digit");
             }
             if (i < *count - 1)
                 sum += unsigned(*value);

@@ -91,8 +91,8 @@ int main(int argc, char** argv) {
     size_t step = total / 10 == 0 ? 1 : total / 10;
     for (size_t i = 0; i < total; ++i) {
         if (Status sent = line.Write(check.records[i] + "\r\n"); !sent)
-            return say.Fail(port + ": " + sent.message() + " after " + std::to_string(i) +
-                            " of " + std::to_string(total) + " records");
+            return say.Fail(port + ": " + sent.message() + " after " + std::to_string(i) + " of " +
+                            std::to_string(total) + " records");
         if ((i + 1) % step == 0 || i + 1 == total)
             say.Say("  " + std::to_string(i + 1) + " of " + std::to_string(total) + " records (" +
                     std::to_string((i + 1) * 100 / total) + "%)");

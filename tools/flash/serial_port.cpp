@@ -12,8 +12,7 @@
 namespace fabricor::flash {
 
 std::string DeviceForPort(const std::filesystem::path& settingsFile, int portIndex) {
-    std::string device =
-        ReadIniValue(settingsFile, "ports", "COM" + std::to_string(portIndex + 1));
+    std::string device = ReadIniValue(settingsFile, "ports", "COM" + std::to_string(portIndex + 1));
     if (!device.empty())
         return device;
     return "/dev/ttyS" + std::to_string(portIndex);
@@ -23,16 +22,26 @@ namespace {
 
 speed_t SpeedFor(int baudRate) {
     switch (baudRate) {
-    case 1200: return B1200;
-    case 2400: return B2400;
-    case 4800: return B4800;
-    case 9600: return B9600;
-    case 19200: return B19200;
-    case 38400: return B38400;
-    case 57600: return B57600;
-    case 115200: return B115200;
-    case 230400: return B230400;
-    default: return B0;
+    case 1200:
+        return B1200;
+    case 2400:
+        return B2400;
+    case 4800:
+        return B4800;
+    case 9600:
+        return B9600;
+    case 19200:
+        return B19200;
+    case 38400:
+        return B38400;
+    case 57600:
+        return B57600;
+    case 115200:
+        return B115200;
+    case 230400:
+        return B230400;
+    default:
+        return B0;
     }
 }
 

@@ -18,7 +18,8 @@ std::string Hex(uint32_t value, int digits) {
 
 std::string Record(char type, uint32_t address, int addressDigits, std::string_view data) {
     int count = addressDigits / 2 + int(data.size()) + 1;
-    std::string text = std::string("S") + type + Hex(uint32_t(count), 2) + Hex(address, addressDigits);
+    std::string text =
+        std::string("S") + type + Hex(uint32_t(count), 2) + Hex(address, addressDigits);
     for (unsigned char byte : data)
         text += Hex(byte, 2);
     return text + SxChecksum(text + "00") + "\r\n";
@@ -39,8 +40,8 @@ std::string SampleFirmwareText() {
     std::string text = Record('0', 0, 4, kSampleHeader);
     for (uint32_t address = 0x380000; address < 0x38E000; address += 32) {
         bool configuration = address >= kBankWindowFirst && address <= kBankWindowLast;
-        text += Record('2', address, 6,
-                       configuration ? std::string(32, '\xFF') : SampleCode(address));
+        text +=
+            Record('2', address, 6, configuration ? std::string(32, '\xFF') : SampleCode(address));
     }
     return text + Record('8', 0x380000, 6, "");
 }
