@@ -48,6 +48,21 @@ void CreateFolderIfMissing(const std::string& path) {
     fs::create_directory(fs::path(path), ignored);
 }
 
+// A stored name with a ".." component would restore a folder outside PROJECTS (and the next
+// update would write there): it is treated like a project whose folder is gone.
+bool LeavesTheFolder(const std::string& name) {
+    size_t start = 0;
+    while (start <= name.size()) {
+        size_t end = name.find(kSeparator, start);
+        if (end == std::string::npos)
+            end = name.size();
+        if (name.compare(start, end - start, "..") == 0)
+            return true;
+        start = end + 1;
+    }
+    return false;
+}
+
 } // namespace
 
 StartupResult RunStartup(Workspace& workspace, const std::string& executablePath) {
@@ -62,7 +77,7 @@ StartupResult RunStartup(Workspace& workspace, const std::string& executablePath
     if (!workspace.ProjectName.empty() && workspace.ProjectName.front() != kSeparator)
         workspace.ProjectName.insert(workspace.ProjectName.begin(), kSeparator);
 
-    if (!workspace.ProjectName.empty() &&
+    if (!workspace.ProjectName.empty() && !LeavesTheFolder(workspace.ProjectName) &&
         FolderExists(workspace.ProjectsFolder + workspace.ProjectName)) {
         workspace.ProjectFolder = workspace.ProjectsFolder + workspace.ProjectName;
         result.title = std::string(ProductCaption) + " : " + workspace.ProjectName;

@@ -64,6 +64,14 @@ std::string Utf8ToWindows1252(std::string_view utf8, char replacement) {
             ++i;
             continue;
         }
+        // An overlong form ("\xC0\xAF" for "/") is not UTF-8: letting it through would smuggle
+        // a character past any check made on the UTF-8 text.
+        static constexpr char32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
+        if (cp < kSmallest[length]) {
+            out += replacement;
+            i += length;
+            continue;
+        }
         int byte = EncodeCodePoint(cp);
         out += byte < 0 ? replacement : static_cast<char>(byte);
         i += length;

@@ -18,6 +18,12 @@ TEST(TextEncoding, ReplacesWhatWindows1252CannotHold) {
     EXPECT_EQ(Utf8ToWindows1252("\xe2\x82"), "??"); // truncated sequence
 }
 
+TEST(TextEncoding, OverlongFormsAreNotCharacters) {
+    // "\xC0\xAF" and "\xE0\x80\xAF" are overlong spellings of "/".
+    EXPECT_EQ(Utf8ToWindows1252("a\xC0\xAF" "b\xE0\x80\xAF" "c\xF0\x80\x80\xAF"), "a?b?c?");
+    EXPECT_EQ(Utf8ToWindows1252("\xC2\xB0"), "\xB0"); // the shortest form still converts
+}
+
 TEST(TextEncoding, RoundTripsEveryDefinedByte) {
     std::string all;
     for (int b = 1; b < 256; ++b)

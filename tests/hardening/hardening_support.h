@@ -1,0 +1,93 @@
+#pragma once
+
+// Shared by the hardening tests: a project laid out as the program expects it, and runs of the
+// program's readers, builder, merge and command line on it.
+
+#include "cli/cli.h"
+#include "firmware/merge.h"
+#include "image/configuration_image.h"
+#include "support/temp_dir.h"
+
+#include <chrono>
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace fabricor::testing {
+
+inline const char* kGoodPargen =
+    "<General_Parameter><TCP_IP1>10</TCP_IP1><TCP_IP2>0</TCP_IP2><TCP_IP3>0</TCP_IP3>"
+    "<TCP_IP4>7</TCP_IP4><TCP_SUB1>255</TCP_SUB1><TCP_SUB2>255</TCP_SUB2><TCP_SUB3>255</TCP_SUB3>"
+    "<TCP_SUB4>0</TCP_SUB4><TCP_EN_GATE>0</TCP_EN_GATE><TCP_GAT1>0</TCP_GAT1><TCP_GAT2>0</TCP_GAT2>"
+    "<TCP_GAT3>0</TCP_GAT3><TCP_GAT4>0</TCP_GAT4><TCP_PORT>502</TCP_PORT>"
+    "<SNMP_PUBLIC>harbor</SNMP_PUBLIC><SNMP_PRIVATE>lantern</SNMP_PRIVATE><BAUD>3</BAUD>"
+    "<PARITY>0</PARITY><TIME_OUT>1000</TIME_OUT><OFFSET>10000</OFFSET><MODE>1</MODE>"
+    "<STOP_BIT>0</STOP_BIT></General_Parameter>";
+inline const char* kGoodVar =
+    "<TCP_TO_RTU><row DATA_TYPE=\"3\" TCP_ADDRESS=\"1\" RTU_ADD_DEV=\"2\" RTU_ADDRESS=\"3\" "
+    "N_POINT=\"4\" MNEMONIC=\"pump\"/></TCP_TO_RTU>";
+inline const char* kGoodBase =
+    "S0030000FC\r\nS2243880000000000000000000000000000000000000000000000000000000000000000000000023\r\n"
+    "S804000000FB\r\n";
+
+// DIR/P (pargen.xml, var.xml, bin/) and DIR/M (SX30418.sx).
+struct Project {
+    explicit Project(const TempDir& dir) : root(dir.path()) {
+        std::filesystem::create_directories(folder() / "bin");
+        std::filesystem::create_directories(master());
+        WriteFile(folder() / "pargen.xml", kGoodPargen);
+        WriteFile(folder() / "var.xml", kGoodVar);
+        WriteFile(master() / kBaseFirmwareName, kGoodBase);
+    }
+    std::filesystem::path folder() const { return root / "P"; }
+    std::filesystem::path master() const { return root / "M"; }
+    std::filesystem::path bin() const { return folder() / "bin"; }
+    std::filesystem::path newFirmware() const { return folder() / "New_SX30418.sx"; }
+    std::filesystem::path root;
+};
+
+struct CliRun {
+    int code = -1;
+    std::string out;
+    std::string err;
+};
+
+inline CliRun RunCliWith(const std::vector<std::string>& args) {
+    std::ostringstream out, err;
+    CliRun run;
+    run.code = cli::RunCli(args, out, err);
+    run.out = out.str();
+    run.err = err.str();
+    return run;
+}
+
+struct Recorder final : MergeReporter, MergeProgress {
+    std::vector<std::string> messages;
+    void Report(const std::string& message) override { messages.push_back(message); }
+    void SetMaximum(int64_t) override {}
+    void SetPosition(int64_t) override {}
+};
+
+inline MergeResult Merge(const Project& project, Recorder& recorder) {
+    return MergeBankSx((project.master() / kBaseFirmwareName).string(), "New_SX30418.sx",
+                       project.bin().string() + "/", project.folder().string() + "/", recorder,
+                       recorder);
+}
+
+class Stopwatch {
+public:
+    double Seconds() const {
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+    }
+
+private:
+    std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+};
+
+inline size_t EntriesIn(const std::filesystem::path& folder) {
+    return static_cast<size_t>(std::distance(std::filesystem::directory_iterator(folder),
+                                             std::filesystem::directory_iterator()));
+}
+
+} // namespace fabricor::testing
