@@ -53,7 +53,14 @@ TEST(HostileCatalogue, EveryFileMeetsEveryReaderWithAClearOutcome) {
         if (table.outcome == ReadOutcome::NotWellFormed) {
             EXPECT_FALSE(table.error.empty());
         }
-        (void)ReadIniValue(file, "lastproj", "projectname");
+        // As the settings file: the name written reads back (the fuzzer checks the other lines).
+        {
+            TempDir iniDir;
+            fs::copy_file(file, iniDir / "Fabricor.ini");
+            (void)ReadIniValue(iniDir / "Fabricor.ini", "lastproj", "projectname");
+            ASSERT_TRUE(WriteIniValue(iniDir / "Fabricor.ini", "lastproj", "projectname", "\\demo"));
+            EXPECT_EQ(ReadIniValue(iniDir / "Fabricor.ini", "lastproj", "projectname"), "\\demo");
+        }
 
         // As either document of a build: a report that says why it stopped.
         TempDir dir;
