@@ -33,7 +33,8 @@ inline const char* kGoodBase =
 
 // DIR/P (pargen.xml, var.xml, bin/) and DIR/M (SX30418.sx).
 struct Project {
-    explicit Project(const TempDir& dir) : root(dir.path()) {
+    explicit Project(const TempDir& dir) : Project(dir.path()) {}
+    explicit Project(const std::filesystem::path& at) : root(at) {
         std::filesystem::create_directories(folder() / "bin");
         std::filesystem::create_directories(master());
         WriteFile(folder() / "pargen.xml", kGoodPargen);
@@ -84,6 +85,14 @@ public:
 private:
     std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
 };
+
+// Temporary files a save left beside its target.
+inline size_t TemporariesIn(const std::filesystem::path& folder) {
+    size_t count = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        count += entry.path().filename().string().rfind(".", 0) == 0 ? 1 : 0;
+    return count;
+}
 
 inline size_t EntriesIn(const std::filesystem::path& folder) {
     return static_cast<size_t>(std::distance(std::filesystem::directory_iterator(folder),
