@@ -143,6 +143,13 @@ TEST(BigInput, OneHugeLineEverywhere) {
     report("fabricor-cli build, as var.xml", build);
     EXPECT_EQ(build.status, 0);
     EXPECT_LT(build.peakMiB, memoryLimit);
+    auto check = InChild([&] {
+        auto run = RunCliWith({"check", project.folder().string()});
+        return run.code == 1 && !(run.out + run.err).empty() ? 0 : 1;
+    });
+    report("fabricor-cli check, as var.xml", check);
+    EXPECT_EQ(check.status, 0);
+    EXPECT_LT(check.peakMiB, memoryLimit);
 }
 
 } // namespace

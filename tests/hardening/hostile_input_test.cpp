@@ -104,6 +104,12 @@ TEST(HostileCatalogue, EveryFileMeetsEveryReaderWithAClearOutcome) {
                 EXPECT_FALSE(run.err.empty());
                 EXPECT_FALSE(fs::exists(cli.newFirmware())) << "merged an incomplete build";
             }
+            // The editors' rules: every problem listed, one line each.
+            auto check = RunCliWith({"check", cli.folder().string()});
+            ASSERT_TRUE(check.code == 0 || check.code == 1) << check.err;
+            if (check.code == 1) {
+                EXPECT_FALSE(check.out.empty() && check.err.empty());
+            }
         }
         EXPECT_LT(watch.Seconds(), kSecondsPerFile);
     }
