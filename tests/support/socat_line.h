@@ -79,6 +79,15 @@ public:
         return received;
     }
 
+    // Appends whatever has arrived, without waiting: for a sender on the test's own thread, which
+    // would block for good once the line is full.
+    void Drain(std::string& into) {
+        char buffer[4096];
+        ssize_t got;
+        while ((got = ::read(hostFd_, buffer, sizeof buffer)) > 0)
+            into.append(buffer, size_t(got));
+    }
+
 private:
     std::filesystem::path device_, host_;
     pid_t socat_ = 0;

@@ -35,6 +35,8 @@ protected:
         ASSERT_TRUE(line_->ready()) << line_->said();
         ASSERT_TRUE(line_->open());
         ASSERT_TRUE(WriteIniValue(app / "Progwerk.ini", "ports", "COM3", line_->device().string()));
+        // The terminal form, also where a display is at hand.
+        ASSERT_TRUE(WriteIniValue(app / "Progwerk.ini", "display", "window", "0"));
         WriteFile(app / "New_SX30418.sx", sample::SampleFirmwareText());
     }
 
