@@ -205,9 +205,9 @@ TEST(FaultInjection, AReadOnlyFolderKeepsThePreviousFile) {
     std::printf("read-only folder: %d faults injected\n", faults);
 }
 
-// In a child with its own mount namespace, so the tmpfs vanishes with it whatever happens.
-// Exit 0: every fault left the file intact; 77: no tmpfs to be had here.
-TEST(FaultInjection, AFullDiskKeepsThePreviousFile) {
+// In a child with its own mount namespace, so the tmpfs vanishes with it whatever happens; then
+// the same disk remounted read-only. Exit 0: every fault left the file intact; 77: no tmpfs here.
+TEST(FaultInjection, AFullOrReadOnlyDiskKeepsThePreviousFile) {
     TempDir mountPoint;
     pid_t child = ::fork();
     ASSERT_GE(child, 0);
@@ -252,6 +252,28 @@ TEST(FaultInjection, AFullDiskKeepsThePreviousFile) {
             }
         }
         std::printf("full disk: %d faults injected, %d files damaged\n", faults, broken);
+        // The same disk made read-only: what a read-only folder is, even for root.
+        int readOnlyFaults = 0;
+        for (const auto& save : AllSaves()) {
+            std::error_code ignored;
+            ::mount("tmpfs", mountPoint.path().c_str(), nullptr, MS_REMOUNT, "size=2m");
+            for (const auto& entry : fs::directory_iterator(mountPoint.path()))
+                fs::remove_all(entry.path(), ignored);
+            Project project(mountPoint.path());
+            if (!save.run(project, 0))
+                ::_exit(4);
+            auto file = save.file(project);
+            auto old = ReadFile(file);
+            if (::mount("tmpfs", mountPoint.path().c_str(), nullptr, MS_REMOUNT | MS_RDONLY, "size=2m") != 0)
+                ::_exit(5);
+            bool ok = save.run(project, 1);
+            ++readOnlyFaults;
+            if (ok || ReadFile(file) != old) {
+                std::fprintf(stderr, "%s on a read-only disk: %s\n", save.name, ok ? "saved" : "file damaged");
+                ++broken;
+            }
+        }
+        std::printf("read-only disk: %d faults injected, %d files damaged\n", readOnlyFaults, broken);
         std::fflush(stdout);
         ::_exit(broken == 0 && faults > 0 ? 0 : 1);
     }
