@@ -17,7 +17,7 @@ inline constexpr char kSeparator = '/';
 
 inline constexpr const char* kApplicationTitle = "Firmware Fabricor";
 inline constexpr const char* ProductCaption =
-    "Firmware Fabricor - SW30418 configurator for the Modbus TCP to RTU gateway";
+    "Firmware Fabricor SW30418 - TCP/RTU gateway";
 inline constexpr const char* kSettingsFileName = "Fabricor.ini";
 inline constexpr const char* kSettingsSection = "lastproj";
 inline constexpr const char* kSettingsKey = "projectname";
