@@ -3,8 +3,6 @@
 #include <string>
 
 namespace fabricor {
-namespace {
-
 int HexDigitValue(char c) {
     if (c >= '0' && c <= '9')
         return c - '0';
@@ -14,8 +12,6 @@ int HexDigitValue(char c) {
         return c - 'A' + 10;
     return -1;
 }
-
-} // namespace
 
 std::optional<int32_t> ParseIntegerText(std::string_view text) {
     size_t i = 0;

@@ -16,6 +16,9 @@ namespace fabricor {
 // Empty text is never an integer.
 std::optional<int32_t> ParseIntegerText(std::string_view text);
 
+// Value of one hexadecimal digit (0-9, A-F, a-f), or -1 for any other character.
+int HexDigitValue(char c);
+
 // Canonical decimal form: a minus sign only for negative values, no leading zeros.
 std::string CanonicalDecimal(long long value);
 

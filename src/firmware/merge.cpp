@@ -2,6 +2,7 @@
 
 #include "app/workspace.h"
 #include "base/atomic_file.h"
+#include "documents/integer_text.h"
 
 #include <atomic>
 #include <cerrno>
@@ -34,20 +35,10 @@ void AppendHexByte(std::string& text, uint8_t byte) {
     text += kHexDigits[byte & 0x0F];
 }
 
-int HexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
-
 std::optional<uint32_t> ParseHexAddress(std::string_view digits) {
     uint32_t value = 0;
     for (char c : digits) {
-        int digit = HexValue(c);
+        int digit = HexDigitValue(c);
         if (digit < 0)
             return std::nullopt;
         value = value * 16 + static_cast<uint32_t>(digit);
@@ -401,8 +392,8 @@ std::string SxChecksum(const std::string& recordWithPlaceholder) {
     unsigned sum = 0;
     // Pairs from the third character up to the placeholder.
     for (size_t i = 2; i + 3 < recordWithPlaceholder.size(); i += 2) {
-        int high = HexValue(recordWithPlaceholder[i]);
-        int low = HexValue(recordWithPlaceholder[i + 1]);
+        int high = HexDigitValue(recordWithPlaceholder[i]);
+        int low = HexDigitValue(recordWithPlaceholder[i + 1]);
         if (high >= 0 && low >= 0)
             sum += static_cast<unsigned>(high * 16 + low);
     }
