@@ -4,6 +4,7 @@
 #include "firmware/sx_test_support.h"
 #include "image/c_source.h"
 #include "image/configuration_image.h"
+#include "support/sample_project.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -19,16 +20,6 @@ namespace {
 using namespace fabricor::testing;
 namespace fs = std::filesystem;
 
-const char* kPargen =
-    "<General_Parameter><TCP_IP1>10</TCP_IP1><TCP_IP2>0</TCP_IP2><TCP_IP3>0</TCP_IP3>"
-    "<TCP_IP4>7</TCP_IP4><TCP_SUB1>255</TCP_SUB1><TCP_SUB2>255</TCP_SUB2><TCP_SUB3>255</TCP_SUB3>"
-    "<TCP_SUB4>0</TCP_SUB4><TCP_EN_GATE>0</TCP_EN_GATE><TCP_GAT1>0</TCP_GAT1><TCP_GAT2>0</TCP_GAT2>"
-    "<TCP_GAT3>0</TCP_GAT3><TCP_GAT4>0</TCP_GAT4><TCP_PORT>502</TCP_PORT>"
-    "<SNMP_PUBLIC>harbor</SNMP_PUBLIC><SNMP_PRIVATE>lantern</SNMP_PRIVATE><BAUD>3</BAUD>"
-    "<PARITY>0</PARITY><TIME_OUT>1000</TIME_OUT><OFFSET>10000</OFFSET><MODE>1</MODE>"
-    "<STOP_BIT>0</STOP_BIT></General_Parameter>";
-const char* kVar = "<TCP_TO_RTU><row DATA_TYPE=\"3\" TCP_ADDRESS=\"1\" RTU_ADD_DEV=\"2\" "
-                   "RTU_ADDRESS=\"3\" N_POINT=\"4\" MNEMONIC=\"pump\"/></TCP_TO_RTU>";
 
 struct Run {
     int code;
@@ -47,8 +38,8 @@ protected:
     CliProject() {
         fs::create_directories(dir / "P" / "bin");
         fs::create_directories(dir / "M");
-        WriteFile(dir / "P" / "var.xml", kVar);
-        WriteFile(dir / "P" / "pargen.xml", kPargen);
+        WriteFile(dir / "P" / "var.xml", kSampleVar);
+        WriteFile(dir / "P" / "pargen.xml", kSamplePargen);
         std::vector<std::string> base = {Record(0, 0, {'b'})};
         for (uint32_t a = 0x387000; a < 0x38D000; a += 32)
             base.push_back(Record(2, a, Pattern(32, a)));
@@ -133,7 +124,7 @@ TEST_F(CliProject, BuildWritesBothFilesAtTheGivenTime) {
 }
 
 TEST_F(CliProject, BuildThatStopsEarlyStillWritesAndExitsOne) {
-    WriteFile(dir / "P" / "pargen.xml", std::string(kPargen).replace(std::string(kPargen).find("502"), 3, "port"));
+    WriteFile(dir / "P" / "pargen.xml", std::string(kSamplePargen).replace(std::string(kSamplePargen).find("502"), 3, "port"));
     auto run = Cli({"build", Project()});
     EXPECT_EQ(run.code, kExitFailure);
     EXPECT_NE(run.err.find("TCP_PORT \"port\" is not an integer"), std::string::npos) << run.err;
