@@ -4,6 +4,7 @@
 #include "app/ping_dialog.h"
 #include "app/style.h"
 #include "app/top_level_handler.h"
+#include "base/project_lock.h"
 #include "documents/pargen.h"
 #include "documents/var.h"
 #include "editors/general_parameter_dialog.h"
@@ -254,6 +255,14 @@ void TFFabricoreFirmWare::UpdateDevice() {
     }
     Labelstate_->setText(QStringLiteral("Wait.."));
     QCoreApplication::processEvents();
+
+    // One update of a project at a time, here or from fabricor-cli: held from the build until
+    // the update dialog has closed, its merge included.
+    ProjectUpdateLock lock = ProjectUpdateLock::Acquire(workspace_.ProjectFolder);
+    if (lock.refused()) {
+        services_.boxes->Error(this, QString::fromStdString(lock.message()));
+        return;
+    }
 
     BuildReport built = BuildConfigurationImage(workspace_.VarPath, workspace_.PargenPath,
                                                 *services_.clock, image_);

@@ -1,5 +1,7 @@
 #include "base/atomic_file.h"
 
+#include "base/run_temporaries.h"
+
 #include <atomic>
 #include <cerrno>
 #include <cstring>
@@ -12,11 +14,6 @@ namespace {
 
 std::atomic<long long> failAfterBytes{-1};
 std::atomic<long long> bytesWrittenSinceHook{0};
-
-std::filesystem::path TemporaryName(const std::filesystem::path& target) {
-    auto name = target.filename().string();
-    return target.parent_path() / ("." + name + ".tmpXXXXXX");
-}
 
 } // namespace
 
@@ -42,13 +39,13 @@ Status AtomicFileWriter::Fail(const std::string& what, int error) {
 Status AtomicFileWriter::Open() {
     Abort();
     committed_ = false;
-    std::string pattern = TemporaryName(target_).string();
-    fd_ = ::mkstemp(pattern.data());
+    std::string temporary;
+    fd_ = CreateRunTemporary(target_, temporary, temporarySlot_);
     if (fd_ < 0) {
         int error = errno;
         return Status::Error(target_.string() + ": " + SystemErrorText(error));
     }
-    temporary_ = pattern;
+    temporary_ = temporary;
     // mkstemp makes the file private; a document should get the ordinary permissions.
     mode_t mask = ::umask(0);
     ::umask(mask);
@@ -99,6 +96,7 @@ Status AtomicFileWriter::Commit() {
         return Fail(target_.string(), errno);
     committed_ = true;
     temporary_.clear();
+    ForgetRunTemporary(temporarySlot_);
     // Make the rename itself durable.
     int dir = ::open(target_.has_parent_path() ? target_.parent_path().c_str() : ".",
                      O_RDONLY | O_DIRECTORY);
@@ -118,6 +116,7 @@ void AtomicFileWriter::Abort() {
         ::unlink(temporary_.c_str());
         temporary_.clear();
     }
+    ForgetRunTemporary(temporarySlot_);
 }
 
 Status WriteFileAtomically(const std::filesystem::path& target, std::string_view bytes) {

@@ -41,6 +41,7 @@ private:
     std::filesystem::path target_;
     std::filesystem::path temporary_;
     int fd_ = -1;
+    int temporarySlot_ = -1; // see run_temporaries.h
     bool committed_ = false;
 };
 

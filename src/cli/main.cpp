@@ -1,9 +1,11 @@
+#include "base/run_temporaries.h"
 #include "cli/cli.h"
 
 #include <iostream>
 #include <unistd.h>
 
 int main(int argc, char** argv) {
+    fabricor::InstallInterruptCleanup();
     fabricor::cli::Progress().terminal = ::isatty(STDERR_FILENO) == 1;
     fabricor::cli::Arguments args(argv + 1, argv + argc);
     return fabricor::cli::RunCli(args, std::cout, std::cerr);

@@ -1,4 +1,5 @@
 #include "app/workspace.h"
+#include "base/project_lock.h"
 #include "cli/cli.h"
 #include "cli/options.h"
 #include "cli/terminal_progress.h"
@@ -171,6 +172,11 @@ int BuildCommand(const Arguments& args, std::ostream& out, std::ostream& err) {
     auto request = ReadProjectRequest(parsed, err, kBuildUsage, "build", exitCode);
     if (!request)
         return exitCode;
+    auto lock = ProjectUpdateLock::Acquire(request->project);
+    if (lock.refused()) {
+        err << "fabricor-cli: " << lock.message() << "\n";
+        return kExitFailure;
+    }
     auto built = BuildAndWrite(*request, out, err);
     return built.complete && built.written ? kExitOk : kExitFailure;
 }
@@ -189,6 +195,12 @@ int UpdateCommand(const Arguments& args, std::ostream& out, std::ostream& err) {
     if (master == parsed.values.end() || master->second.empty())
         return UsageError(err, kUpdateUsage, "--master MASTER_DIR is missing", "update");
 
+    // Build, write and merge as one: another run's Bin.sx or bank1.bin never mixes with ours.
+    auto lock = ProjectUpdateLock::Acquire(request->project);
+    if (lock.refused()) {
+        err << "fabricor-cli: " << lock.message() << "\n";
+        return kExitFailure;
+    }
     auto built = BuildAndWrite(*request, out, err);
     if (!built.complete || !built.written) {
         // Merging now would put a partial or an older image into the device.

@@ -2,6 +2,7 @@
 
 #include "app/workspace.h"
 #include "base/atomic_file.h"
+#include "base/run_temporaries.h"
 #include "documents/integer_text.h"
 
 #include <atomic>
@@ -425,6 +426,8 @@ MergeResult MergeBankSx(const std::string& baseFileName, const std::string& newF
         return checkFailed(kMergeImageMissing);
 
     const std::string stagingPath = binFolder + kStagingFileName;
+    // Removed on every way out, an interruption included.
+    RunTemporary stagingWhileMerging(stagingPath);
     const std::string outputPath = outputFolder + newFileName;
     auto openFailed = [&](std::string error) {
         ::unlink(stagingPath.c_str());

@@ -2,6 +2,7 @@
 
 #include "app/style.h"
 #include "app/top_level_handler.h"
+#include "base/project_lock.h"
 #include "firmware/flash_tool.h"
 #include "firmware/merge.h"
 
@@ -147,6 +148,12 @@ void TFModifyFileSx::FormShow() {
 
 void TFModifyFileSx::LbButton2Click() {
     RunCommand(this, *services_.boxes, [this] {
+        // Nests inside Update Device's lock; shown on its own, the dialog takes it here.
+        ProjectUpdateLock lock = ProjectUpdateLock::Acquire(workspace_.ProjectFolder);
+        if (lock.refused()) {
+            services_.boxes->Error(this, QString::fromStdString(lock.message()));
+            return;
+        }
         // A firmware that the merge did not finish, or an older one left beside it, never goes
         // to the device.
         if (ExeModFileSxClick())
