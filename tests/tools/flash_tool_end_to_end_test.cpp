@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <thread>
 
 namespace fabricor {
 namespace {
@@ -44,7 +45,8 @@ protected:
 
     // Starts the tool as the dialog does (one argument, the exact bytes, working folder given),
     // and gathers what arrives at the host end until the tool has ended and the line is quiet.
-    Ran Run(const std::string& parameters, size_t expectBytes = 0) {
+    // `readLine` false: nobody reads the device's end, as with a device that takes no data.
+    Ran Run(const std::string& parameters, size_t expectBytes = 0, bool readLine = true) {
         Ran ran;
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
@@ -60,11 +62,18 @@ protected:
                   0);
         posix_spawn_file_actions_destroy(&actions);
         bool ended = false;
-        ran.received = line_->Gather([&](const std::string& received) {
+        auto done = [&](const std::string& received) {
             if (!ended && ::waitpid(child, &ran.status, WNOHANG) == child)
                 ended = true;
             return ended && received.size() >= expectBytes;
-        });
+        };
+        if (readLine) {
+            ran.received = line_->Gather(done);
+        } else {
+            for (auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+                 !done("") && std::chrono::steady_clock::now() < limit;)
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
         if (!ended) {
             ::kill(child, SIGKILL);
             ::waitpid(child, &ran.status, 0);
@@ -140,6 +149,31 @@ TEST_F(FlashTool, RefusesALineSpeedItCannotSet) {
     ASSERT_TRUE(WIFEXITED(ran.status));
     EXPECT_EQ(WEXITSTATUS(ran.status), 1);
     EXPECT_NE(ReadFile(app / "stderr.txt").find("line speed"), std::string::npos);
+    EXPECT_EQ(ran.received, "");
+}
+
+TEST_F(FlashTool, ALineThatTakesNoDataStopsTheTransferAfterTheTimeLimit) {
+    ASSERT_TRUE(WriteIniValue(app / "Progwerk.ini", "serial", "write_timeout_ms", "300"));
+    auto started = std::chrono::steady_clock::now();
+    Ran ran = Run(Parameters("New_SX30418.sx", 2), 0, false);
+    auto took = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    ASSERT_TRUE(WIFEXITED(ran.status));
+    EXPECT_EQ(WEXITSTATUS(ran.status), 1);
+    std::string said = ReadFile(app / "stderr.txt");
+    EXPECT_NE(said.find("COM3 (" + line_->device().string() +
+                        "): the line took no data for 300 ms; stopped after "),
+              std::string::npos)
+        << said;
+    EXPECT_NE(ReadFile(app / "Progwerk.log").find("FAILED: COM3 ("), std::string::npos);
+    std::printf("a line that takes no data: the tool gave up after %.2f s (limit 0.3 s)\n", took);
+}
+
+TEST_F(FlashTool, RefusesATimeLimitThatIsNotAPositiveNumber) {
+    ASSERT_TRUE(WriteIniValue(app / "Progwerk.ini", "serial", "write_timeout_ms", "0"));
+    Ran ran = Run(Parameters("New_SX30418.sx", 2));
+    ASSERT_TRUE(WIFEXITED(ran.status));
+    EXPECT_EQ(WEXITSTATUS(ran.status), 1);
+    EXPECT_NE(ReadFile(app / "stderr.txt").find("write_timeout_ms"), std::string::npos);
     EXPECT_EQ(ran.received, "");
 }
 

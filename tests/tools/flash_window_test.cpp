@@ -80,6 +80,43 @@ TEST_F(FlashToolWindow, APortThatCannotOpenIsShownAsAFailure) {
     EXPECT_NE(ReadFile(app / "Progwerk.log").find("FAILED: COM1: cannot open"), std::string::npos);
 }
 
+// Nobody reads the other end: the line fills up and takes nothing more.
+TEST_F(FlashToolWindow, ALineThatTakesNoDataEndsInAFailureNamingThePort) {
+    testing::SocatLine line(app.path());
+    ASSERT_TRUE(line.ready()) << line.said();
+    ASSERT_TRUE(WriteIniValue(app / "Progwerk.ini", "ports", "COM4", line.device().string()));
+    ASSERT_TRUE(WriteIniValue(app / "Progwerk.ini", "serial", "write_timeout_ms", "300"));
+    ASSERT_TRUE(job.Prepare(Parameters(3), app.path()));
+    window.show();
+    window.Start();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window.finished(); }, 30000));
+    EXPECT_EQ(window.exitStatus(), 1);
+    EXPECT_TRUE(Outcome().startsWith("Failed: COM4 (")) << Outcome().toStdString();
+    EXPECT_TRUE(Outcome().contains("took no data for 300 ms")) << Outcome().toStdString();
+    EXPECT_NE(ReadFile(app / "Progwerk.log").find("FAILED: COM4 ("), std::string::npos);
+}
+
+TEST_F(FlashToolWindow, CloseEndsATransferThatWaitsForTheLine) {
+    testing::SocatLine line(app.path());
+    ASSERT_TRUE(line.ready()) << line.said();
+    ASSERT_TRUE(WriteIniValue(app / "Progwerk.ini", "ports", "COM4", line.device().string()));
+    ASSERT_TRUE(job.Prepare(Parameters(3), app.path())); // the normal 10 s limit
+    window.show();
+    window.Start();
+    // The line is full and the transfer waits; the window still answers.
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return job.idle() >= std::chrono::milliseconds(200); }, 30000));
+    ASSERT_FALSE(window.finished());
+    int ended = -1;
+    QObject::connect(&window, &FlashWindow::ended, [&](int status) { ended = status; });
+    window.findChild<QPushButton*>("Close")->click();
+    EXPECT_EQ(ended, 1);
+    EXPECT_TRUE(window.finished());
+    EXPECT_LT(job.sent(), job.total());
+    EXPECT_NE(ReadFile(app / "Progwerk.log").find("FAILED: stopped before every record was sent"),
+              std::string::npos);
+}
+
 TEST_F(FlashToolWindow, ClosingBeforeTheEndIsAFailure) {
     window.show();
     window.ShowFailure("cannot read the parameters: the firmware path is empty", 2);

@@ -6,6 +6,7 @@
 
 #include <fstream>
 #include <iterator>
+#include <thread>
 
 namespace fabricor::flash {
 
@@ -38,30 +39,90 @@ Status FlashJob::Prepare(std::string_view parameters, const fs::path& toolFolder
     if (baud_ == 0)
         return Status::Error("the line speed in " + settings.string() +
                              " is not one the tool can set");
+    auto timeout = WriteTimeout(settings);
+    if (!timeout)
+        return Status::Error("the write_timeout_ms in " + settings.string() +
+                             " is not a positive number of milliseconds");
+    timeout_ = *timeout;
     records_ = std::move(check.records);
     sent_ = 0;
+    offset_ = 0;
+    finished_ = false;
     return Status::Ok();
 }
 
 Status FlashJob::Open() {
     Status opened = line_.Open(device_, baud_);
+    lastProgress_ = std::chrono::steady_clock::now();
     return opened ? opened : Status::Error(port_ + ": " + opened.message());
 }
 
-Status FlashJob::Send(size_t count) {
-    for (; count > 0 && sent_ < records_.size(); --count) {
-        if (Status written = line_.Write(records_[sent_] + "\r\n"); !written)
-            return Status::Error(port_ + ": " + written.message() + " after " +
+std::chrono::milliseconds FlashJob::idle() const {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
+                                                                 lastProgress_);
+}
+
+Status FlashJob::Stalled() const {
+    auto ms = timeout_.count();
+    std::string limit =
+        ms % 1000 == 0 ? std::to_string(ms / 1000) + " s" : std::to_string(ms) + " ms";
+    return Status::Error(port_ + " (" + device_ + "): the line took no data for " + limit +
+                         "; stopped after " + std::to_string(sent_) + " of " +
+                         std::to_string(total()) +
+                         " records. Is the device connected and "
+                         "waiting for the firmware?");
+}
+
+Status FlashJob::Send(std::chrono::milliseconds slice) {
+    const auto deadline = std::chrono::steady_clock::now() + slice;
+    while (!done()) {
+        std::string record = records_[sent_] + "\r\n";
+        size_t written = 0;
+        Status wrote = line_.WriteSome(std::string_view(record).substr(offset_), deadline, written);
+        if (!wrote)
+            return Status::Error(port_ + ": " + wrote.message() + " after " +
                                  std::to_string(sent_) + " of " + std::to_string(total()) +
                                  " records");
-        ++sent_;
+        if (written > 0) {
+            lastProgress_ = std::chrono::steady_clock::now();
+            offset_ += written;
+            if (offset_ == record.size()) {
+                offset_ = 0;
+                ++sent_;
+            }
+        } else if (idle() >= timeout_) {
+            return Stalled();
+        }
+        if (std::chrono::steady_clock::now() >= deadline)
+            break;
     }
     return Status::Ok();
 }
 
-Status FlashJob::Finish() {
-    Status drained = line_.Drain();
-    return drained ? drained : Status::Error(port_ + ": " + drained.message());
+Status FlashJob::Finish(std::chrono::milliseconds slice) {
+    const auto deadline = std::chrono::steady_clock::now() + slice;
+    for (;;) {
+        auto pending = line_.Pending();
+        if (!pending) {
+            // The line cannot tell what is left: wait for it as the system does.
+            Status drained = line_.Drain();
+            finished_ = drained.ok();
+            return drained ? drained : Status::Error(port_ + ": " + drained.message());
+        }
+        if (*pending == 0) {
+            finished_ = true;
+            return Status::Ok();
+        }
+        if (*pending != pending_) {
+            pending_ = *pending;
+            lastProgress_ = std::chrono::steady_clock::now();
+        } else if (idle() >= timeout_) {
+            return Stalled();
+        }
+        if (std::chrono::steady_clock::now() >= deadline)
+            return Status::Ok();
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
 }
 
 std::string FlashJob::Announcement() const {

@@ -3,6 +3,7 @@
 #include "base/status.h"
 #include "flash/serial_port.h"
 
+#include <chrono>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -32,12 +33,19 @@ public:
     // Reads the parameter string, the settings beside the tool and the firmware, and checks it.
     Status Prepare(std::string_view parameters, const std::filesystem::path& toolFolder);
     Status Open();
-    // Sends up to `count` further records, each followed by CR LF.
-    Status Send(size_t count);
-    // Returns once everything sent has left the port.
-    Status Finish();
+    // Sends records, each followed by CR LF, for at most `slice`, never blocking longer: a
+    // window stays responsive between slices. Fails, naming the port, once the line has taken
+    // no data for the time limit ([serial] write_timeout_ms).
+    Status Send(std::chrono::milliseconds slice);
+    // Waits at most `slice` for what was sent to leave the port, under the same time limit.
+    Status Finish(std::chrono::milliseconds slice);
 
     bool done() const { return sent_ == records_.size(); }
+    // Everything has left the port.
+    bool finished() const { return finished_; }
+    std::chrono::milliseconds timeout() const { return timeout_; }
+    // How long the line has taken no data.
+    std::chrono::milliseconds idle() const;
     size_t sent() const { return sent_; }
     size_t total() const { return records_.size(); }
     const std::string& port() const { return port_; }
@@ -53,7 +61,14 @@ private:
     int baud_ = 0;
     std::vector<std::string> records_;
     size_t sent_ = 0;
+    size_t offset_ = 0; // bytes of the current record (with its CR LF) already written
+    bool finished_ = false;
+    int pending_ = -1;
+    std::chrono::milliseconds timeout_ = kDefaultWriteTimeout;
+    std::chrono::steady_clock::time_point lastProgress_;
     SerialPort line_;
+
+    Status Stalled() const;
 };
 
 // The folder of the running program; empty when it cannot be told.

@@ -13,8 +13,9 @@
 namespace fabricor::flash {
 
 namespace {
-// Records per turn of the event loop: small enough for the window to follow the mouse.
-constexpr size_t kRecordsPerTurn = 16;
+// The longest the line may hold the event loop per turn: the window follows the mouse and
+// Close works while a line takes nothing.
+constexpr std::chrono::milliseconds kSlice{30};
 } // namespace
 
 FlashWindow::FlashWindow(FlashJob& job, Transcript& transcript, QWidget* parent)
@@ -64,19 +65,24 @@ void FlashWindow::Start() {
 void FlashWindow::SendSome() {
     if (finished_)
         return; // closed by the user
-    if (Status sent = job_.Send(kRecordsPerTurn); !sent) {
-        End(QString::fromStdString(sent.message()), 1);
-        return;
-    }
-    bar_->setValue(int(job_.sent()));
-    outcome_->setText(QString::fromStdString(job_.ProgressText()));
     if (!job_.done()) {
+        if (Status sent = job_.Send(kSlice); !sent) {
+            End(QString::fromStdString(sent.message()), 1);
+            return;
+        }
+        bar_->setValue(int(job_.sent()));
+        outcome_->setText(QString::fromStdString(job_.ProgressText()));
+        if (job_.done())
+            transcript_.Say("  " + job_.ProgressText());
         QTimer::singleShot(0, this, &FlashWindow::SendSome);
         return;
     }
-    transcript_.Say("  " + job_.ProgressText());
-    if (Status drained = job_.Finish(); !drained) {
+    if (Status drained = job_.Finish(kSlice); !drained) {
         End(QString::fromStdString(drained.message()), 1);
+        return;
+    }
+    if (!job_.finished()) {
+        QTimer::singleShot(0, this, &FlashWindow::SendSome);
         return;
     }
     End(QStringLiteral("Done: %1 records sent to %2.")

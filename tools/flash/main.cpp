@@ -4,6 +4,7 @@
 
 #include "app/settings_file.h"
 #include "app/style.h"
+#include "base/run_temporaries.h"
 #include "flash/flash_job.h"
 #include "flash/flash_window.h"
 
@@ -11,6 +12,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <unistd.h>
 
@@ -21,6 +23,36 @@ using namespace fabricor::flash;
 namespace {
 
 const char* kUsage = "expects one argument: \"<firmware file>\"\xC2\xB6<port index 0..7>";
+
+constexpr const char* kHelp =
+    "Usage: Progwerk.exe \"FIRMWARE\"\xC2\xB6PORT\n"
+    "\n"
+    "Sends a Motorola S-record firmware, record by record, to the device on a serial port.\n"
+    "One argument, as the update dialog passes it: the firmware's path in double quotes, the\n"
+    "byte 0xB6 (a pilcrow in Windows-1252) and the port index, 0 to 7 for COM1 to COM8.\n"
+    "Progwerk.ini beside the tool maps the ports ([ports] COM1=/dev/ttyUSB0), sets the line\n"
+    "speed ([serial] baud=115200) and the time the line may take no data before the transfer\n"
+    "stops ([serial] write_timeout_ms=10000). What the tool says also goes to Progwerk.log.\n"
+    "Exit status: 0 every record sent; 1 the transfer failed; 2 the argument is wrong.\n";
+
+// --help, and anything else that looks like an option, is answered before anything is read
+// or written; the parameter string itself always starts with a quote.
+std::optional<int> AnswerOptions(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        std::string word = argv[i];
+        if (word == "--help" || word == "-h") {
+            std::fputs(kHelp, stdout);
+            return 0;
+        }
+    }
+    for (int i = 1; i < argc; ++i) {
+        if (argv[i][0] == '-') {
+            std::fprintf(stderr, "Progwerk: unknown option '%s'\n%s", argv[i], kHelp);
+            return 2;
+        }
+    }
+    return std::nullopt;
+}
 
 bool Set(const char* variable) {
     const char* value = std::getenv(variable);
@@ -78,13 +110,19 @@ int RunInTerminal(int argc, char** argv, FlashJob& job, Transcript& say) {
     if (Status opened = job.Open(); !opened)
         return Fail(say, opened.message());
     size_t step = job.total() / 10 == 0 ? 1 : job.total() / 10;
+    size_t next = step;
     while (!job.done()) {
-        if (Status sent = job.Send(step); !sent)
+        if (Status sent = job.Send(std::chrono::milliseconds(200)); !sent)
             return Fail(say, sent.message());
-        Print(say, "  " + job.ProgressText());
+        if (job.sent() >= next || job.done()) {
+            Print(say, "  " + job.ProgressText());
+            while (next <= job.sent())
+                next += step;
+        }
     }
-    if (Status drained = job.Finish(); !drained)
-        return Fail(say, drained.message());
+    while (!job.finished())
+        if (Status drained = job.Finish(std::chrono::milliseconds(200)); !drained)
+            return Fail(say, drained.message());
     Print(say, "Done: " + std::to_string(job.total()) + " records sent to " + job.port() + ".");
     return 0;
 }
@@ -92,6 +130,9 @@ int RunInTerminal(int argc, char** argv, FlashJob& job, Transcript& say) {
 } // namespace
 
 int main(int argc, char** argv) {
+    if (auto answered = AnswerOptions(argc, argv))
+        return *answered;
+    InstallInterruptCleanup();
     fs::path folder = ToolFolder();
     Transcript say(folder.empty() ? fs::path() : folder / "Progwerk.log");
     FlashJob job;

@@ -6,6 +6,8 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <poll.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -57,14 +59,27 @@ int BaudRate(const std::filesystem::path& settingsFile) {
     return *value;
 }
 
+std::optional<std::chrono::milliseconds> WriteTimeout(const std::filesystem::path& settingsFile) {
+    std::string text = ReadIniValue(settingsFile, "serial", "write_timeout_ms");
+    if (text.empty())
+        return kDefaultWriteTimeout;
+    auto value = ParseIntegerText(text);
+    if (!value || *value <= 0)
+        return std::nullopt;
+    return std::chrono::milliseconds(*value);
+}
+
 SerialPort::~SerialPort() {
-    if (fd_ >= 0)
+    if (fd_ >= 0) {
+        Discard(); // a transfer stopped part way: closing must not wait for the rest to go
         ::close(fd_);
+    }
 }
 
 Status SerialPort::Open(const std::string& device, int baudRate) {
     device_ = device;
-    // Non-blocking only while opening, so a line without carrier cannot hang the tool here.
+    // Non-blocking throughout: a line without carrier, or one that takes no data, never holds
+    // the tool longer than the time limit.
     fd_ = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd_ < 0)
         return Status::Error("cannot open " + device + ": " + SystemErrorText(errno));
@@ -81,23 +96,47 @@ Status SerialPort::Open(const std::string& device, int baudRate) {
     ::cfsetospeed(&settings, SpeedFor(baudRate));
     if (::tcsetattr(fd_, TCSANOW, &settings) != 0)
         return Status::Error("cannot set up " + device + ": " + SystemErrorText(errno));
-    int flags = ::fcntl(fd_, F_GETFL);
-    if (flags < 0 || ::fcntl(fd_, F_SETFL, flags & ~O_NONBLOCK) != 0)
-        return Status::Error("cannot set up " + device + ": " + SystemErrorText(errno));
     return Status::Ok();
 }
 
-Status SerialPort::Write(std::string_view bytes) {
+Status SerialPort::WriteSome(std::string_view bytes, std::chrono::steady_clock::time_point deadline,
+                             size_t& written) {
+    written = 0;
     while (!bytes.empty()) {
-        ssize_t written = ::write(fd_, bytes.data(), bytes.size());
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            return Status::Error("cannot write to " + device_ + ": " + SystemErrorText(errno));
+        ssize_t wrote = ::write(fd_, bytes.data(), bytes.size());
+        if (wrote > 0) {
+            written += size_t(wrote);
+            bytes.remove_prefix(size_t(wrote));
+            continue;
         }
-        bytes.remove_prefix(size_t(written));
+        if (wrote < 0 && errno == EINTR)
+            continue;
+        if (wrote < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
+            return Status::Error("cannot write to " + device_ + ": " + SystemErrorText(errno));
+        if (written > 0)
+            return Status::Ok(); // progress; the caller decides whether to wait for more
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0)
+            return Status::Ok();
+        pollfd line{fd_, POLLOUT, 0};
+        int ready = ::poll(&line, 1, int(left.count()));
+        if (ready < 0 && errno != EINTR)
+            return Status::Error("cannot wait for " + device_ + ": " + SystemErrorText(errno));
     }
     return Status::Ok();
+}
+
+std::optional<int> SerialPort::Pending() const {
+    int pending = 0;
+    if (::ioctl(fd_, TIOCOUTQ, &pending) != 0)
+        return std::nullopt;
+    return pending;
+}
+
+void SerialPort::Discard() {
+    if (fd_ >= 0)
+        ::tcflush(fd_, TCOFLUSH);
 }
 
 Status SerialPort::Drain() {
