@@ -55,6 +55,11 @@ int RunCli(const Arguments& args, std::ostream& out, std::ostream& err) {
         ProgramHelp(out);
         return kExitOk;
     }
+    if (name.size() > 1 && name.front() == '-') {
+        err << "fabricor-cli: unknown option '" << name << "'\n\n";
+        ProgramHelp(err);
+        return kExitUsage;
+    }
     for (const auto& command : Commands())
         if (name == command.name)
             return command.run(Arguments(args.begin() + 1, args.end()), out, err);

@@ -1,0 +1,110 @@
+// Every program of the application folder answers --help with its usage and refuses an option
+// it does not know with exit status 2, without writing anything anywhere.
+
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <set>
+#include <vector>
+
+extern char** environ;
+
+namespace fabricor {
+namespace {
+
+using testing::ReadFile;
+using testing::TempDir;
+namespace fs = std::filesystem;
+
+struct Case {
+    std::vector<std::string> words; // the program, then its arguments
+    int status;
+    std::string said; // in stdout for status 0, in stderr otherwise
+};
+
+std::set<std::string> Entries(const fs::path& folder) {
+    std::set<std::string> names;
+    for (const auto& entry : fs::recursive_directory_iterator(folder))
+        names.insert(fs::relative(entry.path(), folder).string());
+    return names;
+}
+
+TEST(ProgramOptions, HelpAnswersAndAnUnknownOptionIsRefusedWithoutWritingAnything) {
+    std::vector<std::string> programs = {"fabricor-cli", "fabricor-sample-firmware"};
+#ifdef FABRICOR_WITH_GUI
+    programs.insert(programs.end(), {"fabricor", "Progwerk.exe"});
+#endif
+    // A copy of each program in a folder of its own: what they write beside themselves
+    // (Fabricor.ini, MASTER, PROJECTS, Progwerk.log) would show there.
+    TempDir app, work, output;
+    for (const auto& program : programs)
+        fs::copy_file(fs::path(FABRICOR_APP_DIR) / program, app / program);
+    const std::vector<Case> cases = {
+        {{"fabricor-cli", "--help"}, 0, "Usage: fabricor-cli COMMAND"},
+        {{"fabricor-cli", "--bogus"}, 2, "unknown option '--bogus'"},
+        {{"fabricor-cli", "build", "--help"}, 0, "Usage: fabricor-cli build"},
+        {{"fabricor-cli", "build", "P", "--bogus"}, 2, "Usage: fabricor-cli build"},
+        {{"fabricor-cli", "update", "--help"}, 0, "Usage: fabricor-cli update"},
+        {{"fabricor-cli", "update", "P", "--master", "M", "-x"}, 2, "Usage: fabricor-cli update"},
+        {{"fabricor-cli", "check", "--help"}, 0, "Usage: fabricor-cli check"},
+        {{"fabricor-cli", "check", "P", "--bogus"}, 2, "Usage: fabricor-cli check"},
+        {{"fabricor-sample-firmware", "--help"}, 0, "Usage: fabricor-sample-firmware"},
+        {{"fabricor-sample-firmware", "-h"}, 0, "Usage: fabricor-sample-firmware"},
+        {{"fabricor-sample-firmware", "--bogus"}, 2, "Usage: fabricor-sample-firmware"},
+        {{"fabricor-sample-firmware", "-x", "out.sx"}, 2, "unknown option -x"},
+        {{"fabricor-sample-firmware"}, 2, "TARGET is missing"},
+#ifdef FABRICOR_WITH_GUI
+        {{"fabricor", "--help"}, 0, "Usage: fabricor"},
+        {{"fabricor", "-platform", "offscreen", "--help"}, 0, "Usage: fabricor"},
+        {{"fabricor", "--bogus"}, 2, "unknown option '--bogus'"},
+        {{"fabricor", "-platform", "offscreen", "-x"}, 2, "Usage: fabricor"},
+        {{"Progwerk.exe", "--help"}, 0, "Usage: Progwerk.exe"},
+        {{"Progwerk.exe", "--bogus"}, 2, "unknown option '--bogus'"},
+#endif
+    };
+    const auto before = Entries(app.path());
+    for (const Case& c : cases) {
+        std::string joined;
+        for (const auto& word : c.words)
+            joined += word + " ";
+        SCOPED_TRACE(joined);
+        std::string program = (app / c.words[0]).string();
+        std::vector<const char*> argv = {program.c_str()};
+        for (size_t i = 1; i < c.words.size(); ++i)
+            argv.push_back(c.words[i].c_str());
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, (output / "out").c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addopen(&actions, 2, (output / "err").c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addchdir_np(&actions, work.path().c_str());
+        pid_t child = 0;
+        ASSERT_EQ(posix_spawn(&child, program.c_str(), &actions, nullptr,
+                              const_cast<char**>(argv.data()), environ),
+                  0);
+        posix_spawn_file_actions_destroy(&actions);
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), c.status);
+        std::string out = ReadFile(output / "out"), err = ReadFile(output / "err");
+        const std::string& where = c.status == 0 ? out : err;
+        EXPECT_NE(where.find(c.said), std::string::npos) << "stdout: " << out << "stderr: " << err;
+        if (c.status == 0)
+            EXPECT_EQ(err, "");
+        else
+            EXPECT_EQ(out, "");
+        EXPECT_EQ(Entries(app.path()), before);
+        EXPECT_EQ(Entries(work.path()), std::set<std::string>{});
+    }
+}
+
+} // namespace
+} // namespace fabricor
