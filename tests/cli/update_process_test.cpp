@@ -5,6 +5,7 @@
 #include "base/project_lock.h"
 #include "base/run_temporaries.h"
 #include "firmware/sx_test_support.h"
+#include "support/lock_holder.h"
 #include "support/sample_project.h"
 #include "support/temp_dir.h"
 
@@ -170,24 +171,11 @@ TEST_F(UpdateProcess, TheNextUpdateRemovesWhatAKilledOneLeftButNotALiveRunsTempo
     EXPECT_TRUE(fs::exists(project() / "New_SX30418.sx"));
 }
 
-// The lock is held by another process (a child of this test, through its own open of the lock
-// file): an update waits its time, then refuses and writes nothing.
+// The lock is held by another process: an update waits its time, then refuses and writes
+// nothing.
 TEST_F(UpdateProcess, ASecondUpdateOfTheProjectIsRefusedWhileTheFirstHoldsTheLock) {
-    int ready[2], release[2];
-    ASSERT_EQ(::pipe(ready), 0);
-    ASSERT_EQ(::pipe(release), 0);
-    pid_t holder = ::fork();
-    ASSERT_GE(holder, 0);
-    if (holder == 0) {
-        int fd = ::open((project() / "bin" / kProjectLockFileName).c_str(), O_RDWR | O_CREAT, 0644);
-        char byte = fd >= 0 && ::flock(fd, LOCK_EX) == 0 ? 'y' : 'n';
-        (void)!::write(ready[1], &byte, 1);
-        (void)!::read(release[0], &byte, 1);
-        ::_exit(0);
-    }
-    char byte = 0;
-    ASSERT_EQ(::read(ready[0], &byte, 1), 1);
-    ASSERT_EQ(byte, 'y');
+    LockHolder first(project() / "bin" / kProjectLockFileName);
+    ASSERT_TRUE(first.held());
 
     int refused = Wait(Start());
     ASSERT_TRUE(WIFEXITED(refused));
@@ -199,12 +187,9 @@ TEST_F(UpdateProcess, ASecondUpdateOfTheProjectIsRefusedWhileTheFirstHoldsTheLoc
 
     // Released while the next one waits: that one goes through.
     pid_t waiting = Start();
-    (void)!::write(release[1], "x", 1);
-    Wait(holder);
+    first.Release();
     EXPECT_EQ(Wait(waiting), 0) << Stderr();
     EXPECT_TRUE(fs::exists(project() / "New_SX30418.sx"));
-    for (int fd : {ready[0], ready[1], release[0], release[1]})
-        ::close(fd);
 }
 
 } // namespace

@@ -2,10 +2,12 @@
 
 #include "app/main_window.h"
 #include "app/settings_file.h"
+#include "base/project_lock.h"
 #include "documents/pargen.h"
 #include "documents/var.h"
 #include "firmware/flash_tool.h"
 #include "sample/sample_firmware.h"
+#include "support/lock_holder.h"
 #include "support/recording_seams.h"
 #include "support/socat_line.h"
 #include "support/temp_dir.h"
@@ -167,6 +169,45 @@ TEST_F(UpdateDevice, ProjectWithoutBinFolderEndsAtTheCSourceAndOpensNoDialog) {
         "Cannot create file \"" + (Project() / "bin" / "bankg.c").string() + "\". ")));
     EXPECT_TRUE(doubles.dialogs.shown.empty());
     EXPECT_EQ(window->findChild<QLabel*>("Labelstate")->text(), "Wait..");
+}
+
+TEST_F(UpdateDevice, AnUpdateOfTheProjectRunningElsewhereIsToldAndNothingIsWritten) {
+    testing::LockHolder elsewhere(Project() / "bin" / kProjectLockFileName);
+    ASSERT_TRUE(elsewhere.held());
+    ProjectUpdateLock::SetWaitForTesting(std::chrono::milliseconds(50));
+    PressExecuteWith(0);
+    auto window = Start();
+    window->findChild<QPushButton*>("CreateBin")->click();
+    ProjectUpdateLock::SetWaitForTesting(std::chrono::milliseconds(-1));
+    ASSERT_EQ(doubles.boxes.shown.size(), 1u);
+    EXPECT_EQ(doubles.boxes.shown[0].kind, RecordingMessageBoxes::Shown::Error);
+    EXPECT_TRUE(doubles.boxes.shown[0].text.contains(kProjectBeingUpdated));
+    EXPECT_TRUE(doubles.dialogs.shown.empty());
+    EXPECT_FALSE(fs::exists(Project() / "bin" / "bank1.bin"));
+    EXPECT_TRUE(doubles.shell.started.empty());
+
+    elsewhere.Release();
+    window->findChild<QPushButton*>("CreateBin")->click();
+    EXPECT_EQ(doubles.dialogs.shown, QStringList{"TFModifyFileSx"});
+    EXPECT_EQ(doubles.shell.started.size(), 1u);
+}
+
+TEST_F(UpdateDevice, StartsByRemovingWhatAnInterruptedRunLeft) {
+    const std::string ended = std::to_string(testing::EndedProcessId());
+    const std::string live = std::to_string(::getpid());
+    const std::vector<fs::path> stale = {Project() / (".New_SX30418.sx.tmp" + ended + "-x1Y2z3"),
+                                         Project() / "bin" / (".Bin.sx.tmp" + ended + "-AbC123")};
+    for (const auto& file : stale)
+        WriteFile(file, "left by a killed run");
+    const fs::path saving = Project() / (".var.xml.tmp" + live + "-q9W8e7"); // its owner runs
+    WriteFile(saving, "a save in progress");
+    PressExecuteWith(0);
+    auto window = Start();
+    window->findChild<QPushButton*>("CreateBin")->click();
+    EXPECT_TRUE(doubles.boxes.shown.empty()) << doubles.boxes.texts().join("|").toStdString();
+    for (const auto& file : stale)
+        EXPECT_FALSE(fs::exists(file)) << file;
+    EXPECT_EQ(ReadFile(saving), "a save in progress");
 }
 
 TEST_F(UpdateDevice, AnImageThatCouldNotBeWrittenIsNeverReplacedByAnOlderOne) {
