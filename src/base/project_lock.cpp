@@ -95,9 +95,9 @@ ProjectUpdateLock ProjectUpdateLock::Acquire(const std::string& projectFolder,
         if (std::chrono::steady_clock::now() >= deadline) {
             ::close(fd);
             lock.refused_ = true;
-            lock.message_ = folder + ": " + kProjectBeingUpdated + " by another run (its lock " +
-                            bin + "/" + kProjectLockFileName +
-                            " is held); try again once it has finished";
+            lock.message_ = folder + ": " + kProjectBeingUpdated +
+                            " by another run (Update Device or fabricor-cli); try again once it "
+                            "has finished";
             return lock;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(20));

@@ -106,6 +106,9 @@ void FlashWindow::End(const QString& message, int status) {
         outcome_->setStyleSheet(QStringLiteral("color: rgb(176, 0, 0); font-weight: bold;"));
     }
     outcome_->setText(status == 0 ? message : QStringLiteral("Failed: ") + message);
+    // A long reason wraps: give the label the lines it needs, as for the announcement.
+    outcome_->setMinimumHeight(outcome_->heightForWidth(outcome_->width()));
+    adjustSize();
     close_->setFocus();
 }
 

@@ -72,6 +72,8 @@ bool WantsWindow(const fs::path& folder) {
 
 int RunInWindow(int argc, char** argv, FlashJob& job, Transcript& say) {
     QApplication application(argc, argv);
+    // The window's outcome is the exit status: closing it must not end the tool with 0 first.
+    QApplication::setQuitOnLastWindowClosed(false);
     FlashWindow window(job, say);
     QObject::connect(&window, &FlashWindow::ended, &application, &QCoreApplication::exit,
                      Qt::QueuedConnection);
