@@ -116,6 +116,8 @@ ProjectUpdateLock ProjectUpdateLock::Acquire(const std::string& projectFolder,
     // temporary of a save that still runs is kept by its owner's process id.
     RemoveStaleTemporaries(folder);
     RemoveStaleTemporaries(bin);
+    // The merge's staging file exists only while a merge runs, and none runs now.
+    ::unlink((bin + "/Bin.sx").c_str());
     return lock;
 }
 

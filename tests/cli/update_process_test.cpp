@@ -167,6 +167,7 @@ TEST_F(UpdateProcess, TheNextUpdateRemovesWhatAKilledOneLeftButNotALiveRunsTempo
     pid_t next = Start();
     ASSERT_EQ(Wait(next), 0) << Stderr();
     EXPECT_FALSE(fs::exists(project() / left[0]));
+    EXPECT_EQ(Leftovers(project() / "bin"), std::vector<std::string>{});
     EXPECT_EQ(ReadFile(project() / live), "half a document");
     EXPECT_TRUE(fs::exists(project() / "New_SX30418.sx"));
 }
