@@ -85,11 +85,21 @@ protected:
         posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
         posix_spawn_file_actions_addopen(&actions, 2, (dir / "stderr.txt").c_str(),
                                          O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        // As from an interactive shell, even where this test runs with Ctrl-C ignored.
+        posix_spawnattr_t attributes;
+        posix_spawnattr_init(&attributes);
+        sigset_t interrupts;
+        sigemptyset(&interrupts);
+        sigaddset(&interrupts, SIGINT);
+        sigaddset(&interrupts, SIGTERM);
+        posix_spawnattr_setsigdefault(&attributes, &interrupts);
+        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
         pid_t child = 0;
-        EXPECT_EQ(posix_spawn(&child, program.c_str(), &actions, nullptr, const_cast<char**>(argv),
-                              environ),
+        EXPECT_EQ(posix_spawn(&child, program.c_str(), &actions, &attributes,
+                              const_cast<char**>(argv), environ),
                   0);
         posix_spawn_file_actions_destroy(&actions);
+        posix_spawnattr_destroy(&attributes);
         return child;
     }
 
