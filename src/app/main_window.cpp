@@ -4,13 +4,12 @@
 #include "app/ping_dialog.h"
 #include "app/style.h"
 #include "app/top_level_handler.h"
-#include "base/project_lock.h"
 #include "documents/pargen.h"
 #include "documents/var.h"
 #include "editors/general_parameter_dialog.h"
 #include "editors/translate_table_dialog.h"
 #include "firmware/update_dialog.h"
-#include "image/c_source.h"
+#include "firmware/update_pipeline.h"
 #include "project/new_project_dialog.h"
 #include "project/open_project.h"
 
@@ -256,30 +255,24 @@ void TFFabricoreFirmWare::UpdateDevice() {
     Labelstate_->setText(QStringLiteral("Wait.."));
     QCoreApplication::processEvents();
 
-    // One update of a project at a time, here or from fabricor-cli: held from the build until
-    // the update dialog has closed, its merge included.
-    ProjectUpdateLock lock = ProjectUpdateLock::Acquire(workspace_.ProjectFolder);
-    if (lock.refused()) {
-        services_.boxes->Error(this, QString::fromStdString(lock.message()));
+    // Lives until the update dialog has closed: its merge runs under the same lock.
+    ProjectUpdate update{ProjectFiles(workspace_.ProjectFolder)};
+    if (update.refused()) {
+        services_.boxes->Error(this, QString::fromStdString(update.refusal()));
         return;
     }
-
-    BuildReport built = BuildConfigurationImage(workspace_.VarPath, workspace_.PargenPath,
-                                                *services_.clock, image_);
-    Status imageWritten = WriteConfigurationImage(workspace_.ProjectFolder, image_);
-    if (Status dumped = WriteImageCSource(workspace_.ProjectFolder, image_); !dumped)
-        throw std::runtime_error(dumped.message());
-    // The merge would take an older bank1.bin for this one.
-    if (!imageWritten)
-        throw std::runtime_error(imageWritten.message());
+    const UpdateResult& built = update.BuildAndWrite(*services_.clock);
+    if (!built.sourceWritten)
+        throw std::runtime_error(built.sourceWritten.message());
+    if (!built.imageWritten)
+        throw std::runtime_error(built.imageWritten.message());
     Labelstate_->setText(QStringLiteral("--"));
 
-    // A device is never flashed with a configuration that was silently cut short.
-    if (!built.complete) {
+    if (!built.MayMerge()) {
         services_.boxes->Error(
             this, QStringLiteral("The configuration could not be read completely, so the "
                                  "device is not updated.\n%1")
-                      .arg(QString::fromStdString(built.description)));
+                      .arg(QString::fromStdString(built.build.description)));
         return;
     }
     services_.dialogs->Run(*ModifyFileSx_);

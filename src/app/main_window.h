@@ -2,7 +2,6 @@
 
 #include "app/services.h"
 #include "app/workspace.h"
-#include "image/configuration_image.h"
 
 #include <QWidget>
 
@@ -85,7 +84,6 @@ private:
 
     Services services_;
     Workspace workspace_;
-    ConfigurationImage image_{};
 
     QPushButton* New_ = nullptr;
     QPushButton* open_ = nullptr;

@@ -1,6 +1,7 @@
 #include "app/workspace.h"
 
 #include "app/settings_file.h"
+#include "base/project_files.h"
 #include "documents/integer_text.h"
 #include "documents/pargen.h"
 
@@ -11,26 +12,12 @@ namespace fabricor {
 namespace fs = std::filesystem;
 
 void Workspace::UpdateDocumentPaths() {
-    PargenPath = ProjectFolder + kSeparator + "pargen.xml";
-    VarPath = ProjectFolder + kSeparator + "var.xml";
+    const ProjectFiles files(ProjectFolder);
+    PargenPath = files.GeneralParameters();
+    VarPath = files.TranslateTable();
 }
 
 std::string Workspace::SettingsPath() const { return AppFolder + kSeparator + kSettingsFileName; }
-
-bool FolderExists(const std::string& path) {
-    if (path.empty())
-        return false;
-    std::error_code error;
-    return fs::is_directory(fs::path(path), error);
-}
-
-bool ForceFolders(const std::string& path) {
-    if (path.empty())
-        return false;
-    std::error_code error;
-    fs::create_directories(fs::path(path), error);
-    return FolderExists(path);
-}
 
 std::string FolderOfExecutable(const std::string& executablePath) {
     auto cut = executablePath.find_last_of(kSeparator);
@@ -99,6 +86,13 @@ std::optional<bool> TranslateStateFromGeneralParameters(const std::string& parge
         return true;
     auto value = ParseIntegerText(*mode);
     return !value || *value != 0;
+}
+
+void MakeNewProjectCurrent(Workspace& workspace, const std::string& destination,
+                           const std::string& name) {
+    workspace.ProjectName = name;
+    workspace.ProjectFolder = destination + kSeparator + name;
+    workspace.UpdateDocumentPaths();
 }
 
 std::string ProjectTitle(const std::string& projectName) {

@@ -1,19 +1,12 @@
 #pragma once
 
+#include "base/folders.h"
 #include "base/status.h"
 
 #include <optional>
 #include <string>
 
 namespace fabricor {
-
-// The platform's path separator. Workspace paths are plain text joined with it, so the rules
-// that cut and compare them by position behave the same on every platform.
-#ifdef _WIN32
-inline constexpr char kSeparator = '\\';
-#else
-inline constexpr char kSeparator = '/';
-#endif
 
 inline constexpr const char* kApplicationTitle = "Firmware Fabricor";
 inline constexpr const char* ProductCaption =
@@ -38,9 +31,6 @@ struct Workspace {
     std::string SettingsPath() const;
 };
 
-bool FolderExists(const std::string& path);
-bool ForceFolders(const std::string& path);
-
 // Folder part of an executable's full path, without the trailing separator.
 std::string FolderOfExecutable(const std::string& executablePath);
 
@@ -59,6 +49,11 @@ StartupResult RunStartup(Workspace& workspace, const std::string& executablePath
 // enabled for any other integer and for a missing or unreadable MODE; nothing (leave the state
 // as it is) when the document is missing or not well-formed.
 std::optional<bool> TranslateStateFromGeneralParameters(const std::string& pargenPath);
+
+// Makes a new project current: the bare name, its folder below `destination`, and the
+// document paths.
+void MakeNewProjectCurrent(Workspace& workspace, const std::string& destination,
+                           const std::string& name);
 
 // Title after New or Open: no blank after the colon.
 std::string ProjectTitle(const std::string& projectName);

@@ -64,8 +64,9 @@ ProjectUpdateLock ProjectUpdateLock::Acquire(const std::string& projectFolder,
     if (projectFolder.empty())
         return lock; // no project: "/bin" is nobody's bin folder
     const std::string folder = WithoutTrailingSeparators(projectFolder);
-    const std::string bin = folder + "/bin";
-    int fd = OpenLockFile(bin + "/" + kProjectLockFileName);
+    const ProjectFiles files(folder);
+    const std::string bin = files.BinFolder();
+    int fd = OpenLockFile(files.Lock());
     if (fd < 0)
         return lock;
     struct stat info {};
@@ -117,7 +118,7 @@ ProjectUpdateLock ProjectUpdateLock::Acquire(const std::string& projectFolder,
     RemoveStaleTemporaries(folder);
     RemoveStaleTemporaries(bin);
     // The merge's staging file exists only while a merge runs, and none runs now.
-    ::unlink((bin + "/Bin.sx").c_str());
+    ::unlink(files.Staging().c_str());
     return lock;
 }
 

@@ -1,6 +1,6 @@
 #include "cli/check_command.h"
 
-#include "app/workspace.h"
+#include "base/folders.h"
 #include "cli/options.h"
 #include "editors/project_check.h"
 
@@ -28,7 +28,7 @@ void CheckHelp(std::ostream& out) {
 
 } // namespace
 
-int CheckCommand(const Arguments& args, std::ostream& out, std::ostream& err) {
+int CheckCommand(const Arguments& args, std::ostream& out, std::ostream& err, TerminalProgress&) {
     ParsedArguments parsed = ParseArguments(args, {});
     if (parsed.help) {
         CheckHelp(out);

@@ -1,6 +1,7 @@
 #include "cli/cli.h"
 
 #include "cli/check_command.h"
+#include "cli/terminal_progress.h"
 
 #include <ostream>
 
@@ -16,11 +17,6 @@ const std::vector<Command>& Commands() {
          CheckCommand},
     };
     return commands;
-}
-
-ProgressSettings& Progress() {
-    static ProgressSettings settings;
-    return settings;
 }
 
 namespace {
@@ -46,6 +42,12 @@ void ProgramHelp(std::ostream& stream) {
 } // namespace
 
 int RunCli(const Arguments& args, std::ostream& out, std::ostream& err) {
+    TerminalProgress none(err, /*terminal=*/false);
+    return RunCli(args, out, err, none);
+}
+
+int RunCli(const Arguments& args, std::ostream& out, std::ostream& err,
+           TerminalProgress& progress) {
     if (args.empty()) {
         ProgramHelp(err);
         return kExitUsage;
@@ -62,7 +64,7 @@ int RunCli(const Arguments& args, std::ostream& out, std::ostream& err) {
     }
     for (const auto& command : Commands())
         if (name == command.name)
-            return command.run(Arguments(args.begin() + 1, args.end()), out, err);
+            return command.run(Arguments(args.begin() + 1, args.end()), out, err, progress);
     err << "fabricor-cli: unknown command '" << name << "'\n"
         << "Run 'fabricor-cli --help' for the list of commands.\n";
     return kExitUsage;

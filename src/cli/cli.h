@@ -13,9 +13,12 @@ inline constexpr int kExitUsage = 2;
 
 using Arguments = std::vector<std::string>;
 
-// A command gets the words after its name and writes only to the streams it is given, so it
-// runs the same in a terminal and in a test.
-using CommandFunction = int (*)(const Arguments& args, std::ostream& out, std::ostream& err);
+class TerminalProgress;
+
+// A command gets the words after its name and writes only to the streams and the progress bar
+// it is given, so it runs the same in a terminal and in a test.
+using CommandFunction = int (*)(const Arguments& args, std::ostream& out, std::ostream& err,
+                                TerminalProgress& progress);
 
 struct Command {
     const char* name;
@@ -26,18 +29,14 @@ struct Command {
 // Every command the program knows, in the order its help lists them.
 const std::vector<Command>& Commands();
 
-// The whole program without its name: dispatches to a command, answers --help.
+// The whole program without its name: dispatches to a command, answers --help. main() hands in
+// the bar for stderr; without one, no bar is ever drawn.
+int RunCli(const Arguments& args, std::ostream& out, std::ostream& err, TerminalProgress& progress);
 int RunCli(const Arguments& args, std::ostream& out, std::ostream& err);
 
-// Whether stderr is a terminal that can show a progress bar, and from which size on a base
-// firmware is worth one. main() sets it; tests can.
-struct ProgressSettings {
-    bool terminal = false;
-    int64_t minimumBaseBytes = 8 * 1024 * 1024;
-};
-ProgressSettings& Progress();
-
-int BuildCommand(const Arguments& args, std::ostream& out, std::ostream& err);
-int UpdateCommand(const Arguments& args, std::ostream& out, std::ostream& err);
+int BuildCommand(const Arguments& args, std::ostream& out, std::ostream& err,
+                 TerminalProgress& progress);
+int UpdateCommand(const Arguments& args, std::ostream& out, std::ostream& err,
+                  TerminalProgress& progress);
 
 } // namespace fabricor::cli

@@ -1,11 +1,9 @@
-#include "app/workspace.h"
-#include "base/project_lock.h"
+#include "base/folders.h"
+#include "base/project_files.h"
 #include "cli/cli.h"
 #include "cli/options.h"
 #include "cli/terminal_progress.h"
-#include "firmware/merge.h"
-#include "image/c_source.h"
-#include "image/configuration_image.h"
+#include "firmware/update_pipeline.h"
 
 #include <memory>
 #include <ostream>
@@ -41,8 +39,9 @@ void UpdateHelp(std::ostream& out) {
     out << kUpdateUsage
         << "\n"
            "Builds as 'fabricor-cli build' does; when the build read everything, merges the\n"
-           "image into MASTER_DIR/" << kBaseFirmwareName << " and writes PROJECT/" << kNewFirmwarePrefix
-        << kBaseFirmwareName
+           "image into MASTER_DIR/"
+        << ProjectFiles::kBaseFirmwareName << " and writes PROJECT/"
+        << ProjectFiles::NewFirmwareName()
         << ".\n"
            "The flash tool is not started.\n"
            "\n"
@@ -107,43 +106,30 @@ std::optional<ProjectRequest> ReadProjectRequest(const ParsedArguments& parsed, 
     return request;
 }
 
-struct BuildOutcome {
-    bool complete = false;
-    bool written = false;
-};
-
-// Builds the image and writes both files, telling stderr about everything that went wrong.
-BuildOutcome BuildAndWrite(const ProjectRequest& request, std::ostream& out, std::ostream& err) {
+// The build stage of the update, told on the streams: what was written on stdout, everything
+// that went wrong on stderr.
+const UpdateResult& BuildAndWrite(ProjectUpdate& update, const ProjectRequest& request,
+                                  std::ostream& out, std::ostream& err) {
     std::unique_ptr<Clock> clock;
     if (request.time)
         clock = std::make_unique<FixedClock>(*request.time);
     else
         clock = std::make_unique<SystemClock>();
-    const std::string& project = request.project;
-    ConfigurationImage image{};
-    auto report = BuildConfigurationImage(project + kSeparator + "var.xml",
-                                          project + kSeparator + "pargen.xml", *clock, image);
-    BuildOutcome outcome;
-    outcome.complete = report.complete;
-    outcome.written = true;
-    if (auto written = WriteConfigurationImage(project, image); written.ok()) {
-        out << "Wrote " << ConfigurationImagePath(project) << "\n";
-    } else {
-        err << "fabricor-cli: " << written.message() << "\n";
-        outcome.written = false;
+    const UpdateResult& built = update.BuildAndWrite(*clock);
+    const ProjectFiles& files = update.files();
+    for (const auto& [written, path] : {std::pair{&built.imageWritten, files.Image()},
+                                        std::pair{&built.sourceWritten, files.CSource()}}) {
+        if (written->ok())
+            out << "Wrote " << path << "\n";
+        else
+            err << "fabricor-cli: " << written->message() << "\n";
     }
-    if (auto written = WriteImageCSource(project, image); written.ok()) {
-        out << "Wrote " << ImageCSourcePath(project) << "\n";
-    } else {
-        err << "fabricor-cli: " << written.message() << "\n";
-        outcome.written = false;
-    }
-    if (report.rowsIgnored > 0)
-        err << "fabricor-cli: note: var.xml has " << report.rowsIgnored
+    if (built.build.rowsIgnored > 0)
+        err << "fabricor-cli: note: var.xml has " << built.build.rowsIgnored
             << " rows beyond the 2000 the image holds; they were left out\n";
-    if (!report.complete)
-        err << "fabricor-cli: the build stopped early: " << report.description << "\n";
-    return outcome;
+    if (!built.build.complete)
+        err << "fabricor-cli: the build stopped early: " << built.build.description << "\n";
+    return built;
 }
 
 class StreamReporter final : public MergeReporter {
@@ -162,7 +148,7 @@ int64_t FileSize(const std::string& path) {
 
 } // namespace
 
-int BuildCommand(const Arguments& args, std::ostream& out, std::ostream& err) {
+int BuildCommand(const Arguments& args, std::ostream& out, std::ostream& err, TerminalProgress&) {
     auto parsed = ParseArguments(args, {"time"});
     if (parsed.help && parsed.error.empty()) {
         BuildHelp(out);
@@ -172,16 +158,16 @@ int BuildCommand(const Arguments& args, std::ostream& out, std::ostream& err) {
     auto request = ReadProjectRequest(parsed, err, kBuildUsage, "build", exitCode);
     if (!request)
         return exitCode;
-    auto lock = ProjectUpdateLock::Acquire(request->project);
-    if (lock.refused()) {
-        err << "fabricor-cli: " << lock.message() << "\n";
+    ProjectUpdate update{ProjectFiles(request->project)};
+    if (update.refused()) {
+        err << "fabricor-cli: " << update.refusal() << "\n";
         return kExitFailure;
     }
-    auto built = BuildAndWrite(*request, out, err);
-    return built.complete && built.written ? kExitOk : kExitFailure;
+    return BuildAndWrite(update, *request, out, err).MayMerge() ? kExitOk : kExitFailure;
 }
 
-int UpdateCommand(const Arguments& args, std::ostream& out, std::ostream& err) {
+int UpdateCommand(const Arguments& args, std::ostream& out, std::ostream& err,
+                  TerminalProgress& progress) {
     auto parsed = ParseArguments(args, {"time", "master"});
     if (parsed.help && parsed.error.empty()) {
         UpdateHelp(out);
@@ -195,34 +181,27 @@ int UpdateCommand(const Arguments& args, std::ostream& out, std::ostream& err) {
     if (master == parsed.values.end() || master->second.empty())
         return UsageError(err, kUpdateUsage, "--master MASTER_DIR is missing", "update");
 
-    // Build, write and merge as one: another run's Bin.sx or bank1.bin never mixes with ours.
-    auto lock = ProjectUpdateLock::Acquire(request->project);
-    if (lock.refused()) {
-        err << "fabricor-cli: " << lock.message() << "\n";
+    // Build, write and merge under one lock: another run's Bin.sx or bank1.bin never mixes with
+    // ours.
+    ProjectUpdate update{ProjectFiles(request->project)};
+    if (update.refused()) {
+        err << "fabricor-cli: " << update.refusal() << "\n";
         return kExitFailure;
     }
-    auto built = BuildAndWrite(*request, out, err);
-    if (!built.complete || !built.written) {
-        // Merging now would put a partial or an older image into the device.
+    if (!BuildAndWrite(update, *request, out, err).MayMerge()) {
         err << "fabricor-cli: nothing merged\n";
         return kExitFailure;
     }
 
-    const std::string& project = request->project;
-    const std::string base = WithoutTrailingSeparators(master->second) + kSeparator + kBaseFirmwareName;
-    const std::string newName = std::string(kNewFirmwarePrefix) + kBaseFirmwareName;
-    const std::string outputFolder =
-        project.back() == kSeparator ? project : project + kSeparator;
-    const std::string binFolder = outputFolder + "bin" + kSeparator;
-
+    const std::string base =
+        ProjectFiles::BaseFirmwareIn(WithoutTrailingSeparators(master->second));
     StreamReporter reporter(err);
-    TerminalProgress progress(err, Progress().terminal &&
-                                       FileSize(base) >= Progress().minimumBaseBytes);
-    auto merged = MergeBankSx(base, newName, binFolder, outputFolder, reporter, progress);
+    progress.Start(FileSize(base));
+    const MergeResult& merged = *update.Merge(base, reporter, progress).merge;
     progress.Finish();
     switch (merged.outcome) {
     case MergeOutcome::Written:
-        out << "Wrote " << outputFolder << newName << "\n";
+        out << "Wrote " << update.files().NewFirmware() << "\n";
         if (!merged.imagePlaced)
             err << "fabricor-cli: note: " << base
                 << " has no record in the configuration window; the new firmware is a copy "

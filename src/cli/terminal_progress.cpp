@@ -5,6 +5,12 @@
 
 namespace fabricor::cli {
 
+void TerminalProgress::Start(int64_t bytes) {
+    enabled_ = terminal_ && bytes >= minimumBytes_;
+    maximum_ = 0;
+    shown_ = -1;
+}
+
 void TerminalProgress::SetMaximum(int64_t maximum) { maximum_ = maximum; }
 
 void TerminalProgress::SetPosition(int64_t position) {

@@ -1,5 +1,6 @@
 #include "editors/project_check.h"
 
+#include "base/project_files.h"
 #include "documents/pargen.h"
 #include "documents/var.h"
 #include "editors/general_parameter_rules.h"
@@ -11,8 +12,8 @@ namespace fabricor {
 
 namespace {
 
-constexpr const char* kPargenName = "pargen.xml";
-constexpr const char* kVarName = "var.xml";
+constexpr const char* kPargenName = ProjectFiles::kGeneralParametersName;
+constexpr const char* kVarName = ProjectFiles::kTranslateTableName;
 
 bool ReportUnread(ReadOutcome outcome, const std::string& error, const char* name,
                   std::vector<std::string>& lines) {

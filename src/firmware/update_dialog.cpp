@@ -2,9 +2,9 @@
 
 #include "app/style.h"
 #include "app/top_level_handler.h"
-#include "base/project_lock.h"
+#include "base/project_files.h"
 #include "firmware/flash_tool.h"
-#include "firmware/merge.h"
+#include "firmware/update_pipeline.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -121,50 +121,49 @@ void TFModifyFileSx::FormShow() {
     // Without a project folder there is nothing to update: "/bin/" must never pass for its bin
     // folder, and another project's image must never be taken for this one's.
     const std::string& project = workspace_.ProjectFolder;
-    std::string bin = project + kSeparator + "bin" + kSeparator;
-    if (!project.empty() && FolderExists(bin))
-        BinDir = bin;
+    const ProjectFiles files(project);
+    if (!project.empty() && FolderExists(files.BinFolder()))
+        BinDir = files.MergeBinFolder();
     else
         BinDir.clear();
     if (project.empty())
         return;
 
-    std::string base = workspace_.MasterFolder + kSeparator + kBaseFirmwareName;
-    if (!FileExists(base)) {
-        services_.boxes->Error(
-            this,
-            QStringLiteral("Error file %1 not found").arg(QString::fromLatin1(kBaseFirmwareName)));
+    if (!FileExists(ProjectFiles::BaseFirmwareIn(workspace_.MasterFolder))) {
+        services_.boxes->Error(this,
+                               QStringLiteral("Error file %1 not found")
+                                   .arg(QString::fromLatin1(ProjectFiles::kBaseFirmwareName)));
         return;
     }
     if (!QDir::setCurrent(QString::fromStdString(workspace_.MasterFolder))) {
         services_.boxes->Error(this, QStringLiteral("Error"));
         return;
     }
-    BaseFileSx = kBaseFirmwareName;
-    OutDir = project.back() == kSeparator ? project : project + kSeparator;
-    NewFileSxName = kNewFirmwarePrefix + BaseFileSx;
+    BaseFileSx = ProjectFiles::kBaseFirmwareName;
+    OutDir = files.OutputFolder();
+    NewFileSxName = ProjectFiles::NewFirmwareName();
     LbButton2_->setEnabled(true);
 }
 
 void TFModifyFileSx::LbButton2Click() {
     RunCommand(this, *services_.boxes, [this] {
         // Nests inside Update Device's lock; shown on its own, the dialog takes it here.
-        ProjectUpdateLock lock = ProjectUpdateLock::Acquire(workspace_.ProjectFolder);
-        if (lock.refused()) {
-            services_.boxes->Error(this, QString::fromStdString(lock.message()));
+        ProjectUpdate update{ProjectFiles(workspace_.ProjectFolder)};
+        if (update.refused()) {
+            services_.boxes->Error(this, QString::fromStdString(update.refusal()));
             return;
         }
         // A firmware that the merge did not finish, or an older one left beside it, never goes
         // to the device.
-        if (ExeModFileSxClick())
+        if (ExeModFileSxClick(update))
             ExeUpdateFirClick();
     });
 }
 
-bool TFModifyFileSx::ExeModFileSxClick() {
+bool TFModifyFileSx::ExeModFileSxClick(ProjectUpdate& update) {
     BoxReporter reporter(*services_.boxes, this);
     BarProgress progress(*Avanzamento_);
-    MergeResult merged = MergeBankSx(BaseFileSx, NewFileSxName, BinDir, OutDir, reporter, progress);
+    const MergeResult& merged = *update.Merge(BaseFileSx, reporter, progress).merge;
     if (merged.outcome == MergeOutcome::OpenFailed)
         throw std::runtime_error(merged.error);
     for (const char* leftover : kBankLeftovers) {

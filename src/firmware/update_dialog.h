@@ -11,6 +11,8 @@ class QPushButton;
 
 namespace fabricor {
 
+class ProjectUpdate;
+
 // Generate Firmware: merges the project's configuration image into the base firmware from
 // MASTER and starts the flash tool with the new firmware and the chosen serial port. Created
 // once; its fields keep their values from one showing to the next.
@@ -21,7 +23,7 @@ public:
 
     std::string BaseFileSx;    // bare name, found in the current directory (MASTER)
     std::string NewFileSxName; // bare name, written into OutDir
-    std::string BinDir;        // the project's bin folder, ending in a separator
+    std::string BinDir; // the project's bin folder, ending in a separator; empty when missing
     std::string OutDir;        // the project folder, ending in a separator
 
 protected:
@@ -34,7 +36,7 @@ private slots:
 private:
     void FormShow();
     // True when the new firmware is complete and may go to the device.
-    bool ExeModFileSxClick();
+    bool ExeModFileSxClick(ProjectUpdate& update);
     void ExeUpdateFirClick();
 
     const Workspace& workspace_;

@@ -1,12 +1,12 @@
 #include "image/c_source.h"
 
-#include "app/workspace.h"
 #include "base/atomic_file.h"
+#include "base/project_files.h"
 
 namespace fabricor {
 
 std::string ImageCSourcePath(const std::string& projectFolder) {
-    return projectFolder + kSeparator + "bin" + kSeparator + "bankg.c";
+    return ProjectFiles(projectFolder).CSource();
 }
 
 std::string ImageCSourceText(const ConfigurationImage& image) {

@@ -7,7 +7,7 @@
 
 namespace fabricor {
 
-// projectFolder + separator + "bin" + separator + "bankg.c".
+// The project's bin/bankg.c (see ProjectFiles).
 std::string ImageCSourcePath(const std::string& projectFolder);
 
 // The image as the constant array Bank1 in segment SEGMENT0: 1027 lines ending in CR LF.

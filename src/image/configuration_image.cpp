@@ -1,9 +1,11 @@
 #include "image/configuration_image.h"
 
-#include "app/workspace.h"
 #include "base/atomic_file.h"
+#include "base/project_files.h"
 #include "base/text_encoding.h"
 #include "documents/integer_text.h"
+#include "documents/pargen.h"
+#include "documents/var.h"
 #include "documents/xml_document.h"
 
 #include <pugixml.hpp>
@@ -37,23 +39,29 @@ BuildReport Stopped(BuildReport::Document document, const std::string& path,
     return report;
 }
 
+// Element and attribute names come from the document readers, so the builder and the editors
+// can never read different elements.
+const char* NameOf(GeneralParameter parameter) {
+    return kGeneralParameterNames[Index(parameter)];
+}
+
 struct ParameterField {
-    const char* element;
+    GeneralParameter parameter;
     size_t offset;
     int width; // 1 or 2 bytes
 };
 
 // Read in this order; a failure stops the build at the element.
+using enum GeneralParameter;
 constexpr ParameterField kNumbersBeforeNames[] = {
-    {"TCP_IP1", 15000, 1},  {"TCP_IP2", 15001, 1},  {"TCP_IP3", 15002, 1},
-    {"TCP_IP4", 15003, 1},  {"TCP_SUB1", 15004, 1}, {"TCP_SUB2", 15005, 1},
-    {"TCP_SUB3", 15006, 1}, {"TCP_SUB4", 15007, 1}, {"TCP_GAT1", 15008, 1},
-    {"TCP_GAT2", 15009, 1}, {"TCP_GAT3", 15010, 1}, {"TCP_GAT4", 15011, 1},
-    {"TCP_PORT", 15012, 2},
+    {TCP_IP1, 15000, 1},  {TCP_IP2, 15001, 1},  {TCP_IP3, 15002, 1},  {TCP_IP4, 15003, 1},
+    {TCP_SUB1, 15004, 1}, {TCP_SUB2, 15005, 1}, {TCP_SUB3, 15006, 1}, {TCP_SUB4, 15007, 1},
+    {TCP_GAT1, 15008, 1}, {TCP_GAT2, 15009, 1}, {TCP_GAT3, 15010, 1}, {TCP_GAT4, 15011, 1},
+    {TCP_PORT, 15012, 2},
 };
 constexpr ParameterField kNumbersAfterNames[] = {
-    {"BAUD", 15042, 1}, {"PARITY", 15043, 1}, {"TIME_OUT", 15044, 2},
-    {"OFFSET", 15046, 2}, {"MODE", 15048, 1},
+    {BAUD, 15042, 1},   {PARITY, 15043, 1}, {TIME_OUT, 15044, 2},
+    {OFFSET, 15046, 2}, {MODE, 15048, 1},
 };
 
 class ParameterReader {
@@ -61,7 +69,8 @@ public:
     ParameterReader(const pugi::xml_node& root, const std::string& path, BuildReport& report)
         : root_(root), path_(path), report_(report) {}
 
-    std::optional<std::string> Text(const char* name) {
+    std::optional<std::string> Text(GeneralParameter parameter) {
+        const char* name = NameOf(parameter);
         auto element = root_.child(name);
         if (!element) {
             Fail(name, std::nullopt, "element " + std::string(name) + " is missing");
@@ -74,13 +83,13 @@ public:
     }
 
     bool Number(const ParameterField& field, ConfigurationImage& image) {
-        auto text = Text(field.element);
+        auto text = Text(field.parameter);
         if (!text)
             return false;
         auto value = ParseIntegerText(*text);
         if (!value) {
-            Fail(field.element, *text,
-                 std::string(field.element) + " " + Quoted(*text) + " is not an integer");
+            const char* name = NameOf(field.parameter);
+            Fail(name, *text, std::string(name) + " " + Quoted(*text) + " is not an integer");
             return false;
         }
         if (field.width == 1)
@@ -121,10 +130,17 @@ bool ReadTable(const std::string& varPath, ConfigurationImage& image, BuildRepor
         report = Stopped(BuildReport::Document::TranslateTable, varPath, "no table element");
         return false;
     }
-    static constexpr const char* kNames[] = {"DATA_TYPE", "TCP_ADDRESS", "RTU_ADD_DEV",
-                                             "RTU_ADDRESS", "N_POINT"};
-    static constexpr size_t kFieldOffset[] = {0, 1, 3, 4, 6};
-    static constexpr int kFieldWidth[] = {1, 2, 1, 2, 1};
+    // The five numbers of a row record; the mnemonic stays out of the image.
+    struct RowField {
+        RowAttribute attribute;
+        size_t offset;
+        int width;
+    };
+    static constexpr RowField kFields[] = {{RowAttribute::DATA_TYPE, 0, 1},
+                                           {RowAttribute::TCP_ADDRESS, 1, 2},
+                                           {RowAttribute::RTU_ADD_DEV, 3, 1},
+                                           {RowAttribute::RTU_ADDRESS, 4, 2},
+                                           {RowAttribute::N_POINT, 6, 1}};
 
     size_t index = 0;
     for (auto row = table.first_child(); row; row = row.next_sibling(), ++index) {
@@ -133,28 +149,29 @@ bool ReadTable(const std::string& varPath, ConfigurationImage& image, BuildRepor
                 ++report.rowsIgnored;
             break;
         }
-        for (size_t a = 0; a < std::size(kNames); ++a) {
-            auto attribute = row.attribute(kNames[a]);
+        for (const RowField& field : kFields) {
+            const char* name = kRowAttributeNames[static_cast<size_t>(field.attribute)];
+            auto attribute = row.attribute(name);
             std::string where = "row " + std::to_string(index + 1);
             if (!attribute) {
                 report = Stopped(BuildReport::Document::TranslateTable, varPath,
-                                 where + " has no attribute " + kNames[a]);
+                                 where + " has no attribute " + name);
             } else if (auto value = ParseIntegerText(attribute.value()); value) {
-                size_t offset = index * kTranslateRecordSize + kFieldOffset[a];
-                if (kFieldWidth[a] == 1)
+                size_t offset = index * kTranslateRecordSize + field.offset;
+                if (field.width == 1)
                     Store8(image, offset, *value);
                 else
                     Store16(image, offset, static_cast<uint32_t>(*value));
                 continue;
             } else {
                 report = Stopped(BuildReport::Document::TranslateTable, varPath,
-                                 where + ": " + kNames[a] + " " + Quoted(attribute.value()) +
+                                 where + ": " + name + " " + Quoted(attribute.value()) +
                                      " is not an integer");
                 report.text = attribute.value();
             }
             report.row = index;
             report.element = row.name();
-            report.attribute = kNames[a];
+            report.attribute = name;
             return false;
         }
     }
@@ -175,20 +192,20 @@ bool ReadParameters(const std::string& pargenPath, const LocalTime& now, Configu
                          "not well-formed: " + loaded.error);
         return false;
     }
-    auto root = document.child("General_Parameter");
+    auto root = document.child(kGeneralParameterRoot);
     if (!root) {
         report = Stopped(BuildReport::Document::GeneralParameters, pargenPath,
-                         "element General_Parameter is missing");
-        report.element = "General_Parameter";
+                         std::string("element ") + kGeneralParameterRoot + " is missing");
+        report.element = kGeneralParameterRoot;
         return false;
     }
     ParameterReader reader(root, pargenPath, report);
     for (const auto& field : kNumbersBeforeNames)
         if (!reader.Number(field, image))
             return false;
-    for (auto [name, offset] : {std::pair{"SNMP_PUBLIC", image_offset::SnmpPublic},
-                                std::pair{"SNMP_PRIVATE", image_offset::SnmpPrivate}}) {
-        auto text = reader.Text(name);
+    for (auto [parameter, offset] : {std::pair{SNMP_PUBLIC, image_offset::SnmpPublic},
+                                     std::pair{SNMP_PRIVATE, image_offset::SnmpPrivate}}) {
+        auto text = reader.Text(parameter);
         if (!text)
             return false;
         auto field = CopyCommunityName(*text);
@@ -202,10 +219,10 @@ bool ReadParameters(const std::string& pargenPath, const LocalTime& now, Configu
     Store16(image, image_offset::BuildDate, PackBuildDate(now));
 
     // The one field with a fallback: anything but the text "1" is one stop bit.
-    auto stop = ElementTextOf(root.child("STOP_BIT"));
+    auto stop = ElementTextOf(root.child(NameOf(STOP_BIT)));
     image[image_offset::StopBits] = (stop && *stop == "1") ? 1 : 0;
 
-    return reader.Number({"TCP_EN_GATE", image_offset::EnableGateway, 1}, image);
+    return reader.Number({TCP_EN_GATE, image_offset::EnableGateway, 1}, image);
 }
 
 } // namespace
@@ -243,7 +260,7 @@ BuildReport BuildConfigurationImage(const std::string& varPath, const std::strin
 }
 
 std::string ConfigurationImagePath(const std::string& projectFolder) {
-    return projectFolder + kSeparator + "bin" + kSeparator + "bank1.bin";
+    return ProjectFiles(projectFolder).Image();
 }
 
 Status WriteConfigurationImage(const std::string& projectFolder, const ConfigurationImage& image) {

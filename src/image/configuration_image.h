@@ -59,7 +59,7 @@ struct BuildReport {
 BuildReport BuildConfigurationImage(const std::string& varPath, const std::string& pargenPath,
                                     Clock& clock, ConfigurationImage& image);
 
-// projectFolder + separator + "bin" + separator + "bank1.bin". The bin folder is not created.
+// The project's bin/bank1.bin (see ProjectFiles). The bin folder is not created.
 std::string ConfigurationImagePath(const std::string& projectFolder);
 
 // Writes the 16,384 bytes, replacing any existing file; the failure carries the system's text.

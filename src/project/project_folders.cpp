@@ -1,5 +1,8 @@
 #include "project/project_folders.h"
 
+#include "base/folders.h"
+#include "base/project_files.h"
+
 #include <filesystem>
 
 namespace fabricor {
@@ -21,7 +24,8 @@ NewProjectFolder CreateNewProjectFolder(const std::string& destination, const st
     std::error_code error;
     if (!fs::create_directory(fs::path(folder), error) || error)
         return NewProjectFolder::NotCreated;
-    ForceFolders(folder + kSeparator + "bin"); // a missing bin folder shows up at Update Device
+    ForceFolders(
+        ProjectFiles(folder).BinFolder()); // a missing bin folder shows up at Update Device
     return NewProjectFolder::Created;
 }
 
@@ -36,13 +40,6 @@ const char* MessageOf(NewProjectFolder outcome) {
         break;
     }
     return "";
-}
-
-void MakeNewProjectCurrent(Workspace& workspace, const std::string& destination,
-                           const std::string& name) {
-    workspace.ProjectName = name;
-    workspace.ProjectFolder = destination + kSeparator + name;
-    workspace.UpdateDocumentPaths();
 }
 
 std::string ProjectNameAfterOpen(const std::string& projectsFolder,

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "app/workspace.h"
-
 #include <string>
 
 namespace fabricor {
@@ -28,11 +26,6 @@ NewProjectFolder CreateNewProjectFolder(const std::string& destination, const st
 
 // The text shown for an outcome; empty where nothing is shown.
 const char* MessageOf(NewProjectFolder outcome);
-
-// Makes the new project current: the bare name, its folder below `destination`, and the
-// document paths.
-void MakeNewProjectCurrent(Workspace& workspace, const std::string& destination,
-                           const std::string& name);
 
 // The project name after Open: what follows the first n characters of `projectFolder`, n being
 // the length of `projectsFolder` (a cut by position; the browser cannot leave the projects

@@ -95,15 +95,14 @@ TEST_F(Startup, TranslateStateFollowsTheStoredMode) {
     }
 }
 
-TEST(WorkspaceFolders, FolderExistsAndForceFolders) {
-    TempDir dir;
-    EXPECT_FALSE(FolderExists(""));
-    EXPECT_TRUE(FolderExists(dir.str()));
-    WriteFile(dir / "file", "x");
-    EXPECT_FALSE(FolderExists((dir / "file").string()));
-    EXPECT_TRUE(ForceFolders((dir / "a" / "b" / "c").string()));
-    EXPECT_TRUE(ForceFolders((dir / "a" / "b" / "c").string()));
-    EXPECT_FALSE(ForceFolders((dir / "file" / "sub").string()));
+TEST(WorkspaceNewProject, NewProjectIsCurrentByItsBareName) {
+    Workspace workspace;
+    workspace.ProjectName = "/old";
+    MakeNewProjectCurrent(workspace, "/app/PROJECTS", "pump");
+    EXPECT_EQ(workspace.ProjectName, "pump");
+    EXPECT_EQ(workspace.ProjectFolder, "/app/PROJECTS/pump");
+    EXPECT_EQ(workspace.PargenPath, "/app/PROJECTS/pump/pargen.xml");
+    EXPECT_EQ(workspace.VarPath, "/app/PROJECTS/pump/var.xml");
 }
 
 TEST(WorkspaceTitles, NewAndOpenUseAColonWithoutBlank) {

@@ -1,5 +1,6 @@
 #include "cli/cli.h"
 
+#include "cli/terminal_progress.h"
 #include "firmware/merge.h"
 #include "firmware/sx_test_support.h"
 #include "image/c_source.h"
@@ -33,6 +34,14 @@ Run Cli(const Arguments& args) {
     return {code, out.str(), err.str()};
 }
 
+// As on a terminal, with a bar for bases of at least minimumBytes.
+Run CliOnATerminal(const Arguments& args, int64_t minimumBytes) {
+    std::ostringstream out, err;
+    TerminalProgress progress(err, /*terminal=*/true, minimumBytes);
+    int code = RunCli(args, out, err, progress);
+    return {code, out.str(), err.str()};
+}
+
 class CliProject : public ::testing::Test {
 protected:
     CliProject() {
@@ -46,7 +55,6 @@ protected:
         base.push_back("S804000000FB");
         WriteFile(dir / "M" / "SX30418.sx", Join(base, "\n"));
     }
-    ~CliProject() override { Progress() = ProgressSettings{}; }
 
     std::string Project() const { return (dir / "P").string(); }
     std::string Master() const { return (dir / "M").string(); }
@@ -183,15 +191,13 @@ TEST_F(CliProject, UpdateNotesABaseWithoutTheWindow) {
 }
 
 TEST_F(CliProject, ProgressBarOnlyOnATerminalForALargeBase) {
-    Progress().terminal = true;
-    Progress().minimumBaseBytes = 1; // every base counts as large here
-    auto run = Cli({"update", Project(), "--master", Master()});
+    // Every base counts as large here.
+    auto run = CliOnATerminal({"update", Project(), "--master", Master()}, 1);
     ASSERT_EQ(run.code, kExitOk) << run.err;
     EXPECT_NE(run.err.find("\rMerging ["), std::string::npos);
     EXPECT_NE(run.err.find("] 100%\n"), std::string::npos);
 
-    Progress().minimumBaseBytes = 1 << 30;
-    run = Cli({"update", Project(), "--master", Master()});
+    run = CliOnATerminal({"update", Project(), "--master", Master()}, 1 << 30);
     EXPECT_EQ(run.err.find("Merging"), std::string::npos);
 }
 

@@ -58,16 +58,6 @@ TEST(NewProjectFolder, AFolderTheSystemRefusesIsNotCreatedWithoutAMessage) {
               NewProjectFolder::NotCreated);
 }
 
-TEST(NewProjectFolder, NewProjectIsCurrentByItsBareName) {
-    Workspace workspace;
-    workspace.ProjectName = "/old";
-    MakeNewProjectCurrent(workspace, "/app/PROJECTS", "pump");
-    EXPECT_EQ(workspace.ProjectName, "pump");
-    EXPECT_EQ(workspace.ProjectFolder, "/app/PROJECTS/pump");
-    EXPECT_EQ(workspace.PargenPath, "/app/PROJECTS/pump/pargen.xml");
-    EXPECT_EQ(workspace.VarPath, "/app/PROJECTS/pump/var.xml");
-}
-
 TEST(OpenProjectName, CutByPositionAfterTheProjectsFolder) {
     EXPECT_EQ(ProjectNameAfterOpen("/app/PROJECTS", "/app/PROJECTS/pump"), "/pump");
     EXPECT_EQ(ProjectNameAfterOpen("/app/PROJECTS", "/app/PROJECTS/a/b"), "/a/b");
