@@ -217,6 +217,23 @@ TEST_F(UpdateDevice, AMergeThatFailedNeverStartsTheTool) {
     EXPECT_TRUE(doubles.shell.started.empty());
 }
 
+TEST_F(UpdateDevice, ANewFirmwareThatCannotBeReplacedIsLeftAsItWasAndNothingIsFlashed) {
+    const fs::path target = Project() / "New_SX30418.sx";
+    WriteFile(target, "a firmware the user keeps");
+    fs::permissions(target, fs::perms::owner_read | fs::perms::group_read);
+    PressExecuteWith(0);
+    auto window = Start();
+    window->findChild<QPushButton*>("CreateBin")->click();
+    EXPECT_EQ(doubles.boxes.texts(),
+              QStringList{QString::fromStdString(target.string() + ": Permission denied")});
+    EXPECT_EQ(ReadFile(target), "a firmware the user keeps");
+    EXPECT_EQ(fs::status(target).permissions(), fs::perms::owner_read | fs::perms::group_read);
+    EXPECT_TRUE(doubles.shell.started.empty());
+    EXPECT_EQ(std::distance(fs::directory_iterator(Project()), fs::directory_iterator()),
+              4); // pargen.xml, var.xml, bin and the kept firmware: no temporary left
+    EXPECT_FALSE(fs::exists(Project() / "bin" / "Bin.sx"));
+}
+
 TEST_F(UpdateDevice, BaseWithoutTheWindowIsCopiedAndFlashedWithoutAWord) {
     std::string base = "S00600004844521B\r\nS1130000000102030405060708090A0B0C0D0E0F74\r\n";
     WriteFile(app / "MASTER" / "SX30418.sx", base);
