@@ -18,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <sys/stat.h>
 
 namespace fabricor {
 namespace {
@@ -144,6 +145,19 @@ TEST_F(UpdateDevice, MissingBaseFirmwareIsNamedAndTheButtonStaysDisabled) {
     EXPECT_FALSE(buttonEnabled);
     EXPECT_TRUE(doubles.shell.started.empty());
     EXPECT_FALSE(fs::exists(Project() / "New_SX30418.sx"));
+}
+
+TEST_F(UpdateDevice, ABaseFirmwareThatIsNoRegularFileIsNamedForWhatItIs) {
+    const fs::path base = app / "MASTER" / "SX30418.sx";
+    fs::remove(base);
+    ASSERT_EQ(::mkfifo(base.c_str(), 0644), 0);
+    PressExecuteWith(0);
+    auto window = Start();
+    window->findChild<QPushButton*>("CreateBin")->click();
+    EXPECT_EQ(doubles.boxes.texts(),
+              QStringList{QString::fromStdString(base.string() + ": not a regular file (a FIFO)")});
+    EXPECT_FALSE(buttonEnabled);
+    EXPECT_TRUE(doubles.shell.started.empty());
 }
 
 TEST_F(UpdateDevice, MissingFlashToolIsToldAndNothingStarts) {
