@@ -21,11 +21,15 @@ std::filesystem::path TemporaryName(const std::filesystem::path& target) {
 // Why a save may not replace what is at `target` (an errno value), or 0 when it may. A read-only
 // file is not replaced behind the user's back: the platform's own writers refuse it, so do we.
 // Mode bits rather than access(): the answer must not depend on running as root.
+// A link is replaced itself, never followed, except that a link to a read-only file is refused.
 int RefusalToReplace(const std::filesystem::path& target, struct stat& existing) {
+    struct stat entry {};
+    if (::lstat(target.c_str(), &entry) != 0)
+        return 0;
+    if (S_ISDIR(entry.st_mode))
+        return EISDIR;
     if (::stat(target.c_str(), &existing) != 0)
         return 0;
-    if (S_ISDIR(existing.st_mode))
-        return EISDIR;
     if ((existing.st_mode & 0222) == 0)
         return EACCES;
     return 0;

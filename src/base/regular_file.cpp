@@ -15,7 +15,9 @@ namespace {
 std::string LimitText(uint64_t limit) {
     if (limit >= (uint64_t{1} << 30) && limit % (uint64_t{1} << 30) == 0)
         return std::to_string(limit >> 30) + " GiB";
-    return std::to_string(limit >> 20) + " MiB";
+    if (limit >= (uint64_t{1} << 20) && limit % (uint64_t{1} << 20) == 0)
+        return std::to_string(limit >> 20) + " MiB";
+    return std::to_string(limit) + " bytes";
 }
 
 bool MeansMissing(int error) {
