@@ -65,7 +65,8 @@ TEST(AtomicFile, AFolderInPlaceOfTheFileIsRefusedButALinkIsReplacedItself) {
     EXPECT_TRUE(fs::is_empty(dir / "folder"));
     EXPECT_EQ(ReadFile(dir / "private"), "secret");
     EXPECT_FALSE(fs::is_symlink(dir / "c.txt"));
-    EXPECT_EQ(fs::status(dir / "c.txt").permissions(), fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(fs::status(dir / "c.txt").permissions(),
+              fs::perms::owner_read | fs::perms::owner_write);
 }
 
 TEST(AtomicFile, MissingFolderReportsTheSystemError) {
