@@ -19,6 +19,7 @@ XmlLoad LoadXmlDocument(const std::string& path, pugi::xml_document& document,
     load.outcome = ReadOutcome::NotWellFormed;
     if (!read.bytes) {
         load.error = read.error;
+        load.unreadable = true;
         document.reset();
         return load;
     }

@@ -109,6 +109,12 @@ std::vector<Reader> Readers() {
          cliUpdate},
         {"pargen.xml, fabricor-cli update",
          [](const Project& p) { return p.folder() / "pargen.xml"; }, cliUpdate},
+        {"var.xml, fabricor-cli check", [](const Project& p) { return p.folder() / "var.xml"; },
+         [](const Project& p) {
+             auto run = RunCliWith({"check", p.folder().string()});
+             EXPECT_EQ(run.code, 1);
+             return run.out + run.err;
+         }},
         {"firmware given to the flash tool", [](const Project& p) { return p.newFirmware(); },
          [](const Project& p) {
              flash::FlashJob job;
@@ -141,6 +147,7 @@ TEST(SpecialFiles, EveryReaderRefusesThemAtOnceNamingTheFile) {
             std::string said = reader.run(project);
             EXPECT_NE(said.find(file.string()), std::string::npos) << said;
             EXPECT_NE(said.find("not a regular file"), std::string::npos) << said;
+            EXPECT_EQ(said.find("not well-formed"), std::string::npos) << said;
             // Still the special file: nothing was written in its place.
             EXPECT_FALSE(fs::is_regular_file(file));
             ++refusals;
