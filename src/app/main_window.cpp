@@ -135,6 +135,9 @@ void TFFabricoreFirmWare::FormCreate(const QString& executablePath) {
     setWindowTitle(QString::fromStdString(startup.title));
     if (startup.translateEnabled)
         SetTranslateEnabled(*startup.translateEnabled);
+    // Nothing was restored; the user should know why rather than find the file replaced at close.
+    if (!startup.settingsProblem.empty())
+        services_.boxes->Error(this, QString::fromStdString(startup.settingsProblem));
 }
 
 // Every dialog is created once, in this order, and reused for the whole run.
@@ -168,7 +171,7 @@ void TFFabricoreFirmWare::FormClose() {
 }
 
 void TFFabricoreFirmWare::closeEvent(QCloseEvent* event) {
-    FormClose();
+    RunCommand(this, *services_.boxes, [this] { FormClose(); });
     event->accept();
     emit closed();
 }

@@ -17,6 +17,7 @@ TranslateTableDocument ReadTranslateTable(const std::string& path) {
     auto loaded = LoadXmlDocument(path, document);
     result.outcome = loaded.outcome;
     result.error = loaded.error;
+    result.unreadable = loaded.unreadable;
     if (loaded.outcome != ReadOutcome::Read)
         return result;
 

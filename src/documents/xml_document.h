@@ -12,6 +12,9 @@ namespace fabricor {
 struct XmlLoad {
     ReadOutcome outcome = ReadOutcome::NoFile;
     std::string error;
+    // Not well-formed because it could not be read at all (not a regular file, too large, an
+    // input error) rather than because of what it holds.
+    bool unreadable = false;
 };
 
 // Whitespace-only text between elements is not a node, so a document indented by hand reads

@@ -3,6 +3,7 @@
 #include "app/style.h"
 #include "app/top_level_handler.h"
 #include "base/project_lock.h"
+#include "base/regular_file.h"
 #include "firmware/flash_tool.h"
 #include "firmware/merge.h"
 
@@ -131,6 +132,11 @@ void TFModifyFileSx::FormShow() {
 
     std::string base = workspace_.MasterFolder + kSeparator + kBaseFirmwareName;
     if (!FileExists(base)) {
+        // A FIFO or a device there is named for what it is rather than reported missing.
+        if (RegularFile opened = RegularFile::Open(base, kFirmwareReadLimit); !opened.missing()) {
+            services_.boxes->Error(this, QString::fromStdString(opened.error()));
+            return;
+        }
         services_.boxes->Error(
             this,
             QStringLiteral("Error file %1 not found").arg(QString::fromLatin1(kBaseFirmwareName)));

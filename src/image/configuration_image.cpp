@@ -112,7 +112,7 @@ bool ReadTable(const std::string& varPath, ConfigurationImage& image, BuildRepor
     }
     if (loaded.outcome == ReadOutcome::NotWellFormed) {
         report = Stopped(BuildReport::Document::TranslateTable, varPath,
-                         "not well-formed: " + loaded.error);
+                         loaded.unreadable ? loaded.error : "not well-formed: " + loaded.error);
         return false;
     }
     // The same table element the translate table editor takes.
@@ -172,7 +172,7 @@ bool ReadParameters(const std::string& pargenPath, const LocalTime& now, Configu
     }
     if (loaded.outcome == ReadOutcome::NotWellFormed) {
         report = Stopped(BuildReport::Document::GeneralParameters, pargenPath,
-                         "not well-formed: " + loaded.error);
+                         loaded.unreadable ? loaded.error : "not well-formed: " + loaded.error);
         return false;
     }
     auto root = document.child("General_Parameter");

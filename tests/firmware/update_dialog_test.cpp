@@ -20,6 +20,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <sys/stat.h>
 
 namespace fabricor {
 namespace {
@@ -148,6 +149,19 @@ TEST_F(UpdateDevice, MissingBaseFirmwareIsNamedAndTheButtonStaysDisabled) {
     EXPECT_FALSE(fs::exists(Project() / "New_SX30418.sx"));
 }
 
+TEST_F(UpdateDevice, ABaseFirmwareThatIsNoRegularFileIsNamedForWhatItIs) {
+    const fs::path base = app / "MASTER" / "SX30418.sx";
+    fs::remove(base);
+    ASSERT_EQ(::mkfifo(base.c_str(), 0644), 0);
+    PressExecuteWith(0);
+    auto window = Start();
+    window->findChild<QPushButton*>("CreateBin")->click();
+    EXPECT_EQ(doubles.boxes.texts(),
+              QStringList{QString::fromStdString(base.string() + ": not a regular file (a FIFO)")});
+    EXPECT_FALSE(buttonEnabled);
+    EXPECT_TRUE(doubles.shell.started.empty());
+}
+
 TEST_F(UpdateDevice, MissingFlashToolIsToldAndNothingStarts) {
     fs::remove(app / "Progwerk.exe");
     PressExecuteWith(0);
@@ -256,6 +270,23 @@ TEST_F(UpdateDevice, AMergeThatFailedNeverStartsTheTool) {
     window->findChild<QPushButton*>("CreateBin")->click();
     EXPECT_EQ(doubles.boxes.texts(), QStringList{"File New Sx Not Create,Abort Procedure"});
     EXPECT_TRUE(doubles.shell.started.empty());
+}
+
+TEST_F(UpdateDevice, ANewFirmwareThatCannotBeReplacedIsLeftAsItWasAndNothingIsFlashed) {
+    const fs::path target = Project() / "New_SX30418.sx";
+    WriteFile(target, "a firmware the user keeps");
+    fs::permissions(target, fs::perms::owner_read | fs::perms::group_read);
+    PressExecuteWith(0);
+    auto window = Start();
+    window->findChild<QPushButton*>("CreateBin")->click();
+    EXPECT_EQ(doubles.boxes.texts(),
+              QStringList{QString::fromStdString(target.string() + ": Permission denied")});
+    EXPECT_EQ(ReadFile(target), "a firmware the user keeps");
+    EXPECT_EQ(fs::status(target).permissions(), fs::perms::owner_read | fs::perms::group_read);
+    EXPECT_TRUE(doubles.shell.started.empty());
+    EXPECT_EQ(std::distance(fs::directory_iterator(Project()), fs::directory_iterator()),
+              4); // pargen.xml, var.xml, bin and the kept firmware: no temporary left
+    EXPECT_FALSE(fs::exists(Project() / "bin" / "Bin.sx"));
 }
 
 TEST_F(UpdateDevice, BaseWithoutTheWindowIsCopiedAndFlashedWithoutAWord) {

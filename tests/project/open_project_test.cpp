@@ -97,5 +97,26 @@ TEST_F(OpenProject, CancelWithTheCurrentFolderGoneLeavesNoProject) {
     EXPECT_TRUE(doubles.echo.hosts.empty());
 }
 
+TEST_F(OpenProject, AFolderThatLeadsOutOfTheProjectsFolderIsTakenForAVanishedOne) {
+    TempDir elsewhere;
+    fs::create_directory_symlink(elsewhere.path(), app / "PROJECTS" / "link");
+    // Chosen (a browser of the platform may offer it) and, as the current folder, cancelled.
+    Open(QString::fromStdString(projects + "/link"));
+    EXPECT_EQ(ws().ProjectFolder, "");
+    EXPECT_EQ(ws().ProjectName, "");
+    window->workspace().ProjectFolder = projects + "/link";
+    Open(QString());
+    EXPECT_TRUE(doubles.folders.asked[1].preselected.isEmpty());
+    EXPECT_EQ(ws().ProjectFolder, "");
+    // Update Device then writes nothing, there or anywhere.
+    window->findChild<QPushButton*>("CreateBin")->click();
+    EXPECT_EQ(doubles.boxes.texts(), QStringList{"Project not valid"});
+    EXPECT_TRUE(fs::is_empty(elsewhere.path()));
+    // A link that stays inside the projects folder is an ordinary project.
+    fs::create_directory_symlink(app / "PROJECTS" / "pump", app / "PROJECTS" / "alias");
+    Open(QString::fromStdString(projects + "/alias"));
+    EXPECT_EQ(ws().ProjectFolder, projects + "/alias");
+}
+
 } // namespace
 } // namespace fabricor
