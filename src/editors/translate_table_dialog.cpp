@@ -126,6 +126,9 @@ void TFSetVar::FormShow() {
         }
     }
     sga_->EndUpdate();
+    // Every showing starts at the top, on row 1's "Data Type", wherever the last one was left.
+    sga_->SetCurrentCell(static_cast<int>(TranslateColumn::DataType), 1);
+    sga_->scrollToTop();
 }
 
 std::vector<TranslateRowCells> TFSetVar::GridRows() const {
