@@ -225,6 +225,7 @@ void TFFabricoreFirmWare::NewaClick() {
     services_.dialogs->Run(*Saveproj_);
     // Cancelled or not, the title takes the New and Open form.
     setWindowTitle(QString::fromStdString(ProjectTitle(workspace_.ProjectName)));
+    FollowProjectMode();
 }
 
 // The first documents of a new project: the general parameters editor's new-project values,
@@ -240,6 +241,14 @@ void TFFabricoreFirmWare::WriteFirstDocuments() {
 
 void TFFabricoreFirmWare::OpenaClick() {
     setWindowTitle(OpenProject(workspace_, *services_.folders, this));
+    FollowProjectMode();
+}
+
+// Translate Table as a start with this project would set it: disabled in Routing Mode, enabled
+// otherwise, also when the project has no readable pargen.xml (the command starts enabled).
+// Without this, opening a NAT project after a Routing one left its table locked until a restart.
+void TFFabricoreFirmWare::FollowProjectMode() {
+    SetTranslateEnabled(TranslateStateFromGeneralParameters(workspace_.PargenPath).value_or(true));
 }
 
 void TFFabricoreFirmWare::CreateBinaClick() {
