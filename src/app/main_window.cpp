@@ -209,9 +209,12 @@ void TFFabricoreFirmWare::ShowTranslateTable() {
 }
 
 void TFFabricoreFirmWare::PingDevice() {
-    PingResultKind result =
-        RunDevicePing(Edit1_->text().toStdString(), *services_.echo, *services_.pingWait, PingState,
-                      [this](int byteCount) { Ping1Reply(byteCount); });
+    PingResultKind result;
+    {
+        BusyCursor busy; // up to 10 seconds with nothing else to show
+        result = RunDevicePing(Edit1_->text().toStdString(), *services_.echo, *services_.pingWait,
+                               PingState, [this](int byteCount) { Ping1Reply(byteCount); });
+    }
     FPing_->ShowPingResult(result);
     services_.dialogs->Run(*FPing_);
 }
@@ -262,16 +265,20 @@ void TFFabricoreFirmWare::UpdateDevice() {
         return;
     }
     Labelstate_->setText(QStringLiteral("Wait.."));
-    QCoreApplication::processEvents();
+    BuildReport built;
+    {
+        BusyCursor busy;
+        QCoreApplication::processEvents();
 
-    BuildReport built = BuildConfigurationImage(workspace_.VarPath, workspace_.PargenPath,
-                                                *services_.clock, image_);
-    Status imageWritten = WriteConfigurationImage(workspace_.ProjectFolder, image_);
-    if (Status dumped = WriteImageCSource(workspace_.ProjectFolder, image_); !dumped)
-        throw std::runtime_error(dumped.message());
-    // The merge would take an older bank1.bin for this one.
-    if (!imageWritten)
-        throw std::runtime_error(imageWritten.message());
+        built = BuildConfigurationImage(workspace_.VarPath, workspace_.PargenPath,
+                                        *services_.clock, image_);
+        Status imageWritten = WriteConfigurationImage(workspace_.ProjectFolder, image_);
+        if (Status dumped = WriteImageCSource(workspace_.ProjectFolder, image_); !dumped)
+            throw std::runtime_error(dumped.message());
+        // The merge would take an older bank1.bin for this one.
+        if (!imageWritten)
+            throw std::runtime_error(imageWritten.message());
+    }
     Labelstate_->setText(QStringLiteral("--"));
 
     // A device is never flashed with a configuration that was silently cut short.

@@ -1,5 +1,6 @@
 #include "app/style.h"
 
+#include <QCursor>
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPalette>
@@ -72,6 +73,24 @@ void SetOuterSize(QWidget* window, QSize outer) {
     if (!window->isVisible() || frameExtra.width() < 0 || frameExtra.height() < 0)
         frameExtra = QSize(0, 0);
     window->setFixedSize(outer - frameExtra);
+}
+
+BusyCursor::BusyCursor() {
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    // The work ahead lets no events run: the cursor reaches the screen now, input waits.
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+BusyCursor::~BusyCursor() { QGuiApplication::restoreOverrideCursor(); }
+
+IdleCursor::IdleCursor() : paused_(QGuiApplication::overrideCursor() != nullptr) {
+    if (paused_)
+        QGuiApplication::restoreOverrideCursor();
+}
+
+IdleCursor::~IdleCursor() {
+    if (paused_)
+        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
 }
 
 void ClickableLabel::mouseReleaseEvent(QMouseEvent* event) {

@@ -32,6 +32,29 @@ void CentreOnScreen(QWidget* window);
 // manager has framed it, the frame is taken as the client area.
 void SetOuterSize(QWidget* window, QSize outer);
 
+// The busy cursor over the whole program while a command works without showing anything (the
+// ping's wait, the build and the merge); the ordinary one is back however the scope ends,
+// exceptions included.
+class BusyCursor {
+public:
+    BusyCursor();
+    ~BusyCursor();
+    BusyCursor(const BusyCursor&) = delete;
+    BusyCursor& operator=(const BusyCursor&) = delete;
+};
+
+// The ordinary cursor while a message box waits for the user in the middle of busy work.
+class IdleCursor {
+public:
+    IdleCursor();
+    ~IdleCursor();
+    IdleCursor(const IdleCursor&) = delete;
+    IdleCursor& operator=(const IdleCursor&) = delete;
+
+private:
+    bool paused_;
+};
+
 // A label that answers a left click, for web links and clickable pictures.
 class ClickableLabel : public QLabel {
     Q_OBJECT

@@ -22,6 +22,7 @@ class BoxReporter final : public MergeReporter {
 public:
     BoxReporter(MessageBoxes& boxes, QWidget* parent) : boxes_(boxes), parent_(parent) {}
     void Report(const std::string& message) override {
+        IdleCursor idle;
         boxes_.Plain(parent_, QString::fromStdString(message));
     }
 
@@ -157,7 +158,11 @@ void TFModifyFileSx::LbButton2Click() {
 bool TFModifyFileSx::ExeModFileSxClick() {
     BoxReporter reporter(*services_.boxes, this);
     BarProgress progress(*Avanzamento_);
-    MergeResult merged = MergeBankSx(BaseFileSx, NewFileSxName, BinDir, OutDir, reporter, progress);
+    MergeResult merged;
+    {
+        BusyCursor busy;
+        merged = MergeBankSx(BaseFileSx, NewFileSxName, BinDir, OutDir, reporter, progress);
+    }
     if (merged.outcome == MergeOutcome::OpenFailed)
         throw std::runtime_error(merged.error);
     for (const char* leftover : kBankLeftovers) {

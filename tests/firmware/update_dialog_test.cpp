@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTest>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -120,6 +121,58 @@ TEST_F(UpdateDevice, BuildsMergesAndStartsTheFlashToolForTheChosenPort) {
     EXPECT_EQ(QDir::currentPath().toStdString(), app.str() + "/MASTER");
 }
 
+// Notes whether the busy cursor is up each time the program asks the time or waits for the echo.
+struct CursorWatch final : public Clock, public PingWaitHost {
+    LocalTime Now() override {
+        busy.push_back(RecordingMessageBoxes::BusyCursorShown());
+        return LocalTime{2026, 12, 8, 14, 35, 47};
+    }
+    std::uint32_t TickCount() override { return ticks; }
+    void Sleep(int milliseconds) override { ticks += std::uint32_t(milliseconds); }
+    void ProcessMessages() override { busy.push_back(RecordingMessageBoxes::BusyCursorShown()); }
+    std::uint32_t ticks = 0;
+    std::vector<bool> busy;
+};
+
+TEST_F(UpdateDevice, TheBusyCursorShowsWhileThePingWaitsAndTheBuildAndMergeRun) {
+    CursorWatch watch;
+    Services services = doubles.services();
+    services.clock = &watch;
+    services.pingWait = &watch;
+    auto window = std::make_unique<TFFabricoreFirmWare>(
+        QString::fromStdString(app.str() + "/fabricor"), services);
+    window->show();
+    std::vector<bool> atDialogs, merging;
+    auto noteDialog = [&](QDialog&) { atDialogs.push_back(RecordingMessageBoxes::BusyCursorShown()); };
+    doubles.dialogs.scripts["TFPing"] = noteDialog;
+    doubles.dialogs.scripts["TFModifyFileSx"] = [&](QDialog& dialog) {
+        noteDialog(dialog);
+        QObject::connect(dialog.findChild<QProgressBar*>("Avanzamento"), &QProgressBar::valueChanged,
+                         [&] { merging.push_back(RecordingMessageBoxes::BusyCursorShown()); });
+        QTest::mouseClick(dialog.findChild<QPushButton*>("LbButton2"), Qt::LeftButton);
+    };
+
+    doubles.echo.replyBytes.reset(); // no answer: the whole wait
+    QTest::mouseClick(window->findChild<QPushButton*>("Btn_Ping"), Qt::LeftButton);
+    ASSERT_FALSE(watch.busy.empty());
+    EXPECT_EQ(std::count(watch.busy.begin(), watch.busy.end(), false), 0);
+    watch.busy.clear();
+    QTest::mouseClick(window->findChild<QPushButton*>("CreateBin"), Qt::LeftButton);
+    EXPECT_EQ(watch.busy, std::vector<bool>{true}); // the build reads the clock once
+    ASSERT_FALSE(merging.empty());
+    EXPECT_EQ(std::count(merging.begin(), merging.end(), false), 0);
+    EXPECT_EQ(atDialogs, (std::vector<bool>{false, false}));
+    EXPECT_EQ(doubles.shell.started.size(), 1u);
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+
+    // A build that fails on the way gives the ordinary cursor back before its message.
+    fs::remove_all(Project() / "bin");
+    QTest::mouseClick(window->findChild<QPushButton*>("CreateBin"), Qt::LeftButton);
+    ASSERT_EQ(doubles.boxes.shown.size(), 1u);
+    EXPECT_FALSE(doubles.boxes.shown[0].busyCursor);
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+}
+
 TEST_F(UpdateDevice, PortListStartsAtCom1AtEveryShowingAndEachPressStartsTheToolAgain) {
     PressExecuteWith(0, 2);
     auto window = Start();
@@ -214,6 +267,7 @@ TEST_F(UpdateDevice, AMergeThatFailedNeverStartsTheTool) {
     auto window = Start();
     window->findChild<QPushButton*>("CreateBin")->click();
     EXPECT_EQ(doubles.boxes.texts(), QStringList{"File New Sx Not Create,Abort Procedure"});
+    EXPECT_FALSE(doubles.boxes.shown[0].busyCursor); // shown in the middle of the merge
     EXPECT_TRUE(doubles.shell.started.empty());
 }
 
