@@ -27,7 +27,7 @@ TFSetVar::TFSetVar(Workspace& workspace, MessageBoxes& boxes, QWidget* parent)
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
     ApplyFabricorLook(this);
-    QFont font(QStringLiteral("Verdana"));
+    QFont font = FabricorFont();
     font.setPixelSize(11);
     setFont(font);
 
