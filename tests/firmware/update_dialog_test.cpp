@@ -143,11 +143,14 @@ TEST_F(UpdateDevice, TheBusyCursorShowsWhileThePingWaitsAndTheBuildAndMergeRun) 
         QString::fromStdString(app.str() + "/fabricor"), services);
     window->show();
     std::vector<bool> atDialogs, merging;
-    auto noteDialog = [&](QDialog&) { atDialogs.push_back(RecordingMessageBoxes::BusyCursorShown()); };
+    auto noteDialog = [&](QDialog&) {
+        atDialogs.push_back(RecordingMessageBoxes::BusyCursorShown());
+    };
     doubles.dialogs.scripts["TFPing"] = noteDialog;
     doubles.dialogs.scripts["TFModifyFileSx"] = [&](QDialog& dialog) {
         noteDialog(dialog);
-        QObject::connect(dialog.findChild<QProgressBar*>("Avanzamento"), &QProgressBar::valueChanged,
+        QObject::connect(dialog.findChild<QProgressBar*>("Avanzamento"),
+                         &QProgressBar::valueChanged,
                          [&] { merging.push_back(RecordingMessageBoxes::BusyCursorShown()); });
         QTest::mouseClick(dialog.findChild<QPushButton*>("LbButton2"), Qt::LeftButton);
     };
@@ -334,6 +337,51 @@ TEST_F(GenerateFirmware, LaysOutItsControls) {
     EXPECT_EQ(dialog.findChild<QProgressBar*>("Avanzamento")->geometry(), QRect(8, 176, 417, 24));
     close->click();
     EXPECT_FALSE(dialog.isVisible());
+}
+
+TEST_F(GenerateFirmware, TheUpperPartSaysWhatItReadsAndWritesAndWhyItCannot) {
+    const fs::path project = MakeProject(std::string(100, 'p') + "_end", true);
+    workspace.ProjectFolder = project.string();
+    dialog.show();
+    auto label = [&](const char* name) { return dialog.findChild<QLabel*>(name); };
+    const std::pair<const char*, std::string> paths[] = {
+        {"ProjectPath", project.string()},
+        {"BaseFirmwarePath", app.str() + "/MASTER/SX30418.sx"},
+        {"NewFirmwarePath", project.string() + "/New_SX30418.sx"}};
+    for (const auto& [name, path] : paths) {
+        QLabel* shown = label(name);
+        ASSERT_NE(shown, nullptr) << name;
+        EXPECT_EQ(shown->toolTip().toStdString(), path);
+        EXPECT_LE(shown->fontMetrics().horizontalAdvance(shown->text()), shown->width()) << name;
+        // Elided in the middle: the start of the path and the file name stay.
+        EXPECT_TRUE(shown->text().startsWith(QString::fromStdString(path.substr(0, 8)))) << name;
+        EXPECT_TRUE(shown->text().endsWith(QString::fromStdString(path.substr(path.size() - 8))))
+            << name;
+    }
+    EXPECT_TRUE(label("NewFirmwarePath")->text().contains(QChar(0x2026)));
+    EXPECT_EQ(label("PortCaption")->buddy(), dialog.findChild<QComboBox*>("cbport"));
+    EXPECT_TRUE(label("DisabledReason")->text().isEmpty());
+    EXPECT_TRUE(Execute()->isEnabled());
+    // Nothing new covers a placed control, and two rows stay free for later lines.
+    for (QLabel* added : dialog.findChildren<QLabel*>()) {
+        for (QWidget* placed :
+             std::initializer_list<QWidget*>{Execute(), dialog.findChild<QPushButton*>("LbButton1"),
+                                             dialog.findChild<QComboBox*>("cbport"),
+                                             dialog.findChild<QProgressBar*>("Avanzamento")})
+            EXPECT_FALSE(added->geometry().intersects(placed->geometry()))
+                << added->objectName().toStdString();
+        EXPECT_FALSE(added->geometry().intersects(QRect(8, 72, 417, 32)));
+    }
+
+    QTest::mouseClick(dialog.findChild<QPushButton*>("LbButton1"), Qt::LeftButton);
+    fs::remove(app / "MASTER" / "SX30418.sx");
+    dialog.show();
+    EXPECT_FALSE(Execute()->isEnabled());
+    QLabel* reason = label("DisabledReason");
+    EXPECT_EQ(reason->text(),
+              "\"Execute update firmware\" is off: SX30418.sx is missing from MASTER.");
+    EXPECT_LE(reason->fontMetrics().horizontalAdvance(reason->text()), reason->width());
+    EXPECT_EQ(doubles.boxes.texts(), QStringList{"Error file SX30418.sx not found"});
 }
 
 TEST_F(GenerateFirmware, FieldsFollowTheProjectFolderWithOneSeparator) {
