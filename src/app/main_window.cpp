@@ -270,8 +270,8 @@ void TFFabricoreFirmWare::UpdateDevice() {
         BusyCursor busy;
         QCoreApplication::processEvents();
 
-        built = BuildConfigurationImage(workspace_.VarPath, workspace_.PargenPath,
-                                        *services_.clock, image_);
+        built = BuildConfigurationImage(workspace_.VarPath, workspace_.PargenPath, *services_.clock,
+                                        image_);
         Status imageWritten = WriteConfigurationImage(workspace_.ProjectFolder, image_);
         if (Status dumped = WriteImageCSource(workspace_.ProjectFolder, image_); !dumped)
             throw std::runtime_error(dumped.message());
