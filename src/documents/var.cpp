@@ -21,7 +21,7 @@ TranslateTableDocument ReadTranslateTable(const std::string& path) {
     if (loaded.outcome != ReadOutcome::Read)
         return result;
 
-    auto table = document.first_child();
+    auto table = FirstDocumentNode(document);
     size_t index = 0;
     for (auto row = table.first_child(); row && index < kMaxTranslateRows;
          row = row.next_sibling(), ++index) {

@@ -23,7 +23,7 @@ XmlLoad LoadXmlDocument(const std::string& path, pugi::xml_document& document,
         document.reset();
         return load;
     }
-    unsigned options = pugi::parse_default;
+    unsigned options = pugi::parse_default | pugi::parse_comments | pugi::parse_pi;
     if (keepLoneWhitespace)
         options |= pugi::parse_ws_pcdata_single;
     auto result =
@@ -35,6 +35,21 @@ XmlLoad LoadXmlDocument(const std::string& path, pugi::xml_document& document,
     load.error = path + ": " + result.description() + " at offset " + std::to_string(result.offset);
     document.reset();
     return load;
+}
+
+pugi::xml_node FirstDocumentNode(const pugi::xml_document& document) {
+    for (auto node = document.first_child(); node; node = node.next_sibling()) {
+        switch (node.type()) {
+        case pugi::node_declaration:
+        case pugi::node_doctype:
+        case pugi::node_comment:
+        case pugi::node_pi:
+            continue;
+        default:
+            return node;
+        }
+    }
+    return {};
 }
 
 std::optional<std::string> ElementTextOf(const pugi::xml_node& element) {

@@ -116,7 +116,7 @@ bool ReadTable(const std::string& varPath, ConfigurationImage& image, BuildRepor
         return false;
     }
     // The same table element the translate table editor takes.
-    auto table = document.first_child();
+    auto table = FirstDocumentNode(document);
     if (!table) {
         report = Stopped(BuildReport::Document::TranslateTable, varPath, "no table element");
         return false;

@@ -4,6 +4,7 @@
 #include "support/temp_dir.h"
 
 #include <QPushButton>
+#include <QTest>
 #include <gtest/gtest.h>
 
 namespace fabricor {
@@ -78,8 +79,32 @@ TEST_F(OpenProject, CancelKeepsAnExistingFolderButRecomputesItsName) {
     EXPECT_EQ(ws().ProjectName, "/pump");
     EXPECT_EQ(ws().ProjectFolder, projects + "/pump");
     EXPECT_EQ(window->windowTitle(), Title("/pump"));
-    // Open does not look at the Translate Table state.
-    EXPECT_FALSE(window->findChild<QPushButton*>("btn_Translate")->isEnabled());
+    // Without a pargen.xml Translate Table is enabled, as a start with this project gives it.
+    EXPECT_TRUE(window->findChild<QPushButton*>("btn_Translate")->isEnabled());
+}
+
+TEST_F(OpenProject, TranslateTableFollowsTheModeOfTheOpenedProject) {
+    fs::create_directories(app / "PROJECTS" / "routing");
+    testing::WriteFile(app / "PROJECTS" / "routing" / "pargen.xml",
+                       "<General_Parameter><MODE>0</MODE></General_Parameter>");
+    testing::WriteFile(app / "PROJECTS" / "pump" / "pargen.xml",
+                       "<General_Parameter><MODE>1</MODE></General_Parameter>");
+    window->show();
+    auto* translate = window->findChild<QPushButton*>("btn_Translate");
+    auto open = [&](const std::string& folder) {
+        doubles.folders.answers = {QString::fromStdString(folder)};
+        QTest::mouseClick(window->findChild<QPushButton*>("open"), Qt::LeftButton);
+    };
+    open(projects + "/routing");
+    EXPECT_FALSE(translate->isEnabled());
+    QTest::mouseClick(translate, Qt::LeftButton);
+    EXPECT_TRUE(doubles.dialogs.shown.isEmpty());
+    open(projects + "/pump");
+    EXPECT_TRUE(translate->isEnabled());
+    QTest::mouseClick(translate, Qt::LeftButton);
+    EXPECT_EQ(doubles.dialogs.shown, QStringList{"TFSetVar"});
+    open(projects + "/routing");
+    EXPECT_FALSE(translate->isEnabled());
 }
 
 TEST_F(OpenProject, CancelWithTheCurrentFolderGoneLeavesNoProject) {
