@@ -20,6 +20,7 @@
 #include <QPainter>
 #include <QPushButton>
 
+#include <optional>
 #include <stdexcept>
 
 namespace fabricor {
@@ -134,6 +135,9 @@ void TFFabricoreFirmWare::FormCreate(const QString& executablePath) {
     setWindowTitle(QString::fromStdString(startup.title));
     if (startup.translateEnabled)
         SetTranslateEnabled(*startup.translateEnabled);
+    // Nothing was restored; the user should know why rather than find the file replaced at close.
+    if (!startup.settingsProblem.empty())
+        services_.boxes->Error(this, QString::fromStdString(startup.settingsProblem));
 }
 
 // Every dialog is created once, in this order, and reused for the whole run.
@@ -167,7 +171,7 @@ void TFFabricoreFirmWare::FormClose() {
 }
 
 void TFFabricoreFirmWare::closeEvent(QCloseEvent* event) {
-    FormClose();
+    RunCommand(this, *services_.boxes, [this] { FormClose(); });
     event->accept();
     emit closed();
 }
@@ -209,9 +213,12 @@ void TFFabricoreFirmWare::ShowTranslateTable() {
 }
 
 void TFFabricoreFirmWare::PingDevice() {
-    PingResultKind result =
-        RunDevicePing(Edit1_->text().toStdString(), *services_.echo, *services_.pingWait, PingState,
-                      [this](int byteCount) { Ping1Reply(byteCount); });
+    PingResultKind result;
+    {
+        BusyCursor busy; // up to 10 seconds with nothing else to show
+        result = RunDevicePing(Edit1_->text().toStdString(), *services_.echo, *services_.pingWait,
+                               PingState, [this](int byteCount) { Ping1Reply(byteCount); });
+    }
     FPing_->ShowPingResult(result);
     services_.dialogs->Run(*FPing_);
 }
@@ -225,6 +232,7 @@ void TFFabricoreFirmWare::NewaClick() {
     services_.dialogs->Run(*Saveproj_);
     // Cancelled or not, the title takes the New and Open form.
     setWindowTitle(QString::fromStdString(ProjectTitle(workspace_.ProjectName)));
+    FollowProjectMode();
 }
 
 // The first documents of a new project: the general parameters editor's new-project values,
@@ -240,6 +248,14 @@ void TFFabricoreFirmWare::WriteFirstDocuments() {
 
 void TFFabricoreFirmWare::OpenaClick() {
     setWindowTitle(OpenProject(workspace_, *services_.folders, this));
+    FollowProjectMode();
+}
+
+// Translate Table as a start with this project would set it: disabled in Routing Mode, enabled
+// otherwise, also when the project has no readable pargen.xml (the command starts enabled).
+// Without this, opening a NAT project after a Routing one left its table locked until a restart.
+void TFFabricoreFirmWare::FollowProjectMode() {
+    SetTranslateEnabled(TranslateStateFromGeneralParameters(workspace_.PargenPath).value_or(true));
 }
 
 void TFFabricoreFirmWare::CreateBinaClick() {
@@ -253,19 +269,26 @@ void TFFabricoreFirmWare::UpdateDevice() {
         return;
     }
     Labelstate_->setText(QStringLiteral("Wait.."));
-    QCoreApplication::processEvents();
 
     // Lives until the update dialog has closed: its merge runs under the same lock.
-    ProjectUpdate update{ProjectFiles(workspace_.ProjectFolder)};
-    if (update.refused()) {
-        services_.boxes->Error(this, QString::fromStdString(update.refusal()));
+    std::optional<ProjectUpdate> update;
+    {
+        BusyCursor busy;
+        QCoreApplication::processEvents();
+        update.emplace(ProjectFiles(workspace_.ProjectFolder));
+        if (!update->refused()) {
+            const UpdateResult& written = update->BuildAndWrite(*services_.clock);
+            if (!written.sourceWritten)
+                throw std::runtime_error(written.sourceWritten.message());
+            if (!written.imageWritten)
+                throw std::runtime_error(written.imageWritten.message());
+        }
+    }
+    if (update->refused()) {
+        services_.boxes->Error(this, QString::fromStdString(update->refusal()));
         return;
     }
-    const UpdateResult& built = update.BuildAndWrite(*services_.clock);
-    if (!built.sourceWritten)
-        throw std::runtime_error(built.sourceWritten.message());
-    if (!built.imageWritten)
-        throw std::runtime_error(built.imageWritten.message());
+    const UpdateResult& built = update->result();
     Labelstate_->setText(QStringLiteral("--"));
 
     if (!built.MayMerge()) {

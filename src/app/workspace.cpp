@@ -5,6 +5,7 @@
 #include "documents/integer_text.h"
 #include "documents/pargen.h"
 
+#include <algorithm>
 #include <filesystem>
 
 namespace fabricor {
@@ -60,12 +61,17 @@ StartupResult RunStartup(Workspace& workspace, const std::string& executablePath
     workspace.ProjectsFolder = workspace.AppFolder + kSeparator + "PROJECTS";
     CreateFolderIfMissing(workspace.ProjectsFolder);
 
-    workspace.ProjectName = ReadIniValue(workspace.SettingsPath(), kSettingsSection, kSettingsKey);
+    workspace.ProjectName = ReadIniValue(workspace.SettingsPath(), kSettingsSection, kSettingsKey,
+                                         result.settingsProblem);
     if (!workspace.ProjectName.empty() && workspace.ProjectName.front() != kSeparator)
         workspace.ProjectName.insert(workspace.ProjectName.begin(), kSeparator);
 
+    // A project restored through a link to a folder elsewhere would have the next update write
+    // there: like one whose folder is gone, it is not restored. So is a name no project has.
+    const std::string stored = workspace.ProjectsFolder + workspace.ProjectName;
     if (!workspace.ProjectName.empty() && !LeavesTheFolder(workspace.ProjectName) &&
-        FolderExists(workspace.ProjectsFolder + workspace.ProjectName)) {
+        !HoldsControlCharacter(workspace.ProjectName) && FolderExists(stored) &&
+        LiesWithinFolder(stored, workspace.ProjectsFolder)) {
         workspace.ProjectFolder = workspace.ProjectsFolder + workspace.ProjectName;
         result.title = std::string(ProductCaption) + " : " + workspace.ProjectName;
     } else {
@@ -100,6 +106,8 @@ std::string ProjectTitle(const std::string& projectName) {
 }
 
 Status SaveLastProject(const Workspace& workspace) {
+    if (workspace.ProjectName.find_first_of("\r\n") != std::string::npos)
+        return Status::Ok();
     return WriteIniValue(workspace.SettingsPath(), kSettingsSection, kSettingsKey,
                          workspace.ProjectName);
 }

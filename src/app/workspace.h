@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace fabricor {
 
@@ -36,6 +37,8 @@ std::string FolderOfExecutable(const std::string& executablePath);
 
 struct StartupResult {
     std::string title;
+    // Why a settings file that is there could not be read (it is then taken as empty).
+    std::string settingsProblem;
     // Enabled state of the Translate Table command; nothing when it stays as it is.
     std::optional<bool> translateEnabled;
 };
@@ -58,7 +61,9 @@ void MakeNewProjectCurrent(Workspace& workspace, const std::string& destination,
 // Title after New or Open: no blank after the colon.
 std::string ProjectTitle(const std::string& projectName);
 
-// Close: writes ProjectName unchanged, also when empty.
+// Close: writes ProjectName unchanged, also when empty. A name that the settings file cannot
+// hold (one with a line break, which only a not restored stored name can be) is not written:
+// the file keeps the line it had.
 Status SaveLastProject(const Workspace& workspace);
 
 // "Unable to write to %s" with the settings file's path.

@@ -2,12 +2,22 @@
 #include "cli/cli.h"
 #include "cli/terminal_progress.h"
 
+#include <exception>
 #include <iostream>
+#include <new>
 #include <unistd.h>
 
 int main(int argc, char** argv) {
     fabricor::InstallInterruptCleanup();
-    fabricor::cli::TerminalProgress progress(std::cerr, ::isatty(STDERR_FILENO) == 1);
-    fabricor::cli::Arguments args(argv + 1, argv + argc);
-    return fabricor::cli::RunCli(args, std::cout, std::cerr, progress);
+    // Nothing a command leaves unhandled ends the program without a word.
+    try {
+        fabricor::cli::TerminalProgress progress(std::cerr, ::isatty(STDERR_FILENO) == 1);
+        fabricor::cli::Arguments args(argv + 1, argv + argc);
+        return fabricor::cli::RunCli(args, std::cout, std::cerr, progress);
+    } catch (const std::bad_alloc& failure) {
+        std::cerr << "fabricor-cli: not enough memory: " << failure.what() << "\n";
+    } catch (const std::exception& failure) {
+        std::cerr << "fabricor-cli: " << failure.what() << "\n";
+    }
+    return 1;
 }

@@ -3,13 +3,13 @@
 #include "app/workspace.h"
 #include "base/atomic_file.h"
 #include "base/run_temporaries.h"
+#include "base/regular_file.h"
 #include "documents/integer_text.h"
 
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -47,31 +47,21 @@ std::optional<uint32_t> ParseHexAddress(std::string_view digits) {
     return value;
 }
 
-// Closes a descriptor on every way out.
-struct FileDescriptor {
-    int fd = -1;
-    ~FileDescriptor() {
-        if (fd >= 0)
-            ::close(fd);
-    }
-};
-
 // The 512 records that carry the image, CR LF after each.
 std::optional<std::string> BuildStagingText(const std::string& imagePath, std::string& error) {
     std::vector<uint8_t> image(16384, 0);
-    FileDescriptor file{::open(imagePath.c_str(), O_RDONLY)};
-    if (file.fd < 0) {
-        error = imagePath + ": " + SystemErrorText(errno);
+    RegularFile file = RegularFile::Open(imagePath, kFirmwareReadLimit);
+    if (!file.ok()) {
+        error = file.error();
         return std::nullopt;
     }
     // A short image leaves its missing tail zero; bytes past 16384 are not used.
     size_t filled = 0;
     while (filled < image.size()) {
-        ssize_t got = ::read(file.fd, image.data() + filled, image.size() - filled);
-        if (got < 0 && errno == EINTR)
-            continue;
+        long long got =
+            file.ReadSome(reinterpret_cast<char*>(image.data()) + filled, image.size() - filled);
         if (got < 0) {
-            error = imagePath + ": " + SystemErrorText(errno);
+            error = file.error();
             return std::nullopt;
         }
         if (got == 0)
@@ -96,33 +86,10 @@ std::optional<std::string> BuildStagingText(const std::string& imagePath, std::s
 }
 
 std::optional<std::string> ReadWholeFile(const std::string& path, std::string& error) {
-    FileDescriptor file{::open(path.c_str(), O_RDONLY)};
-    if (file.fd < 0) {
-        error = path + ": " + SystemErrorText(errno);
-        return std::nullopt;
-    }
-    std::string text;
-    char buffer[16384];
-    for (;;) {
-        ssize_t got = ::read(file.fd, buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0) {
-            error = path + ": " + SystemErrorText(errno);
-            return std::nullopt;
-        }
-        if (got == 0)
-            return text;
-        text.append(buffer, static_cast<size_t>(got));
-    }
-}
-
-ssize_t ReadSome(int fd, char* buffer, size_t size) {
-    for (;;) {
-        ssize_t got = ::read(fd, buffer, size);
-        if (got >= 0 || errno != EINTR)
-            return got;
-    }
+    FileRead read = ReadRegularFile(path, kFirmwareReadLimit);
+    if (!read.bytes)
+        error = read.error;
+    return std::move(read.bytes);
 }
 
 // The merging phase: reads the base firmware as a stream of lines, whatever their length, and
@@ -130,9 +97,9 @@ ssize_t ReadSome(int fd, char* buffer, size_t size) {
 // ever held, since they alone decide what becomes of it.
 class LineMerger {
 public:
-    LineMerger(int baseFd, AtomicFileWriter& writer, const std::string& staging,
+    LineMerger(RegularFile& base, AtomicFileWriter& writer, const std::string& staging,
                MergeProgress& progress, int64_t& position)
-        : baseFd_(baseFd), writer_(writer), staging_(staging), progress_(progress),
+        : base_(base), writer_(writer), staging_(staging), progress_(progress),
           position_(position) {}
 
     // Nothing when every line went through; otherwise why it stopped.
@@ -141,9 +108,9 @@ public:
         std::unique_ptr<char[]> chunk(new char[size]);
         output_.reserve(kDefaultChunkSize + 4096);
         for (;;) {
-            ssize_t got = ReadSome(baseFd_, chunk.get(), size);
+            long long got = base_.ReadSome(chunk.get(), size);
             if (got < 0)
-                return "reading the base firmware: " + SystemErrorText(errno);
+                return "reading the base firmware: " + base_.error();
             if (got == 0)
                 break;
             if (auto failure = Feed(std::string_view(chunk.get(), static_cast<size_t>(got))))
@@ -336,7 +303,7 @@ private:
         return std::nullopt;
     }
 
-    int baseFd_;
+    RegularFile& base_;
     AtomicFileWriter& writer_;
     const std::string& staging_;
     MergeProgress& progress_;
@@ -353,15 +320,15 @@ private:
 };
 
 // Lines of the base firmware: its line feeds, plus a last line without one.
-std::optional<int64_t> CountLines(int fd, std::string& error) {
+std::optional<int64_t> CountLines(RegularFile& base, std::string& error) {
     const size_t size = chunkSize.load();
     std::unique_ptr<char[]> chunk(new char[size]);
     int64_t lines = 0;
     char last = '\n';
     for (;;) {
-        ssize_t got = ReadSome(fd, chunk.get(), size);
+        long long got = base.ReadSome(chunk.get(), size);
         if (got < 0) {
-            error = "reading the base firmware: " + SystemErrorText(errno);
+            error = "reading the base firmware: " + base.error();
             return std::nullopt;
         }
         if (got == 0)
@@ -376,8 +343,8 @@ std::optional<int64_t> CountLines(int fd, std::string& error) {
     }
     if (last != '\n')
         ++lines;
-    if (::lseek(fd, 0, SEEK_SET) != 0) {
-        error = "rewinding the base firmware: " + SystemErrorText(errno);
+    if (!base.Rewind()) {
+        error = "rewinding the base firmware: " + base.error();
         return std::nullopt;
     }
     return lines;
@@ -447,25 +414,29 @@ MergeResult MergeBankSx(const std::string& baseFileName, const std::string& newF
     auto staging = ReadWholeFile(stagingPath, error);
     if (!staging)
         return openFailed(error);
-    FileDescriptor base{::open(baseFileName.c_str(), O_RDONLY)};
-    if (base.fd < 0)
-        return openFailed(baseFileName + ": " + SystemErrorText(errno));
+    // A FIFO or a device in its place is refused here, at once, naming it.
+    RegularFile base = RegularFile::Open(baseFileName, kFirmwareReadLimit);
+    if (!base.ok())
+        return openFailed(base.error());
     AtomicFileWriter writer(outputPath);
     if (auto opened = writer.Open(); !opened.ok())
         return openFailed(opened.message());
 
     std::optional<std::string> failure;
-    if (auto lines = CountLines(base.fd, error)) {
+    bool targetUntouched = false;
+    if (auto lines = CountLines(base, error)) {
         result.baseLines = *lines;
         counter += *lines;
         progress.SetMaximum(counter);
         int64_t position = 0;
-        LineMerger merger(base.fd, writer, *staging, progress, position);
+        LineMerger merger(base, writer, *staging, progress, position);
         failure = merger.Run();
         result.imagePlaced = merger.imagePlaced();
         if (!failure)
-            if (auto committed = writer.Commit(); !committed.ok())
+            if (auto committed = writer.Commit(); !committed.ok()) {
                 failure = "writing the new firmware: " + committed.message();
+                targetUntouched = true; // it could not be replaced, so it is left as it was
+            }
     } else {
         failure = error;
     }
@@ -473,7 +444,8 @@ MergeResult MergeBankSx(const std::string& baseFileName, const std::string& newF
     if (failure) {
         // Neither a partial file nor an older one may pass for this merge's result.
         writer.Abort();
-        ::unlink(outputPath.c_str());
+        if (!targetUntouched)
+            ::unlink(outputPath.c_str());
         result.outcome = MergeOutcome::MergeFailed;
         result.error = *failure;
         reporter.Report(kMergeFailed);

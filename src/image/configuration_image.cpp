@@ -121,11 +121,11 @@ bool ReadTable(const std::string& varPath, ConfigurationImage& image, BuildRepor
     }
     if (loaded.outcome == ReadOutcome::NotWellFormed) {
         report = Stopped(BuildReport::Document::TranslateTable, varPath,
-                         "not well-formed: " + loaded.error);
+                         loaded.unreadable ? loaded.error : "not well-formed: " + loaded.error);
         return false;
     }
     // The same table element the translate table editor takes.
-    auto table = document.first_child();
+    auto table = FirstDocumentNode(document);
     if (!table) {
         report = Stopped(BuildReport::Document::TranslateTable, varPath, "no table element");
         return false;
@@ -189,7 +189,7 @@ bool ReadParameters(const std::string& pargenPath, const LocalTime& now, Configu
     }
     if (loaded.outcome == ReadOutcome::NotWellFormed) {
         report = Stopped(BuildReport::Document::GeneralParameters, pargenPath,
-                         "not well-formed: " + loaded.error);
+                         loaded.unreadable ? loaded.error : "not well-formed: " + loaded.error);
         return false;
     }
     auto root = document.child(kGeneralParameterRoot);
