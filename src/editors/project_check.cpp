@@ -3,6 +3,7 @@
 #include "documents/pargen.h"
 #include "documents/var.h"
 #include "editors/general_parameter_rules.h"
+#include "editors/translate_analysis.h"
 #include "editors/translate_rules.h"
 
 #include <filesystem>
@@ -62,6 +63,29 @@ std::vector<std::string> CheckProjectDocuments(const std::string& projectFolder)
     const std::filesystem::path folder(projectFolder);
     CheckGeneralParametersDocument((folder / kPargenName).string(), lines);
     CheckTranslateTableDocument((folder / kVarName).string(), lines);
+    return lines;
+}
+
+std::vector<std::string> CheckProjectWarnings(const std::string& projectFolder) {
+    std::vector<std::string> lines;
+    auto document = ReadTranslateTable((std::filesystem::path(projectFolder) / kVarName).string());
+    if (document.outcome != ReadOutcome::Read)
+        return lines;
+    // The table the editor would load: it ends at the first row without an Address TCP.
+    std::vector<std::optional<TMyRec>> rows;
+    rows.reserve(document.rows.size());
+    for (const auto& read : document.rows) {
+        TranslateRowCells cells = CellsOfDocumentRow(read);
+        if (CellOf(cells, TranslateColumn::AddressTcp).empty())
+            break;
+        rows.push_back(RecordOfCells(cells));
+    }
+    auto analysis = AnalyseTranslateTable(rows);
+    for (const auto& warning : analysis.warnings)
+        lines.push_back(std::string(kVarName) + (warning.row ? " " : ": ") + warning.text);
+    if (analysis.unlisted)
+        lines.push_back(std::string(kVarName) + ": " + std::to_string(analysis.unlisted) +
+                        " more warnings not listed");
     return lines;
 }
 
