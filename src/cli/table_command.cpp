@@ -107,7 +107,18 @@ int Export(const ParsedArguments& parsed, std::ostream& out, std::ostream& err) 
                "nothing exported\n";
         return kExitFailure;
     }
-    const std::string csv = TranslateTableToCsv(ConfirmTranslateRows(cells).rows, options);
+    auto collected = ConfirmTranslateRows(cells);
+    if (collected.rows.size() < cells.size()) {
+        // The editor ends the table at the first empty Address TCP; exporting only the rows above
+        // it would drop the rest without a word.
+        err << "var.xml row " << collected.rows.size() + 1
+            << " Address TCP: empty, so the table ends there and the "
+            << cells.size() - collected.rows.size() - 1
+            << " rows below it would be lost\n"
+               "fabricor-cli table export: nothing exported\n";
+        return kExitFailure;
+    }
+    const std::string csv = TranslateTableToCsv(collected.rows, options);
     auto output = parsed.values.find("output");
     if (output == parsed.values.end()) {
         out << csv << std::flush;

@@ -98,6 +98,17 @@ TEST_F(TableCommandTest, ExportRefusesATableTheEditorWouldRefuse) {
     EXPECT_NE(refused.err.find("var.xml row 1 Data Type: Error!! Data Type must be"),
               std::string::npos);
     EXPECT_FALSE(std::filesystem::exists(file));
+
+    // Rows below an empty Address TCP would be dropped by the editor: refused, not lost.
+    WriteFile(
+        var(),
+        "<TCP_TO_RTU><row DATA_TYPE=\"1\" TCP_ADDRESS=\"\" RTU_ADD_DEV=\"1\" RTU_ADDRESS=\"1\" "
+        "N_POINT=\"1\" MNEMONIC=\"\"/><row DATA_TYPE=\"1\" TCP_ADDRESS=\"2\" RTU_ADD_DEV=\"1\" "
+        "RTU_ADDRESS=\"1\" N_POINT=\"1\" MNEMONIC=\"\"/></TCP_TO_RTU>");
+    auto dropped = Cli({"table", "export", project.str(), "--output", file.string()});
+    EXPECT_EQ(dropped.code, 1);
+    EXPECT_NE(dropped.err.find("var.xml row 1 Address TCP: empty"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(file));
 }
 
 TEST_F(TableCommandTest, UsageErrors) {
