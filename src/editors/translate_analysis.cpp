@@ -69,6 +69,26 @@ std::string Describe(const Finding& f, const std::vector<const TMyRec*>& recs) {
     return {};
 }
 
+// Orders by row, then other row, then kind: three stable counting passes, linear in the number of
+// findings, which runs into millions when thousands of rows share addresses.
+void SortFindings(std::vector<Finding>& findings, size_t rows) {
+    std::vector<Finding> buffer(findings.size());
+    auto pass = [&](size_t keys, auto key) {
+        std::vector<size_t> start(keys + 1, 0);
+        for (const auto& f : findings)
+            ++start[key(f) + 1];
+        for (size_t k = 1; k <= keys; ++k)
+            start[k] += start[k - 1];
+        for (const auto& f : findings)
+            buffer[start[key(f)]++] = f;
+        findings.swap(buffer);
+    };
+    pass(static_cast<size_t>(TableWarningKind::Full) + 1,
+         [](const Finding& f) { return static_cast<size_t>(f.kind); });
+    pass(rows + 1, [](const Finding& f) { return size_t{f.other}; });
+    pass(rows + 1, [](const Finding& f) { return size_t{f.row}; });
+}
+
 std::string Thousands(size_t n) {
     std::string digits = std::to_string(n);
     for (size_t at = digits.size(); at > 3; at -= 3)
@@ -134,7 +154,7 @@ TranslateTableAnalysis AnalyseTranslateTable(const std::vector<std::optional<TMy
                 findings.push_back({TableWarningKind::Overlap, std::min(kind[i].row, kind[j].row),
                                     std::max(kind[i].row, kind[j].row)});
     }
-    std::sort(findings.begin(), findings.end());
+    SortFindings(findings, count);
 
     std::vector<size_t> notes(count, 0);
     auto wants = [&](uint16_t row) { return row != 0 && notes[row - 1u] < kNotesPerRow; };
@@ -166,6 +186,14 @@ TranslateTableAnalysis AnalyseTranslateTable(const std::vector<std::optional<TMy
             break;
         }
         const bool listed = result.warnings.size() < kMaxListedTableWarnings;
+        if (!listed && !wants(f.row) && !wants(f.other)) {
+            // Neither listed nor shown: counted without words.
+            ++result.unlisted;
+            for (uint16_t row : {f.row, f.other})
+                if (row != 0 && notes[row - 1u]++ == kNotesPerRow)
+                    result.rowNotes[row - 1u] += "\n…";
+            continue;
+        }
         std::string text;
         if (listed || wants(f.row) || wants(f.other))
             text = Describe(f, recs);
