@@ -169,6 +169,8 @@ bool IsBlank(const Record& record) {
 struct HeaderMap {
     std::array<size_t, kFields> position{};
     size_t width = 0;
+    // Columns without a title (spreadsheets add them after the last one): they must stay empty.
+    std::vector<size_t> untitled;
 };
 
 std::optional<HeaderMap> ReadHeader(const Record& header,
@@ -178,6 +180,10 @@ std::optional<HeaderMap> ReadHeader(const Record& header,
     std::array<bool, kFields> found{};
     for (size_t p = 0; p < header.fields.size(); ++p) {
         const std::string& title = header.fields[p];
+        if (title.empty()) {
+            map.untitled.push_back(p);
+            continue;
+        }
         size_t field = kFields;
         for (size_t f = 0; f < kFields; ++f)
             if (title == TitleOf(f))
@@ -298,6 +304,11 @@ TranslateCsvImport TranslateTableFromCsv(std::string_view bytes) {
                                                std::to_string(columns->width)});
                 continue;
             }
+            for (size_t p : columns->untitled)
+                if (!record.fields[p].empty())
+                    result.problems.push_back(
+                        {record.line, "",
+                         "a value in column " + std::to_string(p + 1) + ", which has no title"});
             TranslateRowCells row;
             for (size_t f = 0; f < kFields; ++f)
                 row[f] = std::move(record.fields[columns->position[f]]);
