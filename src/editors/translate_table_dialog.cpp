@@ -301,7 +301,8 @@ void TFSetVar::ImportCsvClick() {
     if (!files_)
         return;
     sga_->CommitEdit();
-    QString path = csvPath_;
+    // The project's folder until a file was chosen.
+    QString path = csvPath_.isEmpty() ? QString::fromStdString(workspace_.ProjectFolder) : csvPath_;
     if (!files_->ChooseFile(this, QStringLiteral("Import CSV"), QString::fromUtf8(kCsvFilter),
                             false, path))
         return;
@@ -351,7 +352,9 @@ void TFSetVar::ExportCsvClick() {
     }
     if (!CollectFrom(cells))
         return;
-    QString path = csvPath_;
+    QString path = csvPath_.isEmpty()
+                       ? QString::fromStdString(workspace_.ProjectFolder + kSeparator + "var.csv")
+                       : csvPath_;
     if (!files_->ChooseFile(this, QStringLiteral("Export CSV"), QString::fromUtf8(kCsvFilter), true,
                             path))
         return;
