@@ -56,14 +56,13 @@ int CheckCommand(const Arguments& args, std::ostream& out, std::ostream& err) {
         err << "fabricor-cli check: " << project << " is not a folder\n";
         return kExitFailure;
     }
-    const auto lines = CheckProjectDocuments(project);
-    for (const auto& line : lines)
+    const auto check = CheckProject(project);
+    for (const auto& line : check.problems)
         out << line << "\n";
-    const auto warnings = CheckProjectWarnings(project);
-    for (const auto& line : warnings)
+    for (const auto& line : check.warnings)
         out << "warning: " << line << "\n";
     const bool strict = parsed.flags.count("strict") > 0;
-    return lines.empty() && (!strict || warnings.empty()) ? kExitOk : kExitFailure;
+    return check.problems.empty() && (!strict || check.warnings.empty()) ? kExitOk : kExitFailure;
 }
 
 } // namespace fabricor::cli

@@ -37,8 +37,8 @@ void CheckGeneralParametersDocument(const std::string& path, std::vector<std::st
                         problem.message);
 }
 
-void CheckTranslateTableDocument(const std::string& path, std::vector<std::string>& lines) {
-    auto document = ReadTranslateTable(path);
+void CheckTranslateTableDocument(const TranslateTableDocument& document,
+                                 std::vector<std::string>& lines) {
     if (ReportUnread(document.outcome, document.error, kVarName, lines))
         return;
     if (document.stoppedAt)
@@ -56,19 +56,9 @@ void CheckTranslateTableDocument(const std::string& path, std::vector<std::strin
                         problem.message);
 }
 
-} // namespace
-
-std::vector<std::string> CheckProjectDocuments(const std::string& projectFolder) {
+// What the table analysis finds in the table the editor would load.
+std::vector<std::string> TranslateTableWarnings(const TranslateTableDocument& document) {
     std::vector<std::string> lines;
-    const std::filesystem::path folder(projectFolder);
-    CheckGeneralParametersDocument((folder / kPargenName).string(), lines);
-    CheckTranslateTableDocument((folder / kVarName).string(), lines);
-    return lines;
-}
-
-std::vector<std::string> CheckProjectWarnings(const std::string& projectFolder) {
-    std::vector<std::string> lines;
-    auto document = ReadTranslateTable((std::filesystem::path(projectFolder) / kVarName).string());
     if (document.outcome != ReadOutcome::Read)
         return lines;
     // The table the editor would load: it ends at the first row without an Address TCP.
@@ -87,6 +77,27 @@ std::vector<std::string> CheckProjectWarnings(const std::string& projectFolder) 
         lines.push_back(std::string(kVarName) + ": " + std::to_string(analysis.unlisted) +
                         " more warnings not listed");
     return lines;
+}
+
+} // namespace
+
+std::vector<std::string> CheckProjectDocuments(const std::string& projectFolder) {
+    std::vector<std::string> lines;
+    const std::filesystem::path folder(projectFolder);
+    CheckGeneralParametersDocument((folder / kPargenName).string(), lines);
+    CheckTranslateTableDocument(ReadTranslateTable((folder / kVarName).string()), lines);
+    return lines;
+}
+
+ProjectCheck CheckProject(const std::string& projectFolder) {
+    ProjectCheck check;
+    const std::filesystem::path folder(projectFolder);
+    CheckGeneralParametersDocument((folder / kPargenName).string(), check.problems);
+    // var.xml is read once for both.
+    auto document = ReadTranslateTable((folder / kVarName).string());
+    CheckTranslateTableDocument(document, check.problems);
+    check.warnings = TranslateTableWarnings(document);
+    return check;
 }
 
 } // namespace fabricor
