@@ -1,6 +1,7 @@
 #include "cli/cli.h"
 
 #include "cli/check_command.h"
+#include "cli/table_command.h"
 
 #include <ostream>
 
@@ -14,6 +15,8 @@ const std::vector<Command>& Commands() {
          UpdateCommand},
         {"check", "list every problem the editors would refuse in PROJECT's documents",
          CheckCommand},
+        {"table", "export PROJECT's translate table as CSV, or import a CSV file into it",
+         TableCommand},
     };
     return commands;
 }
