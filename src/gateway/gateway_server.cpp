@@ -8,12 +8,14 @@
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <ostream>
+#include <thread>
 #include <vector>
 
 namespace fabricor::gateway {
@@ -58,15 +60,26 @@ public:
             up_ = true;
         }
         modbus_set_slave(context_, slave);
-        modbus_flush(context_); // a late answer to an earlier request must not pass for this one
+        // A late answer to an earlier request must not pass for this one. Only what came in is
+        // dropped: modbus_flush would also drop a broadcast not yet sent out.
+        const int fd = modbus_get_socket(context_);
+        ::tcflush(fd, TCIFLUSH);
+        // The slaves get the turnaround delay to act on a broadcast before anything else comes.
+        std::this_thread::sleep_until(quietUntil_);
         Bytes request;
         request.reserve(pdu.size() + 1);
         request.push_back(slave);
         request.insert(request.end(), pdu.begin(), pdu.end());
         if (modbus_send_raw_request(context_, request.data(), int(request.size())) < 0)
             return Down();
-        if (slave == 0)
+        // The time-out runs from the end of the request, which on a slow line is well after
+        // the write returns.
+        if (::tcdrain(fd) != 0)
+            return Down();
+        if (slave == 0) {
+            quietUntil_ = std::chrono::steady_clock::now() + kTurnaroundDelay;
             return Result::Broadcast;
+        }
         uint8_t buffer[MODBUS_RTU_MAX_ADU_LENGTH];
         const int got = modbus_receive_confirmation(context_, buffer);
         if (got < 0) {
@@ -91,8 +104,11 @@ private:
         return Result::LineDown;
     }
 
+    static constexpr std::chrono::milliseconds kTurnaroundDelay{100};
+
     modbus_t* context_ = nullptr;
     bool up_ = false;
+    std::chrono::steady_clock::time_point quietUntil_{};
 };
 
 namespace {
@@ -184,22 +200,19 @@ void GatewayServer::DropClient(uint64_t id, const std::string& why) {
 
 void GatewayServer::ReadClient(uint64_t id) {
     Client& client = clients_.at(id);
+    // One read per round: a client that never stops sending still leaves the others their turn.
     uint8_t chunk[4096];
-    for (;;) {
-        const ssize_t got = ::recv(client.fd, chunk, sizeof chunk, 0);
-        if (got > 0) {
-            client.buffer.insert(client.buffer.end(), chunk, chunk + got);
-            if (got < ssize_t(sizeof chunk))
-                break;
-            continue;
-        }
-        if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
-            break;
-        if (got < 0 && errno == EINTR)
-            continue;
+    ssize_t got;
+    do
+        got = ::recv(client.fd, chunk, sizeof chunk, 0);
+    while (got < 0 && errno == EINTR);
+    if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+        return;
+    if (got <= 0) {
         DropClient(id, client.buffer.empty() ? "" : "disconnected in the middle of a request");
         return;
     }
+    client.buffer.insert(client.buffer.end(), chunk, chunk + got);
     const auto now = Clock::now();
     size_t used = 0;
     for (;;) {
@@ -320,7 +333,14 @@ void GatewayServer::Run(int stopFd) {
         ids.clear();
         polled.push_back({stopFd, POLLIN, 0});
         polled.push_back({listenFd_, POLLIN, 0});
+        std::map<uint64_t, size_t> waiting;
+        for (const auto& pending : queue_)
+            ++waiting[pending.client];
         for (const auto& [id, client] : clients_) {
+            // A client with enough requests in the queue is not read until they are served, so
+            // one that floods the gateway cannot fill its memory or push the others back.
+            if (waiting[id] >= options_.maxQueuedPerClient)
+                continue;
             polled.push_back({client.fd, POLLIN, 0});
             ids.push_back(id);
         }

@@ -21,6 +21,7 @@ struct GatewayOptions {
     // A client whose frame stays unfinished this long is dropped, so it holds nothing for good.
     std::chrono::milliseconds unfinishedFrameLimit{10000};
     size_t maxClients = 32;
+    size_t maxQueuedPerClient = 16;
 };
 
 class RtuLine;

@@ -53,6 +53,21 @@ TEST_F(GatewayCommandTest, RefusesWhatCheckRefusesAndBadUsage) {
     EXPECT_EQ(Cli({"gateway", "--help"}).code, 0);
 }
 
+TEST_F(GatewayCommandTest, RefusesSettingsTheCheckAcceptsButTheLineCannotUse) {
+    auto parameters = NewProjectGeneralParameters();
+    parameters.baudIndex = -1;
+    parameters.timeOut = "70000";
+    ASSERT_TRUE(
+        WriteGeneralParameters((dir / "pargen.xml").string(), EncodeGeneralParameters(parameters)));
+    auto result = Cli({"gateway", dir.str(), "--serial", "/dev/null"});
+    EXPECT_EQ(result.code, 1);
+    EXPECT_NE(
+        result.err.find("pargen.xml BAUD: no baud rate selected\n"
+                        "pargen.xml TIME_OUT: the gateway needs 1 to 65535 ms, not '70000'\n"),
+        std::string::npos)
+        << result.err;
+}
+
 TEST_F(GatewayCommandTest, AMissingSerialPortIsAFailure) {
     auto result = Cli({"gateway", dir.str(), "--serial", (dir / "no-such-port").string(),
                        "--listen", "127.0.0.1:0"});
