@@ -139,6 +139,7 @@ int GatewayCommand(const Arguments& args, std::ostream& out, std::ostream& err) 
     stopWrite = stopPipe[1];
     struct sigaction stop {};
     stop.sa_handler = StopOnSignal;
+    stop.sa_flags = SA_RESTART;
     sigemptyset(&stop.sa_mask);
     struct sigaction oldInt {
     }, oldTerm{};

@@ -44,6 +44,13 @@ GatewayProject LoadGatewayProject(const std::string& projectFolder) {
     for (const auto& row : document.rows)
         cells.push_back(CellsOfDocumentRow(row));
     auto collected = ConfirmTranslateRows(cells);
+    // The editor ends the table at the first empty Address TCP and the image builder stops
+    // there: the rows after it would never reach the device, so they are not served either.
+    if (collected.rows.size() < cells.size())
+        project.problems.push_back("var.xml row " + std::to_string(collected.rows.size() + 1) +
+                                   ": Address TCP is empty, which ends the table there; the " +
+                                   std::to_string(cells.size() - collected.rows.size() - 1) +
+                                   " rows after it would not reach the device");
     settings.rows = std::move(collected.rows);
     return project;
 }

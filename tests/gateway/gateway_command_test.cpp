@@ -1,6 +1,7 @@
 #include "cli/cli.h"
 #include "documents/pargen.h"
 #include "documents/var.h"
+#include "gateway/gateway_project.h"
 #include "gateway/rtu_peers.h"
 #include "support/temp_dir.h"
 
@@ -66,6 +67,51 @@ TEST_F(GatewayCommandTest, RefusesSettingsTheCheckAcceptsButTheLineCannotUse) {
                         "pargen.xml TIME_OUT: the gateway needs 1 to 65535 ms, not '70000'\n"),
         std::string::npos)
         << result.err;
+}
+
+TEST_F(GatewayCommandTest, TheLineAndTheTableComeFromTheProject) {
+    struct Case {
+        const char *baud, *parity, *stopBit, *timeOut, *mode;
+        int baudRate;
+        char parityLetter;
+        int stopBits, timeOutMs;
+        OperationMode operation;
+    };
+    const Case cases[] = {
+        {"3", "0", "0", "1000", "1", 9600, 'N', 1, 1000, OperationMode::Nat},
+        {"7", "2", "0", "$3E8", "0", 115200, 'E', 1, 1000, OperationMode::Routing},
+        // Two stop bits come with no parity, as the General Parameter dialog saves them.
+        {"6", "3", "1", "7", "1", 57600, 'N', 2, 7, OperationMode::Nat},
+        {"0", "3", "01", " 50", "5", 1200, 'O', 1, 50, OperationMode::Nat},
+        {"4", "1", "2", "65535", "0", 19200, 'N', 1, 65535, OperationMode::Routing},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.baud);
+        WriteFile(dir / "pargen.xml",
+                  std::string("<General_Parameter><TCP_PORT>502</TCP_PORT><BAUD>") + c.baud +
+                      "</BAUD><PARITY>" + c.parity + "</PARITY><TIME_OUT>" + c.timeOut +
+                      "</TIME_OUT><OFFSET>0</OFFSET><MODE>" + c.mode + "</MODE><STOP_BIT>" +
+                      c.stopBit + "</STOP_BIT></General_Parameter>");
+        const auto project = gateway::LoadGatewayProject(dir.str());
+        ASSERT_EQ(project.problems, std::vector<std::string>{});
+        EXPECT_EQ(project.settings.baudRate, c.baudRate);
+        EXPECT_EQ(project.settings.parity, c.parityLetter);
+        EXPECT_EQ(project.settings.stopBits, c.stopBits);
+        EXPECT_EQ(project.settings.timeOutMs, c.timeOutMs);
+        EXPECT_EQ(project.settings.mode, c.operation);
+        EXPECT_EQ(project.settings.rows, (std::vector<TMyRec>{{3, 1, 2, 3, 4, "pump"}}));
+    }
+    // Rows after an empty Address TCP would never reach the device.
+    WriteFile(
+        dir / "var.xml",
+        "<TCP_TO_RTU><row DATA_TYPE=\"3\" TCP_ADDRESS=\"1\" RTU_ADD_DEV=\"2\" "
+        "RTU_ADDRESS=\"3\" N_POINT=\"4\" MNEMONIC=\"\"/><row DATA_TYPE=\"3\" TCP_ADDRESS=\"\" "
+        "RTU_ADD_DEV=\"\" RTU_ADDRESS=\"\" N_POINT=\"\" MNEMONIC=\"\"/><row DATA_TYPE=\"3\" "
+        "TCP_ADDRESS=\"9\" RTU_ADD_DEV=\"2\" RTU_ADDRESS=\"3\" N_POINT=\"4\" "
+        "MNEMONIC=\"\"/></TCP_TO_RTU>");
+    EXPECT_EQ(gateway::LoadGatewayProject(dir.str()).problems,
+              std::vector<std::string>{"var.xml row 2: Address TCP is empty, which ends the table "
+                                       "there; the 1 rows after it would not reach the device"});
 }
 
 TEST_F(GatewayCommandTest, AMissingSerialPortIsAFailure) {
