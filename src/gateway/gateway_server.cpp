@@ -11,6 +11,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -344,9 +345,18 @@ void GatewayServer::Run(int stopFd) {
             polled.push_back({client.fd, POLLIN, 0});
             ids.push_back(id);
         }
-        int wait = 1000;
+        // Wake up for the next request waiting, or when an unfinished frame runs out of time.
+        int wait = -1;
         if (!queue_.empty())
             wait = 0;
+        else
+            for (const auto& [id, client] : clients_)
+                if (client.unfinishedSince) {
+                    const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+                        *client.unfinishedSince + options_.unfinishedFrameLimit - Clock::now());
+                    const int ms = int(std::max<int64_t>(0, left.count()));
+                    wait = wait < 0 ? ms : std::min(wait, ms);
+                }
         if (::poll(polled.data(), polled.size(), wait) < 0 && errno != EINTR)
             return;
         if (polled[0].revents)

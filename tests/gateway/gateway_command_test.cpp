@@ -141,6 +141,16 @@ TEST_F(GatewayCommandTest, ServesUntilSigtermThenPrintsItsCountersAndExitsZero) 
     ASSERT_EQ(
         posix_spawn(&child, program.c_str(), &actions, nullptr, const_cast<char**>(argv), environ),
         0);
+    // Should an assertion end the test early, the gateway must not outlive it.
+    struct Reaper {
+        pid_t& pid;
+        ~Reaper() {
+            if (pid > 0) {
+                ::kill(pid, SIGKILL);
+                ::waitpid(pid, nullptr, 0);
+            }
+        }
+    } reaper{child};
     posix_spawn_file_actions_destroy(&actions);
     ::close(output[1]);
     std::string said;
@@ -169,6 +179,7 @@ TEST_F(GatewayCommandTest, ServesUntilSigtermThenPrintsItsCountersAndExitsZero) 
     ::close(output[0]);
     int status = 0;
     ASSERT_EQ(::waitpid(child, &status, 0), child);
+    child = 0;
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
     EXPECT_NE(said.find("unit 255 fc 3 read holding registers at 1 count 4 -> RTU 2 fc 3 read "
