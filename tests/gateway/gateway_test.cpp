@@ -250,6 +250,23 @@ TEST_F(GatewayTest, RoutingPassesRequestsThroughByUnitAndBroadcastsUnitZero) {
     EXPECT_EQ(slave.Register(7), 0x1092);
 }
 
+TEST_F(GatewayTest, PipelinedRequestsAreAnsweredInTheOrderTheyCame) {
+    RunningGateway gateway(Options(OperationMode::Nat));
+    const int fd = RawSocket(gateway.port());
+    SendAll(fd, std::string("\x00\x01\x00\x00\x00\x06\x01\x03\x00\x64\x00\x01"
+                            "\x00\x02\x00\x00\x00\x06\x01\x04\x00\x64\x00\x01"
+                            "\x00\x03\x00\x00\x00\x02\x01\x07",
+                            32));
+    std::string answers;
+    for (std::string got = "x"; answers.size() < 31 && !got.empty() && got[0] != '(';)
+        answers += got = ReceiveSome(fd);
+    ::close(fd);
+    EXPECT_EQ(answers, std::string("\x00\x01\x00\x00\x00\x05\x01\x03\x02\x03\xF2"
+                                   "\x00\x02\x00\x00\x00\x05\x01\x04\x02\x07\xD0"
+                                   "\x00\x03\x00\x00\x00\x03\x01\x87\x01",
+                                   31));
+}
+
 TEST_F(GatewayTest, TwoClientsAtOnceWhileAThirdLeavesItsFrameUnfinished) {
     RunningGateway gateway(Options(OperationMode::Nat));
     const int slow = RawSocket(gateway.port());
