@@ -15,7 +15,7 @@ const std::vector<Command>& Commands() {
          UpdateCommand},
         {"check", "list every problem the editors would refuse in PROJECT's documents",
          CheckCommand},
-        {"gateway", "serve Modbus TCP through PROJECT's table to an RTU line on the bench",
+        {"gateway", "serve Modbus TCP through SOURCE's table to an RTU line on the bench",
          GatewayCommand},
     };
     return commands;

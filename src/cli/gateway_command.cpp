@@ -16,15 +16,17 @@ namespace fabricor::cli {
 namespace {
 
 constexpr const char* kGatewayUsage =
-    "Usage: fabricor-cli gateway PROJECT --serial DEVICE [--listen ADDRESS:PORT] [--verbose]\n";
+    "Usage: fabricor-cli gateway SOURCE --serial DEVICE [--listen ADDRESS:PORT] [--verbose]\n";
 
 void GatewayHelp(std::ostream& out) {
     out << kGatewayUsage
         << "\n"
            "Lets this computer play the device on the bench: it listens for Modbus TCP on\n"
            "ADDRESS:PORT and is the Modbus RTU master on the serial port DEVICE, with the\n"
-           "project's baud rate, parity, stop bits (8 data bits) and time-out. PROJECT is a\n"
-           "project folder; one that would not save cleanly is refused with the lines\n"
+           "project's baud rate, parity, stop bits (8 data bits) and time-out.\n"
+           "\n"
+           "SOURCE is a project folder, and only that: a firmware or an image cannot be read\n"
+           "back yet. A project that would not save cleanly is refused with the lines\n"
            "'fabricor-cli check' prints.\n"
            "\n"
            "NAT mode: each request is served by the first row of the translate table of its\n"
@@ -84,8 +86,8 @@ int GatewayCommand(const Arguments& args, std::ostream& out, std::ostream& err) 
     if (!parsed.error.empty())
         return UsageError(err, parsed.error);
     if (parsed.positional.size() != 1)
-        return UsageError(err, parsed.positional.empty() ? "PROJECT is missing"
-                                                         : "only one PROJECT is served");
+        return UsageError(err, parsed.positional.empty() ? "SOURCE is missing"
+                                                         : "only one SOURCE is served");
     if (!parsed.values.count("serial"))
         return UsageError(err, "--serial DEVICE is missing");
     std::optional<gateway::ListenAddress> listen;
