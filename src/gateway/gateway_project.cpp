@@ -17,8 +17,8 @@ GatewayProject LoadGatewayProject(const std::string& projectFolder) {
     if (!project.problems.empty())
         return project;
     const std::filesystem::path folder(projectFolder);
-    const auto parameters =
-        DecodeGeneralParameters(ReadGeneralParameters((folder / ProjectFiles::kGeneralParametersName).string()));
+    const auto parameters = DecodeGeneralParameters(
+        ReadGeneralParameters((folder / ProjectFiles::kGeneralParametersName).string()));
     auto& settings = project.settings;
     settings.mode = parameters.mode;
     settings.tcpPort = parameters.port;

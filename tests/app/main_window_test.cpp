@@ -93,12 +93,28 @@ TEST_F(MainWindow, ControlsSitWhereTheWorkflowPutsThem) {
     EXPECT_FALSE(window->windowFlags().testFlag(Qt::WindowCloseButtonHint));
 }
 
-TEST_F(MainWindow, FirstRunShowsTheCaptionAloneAndStoresAnEmptyName) {
+// The start-up rules themselves (stored names, deleted projects, the MODE table) are the
+// workspace's and tested there; the window shows what they give and stores the name on close.
+TEST_F(MainWindow, ShowsTheTitleAndTranslateStateTheStartUpGives) {
+    fs::create_directories(app / "PROJECTS" / "pump");
+    StoreName("pump");
+    WriteFile(app / "PROJECTS" / "pump" / "pargen.xml",
+              "<General_Parameter><MODE>0</MODE></General_Parameter>");
+    auto routing = Start();
+    EXPECT_EQ(routing->windowTitle().toStdString(), std::string(ProductCaption) + " : /pump");
+    EXPECT_EQ(routing->workspace().ProjectFolder, app.str() + "/PROJECTS/pump");
+    EXPECT_FALSE(Find(*routing, "btn_Translate")->isEnabled());
+
+    // A document that gives no state leaves the command as it starts: enabled.
+    WriteFile(app / "PROJECTS" / "pump" / "pargen.xml", "<General_Parameter><MODE>0");
+    EXPECT_TRUE(Find(*Start(), "btn_Translate")->isEnabled());
+}
+
+TEST_F(MainWindow, CloseStoresTheProjectNameAndEndsTheProgram) {
+    StoreName("/gone");
     {
         auto window = Start();
         EXPECT_EQ(window->windowTitle(), ProductCaption);
-        EXPECT_EQ(window->workspace().ProjectFolder, app.str() + "/PROJECTS");
-        EXPECT_TRUE(fs::is_directory(app / "MASTER"));
         window->show();
         int closed = 0;
         QObject::connect(window.get(), &TFFabricoreFirmWare::closed, [&] { ++closed; });
@@ -106,57 +122,8 @@ TEST_F(MainWindow, FirstRunShowsTheCaptionAloneAndStoresAnEmptyName) {
         EXPECT_FALSE(window->isVisible());
         EXPECT_EQ(closed, 1); // what ends the program
     }
-    EXPECT_EQ(testing::ReadFile(app / "Fabricor.ini"), "[lastproj]\r\nprojectname=\r\n");
-    EXPECT_TRUE(doubles.boxes.shown.empty());
-}
-
-TEST_F(MainWindow, StoredNameWithOrWithoutSeparatorRestoresTheProject) {
-    fs::create_directories(app / "PROJECTS" / "pump");
-    for (std::string stored : {"pump", "/pump"}) {
-        StoreName(stored);
-        {
-            auto window = Start();
-            EXPECT_EQ(window->windowTitle().toStdString(),
-                      std::string(ProductCaption) + " : /pump");
-            window->show();
-            window->close();
-        }
-        EXPECT_EQ(ReadIniValue(app / "Fabricor.ini", "lastproj", "projectname"), "/pump");
-    }
-}
-
-TEST_F(MainWindow, DeletedProjectIsNotRestoredButItsNameIsKept) {
-    StoreName("/gone");
-    {
-        auto window = Start();
-        EXPECT_EQ(window->windowTitle(), ProductCaption);
-        EXPECT_EQ(window->workspace().ProjectFolder, app.str() + "/PROJECTS");
-        window->close();
-    }
     EXPECT_EQ(ReadIniValue(app / "Fabricor.ini", "lastproj", "projectname"), "/gone");
-}
-
-TEST_F(MainWindow, TranslateTableFollowsTheStoredMode) {
-    fs::create_directories(app / "PROJECTS" / "pump");
-    StoreName("pump");
-    struct Case {
-        const char* document;
-        bool enabled;
-    };
-    for (const Case& c : {
-             Case{"<General_Parameter><MODE>0</MODE></General_Parameter>", false},
-             Case{"<General_Parameter><MODE>1</MODE></General_Parameter>", true},
-             Case{"<General_Parameter><MODE>2</MODE></General_Parameter>", true},
-             Case{"<General_Parameter><MODE>x</MODE></General_Parameter>", true},
-             Case{"<General_Parameter><BAUD>3</BAUD></General_Parameter>", true},
-             Case{"<General_Parameter><MODE>0", true}, // not well-formed: left enabled
-         }) {
-        WriteFile(app / "PROJECTS" / "pump" / "pargen.xml", c.document);
-        auto window = Start();
-        EXPECT_EQ(Find(*window, "btn_Translate")->isEnabled(), c.enabled) << c.document;
-    }
-    fs::remove(app / "PROJECTS" / "pump" / "pargen.xml");
-    EXPECT_TRUE(Find(*Start(), "btn_Translate")->isEnabled());
+    EXPECT_TRUE(doubles.boxes.shown.empty());
 }
 
 TEST_F(MainWindow, EmptyProjectFolderBlocksTheThreeProjectCommands) {

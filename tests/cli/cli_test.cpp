@@ -5,6 +5,7 @@
 #include "firmware/sx_test_support.h"
 #include "image/c_source.h"
 #include "image/configuration_image.h"
+#include "support/golden.h"
 #include "support/sample_project.h"
 #include "support/temp_dir.h"
 
@@ -129,6 +130,14 @@ TEST_F(CliProject, BuildWritesBothFilesAtTheGivenTime) {
     image = ReadFile(dir / "P" / "bin" / "bank1.bin");
     EXPECT_EQ(static_cast<uint8_t>(image[15049]) | static_cast<uint8_t>(image[15050]) << 8,
               3 + 32 * 4 + 2048 * 2);
+}
+
+TEST(CliGolden, BuildWritesTheGoldenCSourceByteForByte) {
+    TempDir dir;
+    CopyGoldenProject(dir / "P");
+    auto run = Cli({"build", (dir / "P").string(), "--time", "2026-12-08T14:35:47"});
+    ASSERT_EQ(run.code, kExitOk) << run.err;
+    EXPECT_TRUE(ReadFile(dir / "P" / "bin" / "bankg.c") == ReadFile(kGoldenFolder / "bankg.c"));
 }
 
 TEST_F(CliProject, BuildThatStopsEarlyStillWritesAndExitsOne) {

@@ -7,6 +7,7 @@
 #include "documents/var.h"
 #include "firmware/flash_tool.h"
 #include "sample/sample_firmware.h"
+#include "support/golden.h"
 #include "support/lock_holder.h"
 #include "support/recording_seams.h"
 #include "support/socat_line.h"
@@ -177,6 +178,17 @@ TEST_F(UpdateDevice, TheBusyCursorShowsWhileThePingWaitsAndTheBuildAndMergeRun) 
     ASSERT_EQ(doubles.boxes.shown.size(), 1u);
     EXPECT_FALSE(doubles.boxes.shown[0].busyCursor);
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+}
+
+// The same documents and time as the command line's golden build give the same bytes.
+TEST_F(UpdateDevice, WritesTheGoldenCSourceLikeTheCommandLine) {
+    testing::CopyGoldenProject(Project());
+    PressExecuteWith(0);
+    auto window = Start();
+    window->findChild<QPushButton*>("CreateBin")->click();
+    EXPECT_TRUE(doubles.boxes.shown.empty()) << doubles.boxes.texts().join("|").toStdString();
+    EXPECT_TRUE(ReadFile(Project() / "bin" / "bankg.c") ==
+                ReadFile(testing::kGoldenFolder / "bankg.c"));
 }
 
 TEST_F(UpdateDevice, PortListStartsAtCom1AtEveryShowingAndEachPressStartsTheToolAgain) {
