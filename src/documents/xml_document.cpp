@@ -37,6 +37,23 @@ XmlLoad LoadXmlDocument(const std::string& path, pugi::xml_document& document,
     return load;
 }
 
+XmlLoad LoadXmlText(std::string_view bytes, const std::string& name, pugi::xml_document& document,
+                    bool keepLoneWhitespace) {
+    unsigned options = pugi::parse_default;
+    if (keepLoneWhitespace)
+        options |= pugi::parse_ws_pcdata_single;
+    XmlLoad load;
+    auto result = document.load_buffer(bytes.data(), bytes.size(), options, pugi::encoding_auto);
+    if (result) {
+        load.outcome = ReadOutcome::Read;
+        return load;
+    }
+    load.outcome = ReadOutcome::NotWellFormed;
+    load.error = name + ": " + result.description() + " at offset " + std::to_string(result.offset);
+    document.reset();
+    return load;
+}
+
 std::optional<std::string> ElementTextOf(const pugi::xml_node& element) {
     if (!element || element.type() != pugi::node_element)
         return std::nullopt;

@@ -6,6 +6,7 @@
 #include <optional>
 #include <pugixml.hpp>
 #include <string>
+#include <string_view>
 
 namespace fabricor {
 
@@ -19,6 +20,9 @@ struct XmlLoad {
 // them as its text. Entities other than the five predefined ones are never expanded.
 XmlLoad LoadXmlDocument(const std::string& path, pugi::xml_document& document,
                         bool keepLoneWhitespace = false);
+// The same reading of a document's bytes held in memory; `name` stands for the path in errors.
+XmlLoad LoadXmlText(std::string_view bytes, const std::string& name, pugi::xml_document& document,
+                    bool keepLoneWhitespace = false);
 
 // The element's text: its single text or CDATA child, empty without children; nothing when the
 // element is missing or holds anything else.
