@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config ccache
     qt6-base-dev libgl-dev libpugixml-dev libgtest-dev googletest
-    fonts-dejavu-core
+    fonts-dejavu-core fonts-dejavu-extra
     srecord socat xvfb xauth imagemagick
     clang libclang-rt-14-dev
 )

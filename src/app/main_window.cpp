@@ -21,6 +21,7 @@
 #include <QPainter>
 #include <QPushButton>
 
+#include <optional>
 #include <stdexcept>
 
 namespace fabricor {
@@ -135,6 +136,9 @@ void TFFabricoreFirmWare::FormCreate(const QString& executablePath) {
     setWindowTitle(QString::fromStdString(startup.title));
     if (startup.translateEnabled)
         SetTranslateEnabled(*startup.translateEnabled);
+    // Nothing was restored; the user should know why rather than find the file replaced at close.
+    if (!startup.settingsProblem.empty())
+        services_.boxes->Error(this, QString::fromStdString(startup.settingsProblem));
 }
 
 // Every dialog is created once, in this order, and reused for the whole run.
@@ -168,7 +172,7 @@ void TFFabricoreFirmWare::FormClose() {
 }
 
 void TFFabricoreFirmWare::closeEvent(QCloseEvent* event) {
-    FormClose();
+    RunCommand(this, *services_.boxes, [this] { FormClose(); });
     event->accept();
     emit closed();
 }
@@ -210,9 +214,12 @@ void TFFabricoreFirmWare::ShowTranslateTable() {
 }
 
 void TFFabricoreFirmWare::PingDevice() {
-    PingResultKind result =
-        RunDevicePing(Edit1_->text().toStdString(), *services_.echo, *services_.pingWait, PingState,
-                      [this](int byteCount) { Ping1Reply(byteCount); });
+    PingResultKind result;
+    {
+        BusyCursor busy; // up to 10 seconds with nothing else to show
+        result = RunDevicePing(Edit1_->text().toStdString(), *services_.echo, *services_.pingWait,
+                               PingState, [this](int byteCount) { Ping1Reply(byteCount); });
+    }
     FPing_->ShowPingResult(result);
     services_.dialogs->Run(*FPing_);
 }
@@ -226,6 +233,7 @@ void TFFabricoreFirmWare::NewaClick() {
     services_.dialogs->Run(*Saveproj_);
     // Cancelled or not, the title takes the New and Open form.
     setWindowTitle(QString::fromStdString(ProjectTitle(workspace_.ProjectName)));
+    FollowProjectMode();
 }
 
 // The first documents of a new project: the general parameters editor's new-project values,
@@ -241,6 +249,14 @@ void TFFabricoreFirmWare::WriteFirstDocuments() {
 
 void TFFabricoreFirmWare::OpenaClick() {
     setWindowTitle(OpenProject(workspace_, *services_.folders, this));
+    FollowProjectMode();
+}
+
+// Translate Table as a start with this project would set it: disabled in Routing Mode, enabled
+// otherwise, also when the project has no readable pargen.xml (the command starts enabled).
+// Without this, opening a NAT project after a Routing one left its table locked until a restart.
+void TFFabricoreFirmWare::FollowProjectMode() {
+    SetTranslateEnabled(TranslateStateFromGeneralParameters(workspace_.PargenPath).value_or(true));
 }
 
 void TFFabricoreFirmWare::CreateBinaClick() {
@@ -254,24 +270,30 @@ void TFFabricoreFirmWare::UpdateDevice() {
         return;
     }
     Labelstate_->setText(QStringLiteral("Wait.."));
-    QCoreApplication::processEvents();
 
     // One update of a project at a time, here or from fabricor-cli: held from the build until
     // the update dialog has closed, its merge included.
-    ProjectUpdateLock lock = ProjectUpdateLock::Acquire(workspace_.ProjectFolder);
-    if (lock.refused()) {
-        services_.boxes->Error(this, QString::fromStdString(lock.message()));
+    std::optional<ProjectUpdateLock> lock;
+    BuildReport built;
+    {
+        BusyCursor busy;
+        QCoreApplication::processEvents();
+        lock.emplace(ProjectUpdateLock::Acquire(workspace_.ProjectFolder));
+        if (!lock->refused()) {
+            built = BuildConfigurationImage(workspace_.VarPath, workspace_.PargenPath,
+                                            *services_.clock, image_);
+            Status imageWritten = WriteConfigurationImage(workspace_.ProjectFolder, image_);
+            if (Status dumped = WriteImageCSource(workspace_.ProjectFolder, image_); !dumped)
+                throw std::runtime_error(dumped.message());
+            // The merge would take an older bank1.bin for this one.
+            if (!imageWritten)
+                throw std::runtime_error(imageWritten.message());
+        }
+    }
+    if (lock->refused()) {
+        services_.boxes->Error(this, QString::fromStdString(lock->message()));
         return;
     }
-
-    BuildReport built = BuildConfigurationImage(workspace_.VarPath, workspace_.PargenPath,
-                                                *services_.clock, image_);
-    Status imageWritten = WriteConfigurationImage(workspace_.ProjectFolder, image_);
-    if (Status dumped = WriteImageCSource(workspace_.ProjectFolder, image_); !dumped)
-        throw std::runtime_error(dumped.message());
-    // The merge would take an older bank1.bin for this one.
-    if (!imageWritten)
-        throw std::runtime_error(imageWritten.message());
     Labelstate_->setText(QStringLiteral("--"));
 
     // A device is never flashed with a configuration that was silently cut short.

@@ -32,7 +32,8 @@ public:
     Workspace& workspace() { return workspace_; }
     const Services& services() const { return services_; }
 
-    // Enabled state of Translate Table: set at start-up and by the general parameters' confirm.
+    // Enabled state of Translate Table: set at start-up, by the general parameters' confirm and
+    // by Open and New from the MODE of the project they make current.
     void SetTranslateEnabled(bool enabled);
     // The IP address box that Ping Device uses; the general parameters' confirm fills it.
     void SetPingAddress(const QString& address);
@@ -79,6 +80,8 @@ private:
     void WriteFirstDocuments();
 
     void UpdateDevice();
+    // Open and New: the Translate Table state follows the MODE of the project now current.
+    void FollowProjectMode();
 
     QPushButton* AddButton(const char* name, const QString& text, QRect place);
     QLabel* AddStepLabel(const char* name, const QString& text, QPoint place);

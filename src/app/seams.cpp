@@ -1,10 +1,13 @@
 #include "app/seams.h"
 
 #include "app/select_folder.h"
+#include "app/style.h"
 #include "app/workspace.h"
 
 #include <QDesktopServices>
 #include <QDialog>
+#include <QFontDatabase>
+#include <QGridLayout>
 #include <QMessageBox>
 #include <QUrl>
 
@@ -18,14 +21,50 @@ extern char** environ;
 
 namespace fabricor {
 
+namespace {
+
+// A title bar holds the caption beside the frame's icon and buttons.
+constexpr int kTitleBarExtras = 120;
+
+class FabricorMessageBox final : public QMessageBox {
+public:
+    FabricorMessageBox(Icon icon, const QString& caption, const QString& text, QWidget* owner)
+        : QMessageBox(icon, caption, text, QMessageBox::Ok, owner), owner_(owner) {
+        ApplyFabricorLook(this);
+        // The box sizes itself to its text; a spacer as wide as the caption needs keeps a short
+        // text from cutting the caption.
+        QFont title = QFontDatabase::systemFont(QFontDatabase::TitleFont);
+        title.setBold(true);
+        const int captionWidth = QFontMetrics(title).horizontalAdvance(caption) + kTitleBarExtras;
+        if (auto* grid = qobject_cast<QGridLayout*>(layout()))
+            grid->addItem(
+                new QSpacerItem(captionWidth, 0, QSizePolicy::Minimum, QSizePolicy::Minimum),
+                grid->rowCount(), 0, 1, grid->columnCount());
+    }
+
+protected:
+    void showEvent(QShowEvent* event) override {
+        QMessageBox::showEvent(event);
+        CentreOnOwner(this, owner_);
+    }
+
+private:
+    QWidget* owner_;
+};
+
+} // namespace
+
+std::unique_ptr<QMessageBox> MakeMessageBox(QMessageBox::Icon icon, const QString& caption,
+                                            const QString& text, QWidget* owner) {
+    return std::make_unique<FabricorMessageBox>(icon, caption, text, owner);
+}
+
 void QtMessageBoxes::Plain(QWidget* parent, const QString& text) {
-    QMessageBox box(QMessageBox::NoIcon, kApplicationTitle, text, QMessageBox::Ok, parent);
-    box.exec();
+    MakeMessageBox(QMessageBox::NoIcon, kApplicationTitle, text, parent)->exec();
 }
 
 void QtMessageBoxes::Error(QWidget* parent, const QString& text) {
-    QMessageBox box(QMessageBox::Critical, "Error", text, QMessageBox::Ok, parent);
-    box.exec();
+    MakeMessageBox(QMessageBox::Critical, QStringLiteral("Error"), text, parent)->exec();
 }
 
 bool QtFolderBrowser::Browse(QWidget* parent, const QString& caption, const QString& root,

@@ -1,7 +1,10 @@
 #pragma once
 
 #include <QByteArray>
+#include <QMessageBox>
 #include <QString>
+
+#include <memory>
 
 class QDialog;
 class QWidget;
@@ -48,6 +51,11 @@ public:
     // QDialog::exec does.
     virtual int Run(QDialog& dialog) = 0;
 };
+
+// A message box as the program shows it: its look, wide enough for its caption in a title bar
+// with the frame's buttons, and opening centred on the window `owner` belongs to.
+std::unique_ptr<QMessageBox> MakeMessageBox(QMessageBox::Icon icon, const QString& caption,
+                                            const QString& text, QWidget* owner);
 
 // The real implementations, for the running program.
 class QtMessageBoxes final : public MessageBoxes {

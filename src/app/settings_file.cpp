@@ -1,13 +1,11 @@
 #include "app/settings_file.h"
 
 #include "base/atomic_file.h"
+#include "base/regular_file.h"
 
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
-#include <fstream>
 #include <optional>
-#include <sstream>
 #include <vector>
 
 namespace fabricor {
@@ -17,17 +15,6 @@ struct Line {
     std::string text;   // without its line end
     std::string ending; // "\r\n", "\n" or "" for an unterminated last line
 };
-
-std::optional<std::string> ReadWholeFile(const std::filesystem::path& file, int& error) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) {
-        error = errno;
-        return std::nullopt;
-    }
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
 
 std::vector<Line> SplitLines(const std::string& bytes) {
     std::vector<Line> lines;
@@ -117,11 +104,20 @@ std::optional<size_t> FindKey(const std::vector<Line>& lines, std::pair<size_t, 
 
 std::string ReadIniValue(const std::filesystem::path& file, const std::string& section,
                          const std::string& key) {
-    int error = 0;
-    auto bytes = ReadWholeFile(file, error);
-    if (!bytes)
+    std::string ignored;
+    return ReadIniValue(file, section, key, ignored);
+}
+
+std::string ReadIniValue(const std::filesystem::path& file, const std::string& section,
+                         const std::string& key, std::string& problem) {
+    problem.clear();
+    FileRead read = ReadRegularFile(file, kSettingsReadLimit);
+    if (!read.bytes) {
+        if (!read.missing)
+            problem = read.error;
         return {};
-    auto lines = SplitLines(*bytes);
+    }
+    auto lines = SplitLines(*read.bytes);
     auto body = FindSection(lines, section);
     if (!body)
         return {};
@@ -137,15 +133,11 @@ Status WriteIniValue(const std::filesystem::path& file, const std::string& secti
     if (value.find_first_of("\r\n") != std::string::npos)
         return Status::Error(file.string() + ": a value cannot hold a line break");
 
-    std::string bytes;
-    std::error_code exists;
-    if (std::filesystem::exists(file, exists)) {
-        int error = 0;
-        auto read = ReadWholeFile(file, error);
-        if (!read)
-            return Status::Error(file.string() + ": " + SystemErrorText(error));
-        bytes = std::move(*read);
-    }
+    // A file that is there but cannot be read is never replaced: its other lines would be lost.
+    FileRead read = ReadRegularFile(file, kSettingsReadLimit);
+    if (!read.bytes && !read.missing)
+        return Status::Error(read.error);
+    std::string bytes = read.bytes ? std::move(*read.bytes) : std::string();
     auto lines = SplitLines(bytes);
     // New lines follow the file's own line ends; a new file gets CR LF.
     std::string ending = "\r\n";

@@ -11,9 +11,13 @@ namespace fabricor {
 // regard to case. Values are stored and read back exactly as given: a backslash is an ordinary
 // character and no blanks are trimmed from a value.
 
-// Missing file, section or key reads as the empty text.
+// Missing file, section or key reads as the empty text; so does a file that cannot be read.
 std::string ReadIniValue(const std::filesystem::path& file, const std::string& section,
                          const std::string& key);
+// The same; `problem` says why a file that is there could not be read (not a regular file,
+// larger than any settings file, unreadable), and is empty otherwise.
+std::string ReadIniValue(const std::filesystem::path& file, const std::string& section,
+                         const std::string& key, std::string& problem);
 
 // Creates the file and the section when needed and replaces the key's value; every other line of
 // the file (other sections and keys, comments, blank lines, their order) is kept byte for byte.

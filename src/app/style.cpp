@@ -1,10 +1,14 @@
 #include "app/style.h"
 
+#include <QApplication>
+#include <QCursor>
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPalette>
 #include <QScreen>
 #include <QWidget>
+
+#include <algorithm>
 
 namespace fabricor {
 
@@ -34,10 +38,21 @@ QPushButton:disabled {
 }
 QPushButton:focus {
     outline: none;
+    border: 2px solid #3a6ea8;
+    padding: 0px 3px;
 }
 )";
 
 } // namespace
+
+QFont FabricorFont() {
+    // 8 point in a condensed face, so the titles and captions fit the widths the windows have
+    // always had; Verdana, what the device's tools used, where the condensed face is missing.
+    QFont font;
+    font.setFamilies({QStringLiteral("DejaVu Sans Condensed"), QStringLiteral("Verdana")});
+    font.setPointSize(8);
+    return font;
+}
 
 void ApplyFabricorLook(QWidget* window) {
     QPalette palette = window->palette();
@@ -46,9 +61,11 @@ void ApplyFabricorLook(QWidget* window) {
     palette.setColor(QPalette::ButtonText, kTextColour);
     window->setPalette(palette);
     window->setAutoFillBackground(true);
-    // Verdana is what the device's tools have always used; Qt falls back where it is missing.
-    QFont font(QStringLiteral("Verdana"), 8);
-    window->setFont(font);
+    // The application's face too: a control under a style sheet takes the application's font,
+    // not its window's, and message boxes are windows of their own.
+    if (QApplication::font() != FabricorFont())
+        QApplication::setFont(FabricorFont());
+    window->setFont(FabricorFont());
     window->setStyleSheet(QString::fromLatin1(kFlatButtons));
 }
 
@@ -67,11 +84,50 @@ void CentreOnScreen(QWidget* window) {
     window->move(frame.topLeft());
 }
 
+void CentreOnOwner(QWidget* window, const QWidget* owner) {
+    const QWidget* anchor = owner ? owner->window() : nullptr;
+    if (!anchor || !anchor->isVisible()) {
+        CentreOnScreen(window);
+        return;
+    }
+    QRect frame = window->frameGeometry();
+    frame.moveCenter(anchor->frameGeometry().center());
+    // Never beyond the screen's edges, where the box could not be read or answered.
+    if (QScreen* screen = anchor->screen()) {
+        const QRect available = screen->availableGeometry();
+        frame.moveLeft(std::max(available.left(),
+                                std::min(frame.left(), available.right() - frame.width() + 1)));
+        frame.moveTop(std::max(available.top(),
+                               std::min(frame.top(), available.bottom() - frame.height() + 1)));
+    }
+    window->move(frame.topLeft());
+}
+
 void SetOuterSize(QWidget* window, QSize outer) {
     QSize frameExtra = window->frameGeometry().size() - window->geometry().size();
     if (!window->isVisible() || frameExtra.width() < 0 || frameExtra.height() < 0)
         frameExtra = QSize(0, 0);
     window->setFixedSize(outer - frameExtra);
+}
+
+BusyCursor::BusyCursor() {
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    // The work ahead lets no events run: the cursor reaches the screen now, input waits.
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+BusyCursor::~BusyCursor() {
+    QGuiApplication::restoreOverrideCursor();
+}
+
+IdleCursor::IdleCursor() : paused_(QGuiApplication::overrideCursor() != nullptr) {
+    if (paused_)
+        QGuiApplication::restoreOverrideCursor();
+}
+
+IdleCursor::~IdleCursor() {
+    if (paused_)
+        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
 }
 
 void ClickableLabel::mouseReleaseEvent(QMouseEvent* event) {

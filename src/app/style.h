@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QColor>
+#include <QFont>
 #include <QLabel>
 #include <QSize>
 #include <QString>
@@ -19,7 +20,11 @@ inline const QColor kStepLabelColour(128, 128, 128);
 inline constexpr const char* kVendorWebAddress = "fabricor.example";
 inline constexpr const char* kProductPageUrl = "https://www.fabricor.example/sw30418";
 
-// Background, font, text colour and the flat button style, for a window and all it holds.
+// The text face of every window: 8 point, condensed.
+QFont FabricorFont();
+
+// Background, font, text colour and the flat button style (keyboard focus drawn as a blue
+// frame), for a window and all it holds.
 void ApplyFabricorLook(QWidget* window);
 
 // The tool-window frame: a thin caption bar without system buttons (each window has its own "X").
@@ -28,9 +33,36 @@ void UseToolWindowFrame(QWidget* window);
 // Centres the window on the screen it is on (the primary screen before it is shown).
 void CentreOnScreen(QWidget* window);
 
+// Centres a window (a message box) on the window `owner` belongs to, kept on the screen; on the
+// screen when there is no owner or it is not shown.
+void CentreOnOwner(QWidget* window, const QWidget* owner);
+
 // Sizes the window so that its outer frame, caption included, is `outer`. Before a window
 // manager has framed it, the frame is taken as the client area.
 void SetOuterSize(QWidget* window, QSize outer);
+
+// The busy cursor over the whole program while a command works without showing anything (the
+// ping's wait, the build and the merge); the ordinary one is back however the scope ends,
+// exceptions included.
+class BusyCursor {
+public:
+    BusyCursor();
+    ~BusyCursor();
+    BusyCursor(const BusyCursor&) = delete;
+    BusyCursor& operator=(const BusyCursor&) = delete;
+};
+
+// The ordinary cursor while a message box waits for the user in the middle of busy work.
+class IdleCursor {
+public:
+    IdleCursor();
+    ~IdleCursor();
+    IdleCursor(const IdleCursor&) = delete;
+    IdleCursor& operator=(const IdleCursor&) = delete;
+
+private:
+    bool paused_;
+};
 
 // A label that answers a left click, for web links and clickable pictures.
 class ClickableLabel : public QLabel {

@@ -2,6 +2,9 @@
 
 #include "app/seams.h"
 
+#include <QString>
+
+#include <exception>
 #include <functional>
 
 class QWidget;
@@ -12,6 +15,9 @@ namespace fabricor {
 // at the boundary where the command started (the slot of the button or menu that started it):
 // its text goes into a message box and the program goes on. No exception crosses the event loop.
 // Returns true when the command ran to its end.
+// The text shown for a failure; running out of memory says so.
+QString FailureText(const std::exception& failure);
+
 bool RunCommand(QWidget* parent, MessageBoxes& boxes, const std::function<void()>& command);
 
 } // namespace fabricor

@@ -4,6 +4,7 @@
 #include "documents/integer_text.h"
 #include "documents/pargen.h"
 
+#include <algorithm>
 #include <filesystem>
 
 namespace fabricor {
@@ -30,6 +31,27 @@ bool ForceFolders(const std::string& path) {
     std::error_code error;
     fs::create_directories(fs::path(path), error);
     return FolderExists(path);
+}
+
+bool LiesWithinFolder(const std::string& folder, const std::string& root) {
+    std::error_code error;
+    fs::path realFolder = fs::canonical(fs::path(folder), error);
+    if (error)
+        return false;
+    fs::path realRoot = fs::canonical(fs::path(root), error);
+    if (error)
+        return false;
+    auto [inRoot, inFolder] =
+        std::mismatch(realRoot.begin(), realRoot.end(), realFolder.begin(), realFolder.end());
+    (void)inFolder;
+    return inRoot == realRoot.end();
+}
+
+bool HoldsControlCharacter(std::string_view text) {
+    return std::any_of(text.begin(), text.end(), [](char c) {
+        auto byte = static_cast<unsigned char>(c);
+        return byte < 0x20 || byte == 0x7F;
+    });
 }
 
 std::string FolderOfExecutable(const std::string& executablePath) {
@@ -73,12 +95,17 @@ StartupResult RunStartup(Workspace& workspace, const std::string& executablePath
     workspace.ProjectsFolder = workspace.AppFolder + kSeparator + "PROJECTS";
     CreateFolderIfMissing(workspace.ProjectsFolder);
 
-    workspace.ProjectName = ReadIniValue(workspace.SettingsPath(), kSettingsSection, kSettingsKey);
+    workspace.ProjectName = ReadIniValue(workspace.SettingsPath(), kSettingsSection, kSettingsKey,
+                                         result.settingsProblem);
     if (!workspace.ProjectName.empty() && workspace.ProjectName.front() != kSeparator)
         workspace.ProjectName.insert(workspace.ProjectName.begin(), kSeparator);
 
+    // A project restored through a link to a folder elsewhere would have the next update write
+    // there: like one whose folder is gone, it is not restored. So is a name no project has.
+    const std::string stored = workspace.ProjectsFolder + workspace.ProjectName;
     if (!workspace.ProjectName.empty() && !LeavesTheFolder(workspace.ProjectName) &&
-        FolderExists(workspace.ProjectsFolder + workspace.ProjectName)) {
+        !HoldsControlCharacter(workspace.ProjectName) && FolderExists(stored) &&
+        LiesWithinFolder(stored, workspace.ProjectsFolder)) {
         workspace.ProjectFolder = workspace.ProjectsFolder + workspace.ProjectName;
         result.title = std::string(ProductCaption) + " : " + workspace.ProjectName;
     } else {
@@ -106,6 +133,8 @@ std::string ProjectTitle(const std::string& projectName) {
 }
 
 Status SaveLastProject(const Workspace& workspace) {
+    if (workspace.ProjectName.find_first_of("\r\n") != std::string::npos)
+        return Status::Ok();
     return WriteIniValue(workspace.SettingsPath(), kSettingsSection, kSettingsKey,
                          workspace.ProjectName);
 }

@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace fabricor {
 
@@ -41,11 +42,20 @@ struct Workspace {
 bool FolderExists(const std::string& path);
 bool ForceFolders(const std::string& path);
 
+// Whether `folder` is `root` or lies below it once symbolic links are resolved in both (the
+// projects folder may itself be a link to a shared drive). False when either does not exist.
+bool LiesWithinFolder(const std::string& folder, const std::string& root);
+
+// Whether the text holds a control character (below blank, or DEL). No project name does.
+bool HoldsControlCharacter(std::string_view text);
+
 // Folder part of an executable's full path, without the trailing separator.
 std::string FolderOfExecutable(const std::string& executablePath);
 
 struct StartupResult {
     std::string title;
+    // Why a settings file that is there could not be read (it is then taken as empty).
+    std::string settingsProblem;
     // Enabled state of the Translate Table command; nothing when it stays as it is.
     std::optional<bool> translateEnabled;
 };
@@ -63,7 +73,9 @@ std::optional<bool> TranslateStateFromGeneralParameters(const std::string& parge
 // Title after New or Open: no blank after the colon.
 std::string ProjectTitle(const std::string& projectName);
 
-// Close: writes ProjectName unchanged, also when empty.
+// Close: writes ProjectName unchanged, also when empty. A name that the settings file cannot
+// hold (one with a line break, which only a not restored stored name can be) is not written:
+// the file keeps the line it had.
 Status SaveLastProject(const Workspace& workspace);
 
 // "Unable to write to %s" with the settings file's path.

@@ -15,6 +15,23 @@ namespace {
 std::atomic<long long> failAfterBytes{-1};
 std::atomic<long long> bytesWrittenSinceHook{0};
 
+// Why a save may not replace what is at `target` (an errno value), or 0 when it may. A read-only
+// file is not replaced behind the user's back: the platform's own writers refuse it, so do we.
+// Mode bits rather than access(): the answer must not depend on running as root.
+// A link is replaced itself, never followed, except that a link to a read-only file is refused.
+int RefusalToReplace(const std::filesystem::path& target, struct stat& existing) {
+    struct stat entry {};
+    if (::lstat(target.c_str(), &entry) != 0)
+        return 0;
+    if (S_ISDIR(entry.st_mode))
+        return EISDIR;
+    if (::stat(target.c_str(), &existing) != 0)
+        return 0;
+    if ((existing.st_mode & 0222) == 0)
+        return EACCES;
+    return 0;
+}
+
 } // namespace
 
 std::string SystemErrorText(int error) { return std::strerror(error); }
@@ -39,6 +56,10 @@ Status AtomicFileWriter::Fail(const std::string& what, int error) {
 Status AtomicFileWriter::Open() {
     Abort();
     committed_ = false;
+    // Refused now rather than after the whole file was written.
+    struct stat existing {};
+    if (int refusal = RefusalToReplace(target_, existing))
+        return Status::Error(target_.string() + ": " + SystemErrorText(refusal));
     std::string temporary;
     fd_ = CreateRunTemporary(target_, temporary, temporarySlot_);
     if (fd_ < 0) {
@@ -80,18 +101,20 @@ Status AtomicFileWriter::Write(std::string_view bytes) {
 Status AtomicFileWriter::Commit() {
     if (fd_ < 0)
         return Status::Error(target_.string() + ": " + SystemErrorText(EBADF));
+    struct stat existing {};
+    if (int refusal = RefusalToReplace(target_, existing))
+        return Fail(target_.string(), refusal);
+    // The new file keeps the permissions of the one it replaces: a document only its owner may
+    // read never becomes readable by everyone by being saved. Where the file system has no
+    // permissions to set (a shared drive), the save goes on.
+    if (existing.st_mode != 0 && S_ISREG(existing.st_mode))
+        (void)::fchmod(fd_, existing.st_mode & (S_IRWXU | S_IRWXG | S_IRWXO));
     if (::fsync(fd_) != 0)
         return Fail(target_.string(), errno);
     int fd = fd_;
     fd_ = -1;
     if (::close(fd) != 0)
         return Fail(target_.string(), errno);
-    // A target that exists but cannot be written (read-only file) must not be replaced behind
-    // the user's back: the platform's own writers refuse it, so do we.
-    // Mode bits rather than access(): the answer must not depend on running as root.
-    struct stat existing {};
-    if (::stat(target_.c_str(), &existing) == 0 && (existing.st_mode & 0222) == 0)
-        return Fail(target_.string(), EACCES);
     if (::rename(temporary_.c_str(), target_.c_str()) != 0)
         return Fail(target_.string(), errno);
     committed_ = true;

@@ -1,12 +1,22 @@
 #include "base/run_temporaries.h"
 #include "cli/cli.h"
 
+#include <exception>
 #include <iostream>
+#include <new>
 #include <unistd.h>
 
 int main(int argc, char** argv) {
     fabricor::InstallInterruptCleanup();
-    fabricor::cli::Progress().terminal = ::isatty(STDERR_FILENO) == 1;
-    fabricor::cli::Arguments args(argv + 1, argv + argc);
-    return fabricor::cli::RunCli(args, std::cout, std::cerr);
+    // Nothing a command leaves unhandled ends the program without a word.
+    try {
+        fabricor::cli::Progress().terminal = ::isatty(STDERR_FILENO) == 1;
+        fabricor::cli::Arguments args(argv + 1, argv + argc);
+        return fabricor::cli::RunCli(args, std::cout, std::cerr);
+    } catch (const std::bad_alloc& failure) {
+        std::cerr << "fabricor-cli: not enough memory: " << failure.what() << "\n";
+    } catch (const std::exception& failure) {
+        std::cerr << "fabricor-cli: " << failure.what() << "\n";
+    }
+    return 1;
 }

@@ -17,6 +17,7 @@ GeneralParametersDocument ReadGeneralParameters(const std::string& path) {
     auto loaded = LoadXmlDocument(path, document, /*keepLoneWhitespace=*/true);
     result.outcome = loaded.outcome;
     result.error = loaded.error;
+    result.unreadable = loaded.unreadable;
     if (loaded.outcome != ReadOutcome::Read)
         return result;
     auto root = document.child(kGeneralParameterRoot);

@@ -35,6 +35,7 @@ using ElementText = std::optional<std::string>;
 struct GeneralParametersDocument {
     ReadOutcome outcome = ReadOutcome::NoFile;
     std::string error; // the parser's text when not well-formed
+    bool unreadable = false; // see XmlLoad
     std::array<ElementText, kGeneralParameterCount> elements;
 
     const ElementText& operator[](GeneralParameter p) const { return elements[Index(p)]; }

@@ -17,10 +17,11 @@ TranslateTableDocument ReadTable(const pugi::xml_document& document, const XmlLo
     TranslateTableDocument result;
     result.outcome = loaded.outcome;
     result.error = loaded.error;
+    result.unreadable = loaded.unreadable;
     if (loaded.outcome != ReadOutcome::Read)
         return result;
 
-    auto table = document.first_child();
+    auto table = FirstDocumentNode(document);
     size_t index = 0;
     for (auto row = table.first_child(); row && index < kMaxTranslateRows;
          row = row.next_sibling(), ++index) {

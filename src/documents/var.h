@@ -46,6 +46,7 @@ struct TranslateRowText {
 struct TranslateTableDocument {
     ReadOutcome outcome = ReadOutcome::NoFile;
     std::string error;
+    bool unreadable = false; // see XmlLoad
     std::vector<TranslateRowText> rows;
     // Where reading stopped at an absent attribute; nothing when every row was read whole.
     struct Stop {

@@ -1,8 +1,8 @@
 #include "documents/xml_document.h"
 
 #include "base/atomic_file.h"
+#include "base/regular_file.h"
 
-#include <cerrno>
 #include <filesystem>
 #include <sstream>
 
@@ -11,35 +11,24 @@ namespace fabricor {
 XmlLoad LoadXmlDocument(const std::string& path, pugi::xml_document& document,
                         bool keepLoneWhitespace) {
     XmlLoad load;
-    std::error_code error;
-    if (!std::filesystem::exists(std::filesystem::path(path), error)) {
+    FileRead read = ReadRegularFile(std::filesystem::path(path), kDocumentReadLimit);
+    if (read.missing) {
         load.outcome = ReadOutcome::NoFile;
         return load;
     }
-    unsigned options = pugi::parse_default;
-    if (keepLoneWhitespace)
-        options |= pugi::parse_ws_pcdata_single;
-    errno = 0;
-    auto result = document.load_file(path.c_str(), options, pugi::encoding_auto);
-    if (result) {
-        load.outcome = ReadOutcome::Read;
+    load.outcome = ReadOutcome::NotWellFormed;
+    if (!read.bytes) {
+        load.error = read.error;
+        load.unreadable = true;
+        document.reset();
         return load;
     }
-    load.outcome = ReadOutcome::NotWellFormed;
-    if (result.status == pugi::status_file_not_found || result.status == pugi::status_io_error) {
-        int saved = errno;
-        load.error = path + ": " + (saved ? SystemErrorText(saved) : result.description());
-    } else {
-        load.error = path + ": " + result.description() + " at offset " +
-                     std::to_string(result.offset);
-    }
-    document.reset();
-    return load;
+    return LoadXmlText(*read.bytes, path, document, keepLoneWhitespace);
 }
 
 XmlLoad LoadXmlText(std::string_view bytes, const std::string& name, pugi::xml_document& document,
                     bool keepLoneWhitespace) {
-    unsigned options = pugi::parse_default;
+    unsigned options = pugi::parse_default | pugi::parse_comments | pugi::parse_pi;
     if (keepLoneWhitespace)
         options |= pugi::parse_ws_pcdata_single;
     XmlLoad load;
@@ -52,6 +41,21 @@ XmlLoad LoadXmlText(std::string_view bytes, const std::string& name, pugi::xml_d
     load.error = name + ": " + result.description() + " at offset " + std::to_string(result.offset);
     document.reset();
     return load;
+}
+
+pugi::xml_node FirstDocumentNode(const pugi::xml_document& document) {
+    for (auto node = document.first_child(); node; node = node.next_sibling()) {
+        switch (node.type()) {
+        case pugi::node_declaration:
+        case pugi::node_doctype:
+        case pugi::node_comment:
+        case pugi::node_pi:
+            continue;
+        default:
+            return node;
+        }
+    }
+    return {};
 }
 
 std::optional<std::string> ElementTextOf(const pugi::xml_node& element) {

@@ -13,16 +13,26 @@ namespace fabricor {
 struct XmlLoad {
     ReadOutcome outcome = ReadOutcome::NoFile;
     std::string error;
+    // Not well-formed because it could not be read at all (not a regular file, too large, an
+    // input error) rather than because of what it holds.
+    bool unreadable = false;
 };
 
 // Whitespace-only text between elements is not a node, so a document indented by hand reads
-// like the one-line form. With keepLoneWhitespace an element whose only content is blanks keeps
-// them as its text. Entities other than the five predefined ones are never expanded.
+// like the one-line form. Comments and processing instructions are kept: inside an element they
+// are nodes like any other, so `<TCP_IP1>1<!--c--></TCP_IP1>` holds more than one. With
+// keepLoneWhitespace an element whose only content is blanks keeps them as its text. Entities
+// other than the five predefined ones are never expanded.
 XmlLoad LoadXmlDocument(const std::string& path, pugi::xml_document& document,
                         bool keepLoneWhitespace = false);
 // The same reading of a document's bytes held in memory; `name` stands for the path in errors.
 XmlLoad LoadXmlText(std::string_view bytes, const std::string& name, pugi::xml_document& document,
                     bool keepLoneWhitespace = false);
+
+// The document's first node, the table element of var.xml: a declaration, comment or processing
+// instruction ahead of it is passed over, so the translate table editor and the image builder
+// find the same element whatever stands before it.
+pugi::xml_node FirstDocumentNode(const pugi::xml_document& document);
 
 // The element's text: its single text or CDATA child, empty without children; nothing when the
 // element is missing or holds anything else.

@@ -46,7 +46,7 @@ TFpargen::TFpargen(Workspace& workspace, MessageBoxes& boxes, QWidget* parent)
     setWindowTitle(QStringLiteral("General Parameter"));
     UseToolWindowFrame(this);
     ApplyFabricorLook(this);
-    QFont font(QStringLiteral("Verdana"));
+    QFont font = FabricorFont();
     font.setPixelSize(11);
     setFont(font);
     // Group captions sit on the frame line, as the device's tools have always shown them.
@@ -292,9 +292,10 @@ bool TFpargen::eventFilter(QObject* watched, QEvent* event) {
 
 void TFpargen::showEvent(QShowEvent* event) {
     if (!event->spontaneous()) {
-        // The show step's failure is reported here; the dialog then opens with the reset values.
-        RunCommand(this, boxes_, [this] { FormShow(); });
+        // Placed first, so that a failure of the show step is reported over the dialog; the
+        // dialog then opens with the reset values.
         CentreOnScreen(this);
+        RunCommand(this, boxes_, [this] { FormShow(); });
         E_IP_[0]->setFocus();
     }
     QDialog::showEvent(event);

@@ -77,7 +77,9 @@ private:
 TPopupListbox::TPopupListbox(TDataGridInplaceEdit& editor)
     : QListWidget(&editor), editor_(editor), ticks_(SteadyMilliseconds) {
     setObjectName(QStringLiteral("TPopupListbox"));
-    setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus |
+    // A window of its own that no platform activates, so the editor keeps the keyboard focus
+    // (a tool window is activated when shown on some, and the edit then ends).
+    setWindowFlags(Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus |
                    Qt::WindowStaysOnTopHint);
     setAttribute(Qt::WA_ShowWithoutActivating);
     setFocusPolicy(Qt::NoFocus);
@@ -155,11 +157,16 @@ void TPopupListbox::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 bool TPopupListbox::eventFilter(QObject* watched, QEvent* event) {
-    // A press anywhere but on the list or its editor means another control takes the mouse.
+    // A press anywhere but on the list or its editor means another control takes the mouse. A
+    // press reaches a window before the widget under the pointer: only the widget tells whose
+    // it is, so the window's copy is passed over (a click on an item is a press and a release
+    // on the list, and the release accepts).
     if (event->type() == QEvent::MouseButtonPress && isVisible()) {
         auto* widget = qobject_cast<QWidget*>(watched);
-        const bool ours = widget && (widget == this || isAncestorOf(widget) || widget == &editor_ ||
-                                     editor_.isAncestorOf(widget));
+        if (!widget)
+            return false;
+        const bool ours = widget == this || isAncestorOf(widget) || widget == &editor_ ||
+                          editor_.isAncestorOf(widget);
         if (!ours)
             editor_.CloseUp(false);
     }

@@ -14,14 +14,14 @@ namespace {
 constexpr const char* kPargenName = "pargen.xml";
 constexpr const char* kVarName = "var.xml";
 
-bool ReportUnread(ReadOutcome outcome, const std::string& error, const char* name,
+bool ReportUnread(ReadOutcome outcome, const std::string& error, bool unreadable, const char* name,
                   std::vector<std::string>& lines) {
     if (outcome == ReadOutcome::NoFile) {
         lines.push_back(std::string(name) + ": missing");
         return true;
     }
     if (outcome == ReadOutcome::NotWellFormed) {
-        lines.push_back(std::string(name) + ": not well-formed: " + error);
+        lines.push_back(std::string(name) + (unreadable ? ": " : ": not well-formed: ") + error);
         return true;
     }
     return false;
@@ -29,7 +29,7 @@ bool ReportUnread(ReadOutcome outcome, const std::string& error, const char* nam
 
 void CheckGeneralParametersDocument(const std::string& path, std::vector<std::string>& lines) {
     auto document = ReadGeneralParameters(path);
-    if (ReportUnread(document.outcome, document.error, kPargenName, lines))
+    if (ReportUnread(document.outcome, document.error, document.unreadable, kPargenName, lines))
         return;
     for (const auto& problem : AllGeneralParameterProblems(DecodeGeneralParameters(document)))
         lines.push_back(std::string(kPargenName) + " " + ElementNameOf(problem.field) + ": " +
@@ -38,7 +38,7 @@ void CheckGeneralParametersDocument(const std::string& path, std::vector<std::st
 
 void CheckTranslateTableDocument(const std::string& path, std::vector<std::string>& lines) {
     auto document = ReadTranslateTable(path);
-    if (ReportUnread(document.outcome, document.error, kVarName, lines))
+    if (ReportUnread(document.outcome, document.error, document.unreadable, kVarName, lines))
         return;
     if (document.stoppedAt)
         lines.push_back(std::string(kVarName) + " row " + std::to_string(document.stoppedAt->row + 1) +

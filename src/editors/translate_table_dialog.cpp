@@ -27,7 +27,7 @@ TFSetVar::TFSetVar(Workspace& workspace, MessageBoxes& boxes, QWidget* parent)
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
     ApplyFabricorLook(this);
-    QFont font(QStringLiteral("Verdana"));
+    QFont font = FabricorFont();
     font.setPixelSize(11);
     setFont(font);
 
@@ -126,6 +126,9 @@ void TFSetVar::FormShow() {
         }
     }
     sga_->EndUpdate();
+    // Every showing starts at the top, on row 1's "Data Type", wherever the last one was left.
+    sga_->SetCurrentCell(static_cast<int>(TranslateColumn::DataType), 1);
+    sga_->scrollToTop();
 }
 
 std::vector<TranslateRowCells> TFSetVar::GridRows() const {

@@ -2,13 +2,13 @@
 
 #include "app/workspace.h"
 #include "base/atomic_file.h"
+#include "base/regular_file.h"
 #include "base/run_temporaries.h"
 #include "firmware/srecord.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -27,31 +27,21 @@ bool IsRegularFile(const std::string& path) {
     return ::stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
 }
 
-// Closes a descriptor on every way out.
-struct FileDescriptor {
-    int fd = -1;
-    ~FileDescriptor() {
-        if (fd >= 0)
-            ::close(fd);
-    }
-};
-
 // The 512 records that carry the image, CR LF after each.
 std::optional<std::string> BuildStagingText(const std::string& imagePath, std::string& error) {
     std::vector<uint8_t> image(16384, 0);
-    FileDescriptor file{::open(imagePath.c_str(), O_RDONLY)};
-    if (file.fd < 0) {
-        error = imagePath + ": " + SystemErrorText(errno);
+    RegularFile file = RegularFile::Open(imagePath, kFirmwareReadLimit);
+    if (!file.ok()) {
+        error = file.error();
         return std::nullopt;
     }
     // A short image leaves its missing tail zero; bytes past 16384 are not used.
     size_t filled = 0;
     while (filled < image.size()) {
-        ssize_t got = ::read(file.fd, image.data() + filled, image.size() - filled);
-        if (got < 0 && errno == EINTR)
-            continue;
+        long long got =
+            file.ReadSome(reinterpret_cast<char*>(image.data()) + filled, image.size() - filled);
         if (got < 0) {
-            error = imagePath + ": " + SystemErrorText(errno);
+            error = file.error();
             return std::nullopt;
         }
         if (got == 0)
@@ -63,53 +53,22 @@ std::optional<std::string> BuildStagingText(const std::string& imagePath, std::s
 }
 
 std::optional<std::string> ReadWholeFile(const std::string& path, std::string& error) {
-    FileDescriptor file{::open(path.c_str(), O_RDONLY)};
-    if (file.fd < 0) {
-        error = path + ": " + SystemErrorText(errno);
-        return std::nullopt;
-    }
-    std::string text;
-    char buffer[16384];
-    for (;;) {
-        ssize_t got = ::read(file.fd, buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0) {
-            error = path + ": " + SystemErrorText(errno);
-            return std::nullopt;
-        }
-        if (got == 0)
-            return text;
-        text.append(buffer, static_cast<size_t>(got));
-    }
+    FileRead read = ReadRegularFile(path, kFirmwareReadLimit);
+    if (!read.bytes)
+        error = read.error;
+    return std::move(read.bytes);
 }
 
 // The base firmware on disk.
 class FileSource final : public ByteSource {
 public:
-    explicit FileSource(int fd) : fd_(fd) {}
-    long long ReadSome(char* buffer, size_t size) override {
-        for (;;) {
-            ssize_t got = ::read(fd_, buffer, size);
-            if (got >= 0)
-                return got;
-            if (errno != EINTR) {
-                error_ = SystemErrorText(errno);
-                return -1;
-            }
-        }
-    }
-    bool Rewind() override {
-        if (::lseek(fd_, 0, SEEK_SET) == 0)
-            return true;
-        error_ = SystemErrorText(errno);
-        return false;
-    }
-    const std::string& error() const override { return error_; }
+    explicit FileSource(RegularFile& file) : file_(file) {}
+    long long ReadSome(char* buffer, size_t size) override { return file_.ReadSome(buffer, size); }
+    bool Rewind() override { return file_.Rewind(); }
+    const std::string& error() const override { return file_.error(); }
 
 private:
-    int fd_;
-    std::string error_;
+    RegularFile& file_;
 };
 
 // The merging phase: reads the base firmware as a stream of lines, whatever their length, and
@@ -454,28 +413,33 @@ MergeResult MergeBankSx(const std::string& baseFileName, const std::string& newF
     auto staging = ReadWholeFile(stagingPath, error);
     if (!staging)
         return openFailed(error);
-    FileDescriptor base{::open(baseFileName.c_str(), O_RDONLY)};
-    if (base.fd < 0)
-        return openFailed(baseFileName + ": " + SystemErrorText(errno));
+    // A FIFO or a device in its place is refused here, at once, naming it.
+    RegularFile base = RegularFile::Open(baseFileName, kFirmwareReadLimit);
+    if (!base.ok())
+        return openFailed(base.error());
     AtomicFileWriter writer(outputPath);
     if (auto opened = writer.Open(); !opened.ok())
         return openFailed(opened.message());
 
-    FileSource source(base.fd);
+    FileSource source(base);
     MergeResult merged = MergeFirmwareStreams(source, *staging, writer, progress);
     result.baseLines = merged.baseLines;
     result.imagePlaced = merged.imagePlaced;
     counter += merged.baseLines;
     std::optional<std::string> failure;
-    if (merged.outcome != MergeOutcome::Written)
+    bool targetUntouched = false;
+    if (merged.outcome != MergeOutcome::Written) {
         failure = merged.error;
-    else if (auto committed = writer.Commit(); !committed.ok())
+    } else if (auto committed = writer.Commit(); !committed.ok()) {
         failure = "writing the new firmware: " + committed.message();
+        targetUntouched = true; // it could not be replaced, so it is left as it was
+    }
 
     if (failure) {
         // Neither a partial file nor an older one may pass for this merge's result.
         writer.Abort();
-        ::unlink(outputPath.c_str());
+        if (!targetUntouched)
+            ::unlink(outputPath.c_str());
         result.outcome = MergeOutcome::MergeFailed;
         result.error = *failure;
         reporter.Report(kMergeFailed);

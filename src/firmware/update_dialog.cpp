@@ -3,12 +3,14 @@
 #include "app/style.h"
 #include "app/top_level_handler.h"
 #include "base/project_lock.h"
+#include "base/regular_file.h"
 #include "firmware/flash_tool.h"
 #include "firmware/merge.h"
 
 #include <QComboBox>
 #include <QDir>
 #include <QFrame>
+#include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 
@@ -23,6 +25,7 @@ class BoxReporter final : public MergeReporter {
 public:
     BoxReporter(MessageBoxes& boxes, QWidget* parent) : boxes_(boxes), parent_(parent) {}
     void Report(const std::string& message) override {
+        IdleCursor idle;
         boxes_.Plain(parent_, QString::fromStdString(message));
     }
 
@@ -51,6 +54,11 @@ bool FileExists(const std::string& path) {
     std::error_code error;
     return std::filesystem::is_regular_file(std::filesystem::path(path), error);
 }
+
+// The paths of the upper part, in one column right of their captions.
+constexpr int kPathLeft = 128;
+constexpr int kPathWidth = 294;
+constexpr int kRowHeight = 16;
 
 // Leftovers of the per-bank staging of earlier tools, removed after every merge.
 constexpr const char* kBankLeftovers[] = {"\xC2\xB0"
@@ -100,6 +108,28 @@ TFModifyFileSx::TFModifyFileSx(const Workspace& workspace, const Services& servi
     Avanzamento_->setTextVisible(false);
     Avanzamento_->setValue(0);
 
+    // The upper part, above the controls placed below it: what the update reads and writes.
+    // The rows at 72 and 88 stay free for the checksums of bank1.bin and the new firmware.
+    auto addRow = [this](const char* name, const QString& caption, int top) {
+        auto* title = new QLabel(caption, this);
+        title->setGeometry(8, top, kPathLeft - 12, kRowHeight);
+        auto* value = new QLabel(this);
+        value->setObjectName(name);
+        value->setGeometry(kPathLeft, top, kPathWidth, kRowHeight);
+        return value;
+    };
+    projectPath_ = addRow("ProjectPath", QStringLiteral("Project"), 24);
+    basePath_ = addRow("BaseFirmwarePath", QStringLiteral("Reads base firmware"), 40);
+    newPath_ = addRow("NewFirmwarePath", QStringLiteral("Writes new firmware"), 56);
+    disabledReason_ = new QLabel(this);
+    disabledReason_->setObjectName("DisabledReason");
+    disabledReason_->setGeometry(8, 106, 417, kRowHeight);
+    disabledReason_->setStyleSheet(QStringLiteral("color: rgb(176, 32, 32);"));
+    auto* portCaption = new QLabel(QStringLiteral("Serial port"), this);
+    portCaption->setObjectName("PortCaption");
+    portCaption->setGeometry(328, 126, 89, kRowHeight);
+    portCaption->setBuddy(cbport_);
+
     auto* bar = new QFrame(this);
     bar->setObjectName("DecorativeBar");
     bar->setGeometry(8, 208, 417, 10);
@@ -126,24 +156,56 @@ void TFModifyFileSx::FormShow() {
         BinDir = bin;
     else
         BinDir.clear();
-    if (project.empty())
-        return;
-
     std::string base = workspace_.MasterFolder + kSeparator + kBaseFirmwareName;
+    const std::string out =
+        project.empty() || project.back() == kSeparator ? project : project + kSeparator;
+    ShowPlan(project, base,
+             project.empty() ? std::string() : out + kNewFirmwarePrefix + kBaseFirmwareName);
+    const QString disabled = QStringLiteral("\"Execute update firmware\" is off: ");
+    if (project.empty()) {
+        disabledReason_->setText(disabled + QStringLiteral("no project is open."));
+        return;
+    }
+
     if (!FileExists(base)) {
+        // A FIFO or a device there is named for what it is rather than reported missing.
+        if (RegularFile opened = RegularFile::Open(base, kFirmwareReadLimit); !opened.missing()) {
+            disabledReason_->setText(disabled + QString::fromStdString(opened.error()));
+            services_.boxes->Error(this, QString::fromStdString(opened.error()));
+            return;
+        }
+        disabledReason_->setText(disabled + QStringLiteral("%1 is missing from MASTER.")
+                                                .arg(QString::fromLatin1(kBaseFirmwareName)));
         services_.boxes->Error(
             this,
             QStringLiteral("Error file %1 not found").arg(QString::fromLatin1(kBaseFirmwareName)));
         return;
     }
     if (!QDir::setCurrent(QString::fromStdString(workspace_.MasterFolder))) {
+        disabledReason_->setText(disabled +
+                                 QStringLiteral("MASTER cannot be made the working folder."));
         services_.boxes->Error(this, QStringLiteral("Error"));
         return;
     }
     BaseFileSx = kBaseFirmwareName;
-    OutDir = project.back() == kSeparator ? project : project + kSeparator;
+    OutDir = out;
     NewFileSxName = kNewFirmwarePrefix + BaseFileSx;
     LbButton2_->setEnabled(true);
+}
+
+void TFModifyFileSx::ShowPath(QLabel* label, const std::string& path) {
+    const QString full = QString::fromStdString(path);
+    // Long paths lose their middle: the root and the file name are what tell them apart.
+    label->setText(label->fontMetrics().elidedText(full, Qt::ElideMiddle, label->width()));
+    label->setToolTip(full);
+}
+
+void TFModifyFileSx::ShowPlan(const std::string& project, const std::string& base,
+                              const std::string& written) {
+    ShowPath(projectPath_, project.empty() ? std::string("(none)") : project);
+    ShowPath(basePath_, base);
+    ShowPath(newPath_, written);
+    disabledReason_->clear();
 }
 
 void TFModifyFileSx::LbButton2Click() {
@@ -164,7 +226,11 @@ void TFModifyFileSx::LbButton2Click() {
 bool TFModifyFileSx::ExeModFileSxClick() {
     BoxReporter reporter(*services_.boxes, this);
     BarProgress progress(*Avanzamento_);
-    MergeResult merged = MergeBankSx(BaseFileSx, NewFileSxName, BinDir, OutDir, reporter, progress);
+    MergeResult merged;
+    {
+        BusyCursor busy;
+        merged = MergeBankSx(BaseFileSx, NewFileSxName, BinDir, OutDir, reporter, progress);
+    }
     if (merged.outcome == MergeOutcome::OpenFailed)
         throw std::runtime_error(merged.error);
     for (const char* leftover : kBankLeftovers) {

@@ -6,6 +6,7 @@
 #include <QDialog>
 
 class QComboBox;
+class QLabel;
 class QProgressBar;
 class QPushButton;
 
@@ -33,6 +34,9 @@ private slots:
 
 private:
     void FormShow();
+    // The upper part: what the update reads and writes, and why it cannot run when it cannot.
+    void ShowPlan(const std::string& project, const std::string& base, const std::string& written);
+    void ShowPath(QLabel* label, const std::string& path);
     // True when the new firmware is complete and may go to the device.
     bool ExeModFileSxClick();
     void ExeUpdateFirClick();
@@ -44,6 +48,10 @@ private:
     QPushButton* LbButton2_ = nullptr;
     QComboBox* cbport_ = nullptr;
     QProgressBar* Avanzamento_ = nullptr;
+    QLabel* projectPath_ = nullptr;
+    QLabel* basePath_ = nullptr;
+    QLabel* newPath_ = nullptr;
+    QLabel* disabledReason_ = nullptr;
 };
 
 } // namespace fabricor

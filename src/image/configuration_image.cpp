@@ -124,11 +124,11 @@ bool ReadTable(const Input& var, ConfigurationImage& image, BuildReport& report)
     }
     if (loaded.outcome == ReadOutcome::NotWellFormed) {
         report = Stopped(BuildReport::Document::TranslateTable, varPath,
-                         "not well-formed: " + loaded.error);
+                         loaded.unreadable ? loaded.error : "not well-formed: " + loaded.error);
         return false;
     }
     // The same table element the translate table editor takes.
-    auto table = document.first_child();
+    auto table = FirstDocumentNode(document);
     if (!table) {
         report = Stopped(BuildReport::Document::TranslateTable, varPath, "no table element");
         return false;
@@ -185,7 +185,7 @@ bool ReadParameters(const Input& pargen, const LocalTime& now, ConfigurationImag
     }
     if (loaded.outcome == ReadOutcome::NotWellFormed) {
         report = Stopped(BuildReport::Document::GeneralParameters, pargenPath,
-                         "not well-formed: " + loaded.error);
+                         loaded.unreadable ? loaded.error : "not well-formed: " + loaded.error);
         return false;
     }
     auto root = document.child("General_Parameter");

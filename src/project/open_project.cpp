@@ -5,13 +5,25 @@
 
 namespace fabricor {
 
+namespace {
+
+// A folder that, links resolved, lies outside the projects folder is taken for one that has
+// vanished: no update may write there.
+std::string WithinProjects(const Workspace& workspace, std::string folder) {
+    if (FolderExists(folder) && !LiesWithinFolder(folder, workspace.ProjectsFolder))
+        folder.clear();
+    return folder;
+}
+
+} // namespace
+
 QString OpenProject(Workspace& workspace, FolderBrowser& browser, QWidget* parent) {
-    QString folder = QString::fromStdString(workspace.ProjectFolder);
+    QString folder = QString::fromStdString(WithinProjects(workspace, workspace.ProjectFolder));
     // A cancel is not looked at: the folder stays as SelectFolder left it (emptied when it
     // had vanished from disk), and the name is cut from it all the same.
     SelectFolder(browser, parent, QString::fromUtf8(kOpenProjectCaption),
                  QString::fromStdString(workspace.ProjectsFolder), folder);
-    workspace.ProjectFolder = folder.toStdString();
+    workspace.ProjectFolder = WithinProjects(workspace, folder.toStdString());
     workspace.ProjectName = ProjectNameAfterOpen(workspace.ProjectsFolder, workspace.ProjectFolder);
     QString title = QString::fromStdString(ProjectTitle(workspace.ProjectName));
     workspace.UpdateDocumentPaths();

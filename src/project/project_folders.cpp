@@ -1,15 +1,37 @@
 #include "project/project_folders.h"
 
+#include <cctype>
 #include <filesystem>
 
 namespace fabricor {
 
 namespace fs = std::filesystem;
 
+namespace {
+
+// Names Windows keeps for devices, whatever follows them after a dot ("con.txt" is CON).
+bool IsReservedDeviceName(const std::string& name) {
+    std::string base = name.substr(0, name.find('.'));
+    while (!base.empty() && base.back() == ' ')
+        base.pop_back();
+    for (char& c : base)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL")
+        return true;
+    return base.size() == 4 && (base.starts_with("COM") || base.starts_with("LPT")) &&
+           base[3] >= '1' && base[3] <= '9';
+}
+
+} // namespace
+
 bool IsValidProjectName(const std::string& name) {
-    if (name.empty() || name == "." || name == "..")
+    // A trailing dot or blank is dropped by Windows, so "pump." would be another folder there;
+    // this also refuses "." and "..".
+    if (name.empty() || name.back() == '.' || name.back() == ' ')
         return false;
-    return name.find_first_of("/\\") == std::string::npos && name.find('\0') == std::string::npos;
+    if (HoldsControlCharacter(name) || name.find_first_of("<>:\"/\\|?*") != std::string::npos)
+        return false;
+    return !IsReservedDeviceName(name);
 }
 
 NewProjectFolder CreateNewProjectFolder(const std::string& destination, const std::string& name) {

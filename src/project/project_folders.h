@@ -11,8 +11,11 @@ inline constexpr const char* kNameAlreadyExists =
     "Name project not valid because directory already exists";
 inline constexpr const char* kOpenProjectCaption = "Select directory of project";
 
-// A project is always a folder directly below the projects folder: an empty name, a name with
-// a path separator (of any platform), "." and ".." are refused.
+// A project is always a folder directly below the projects folder, and its name must travel
+// between Linux and Windows: refused are the empty name, "." and "..", a character Windows
+// forbids in file names (< > : " / \ | ? * and control characters), a name ending in a dot or
+// a blank, and the names Windows keeps for devices (CON, PRN, AUX, NUL, COM1 to COM9, LPT1 to
+// LPT9, in any case, also with an extension: "con.txt").
 bool IsValidProjectName(const std::string& name);
 
 enum class NewProjectFolder {

@@ -65,6 +65,53 @@ TEST_F(Startup, DeletedProjectFallsBackButKeepsTheStaleName) {
     EXPECT_EQ(ReadIniValue(app / "Fabricor.ini", "lastproj", "projectname"), "/gone");
 }
 
+TEST_F(Startup, AProjectThatLeadsOutOfTheProjectsFolderIsTakenForADeletedOne) {
+    TempDir elsewhere;
+    fs::create_directories(app / "PROJECTS");
+    fs::create_directory_symlink(elsewhere.path(), app / "PROJECTS" / "link");
+    StoreName("link");
+    auto result = RunStartup(ws, Exe());
+    EXPECT_EQ(ws.ProjectFolder, Projects());
+    EXPECT_EQ(result.title, ProductCaption);
+    EXPECT_EQ(ws.ProjectName, "/link"); // kept and written back, as for a deleted project
+}
+
+TEST_F(Startup, AProjectsFolderThatIsALinkRestoresTheProjectsInIt) {
+    TempDir shared;
+    fs::create_directories(shared / "pump");
+    fs::create_directory_symlink(shared.path(), app / "PROJECTS");
+    // A link inside that stays inside is an ordinary project too.
+    fs::create_directory_symlink(shared / "pump", shared / "alias");
+    for (std::string name : {"pump", "alias"}) {
+        StoreName(name);
+        auto result = RunStartup(ws, Exe());
+        EXPECT_EQ(ws.ProjectFolder, Projects() + "/" + name);
+        EXPECT_EQ(result.title, std::string(ProductCaption) + " : /" + name);
+    }
+}
+
+TEST_F(Startup, AStoredNameWithAControlCharacterIsNotRestoredAndCloseWritesNothingHarmful) {
+    for (std::string name : {"pu\rmp", "pump\r", "pu\tmp", "\x01"})
+        fs::create_directories(app / "PROJECTS" / name);
+    // A line break inside a stored line can only be a lone carriage return.
+    for (std::string line : {"pu\rmp", "pump\r", "pu\tmp", "\x01"}) {
+        SCOPED_TRACE(line);
+        const std::string bytes = "[lastproj]\r\nprojectname=" + line + "\r\n[other]\r\nk=v\r\n";
+        WriteFile(app / "Fabricor.ini", bytes);
+        auto result = RunStartup(ws, Exe());
+        EXPECT_EQ(ws.ProjectFolder, Projects());
+        EXPECT_EQ(result.title, ProductCaption);
+        // Close succeeds: a name the file cannot hold leaves its line as it was; any other is
+        // written back unchanged, as a deleted project's is.
+        ASSERT_TRUE(SaveLastProject(ws));
+        if (line.find('\r') != std::string::npos) {
+            EXPECT_EQ(ReadFile(app / "Fabricor.ini"), bytes);
+        } else {
+            EXPECT_EQ(ReadIniValue(app / "Fabricor.ini", "lastproj", "projectname"), "/" + line);
+        }
+    }
+}
+
 TEST_F(Startup, ExistingFoldersAndTheirContentAreKept) {
     fs::create_directories(app / "MASTER");
     WriteFile(app / "MASTER" / "SX30418.sx", "S0");

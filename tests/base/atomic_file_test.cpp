@@ -47,6 +47,28 @@ TEST(AtomicFile, ReadOnlyFileIsNotReplaced) {
     EXPECT_EQ(EntriesIn(dir.path()), 1u);
 }
 
+TEST(AtomicFile, AFolderInPlaceOfTheFileIsRefusedButALinkIsReplacedItself) {
+    TempDir dir;
+    fs::create_directory(dir / "a.txt");
+    auto status = WriteFileAtomically(dir / "a.txt", "new");
+    EXPECT_NE(status.message().find("Is a directory"), std::string::npos) << status.message();
+    EXPECT_TRUE(fs::is_directory(dir / "a.txt"));
+    // Links to a folder and to a private file: the link goes, what it led to stays.
+    fs::create_directory(dir / "folder");
+    WriteFile(dir / "private", "secret");
+    fs::permissions(dir / "private", fs::perms::owner_read | fs::perms::owner_write);
+    fs::create_directory_symlink(dir / "folder", dir / "b.txt");
+    fs::create_symlink(dir / "private", dir / "c.txt");
+    ASSERT_TRUE(WriteFileAtomically(dir / "b.txt", "new"));
+    ASSERT_TRUE(WriteFileAtomically(dir / "c.txt", "new"));
+    EXPECT_EQ(ReadFile(dir / "b.txt"), "new");
+    EXPECT_TRUE(fs::is_empty(dir / "folder"));
+    EXPECT_EQ(ReadFile(dir / "private"), "secret");
+    EXPECT_FALSE(fs::is_symlink(dir / "c.txt"));
+    EXPECT_EQ(fs::status(dir / "c.txt").permissions(),
+              fs::perms::owner_read | fs::perms::owner_write);
+}
+
 TEST(AtomicFile, MissingFolderReportsTheSystemError) {
     TempDir dir;
     auto status = WriteFileAtomically(dir / "missing" / "a.txt", "new");

@@ -174,6 +174,17 @@ TEST_F(CliProject, UpdateGivesTheMergeMessagesOnStderr) {
     EXPECT_FALSE(fs::exists(NewFirmware()));
 }
 
+TEST_F(CliProject, UpdateLeavesANewFirmwareItCannotReplaceAsItWas) {
+    WriteFile(NewFirmware(), "kept");
+    fs::permissions(NewFirmware(), fs::perms::owner_read);
+    auto run = Cli({"update", Project(), "--master", Master()});
+    EXPECT_EQ(run.code, kExitFailure);
+    EXPECT_NE(run.err.find(NewFirmware().string() + ": Permission denied"), std::string::npos)
+        << run.err;
+    EXPECT_EQ(ReadFile(NewFirmware()), "kept");
+    EXPECT_FALSE(fs::exists(dir / "P" / "bin" / "Bin.sx"));
+}
+
 TEST_F(CliProject, UpdateNotesABaseWithoutTheWindow) {
     WriteFile(dir / "M" / "SX30418.sx", Record(2, 0x300000, Pattern(32, 1)) + "\n");
     auto run = Cli({"update", Project(), "--master", Master()});

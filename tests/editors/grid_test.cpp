@@ -10,6 +10,7 @@
 #include <QScreen>
 #include <QTest>
 #include <QVBoxLayout>
+#include <QWindow>
 #include <gtest/gtest.h>
 
 namespace fabricor {
@@ -364,13 +365,31 @@ TEST_F(ApplegridEditing, TheButtonOpensTracksAndAcceptsOnRelease) {
     EXPECT_EQ(grid->Cells(1, 3), "Input Register");
 }
 
-TEST_F(ApplegridEditing, AClickOnTheOpenListAccepts) {
-    auto* editor = EditCell(1, 3, "");
-    QTest::keyClick(editor, Qt::Key_Down, Qt::AltModifier);
-    auto* view = editor->List().viewport();
-    QTest::mouseClick(view, Qt::LeftButton, {}, view->mapFromGlobal(ItemCentre(editor, 1)));
+TEST_F(ApplegridEditing, AClickOnAnItemChoosesItAndAPressElsewhereDoesNot) {
+    // Mouse events as Qt delivers them: to a window first, then to the widget under the pointer.
+    auto click = [](QWidget* target, const QPoint& global) {
+        QWindow* window = target->window()->windowHandle();
+        ASSERT_NE(window, nullptr);
+        QTest::mouseClick(window, Qt::LeftButton, {}, window->mapFromGlobal(global));
+    };
+    auto* label = new QLabel(QStringLiteral("elsewhere"), &window);
+    label->show();
+    grid->SetCurrentCell(1, 3);
+    QTest::keyClick(grid, Qt::Key_F2);
+    auto* editor = grid->InplaceEditor();
+    ASSERT_NE(editor, nullptr);
+    QWidget* button = editor->DropDownButton();
+    click(button, button->mapToGlobal(button->rect().center()));
+    ASSERT_TRUE(editor->ListVisible());
+    click(&editor->List(), ItemCentre(editor, 2));
     EXPECT_FALSE(editor->ListVisible());
-    EXPECT_EQ(grid->Cells(1, 3), "Input Status");
+    EXPECT_EQ(grid->Cells(1, 3), "Holding Register");
+
+    QTest::keyClick(editor, Qt::Key_Down, Qt::AltModifier);
+    ASSERT_TRUE(editor->ListVisible());
+    click(label, label->mapToGlobal(label->rect().center()));
+    EXPECT_FALSE(editor->ListVisible());
+    EXPECT_EQ(grid->Cells(1, 3), "Holding Register");
 }
 
 TEST_F(ApplegridEditing, TheListClosesWhenTheEditorLosesTheFocus) {

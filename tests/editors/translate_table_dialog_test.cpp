@@ -194,6 +194,36 @@ TEST_F(TranslateTableDialog, AFullTableKeepsRow2000AndAScrolledCellIsShown) {
     EXPECT_EQ(saved.back().cells[1], "2000");
 }
 
+TEST_F(TranslateTableDialog, EveryShowingOpensAtTheTopOnRowOnesDataType) {
+    WriteFile(workspace.VarPath, "<TCP_TO_RTU>" + RowXml("3", "7") + "</TCP_TO_RTU>");
+    Open();
+    grid.setFocus();
+    QTest::keyClick(&grid, Qt::Key_End, Qt::ControlModifier);
+    EXPECT_EQ(grid.Row(), 2000);
+    EXPECT_FALSE(grid.viewport()->rect().intersects(grid.CellRect(1, 1)));
+    QTest::mouseClick(dialog.findChild<QPushButton*>("bitbtn2"), Qt::LeftButton);
+    ASSERT_FALSE(dialog.isVisible());
+    Open();
+    EXPECT_EQ(grid.Row(), 1);
+    EXPECT_EQ(grid.Col(), static_cast<int>(TranslateColumn::DataType));
+    EXPECT_TRUE(grid.viewport()->rect().contains(grid.CellRect(1, 1)));
+    EXPECT_EQ(grid.Cells(1, 1), "Holding Register");
+}
+
+TEST_F(TranslateTableDialog, ACommentAheadOfTheTableIsPassedOverAndOneAmongTheRowsIsARow) {
+    WriteFile(workspace.VarPath, "<?xml version=\"1.0\"?><!--by hand--><TCP_TO_RTU>" +
+                                     RowXml("3", "7") + "<!--c-->" + RowXml("4", "8") +
+                                     "</TCP_TO_RTU>");
+    Open();
+    EXPECT_EQ(grid.Cells(1, 1), "Holding Register");
+    // The comment is the second row, without attributes: the loading stops there.
+    EXPECT_EQ(grid.Cells(2, 2), "");
+    EXPECT_EQ(grid.Cells(1, 3), "");
+    EXPECT_TRUE(boxes.shown.empty());
+    PressOk();
+    ASSERT_EQ(Saved().size(), 1u);
+}
+
 TEST_F(TranslateTableDialog, CancelKeepsTheEditsForTheNextHiddenConfirm) {
     // Before any showing the grid holds no rows: an empty table.
     EXPECT_TRUE(dialog.bitbtn1Click());

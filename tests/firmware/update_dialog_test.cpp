@@ -17,9 +17,11 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTest>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <sys/stat.h>
 
 namespace fabricor {
 namespace {
@@ -122,6 +124,61 @@ TEST_F(UpdateDevice, BuildsMergesAndStartsTheFlashToolForTheChosenPort) {
     EXPECT_EQ(QDir::currentPath().toStdString(), app.str() + "/MASTER");
 }
 
+// Notes whether the busy cursor is up each time the program asks the time or waits for the echo.
+struct CursorWatch final : public Clock, public PingWaitHost {
+    LocalTime Now() override {
+        busy.push_back(RecordingMessageBoxes::BusyCursorShown());
+        return LocalTime{2026, 12, 8, 14, 35, 47};
+    }
+    std::uint32_t TickCount() override { return ticks; }
+    void Sleep(int milliseconds) override { ticks += std::uint32_t(milliseconds); }
+    void ProcessMessages() override { busy.push_back(RecordingMessageBoxes::BusyCursorShown()); }
+    std::uint32_t ticks = 0;
+    std::vector<bool> busy;
+};
+
+TEST_F(UpdateDevice, TheBusyCursorShowsWhileThePingWaitsAndTheBuildAndMergeRun) {
+    CursorWatch watch;
+    Services services = doubles.services();
+    services.clock = &watch;
+    services.pingWait = &watch;
+    auto window = std::make_unique<TFFabricoreFirmWare>(
+        QString::fromStdString(app.str() + "/fabricor"), services);
+    window->show();
+    std::vector<bool> atDialogs, merging;
+    auto noteDialog = [&](QDialog&) {
+        atDialogs.push_back(RecordingMessageBoxes::BusyCursorShown());
+    };
+    doubles.dialogs.scripts["TFPing"] = noteDialog;
+    doubles.dialogs.scripts["TFModifyFileSx"] = [&](QDialog& dialog) {
+        noteDialog(dialog);
+        QObject::connect(dialog.findChild<QProgressBar*>("Avanzamento"),
+                         &QProgressBar::valueChanged,
+                         [&] { merging.push_back(RecordingMessageBoxes::BusyCursorShown()); });
+        QTest::mouseClick(dialog.findChild<QPushButton*>("LbButton2"), Qt::LeftButton);
+    };
+
+    doubles.echo.replyBytes.reset(); // no answer: the whole wait
+    QTest::mouseClick(window->findChild<QPushButton*>("Btn_Ping"), Qt::LeftButton);
+    ASSERT_FALSE(watch.busy.empty());
+    EXPECT_EQ(std::count(watch.busy.begin(), watch.busy.end(), false), 0);
+    watch.busy.clear();
+    QTest::mouseClick(window->findChild<QPushButton*>("CreateBin"), Qt::LeftButton);
+    EXPECT_EQ(watch.busy, std::vector<bool>{true}); // the build reads the clock once
+    ASSERT_FALSE(merging.empty());
+    EXPECT_EQ(std::count(merging.begin(), merging.end(), false), 0);
+    EXPECT_EQ(atDialogs, (std::vector<bool>{false, false}));
+    EXPECT_EQ(doubles.shell.started.size(), 1u);
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+
+    // A build that fails on the way gives the ordinary cursor back before its message.
+    fs::remove_all(Project() / "bin");
+    QTest::mouseClick(window->findChild<QPushButton*>("CreateBin"), Qt::LeftButton);
+    ASSERT_EQ(doubles.boxes.shown.size(), 1u);
+    EXPECT_FALSE(doubles.boxes.shown[0].busyCursor);
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+}
+
 TEST_F(UpdateDevice, PortListStartsAtCom1AtEveryShowingAndEachPressStartsTheToolAgain) {
     PressExecuteWith(0, 2);
     auto window = Start();
@@ -146,6 +203,19 @@ TEST_F(UpdateDevice, MissingBaseFirmwareIsNamedAndTheButtonStaysDisabled) {
     EXPECT_FALSE(buttonEnabled);
     EXPECT_TRUE(doubles.shell.started.empty());
     EXPECT_FALSE(fs::exists(Project() / "New_SX30418.sx"));
+}
+
+TEST_F(UpdateDevice, ABaseFirmwareThatIsNoRegularFileIsNamedForWhatItIs) {
+    const fs::path base = app / "MASTER" / "SX30418.sx";
+    fs::remove(base);
+    ASSERT_EQ(::mkfifo(base.c_str(), 0644), 0);
+    PressExecuteWith(0);
+    auto window = Start();
+    window->findChild<QPushButton*>("CreateBin")->click();
+    EXPECT_EQ(doubles.boxes.texts(),
+              QStringList{QString::fromStdString(base.string() + ": not a regular file (a FIFO)")});
+    EXPECT_FALSE(buttonEnabled);
+    EXPECT_TRUE(doubles.shell.started.empty());
 }
 
 TEST_F(UpdateDevice, MissingFlashToolIsToldAndNothingStarts) {
@@ -255,7 +325,25 @@ TEST_F(UpdateDevice, AMergeThatFailedNeverStartsTheTool) {
     auto window = Start();
     window->findChild<QPushButton*>("CreateBin")->click();
     EXPECT_EQ(doubles.boxes.texts(), QStringList{"File New Sx Not Create,Abort Procedure"});
+    EXPECT_FALSE(doubles.boxes.shown[0].busyCursor); // shown in the middle of the merge
     EXPECT_TRUE(doubles.shell.started.empty());
+}
+
+TEST_F(UpdateDevice, ANewFirmwareThatCannotBeReplacedIsLeftAsItWasAndNothingIsFlashed) {
+    const fs::path target = Project() / "New_SX30418.sx";
+    WriteFile(target, "a firmware the user keeps");
+    fs::permissions(target, fs::perms::owner_read | fs::perms::group_read);
+    PressExecuteWith(0);
+    auto window = Start();
+    window->findChild<QPushButton*>("CreateBin")->click();
+    EXPECT_EQ(doubles.boxes.texts(),
+              QStringList{QString::fromStdString(target.string() + ": Permission denied")});
+    EXPECT_EQ(ReadFile(target), "a firmware the user keeps");
+    EXPECT_EQ(fs::status(target).permissions(), fs::perms::owner_read | fs::perms::group_read);
+    EXPECT_TRUE(doubles.shell.started.empty());
+    EXPECT_EQ(std::distance(fs::directory_iterator(Project()), fs::directory_iterator()),
+              4); // pargen.xml, var.xml, bin and the kept firmware: no temporary left
+    EXPECT_FALSE(fs::exists(Project() / "bin" / "Bin.sx"));
 }
 
 TEST_F(UpdateDevice, BaseWithoutTheWindowIsCopiedAndFlashedWithoutAWord) {
@@ -321,6 +409,51 @@ TEST_F(GenerateFirmware, LaysOutItsControls) {
     EXPECT_EQ(dialog.findChild<QProgressBar*>("Avanzamento")->geometry(), QRect(8, 176, 417, 24));
     close->click();
     EXPECT_FALSE(dialog.isVisible());
+}
+
+TEST_F(GenerateFirmware, TheUpperPartSaysWhatItReadsAndWritesAndWhyItCannot) {
+    const fs::path project = MakeProject(std::string(100, 'p') + "_end", true);
+    workspace.ProjectFolder = project.string();
+    dialog.show();
+    auto label = [&](const char* name) { return dialog.findChild<QLabel*>(name); };
+    const std::pair<const char*, std::string> paths[] = {
+        {"ProjectPath", project.string()},
+        {"BaseFirmwarePath", app.str() + "/MASTER/SX30418.sx"},
+        {"NewFirmwarePath", project.string() + "/New_SX30418.sx"}};
+    for (const auto& [name, path] : paths) {
+        QLabel* shown = label(name);
+        ASSERT_NE(shown, nullptr) << name;
+        EXPECT_EQ(shown->toolTip().toStdString(), path);
+        EXPECT_LE(shown->fontMetrics().horizontalAdvance(shown->text()), shown->width()) << name;
+        // Elided in the middle: the start of the path and the file name stay.
+        EXPECT_TRUE(shown->text().startsWith(QString::fromStdString(path.substr(0, 8)))) << name;
+        EXPECT_TRUE(shown->text().endsWith(QString::fromStdString(path.substr(path.size() - 8))))
+            << name;
+    }
+    EXPECT_TRUE(label("NewFirmwarePath")->text().contains(QChar(0x2026)));
+    EXPECT_EQ(label("PortCaption")->buddy(), dialog.findChild<QComboBox*>("cbport"));
+    EXPECT_TRUE(label("DisabledReason")->text().isEmpty());
+    EXPECT_TRUE(Execute()->isEnabled());
+    // Nothing new covers a placed control, and two rows stay free for later lines.
+    for (QLabel* added : dialog.findChildren<QLabel*>()) {
+        for (QWidget* placed :
+             std::initializer_list<QWidget*>{Execute(), dialog.findChild<QPushButton*>("LbButton1"),
+                                             dialog.findChild<QComboBox*>("cbport"),
+                                             dialog.findChild<QProgressBar*>("Avanzamento")})
+            EXPECT_FALSE(added->geometry().intersects(placed->geometry()))
+                << added->objectName().toStdString();
+        EXPECT_FALSE(added->geometry().intersects(QRect(8, 72, 417, 32)));
+    }
+
+    QTest::mouseClick(dialog.findChild<QPushButton*>("LbButton1"), Qt::LeftButton);
+    fs::remove(app / "MASTER" / "SX30418.sx");
+    dialog.show();
+    EXPECT_FALSE(Execute()->isEnabled());
+    QLabel* reason = label("DisabledReason");
+    EXPECT_EQ(reason->text(),
+              "\"Execute update firmware\" is off: SX30418.sx is missing from MASTER.");
+    EXPECT_LE(reason->fontMetrics().horizontalAdvance(reason->text()), reason->width());
+    EXPECT_EQ(doubles.boxes.texts(), QStringList{"Error file SX30418.sx not found"});
 }
 
 TEST_F(GenerateFirmware, FieldsFollowTheProjectFolderWithOneSeparator) {

@@ -20,6 +20,7 @@
 #include <random>
 #include <sched.h>
 #include <sys/mount.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -170,17 +171,39 @@ TEST(FaultInjection, AReadOnlyFileIsNeverReplaced) {
         auto file = save.file(scene.project);
         auto old = ReadFile(file);
         fs::permissions(file, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+        const auto mode = fs::status(file).permissions();
         EXPECT_FALSE(save.run(scene.project, 1));
         ++faults;
-        if (file == scene.project.newFirmware()) {
-            EXPECT_FALSE(fs::exists(file)); // a failed merge leaves no new firmware at all
-        } else {
-            EXPECT_EQ(ReadFile(file), old);
-        }
+        // The new firmware too: a file the merge could not replace is left exactly as it was.
+        EXPECT_EQ(ReadFile(file), old);
+        EXPECT_EQ(fs::status(file).permissions(), mode);
         EXPECT_EQ(TemporariesIn(file.parent_path()), 0u);
         EXPECT_FALSE(fs::exists(scene.project.bin() / kStagingFileName));
     }
     std::printf("read-only file: %d faults injected, every file intact\n", faults);
+}
+
+TEST(FaultInjection, ASaveKeepsTheModeOfTheFileItReplaces) {
+    int saves = 0;
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    for (const auto& save : AllSaves()) {
+        SCOPED_TRACE(save.name);
+        Scene scene;
+        auto file = save.file(scene.project);
+        std::error_code ignored;
+        fs::remove(file, ignored);
+        // A file saved where there was none gets the usual permissions.
+        ASSERT_TRUE(save.run(scene.project, 0));
+        EXPECT_EQ(static_cast<mode_t>(fs::status(file).permissions()), 0666 & ~mask);
+        for (mode_t mode : {0600, 0640, 0644, 0660, 0664}) {
+            SCOPED_TRACE(mode);
+            fs::permissions(file, static_cast<fs::perms>(mode));
+            ASSERT_TRUE(save.run(scene.project, ++saves % 2));
+            EXPECT_EQ(static_cast<mode_t>(fs::status(file).permissions()), mode);
+        }
+    }
+    std::printf("modes kept: %d saves over 0600, 0640, 0644, 0660 and 0664\n", saves);
 }
 
 TEST(FaultInjection, AReadOnlyFolderKeepsThePreviousFile) {

@@ -1,5 +1,6 @@
 #include "image/configuration_image.h"
 
+#include "documents/pargen.h"
 #include "documents/var.h"
 #include "support/temp_dir.h"
 
@@ -291,6 +292,44 @@ TEST_F(ImageBuild, ANodeThatIsNotARowStopsTheBuild) {
     EXPECT_EQ(report.attribute, "DATA_TYPE");
     EXPECT_EQ(image[0], 1);
     EXPECT_TRUE(ZeroFrom(7, kImageSize - 1));
+}
+
+TEST_F(ImageBuild, ACommentOrProcessingInstructionInsideAnElementIsANode) {
+    const auto table = "<TCP_TO_RTU>" + Row("1", "10", "2", "20", "3") + "</TCP_TO_RTU>";
+    for (const char* content : {"1<!--c-->", "<!--c-->1", "<?pi x?>1", "<!--c-->"}) {
+        auto report = Build(table, Pargen(std::string("TCP_IP1=") + content + ";"));
+        EXPECT_FALSE(report.complete) << content;
+        EXPECT_EQ(report.element, "TCP_IP1") << content;
+        EXPECT_TRUE(ZeroFrom(15000, kImageSize - 1)) << content;
+        // The general parameters editor finds the same element unusable.
+        auto read = ReadGeneralParameters((dir / "pargen.xml").string());
+        EXPECT_FALSE(read[GeneralParameter::TCP_IP1].has_value()) << content;
+        EXPECT_EQ(read[GeneralParameter::TCP_IP2], "168") << content;
+    }
+}
+
+TEST_F(ImageBuild, TheBuilderAndTheEditorTakeTheSameTableElementAndRows) {
+    const auto rows = Row("1", "10", "2", "20", "3") + Row("2", "11", "4", "21", "5");
+    // Nodes ahead of the table are passed over, as they always were.
+    for (const char* ahead : {"", "<?xml version=\"1.0\"?>", "<!--by hand-->", "<?pi x?><!--a-->"}) {
+        auto report = Build(std::string(ahead) + "<TCP_TO_RTU>" + rows + "</TCP_TO_RTU>", Pargen());
+        EXPECT_TRUE(report.complete) << ahead << report.description;
+        EXPECT_EQ(image[7], 2) << ahead;
+        EXPECT_EQ(ReadTranslateTable((dir / "var.xml").string()).rows.size(), 2u) << ahead;
+    }
+    // A comment among the rows is a row without attributes: both stop there.
+    for (const char* inside : {"<!--c-->", "<?pi x?>"}) {
+        auto report = Build("<TCP_TO_RTU>" + Row("1", "10", "2", "20", "3") + inside +
+                                Row("2", "11", "4", "21", "5") + "</TCP_TO_RTU>",
+                            Pargen());
+        EXPECT_FALSE(report.complete) << inside;
+        EXPECT_EQ(*report.row, 1u) << inside;
+        EXPECT_TRUE(ZeroFrom(7, kImageSize - 1)) << inside;
+        auto read = ReadTranslateTable((dir / "var.xml").string());
+        EXPECT_EQ(read.rows.size(), 1u) << inside;
+        ASSERT_TRUE(read.stoppedAt) << inside;
+        EXPECT_EQ(read.stoppedAt->row, 1u) << inside;
+    }
 }
 
 TEST_F(ImageBuild, ParameterFailuresLeaveEverythingAfterThemZero) {

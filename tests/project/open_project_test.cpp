@@ -4,6 +4,7 @@
 #include "support/temp_dir.h"
 
 #include <QPushButton>
+#include <QTest>
 #include <gtest/gtest.h>
 
 namespace fabricor {
@@ -78,8 +79,32 @@ TEST_F(OpenProject, CancelKeepsAnExistingFolderButRecomputesItsName) {
     EXPECT_EQ(ws().ProjectName, "/pump");
     EXPECT_EQ(ws().ProjectFolder, projects + "/pump");
     EXPECT_EQ(window->windowTitle(), Title("/pump"));
-    // Open does not look at the Translate Table state.
-    EXPECT_FALSE(window->findChild<QPushButton*>("btn_Translate")->isEnabled());
+    // Without a pargen.xml Translate Table is enabled, as a start with this project gives it.
+    EXPECT_TRUE(window->findChild<QPushButton*>("btn_Translate")->isEnabled());
+}
+
+TEST_F(OpenProject, TranslateTableFollowsTheModeOfTheOpenedProject) {
+    fs::create_directories(app / "PROJECTS" / "routing");
+    testing::WriteFile(app / "PROJECTS" / "routing" / "pargen.xml",
+                       "<General_Parameter><MODE>0</MODE></General_Parameter>");
+    testing::WriteFile(app / "PROJECTS" / "pump" / "pargen.xml",
+                       "<General_Parameter><MODE>1</MODE></General_Parameter>");
+    window->show();
+    auto* translate = window->findChild<QPushButton*>("btn_Translate");
+    auto open = [&](const std::string& folder) {
+        doubles.folders.answers = {QString::fromStdString(folder)};
+        QTest::mouseClick(window->findChild<QPushButton*>("open"), Qt::LeftButton);
+    };
+    open(projects + "/routing");
+    EXPECT_FALSE(translate->isEnabled());
+    QTest::mouseClick(translate, Qt::LeftButton);
+    EXPECT_TRUE(doubles.dialogs.shown.isEmpty());
+    open(projects + "/pump");
+    EXPECT_TRUE(translate->isEnabled());
+    QTest::mouseClick(translate, Qt::LeftButton);
+    EXPECT_EQ(doubles.dialogs.shown, QStringList{"TFSetVar"});
+    open(projects + "/routing");
+    EXPECT_FALSE(translate->isEnabled());
 }
 
 TEST_F(OpenProject, CancelWithTheCurrentFolderGoneLeavesNoProject) {
@@ -95,6 +120,27 @@ TEST_F(OpenProject, CancelWithTheCurrentFolderGoneLeavesNoProject) {
     window->findChild<QPushButton*>("btn_Prm_Gen")->click();
     EXPECT_EQ(doubles.boxes.texts(), (QStringList{"Project not valid", "Project not valid"}));
     EXPECT_TRUE(doubles.echo.hosts.empty());
+}
+
+TEST_F(OpenProject, AFolderThatLeadsOutOfTheProjectsFolderIsTakenForAVanishedOne) {
+    TempDir elsewhere;
+    fs::create_directory_symlink(elsewhere.path(), app / "PROJECTS" / "link");
+    // Chosen (a browser of the platform may offer it) and, as the current folder, cancelled.
+    Open(QString::fromStdString(projects + "/link"));
+    EXPECT_EQ(ws().ProjectFolder, "");
+    EXPECT_EQ(ws().ProjectName, "");
+    window->workspace().ProjectFolder = projects + "/link";
+    Open(QString());
+    EXPECT_TRUE(doubles.folders.asked[1].preselected.isEmpty());
+    EXPECT_EQ(ws().ProjectFolder, "");
+    // Update Device then writes nothing, there or anywhere.
+    window->findChild<QPushButton*>("CreateBin")->click();
+    EXPECT_EQ(doubles.boxes.texts(), QStringList{"Project not valid"});
+    EXPECT_TRUE(fs::is_empty(elsewhere.path()));
+    // A link that stays inside the projects folder is an ordinary project.
+    fs::create_directory_symlink(app / "PROJECTS" / "pump", app / "PROJECTS" / "alias");
+    Open(QString::fromStdString(projects + "/alias"));
+    EXPECT_EQ(ws().ProjectFolder, projects + "/alias");
 }
 
 } // namespace

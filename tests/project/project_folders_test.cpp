@@ -10,12 +10,71 @@ namespace {
 using testing::TempDir;
 namespace fs = std::filesystem;
 
-TEST(ProjectName, OnlyAPlainFolderNameIsAProjectName) {
-    for (const char* good : {"pump", "Pump station 2", "a.b", "...", " lead", "trail ", "n°1"})
-        EXPECT_TRUE(IsValidProjectName(good)) << good;
-    for (const char* bad : {"", ".", "..", "a/b", "/abs", "a\\b", "\\pump", "../up", "pump/"})
-        EXPECT_FALSE(IsValidProjectName(bad)) << bad;
-    EXPECT_FALSE(IsValidProjectName(std::string("a\0b", 3)));
+// One table: every name either travels between Linux and Windows as a plain folder name or is
+// refused with "Name project not valid".
+TEST(ProjectName, OnlyANameThatTravelsBetweenLinuxAndWindowsIsAProjectName) {
+    const std::vector<std::pair<std::string, bool>> names = {
+        {"pump", true},
+        {"Pump station 2", true},
+        {"a.b", true},
+        {" lead", true},
+        {"n°1", true},
+        {"console", true},
+        {"CONNECT", true},
+        {"COM10", true},
+        {"LPT0", true},
+        {"nul-pump", true},
+        {"auxiliary.txt", true},
+        {"pump.v2", true},
+        {"com1x", true},
+        // empty, dots, separators of either platform
+        {"", false},
+        {".", false},
+        {"..", false},
+        {"...", false},
+        {"a/b", false},
+        {"/abs", false},
+        {"a\\b", false},
+        {"\\pump", false},
+        {"../up", false},
+        {"pump/", false},
+        // characters Windows forbids
+        {"a<b", false},
+        {"a>b", false},
+        {"a:b", false},
+        {"say \"hi\"", false},
+        {"a|b", false},
+        {"why?", false},
+        {"*", false},
+        // control characters
+        {std::string("a\0b", 3), false},
+        {"a\tb", false},
+        {"a\nb", false},
+        {"a\rb", false},
+        {"\x01", false},
+        {"a\x1f", false},
+        {"a\x7f", false},
+        // a trailing dot or blank
+        {"pump.", false},
+        {"trail ", false},
+        {"pump. ", false},
+        // device names, any case, with or without extension
+        {"CON", false},
+        {"con", false},
+        {"Prn", false},
+        {"aux", false},
+        {"NUL", false},
+        {"COM1", false},
+        {"com9", false},
+        {"LPT1", false},
+        {"lpt9", false},
+        {"con.txt", false},
+        {"NUL.tar.gz", false},
+        {"Com3.sx", false},
+        {"aux .txt", false},
+    };
+    for (const auto& [name, valid] : names)
+        EXPECT_EQ(IsValidProjectName(name), valid) << "\"" << name << "\"";
 }
 
 TEST(NewProjectFolder, FreeNameGivesTheFolderAndItsBinFolder) {

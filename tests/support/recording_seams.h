@@ -4,7 +4,9 @@
 #include "app/services.h"
 #include "base/clock.h"
 
+#include <QCursor>
 #include <QDialog>
+#include <QGuiApplication>
 #include <QStringList>
 #include <map>
 #include <optional>
@@ -21,9 +23,18 @@ public:
     struct Shown {
         enum Kind { Plain, Error } kind;
         QString text;
+        bool busyCursor; // a box must never wait for the user under the busy cursor
     };
-    void Plain(QWidget*, const QString& text) override { shown.push_back({Shown::Plain, text}); }
-    void Error(QWidget*, const QString& text) override { shown.push_back({Shown::Error, text}); }
+    void Plain(QWidget*, const QString& text) override {
+        shown.push_back({Shown::Plain, text, BusyCursorShown()});
+    }
+    void Error(QWidget*, const QString& text) override {
+        shown.push_back({Shown::Error, text, BusyCursorShown()});
+    }
+    static bool BusyCursorShown() {
+        const QCursor* cursor = QGuiApplication::overrideCursor();
+        return cursor && cursor->shape() == Qt::WaitCursor;
+    }
 
     QStringList texts() const {
         QStringList all;

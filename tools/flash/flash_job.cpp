@@ -1,6 +1,7 @@
 #include "flash/flash_job.h"
 
 #include "base/atomic_file.h"
+#include "base/regular_file.h"
 #include "firmware/flash_tool.h"
 #include "flash/firmware_check.h"
 
@@ -25,15 +26,18 @@ Status FlashJob::Prepare(std::string_view parameters, const fs::path& toolFolder
     firmware_ = request.firmwarePath;
     port_ = "COM" + std::to_string(request.portIndex + 1);
 
-    std::ifstream in(firmware_, std::ios::binary);
-    std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    if (!in.is_open() || in.bad())
-        return Status::Error("cannot read the firmware file " + firmware_);
-    FirmwareCheck check = CheckFirmware(text);
+    FileRead firmware = ReadRegularFile(firmware_, kFirmwareReadLimit);
+    if (!firmware.bytes)
+        return Status::Error("cannot read the firmware file " + firmware.error);
+    FirmwareCheck check = CheckFirmware(*firmware.bytes);
     if (!check.ok())
         return Status::Error(firmware_ + " cannot go to the device: " + check.error);
 
     fs::path settings = toolFolder / kToolSettingsFileName;
+    // Missing settings mean the usual ports; settings that are there but cannot be read would
+    // send the firmware to a port nobody chose.
+    if (FileRead read = ReadRegularFile(settings, kSettingsReadLimit); !read.bytes && !read.missing)
+        return Status::Error(read.error);
     device_ = DeviceForPort(settings, request.portIndex);
     baud_ = BaudRate(settings);
     if (baud_ == 0)

@@ -13,6 +13,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
+#include <exception>
+#include <new>
 #include <string>
 #include <unistd.h>
 
@@ -137,7 +139,15 @@ int main(int argc, char** argv) {
     InstallInterruptCleanup();
     fs::path folder = ToolFolder();
     Transcript say(folder.empty() ? fs::path() : folder / "Progwerk.log");
-    FlashJob job;
-    return WantsWindow(folder) ? RunInWindow(argc, argv, job, say)
-                               : RunInTerminal(argc, argv, job, say);
+    // Whatever escapes (no memory for a firmware, a failure of the window system) still ends
+    // with its message on stderr and in the log, and a failure status.
+    try {
+        FlashJob job;
+        return WantsWindow(folder) ? RunInWindow(argc, argv, job, say)
+                                   : RunInTerminal(argc, argv, job, say);
+    } catch (const std::bad_alloc& failure) {
+        return Fail(say, std::string("not enough memory: ") + failure.what());
+    } catch (const std::exception& failure) {
+        return Fail(say, failure.what());
+    }
 }

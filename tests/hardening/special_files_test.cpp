@@ -1,0 +1,162 @@
+// A FIFO, a character device or a socket where the program expects a file: every reader refuses
+// it at once, naming it, instead of blocking on it or reading it for ever. A reader that hangs is
+// caught by this test's time-out (see CMakeLists.txt), never by a timed assertion.
+
+#include "app/settings_file.h"
+#include "app/workspace.h"
+#include "documents/pargen.h"
+#include "documents/var.h"
+#include "firmware/flash_tool.h"
+#include "flash/flash_job.h"
+#include "hardening/hardening_support.h"
+#include "sample/sample_firmware.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace fabricor {
+namespace {
+
+using namespace fabricor::testing;
+namespace fs = std::filesystem;
+
+// Puts a special file of the kind at `path`; the socket stays bound while the test runs.
+struct SpecialFile {
+    const char* kind;
+    std::function<void(const fs::path&)> make;
+};
+
+std::vector<int> boundSockets;
+
+std::vector<SpecialFile> Kinds() {
+    return {
+        {"FIFO", [](const fs::path& path) { ASSERT_EQ(::mkfifo(path.c_str(), 0644), 0); }},
+        {"/dev/zero", [](const fs::path& path) { fs::create_symlink("/dev/zero", path); }},
+        {"/dev/urandom", [](const fs::path& path) { fs::create_symlink("/dev/urandom", path); }},
+        {"UNIX socket",
+         [](const fs::path& path) {
+             int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+             ASSERT_GE(fd, 0);
+             sockaddr_un address{};
+             address.sun_family = AF_UNIX;
+             ASSERT_LT(path.string().size(), sizeof address.sun_path);
+             std::strcpy(address.sun_path, path.c_str());
+             ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+             ASSERT_EQ(::listen(fd, 1), 0);
+             boundSockets.push_back(fd);
+         }},
+    };
+}
+
+// One reader of the program: where the special file goes, and what the reader said about it.
+struct Reader {
+    const char* name;
+    std::function<fs::path(const Project&)> file;
+    std::function<std::string(const Project&)> run;
+};
+
+std::vector<Reader> Readers() {
+    auto cliUpdate = [](const Project& p) {
+        auto run = RunCliWith({"update", p.folder().string(), "--master", p.master().string(),
+                               "--time", "2026-12-08T14:35:47"});
+        EXPECT_EQ(run.code, 1);
+        EXPECT_FALSE(fs::exists(p.newFirmware()));
+        return run.err;
+    };
+    return {
+        {"pargen.xml reader", [](const Project& p) { return p.folder() / "pargen.xml"; },
+         [](const Project& p) {
+             auto read = ReadGeneralParameters((p.folder() / "pargen.xml").string());
+             EXPECT_EQ(read.outcome, ReadOutcome::NotWellFormed);
+             return read.error;
+         }},
+        {"var.xml reader", [](const Project& p) { return p.folder() / "var.xml"; },
+         [](const Project& p) {
+             auto read = ReadTranslateTable((p.folder() / "var.xml").string());
+             EXPECT_EQ(read.outcome, ReadOutcome::NotWellFormed);
+             return read.error;
+         }},
+        {"Fabricor.ini at start-up and close",
+         [](const Project& p) { return p.root / "Fabricor.ini"; },
+         [](const Project& p) {
+             Workspace workspace;
+             auto started = RunStartup(workspace, (p.root / "fabricor").string());
+             EXPECT_EQ(workspace.ProjectFolder, workspace.ProjectsFolder);
+             // Never replaced at close: it is not the settings file it should be.
+             auto saved = SaveLastProject(workspace);
+             EXPECT_FALSE(saved.ok());
+             EXPECT_EQ(saved.message(), started.settingsProblem);
+             return started.settingsProblem;
+         }},
+        {"base firmware, merge", [](const Project& p) { return p.master() / kBaseFirmwareName; },
+         [](const Project& p) {
+             WriteFile(p.bin() / "bank1.bin", std::string(kImageSize, '\0'));
+             Recorder recorder;
+             auto merged = Merge(p, recorder);
+             EXPECT_EQ(merged.outcome, MergeOutcome::OpenFailed);
+             EXPECT_FALSE(fs::exists(p.bin() / kStagingFileName));
+             return merged.error;
+         }},
+        {"base firmware, fabricor-cli update",
+         [](const Project& p) { return p.master() / kBaseFirmwareName; }, cliUpdate},
+        {"var.xml, fabricor-cli update", [](const Project& p) { return p.folder() / "var.xml"; },
+         cliUpdate},
+        {"pargen.xml, fabricor-cli update",
+         [](const Project& p) { return p.folder() / "pargen.xml"; }, cliUpdate},
+        {"var.xml, fabricor-cli check", [](const Project& p) { return p.folder() / "var.xml"; },
+         [](const Project& p) {
+             auto run = RunCliWith({"check", p.folder().string()});
+             EXPECT_EQ(run.code, 1);
+             return run.out + run.err;
+         }},
+        {"firmware given to the flash tool", [](const Project& p) { return p.newFirmware(); },
+         [](const Project& p) {
+             flash::FlashJob job;
+             auto prepared = job.Prepare(*FlashToolParameters(p.newFirmware().string(), 0), p.root);
+             EXPECT_FALSE(prepared.ok());
+             return prepared.message();
+         }},
+        {"Progwerk.ini", [](const Project& p) { return p.root / "Progwerk.ini"; },
+         [](const Project& p) {
+             WriteFile(p.newFirmware(), sample::SampleFirmwareText());
+             flash::FlashJob job;
+             auto prepared = job.Prepare(*FlashToolParameters(p.newFirmware().string(), 0), p.root);
+             EXPECT_FALSE(prepared.ok());
+             return prepared.message();
+         }},
+    };
+}
+
+TEST(SpecialFiles, EveryReaderRefusesThemAtOnceNamingTheFile) {
+    int refusals = 0;
+    for (const auto& kind : Kinds()) {
+        for (const auto& reader : Readers()) {
+            SCOPED_TRACE(std::string(reader.name) + " given a " + kind.kind);
+            TempDir dir;
+            Project project(dir);
+            const fs::path file = reader.file(project);
+            std::error_code ignored;
+            fs::remove(file, ignored);
+            kind.make(file);
+            std::string said = reader.run(project);
+            EXPECT_NE(said.find(file.string()), std::string::npos) << said;
+            EXPECT_NE(said.find("not a regular file"), std::string::npos) << said;
+            EXPECT_EQ(said.find("not well-formed"), std::string::npos) << said;
+            // Still the special file: nothing was written in its place.
+            EXPECT_FALSE(fs::is_regular_file(file));
+            ++refusals;
+        }
+    }
+    for (int fd : boundSockets)
+        ::close(fd);
+    std::printf("special files: %d refusals, each naming the file\n", refusals);
+}
+
+} // namespace
+} // namespace fabricor
