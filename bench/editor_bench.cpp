@@ -125,6 +125,9 @@ int main(int argc, char** argv) {
     Print("  of which ConfirmTranslateRows (core)", Time(runs, [] {}, [&] { (void)ConfirmTranslateRows(cells); }));
     Print("  of which WriteTranslateTable (durable)",
           Time(runs, [] {}, [&] { (void)WriteTranslateTable(workspace.VarPath, table); }));
+    Print("table analysis of the grid (marks, summary)",
+          Time(
+              runs, [] {}, [&] { dialog.UpdateTableAnalysis(); }));
     if (ReadTranslateTable(workspace.VarPath).rows.size() != table.size() || boxes.shown != 0)
         std::fprintf(stderr, "unexpected: the table did not survive the round trip\n");
 

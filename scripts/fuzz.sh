@@ -38,6 +38,7 @@ seed_patterns() {
         image) echo "" ;;
         settings) echo "*.ini" ;;
         merge) echo "*.sx *.s19 *.srec" ;;
+        csv) echo "*.csv" ;;
         *) echo "" ;;
     esac
 }

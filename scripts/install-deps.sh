@@ -5,9 +5,10 @@ set -euo pipefail
 
 packages=(
     build-essential cmake ninja-build pkg-config ccache
-    qt6-base-dev libgl-dev libpugixml-dev libgtest-dev googletest
+    qt6-base-dev libgl-dev libpugixml-dev libcsv-dev libgtest-dev googletest
     fonts-dejavu-core fonts-dejavu-extra
     srecord socat xvfb xauth imagemagick
+    libmodbus-dev
     clang libclang-rt-14-dev
 )
 

@@ -86,6 +86,7 @@ int main(int argc, char** argv) {
         fabricor::ModalDialogRunner dialogs;
         fabricor::IcmpEchoFacility echo;
         fabricor::QtPingWait pingWait;
+        fabricor::QtFileChooser files;
         fabricor::Services services;
         services.boxes = &boxes;
         services.folders = &folders;
@@ -94,6 +95,7 @@ int main(int argc, char** argv) {
         services.dialogs = &dialogs;
         services.echo = &echo;
         services.pingWait = &pingWait;
+        services.files = &files;
 
         fabricor::TFFabricoreFirmWare window(QCoreApplication::applicationFilePath(), services);
         QObject::connect(&window, &fabricor::TFFabricoreFirmWare::closed, &application,

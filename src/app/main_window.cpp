@@ -151,6 +151,7 @@ void TFFabricoreFirmWare::CreateDialogs() {
             &TFFabricoreFirmWare::SetTranslateEnabled);
     connect(Fpargen_, &TFpargen::pingAddressChanged, this, &TFFabricoreFirmWare::SetPingAddress);
     FSetVar_ = new TFSetVar(workspace_, *services_.boxes, this);
+    FSetVar_->SetCsvServices(services_.files, services_.dialogs);
     FPing_ = new TFPing(this);
     About2_ = new TFAbout2(*services_.shell, this);
 }

@@ -6,6 +6,7 @@
 
 #include <QDesktopServices>
 #include <QDialog>
+#include <QFileDialog>
 #include <QFontDatabase>
 #include <QGridLayout>
 #include <QMessageBox>
@@ -74,6 +75,16 @@ bool QtFolderBrowser::Browse(QWidget* parent, const QString& caption, const QStr
     if (browser.exec() != QDialog::Accepted || browser.SelectedFolder().isEmpty())
         return false;
     folder = browser.SelectedFolder();
+    return true;
+}
+
+bool QtFileChooser::ChooseFile(QWidget* parent, const QString& caption, const QString& filter,
+                               bool forSaving, QString& path) {
+    const QString chosen = forSaving ? QFileDialog::getSaveFileName(parent, caption, path, filter)
+                                     : QFileDialog::getOpenFileName(parent, caption, path, filter);
+    if (chosen.isEmpty())
+        return false;
+    path = chosen;
     return true;
 }
 

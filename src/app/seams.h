@@ -57,6 +57,16 @@ public:
 std::unique_ptr<QMessageBox> MakeMessageBox(QMessageBox::Icon icon, const QString& caption,
                                             const QString& text, QWidget* owner);
 
+class FileChooser {
+public:
+    virtual ~FileChooser() = default;
+    // Modal file dialog for a file to read (`forSaving` false) or to write (true). `path` is
+    // in/out: preselected on entry when not empty, the chosen file on confirmation. `filter` is
+    // Qt's name filter text ("CSV files (*.csv)"). Returns true when the user chose a file.
+    virtual bool ChooseFile(QWidget* parent, const QString& caption, const QString& filter,
+                            bool forSaving, QString& path) = 0;
+};
+
 // The real implementations, for the running program.
 class QtMessageBoxes final : public MessageBoxes {
 public:
@@ -75,6 +85,12 @@ public:
     void OpenUrl(const QString& url) override;
     bool StartDetached(const QString& program, const QByteArray& argument,
                        const QString& workingFolder) override;
+};
+
+class QtFileChooser final : public FileChooser {
+public:
+    bool ChooseFile(QWidget* parent, const QString& caption, const QString& filter, bool forSaving,
+                    QString& path) override;
 };
 
 class ModalDialogRunner final : public DialogRunner {

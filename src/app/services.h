@@ -18,6 +18,8 @@ struct Services {
     // Ping Device: the ICMP echo and the wait after it.
     EchoFacility* echo = nullptr;
     PingWaitHost* pingWait = nullptr;
+    // The file dialogs of Import CSV and Export CSV.
+    FileChooser* files = nullptr;
 };
 
 } // namespace fabricor

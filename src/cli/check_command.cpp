@@ -10,7 +10,7 @@ namespace fabricor::cli {
 
 namespace {
 
-constexpr const char* kCheckUsage = "Usage: fabricor-cli check PROJECT\n";
+constexpr const char* kCheckUsage = "Usage: fabricor-cli check PROJECT [--strict]\n";
 
 void CheckHelp(std::ostream& out) {
     out << kCheckUsage
@@ -22,14 +22,23 @@ void CheckHelp(std::ostream& out) {
            "A missing or malformed document, and a var.xml row that stops the table's loading\n"
            "early, are problems too. Nothing is written.\n"
            "\n"
-           "Exit status: 0 when the project would save cleanly (nothing is printed); 1 when\n"
-           "there is any problem; 2 on a usage error.\n";
+           "After the problems come the warnings of the table analysis, lines beginning\n"
+           "'warning: ': what the editor accepts but may be a mistake (TCP ranges of one data\n"
+           "type that overlap, a range past 65535, N° Point 0, two rows that read the same RTU\n"
+           "device, data type and addresses, a full table).\n"
+           "\n"
+           "Options:\n"
+           "  --strict   warnings count as problems for the exit status\n"
+           "  --help     show this help\n"
+           "\n"
+           "Exit status: 0 when the project would save cleanly (warnings aside); 1 when there\n"
+           "is any problem, or any warning with --strict; 2 on a usage error.\n";
 }
 
 } // namespace
 
 int CheckCommand(const Arguments& args, std::ostream& out, std::ostream& err) {
-    ParsedArguments parsed = ParseArguments(args, {});
+    ParsedArguments parsed = ParseArguments(args, {}, {"strict"});
     if (parsed.help) {
         CheckHelp(out);
         return kExitOk;
@@ -47,10 +56,13 @@ int CheckCommand(const Arguments& args, std::ostream& out, std::ostream& err) {
         err << "fabricor-cli check: " << project << " is not a folder\n";
         return kExitFailure;
     }
-    const auto lines = CheckProjectDocuments(project);
-    for (const auto& line : lines)
+    const auto check = CheckProject(project);
+    for (const auto& line : check.problems)
         out << line << "\n";
-    return lines.empty() ? kExitOk : kExitFailure;
+    for (const auto& line : check.warnings)
+        out << "warning: " << line << "\n";
+    const bool strict = parsed.flags.count("strict") > 0;
+    return check.problems.empty() && (!strict || check.warnings.empty()) ? kExitOk : kExitFailure;
 }
 
 } // namespace fabricor::cli

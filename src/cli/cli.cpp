@@ -1,6 +1,8 @@
 #include "cli/cli.h"
 
 #include "cli/check_command.h"
+#include "cli/table_command.h"
+#include "cli/gateway_command.h"
 
 #include <ostream>
 
@@ -14,6 +16,10 @@ const std::vector<Command>& Commands() {
          UpdateCommand},
         {"check", "list every problem the editors would refuse in PROJECT's documents",
          CheckCommand},
+        {"table", "export PROJECT's translate table as CSV, or import a CSV file into it",
+         TableCommand},
+        {"gateway", "serve Modbus TCP through SOURCE's table to an RTU line on the bench",
+         GatewayCommand},
     };
     return commands;
 }
@@ -30,7 +36,8 @@ void ProgramHelp(std::ostream& stream) {
               "\n"
               "Builds a project's configuration image and merges it into the base firmware,\n"
               "without windows: the same work as the Update Device command. Checks a project's\n"
-              "documents as the General Parameter and Set Translate Table dialogs do.\n"
+              "documents as the General Parameter and Set Translate Table dialogs do. Plays the\n"
+              "device on the bench, between Modbus TCP and an RTU line.\n"
               "\n"
               "Commands:\n";
     for (const auto& command : Commands()) {

@@ -3,7 +3,8 @@
 namespace fabricor::cli {
 
 ParsedArguments ParseArguments(const std::vector<std::string>& args,
-                               const std::set<std::string>& valueOptions) {
+                               const std::set<std::string>& valueOptions,
+                               const std::set<std::string>& flagOptions) {
     ParsedArguments parsed;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& word = args[i];
@@ -24,6 +25,14 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args,
         if (auto equals = name.find('='); equals != std::string::npos) {
             value = name.substr(equals + 1);
             name.erase(equals);
+        }
+        if (flagOptions.count(name)) {
+            if (value) {
+                parsed.error = "option '--" + name + "' takes no value";
+                return parsed;
+            }
+            parsed.flags.insert(name);
+            continue;
         }
         if (!valueOptions.count(name)) {
             parsed.error = "unknown option '--" + name + "'";

@@ -14,12 +14,14 @@ namespace fabricor::cli {
 struct ParsedArguments {
     std::vector<std::string> positional;
     std::map<std::string, std::string> values;
+    std::set<std::string> flags; // options without a value that were given
     bool help = false;
     std::string error; // a usage error, empty when the words made sense
 };
 
 ParsedArguments ParseArguments(const std::vector<std::string>& args,
-                               const std::set<std::string>& valueOptions);
+                               const std::set<std::string>& valueOptions,
+                               const std::set<std::string>& flagOptions = {});
 
 // "YYYY-MM-DDTHH:MM:SS", a real calendar date and time of day.
 std::optional<LocalTime> ParseLocalTime(const std::string& text);

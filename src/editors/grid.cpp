@@ -123,6 +123,10 @@ public:
         return flags;
     }
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
+        if (role == Qt::ToolTipRole && orientation == Qt::Vertical) {
+            QString mark = grid_.RowMark(section + 1);
+            return mark.isEmpty() ? QVariant() : QVariant(mark);
+        }
         if (role != Qt::DisplayRole)
             return {};
         if (orientation == Qt::Vertical)
@@ -564,8 +568,19 @@ TApplegrid::CellLook TApplegrid::LookOf(int col, int row) const {
         }
     }
     if (fixed)
-        look.background = fixedColor_;
+        look.background =
+            col == 0 && row > 0 && !RowMark(row).isEmpty() ? MarkColor() : fixedColor_;
     return look;
+}
+
+void TApplegrid::SetRowMarks(std::vector<QString> marks) {
+    rowMarks_ = std::move(marks);
+    numbers_->viewport()->update();
+}
+
+QString TApplegrid::RowMark(int row) const {
+    const auto index = static_cast<size_t>(row - 1);
+    return row > 0 && index < rowMarks_.size() ? rowMarks_[index] : QString();
 }
 
 void TApplegrid::PaintFixedCell(QPainter& painter, const QRect& rect, int col, int row) const {

@@ -174,6 +174,13 @@ public:
     // Repaints cells and fixed cells.
     void Repaint();
 
+    // Marks on the row-number cells: a marked cell is painted in the mark colour and shows the
+    // mark's text as its tooltip. SetRowMarks replaces every mark: entry i is for row i + 1, and
+    // an empty text (or a row past the list) has no mark.
+    void SetRowMarks(std::vector<QString> marks);
+    QString RowMark(int row) const;
+    static QColor MarkColor() { return QColor(0xFF, 0xC8, 0x5A); }
+
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
@@ -207,6 +214,7 @@ private:
     QColor color_ = Qt::white;
     QColor fixedColor_ = QColor(0xF0, 0xF0, 0xF0);
     Options options_ = Options(GridLinesFixed | GridLinesOrdinary);
+    std::vector<QString> rowMarks_;
 };
 
 Q_DECLARE_OPERATORS_FOR_FLAGS(TApplegrid::Options)

@@ -3,6 +3,7 @@
 #include "documents/pargen.h"
 #include "documents/var.h"
 #include "editors/general_parameter_rules.h"
+#include "editors/translate_analysis.h"
 #include "editors/translate_rules.h"
 
 #include <filesystem>
@@ -36,8 +37,8 @@ void CheckGeneralParametersDocument(const std::string& path, std::vector<std::st
                         problem.message);
 }
 
-void CheckTranslateTableDocument(const std::string& path, std::vector<std::string>& lines) {
-    auto document = ReadTranslateTable(path);
+void CheckTranslateTableDocument(const TranslateTableDocument& document,
+                                 std::vector<std::string>& lines) {
     if (ReportUnread(document.outcome, document.error, document.unreadable, kVarName, lines))
         return;
     if (document.stoppedAt)
@@ -55,14 +56,48 @@ void CheckTranslateTableDocument(const std::string& path, std::vector<std::strin
                         problem.message);
 }
 
+// What the table analysis finds in the table the editor would load.
+std::vector<std::string> TranslateTableWarnings(const TranslateTableDocument& document) {
+    std::vector<std::string> lines;
+    if (document.outcome != ReadOutcome::Read)
+        return lines;
+    // The table the editor would load: it ends at the first row without an Address TCP.
+    std::vector<std::optional<TMyRec>> rows;
+    rows.reserve(document.rows.size());
+    for (const auto& read : document.rows) {
+        TranslateRowCells cells = CellsOfDocumentRow(read);
+        if (CellOf(cells, TranslateColumn::AddressTcp).empty())
+            break;
+        rows.push_back(RecordOfCells(cells));
+    }
+    auto analysis = AnalyseTranslateTable(rows);
+    for (const auto& warning : analysis.warnings)
+        lines.push_back(std::string(kVarName) + (warning.row ? " " : ": ") + warning.text);
+    if (analysis.unlisted)
+        lines.push_back(std::string(kVarName) + ": " + std::to_string(analysis.unlisted) +
+                        " more warnings not listed");
+    return lines;
+}
+
 } // namespace
 
 std::vector<std::string> CheckProjectDocuments(const std::string& projectFolder) {
     std::vector<std::string> lines;
     const std::filesystem::path folder(projectFolder);
     CheckGeneralParametersDocument((folder / kPargenName).string(), lines);
-    CheckTranslateTableDocument((folder / kVarName).string(), lines);
+    CheckTranslateTableDocument(ReadTranslateTable((folder / kVarName).string()), lines);
     return lines;
+}
+
+ProjectCheck CheckProject(const std::string& projectFolder) {
+    ProjectCheck check;
+    const std::filesystem::path folder(projectFolder);
+    CheckGeneralParametersDocument((folder / kPargenName).string(), check.problems);
+    // var.xml is read once for both.
+    auto document = ReadTranslateTable((folder / kVarName).string());
+    CheckTranslateTableDocument(document, check.problems);
+    check.warnings = TranslateTableWarnings(document);
+    return check;
 }
 
 } // namespace fabricor

@@ -11,4 +11,14 @@ namespace fabricor {
 // because the editors would silently drop what follows. Empty when the project saves cleanly.
 std::vector<std::string> CheckProjectDocuments(const std::string& projectFolder);
 
+// CheckProjectDocuments' problems, and what the table analysis finds in the project's var.xml,
+// one line each ("var.xml rows 3 and 7: Holding Register TCP addresses 10 to 12 overlap"):
+// things the editors accept that may be mistakes. Rows the editor's checks refuse are left out of
+// the analysis; no warnings when var.xml cannot be read. Each document is read once.
+struct ProjectCheck {
+    std::vector<std::string> problems;
+    std::vector<std::string> warnings;
+};
+ProjectCheck CheckProject(const std::string& projectFolder);
+
 } // namespace fabricor

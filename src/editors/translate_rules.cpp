@@ -126,6 +126,38 @@ std::vector<TranslateCellProblem> AllTranslateTableProblems(
     return all;
 }
 
+std::vector<TranslateCellProblem> TranslateRowProblems(const TranslateRowCells& row,
+                                                       size_t rowNumber) {
+    std::vector<TranslateCellProblem> problems;
+    if (!KindIndexOfName(CellOf(row, TranslateColumn::DataType)))
+        problems.push_back({rowNumber, TranslateColumn::DataType, kDataTypeMessage});
+    for (const auto& rule : kNumericRules)
+        if (!InRange(CellOf(row, rule.column), rule.maximum))
+            problems.push_back({rowNumber, rule.column, rule.message});
+    return problems;
+}
+
+std::optional<TMyRec> RecordOfCells(const TranslateRowCells& row) {
+    auto kind = KindIndexOfName(CellOf(row, TranslateColumn::DataType));
+    if (!kind)
+        return std::nullopt;
+    std::array<int32_t, 4> numbers{};
+    for (size_t n = 0; n < kNumericRules.size(); ++n) {
+        auto value = InRange(CellOf(row, kNumericRules[n].column), kNumericRules[n].maximum);
+        if (!value)
+            return std::nullopt;
+        numbers[n] = *value;
+    }
+    TMyRec rec;
+    rec.DataType = static_cast<uint8_t>(*kind + 1);
+    rec.TcpAddress = static_cast<uint16_t>(numbers[0]);
+    rec.RtuAddDev = static_cast<uint8_t>(numbers[1]);
+    rec.RtuAddress = static_cast<uint16_t>(numbers[2]);
+    rec.NPoint = static_cast<uint8_t>(numbers[3]);
+    rec.Mnemonic = CellOf(row, TranslateColumn::Mnemonic);
+    return rec;
+}
+
 TranslateRowCells CellsOfDocumentRow(const TranslateRowText& row) {
     TranslateRowCells cells;
     for (size_t a = 0; a < row.cells.size() && a < cells.size(); ++a) {

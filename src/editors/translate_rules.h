@@ -63,6 +63,15 @@ CollectedRows ConfirmTranslateRows(const std::vector<TranslateRowCells>& rows);
 std::vector<TranslateCellProblem> AllTranslateTableProblems(
     const std::vector<TranslateRowCells>& rows);
 
+// Every cell of one table row that collecting would refuse, in column order, with the collect
+// messages; `rowNumber` is put into each problem. An empty Address TCP is refused here too, as
+// the row is taken to be part of the table.
+std::vector<TranslateCellProblem> TranslateRowProblems(const TranslateRowCells& row,
+                                                       size_t rowNumber);
+
+// The row as collecting would save it; nothing when any of its cells would be refused.
+std::optional<TMyRec> RecordOfCells(const TranslateRowCells& row);
+
 // The cells the dialog shows for a row read from var.xml: a kind name for DATA_TYPE 1 to 4 and
 // an empty cell for any other value; the other texts unchanged. A row whose reading stopped
 // early keeps empty cells after the last attribute read.

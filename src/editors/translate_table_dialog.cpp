@@ -1,11 +1,19 @@
 #include "editors/translate_table_dialog.h"
 
 #include "app/style.h"
+#include "base/atomic_file.h"
+#include "documents/integer_text.h"
 #include "editors/grid.h"
+#include "editors/translate_csv.h"
 
+#include <QFile>
 #include <QHBoxLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QPainter>
 #include <QPushButton>
 #include <QShowEvent>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace fabricor {
@@ -74,6 +82,7 @@ TFSetVar::TFSetVar(Workspace& workspace, MessageBoxes& boxes, QWidget* parent)
     buttons->addWidget(bitbtn1_);
     buttons->addWidget(bitbtn2_);
     buttons->addStretch();
+    AddCsvControls(buttons);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -179,6 +188,184 @@ bool TFSetVar::bitbtn1Click() {
     }
     accept();
     return true;
+}
+
+// ---- CSV import and export, table analysis ----
+
+namespace {
+
+constexpr const char* kCsvFilter = "CSV files (*.csv);;All files (*)";
+
+// A one-line label that ends in "…" when the bar is too narrow for its text.
+class ElidedLabel final : public QLabel {
+public:
+    using QLabel::QLabel;
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.setPen(palette().color(QPalette::WindowText));
+        const QRect area = contentsRect();
+        painter.drawText(area, static_cast<int>(alignment()),
+                         fontMetrics().elidedText(text(), Qt::ElideRight, area.width()));
+    }
+};
+
+} // namespace
+
+void TFSetVar::AddCsvControls(QHBoxLayout* buttons) {
+    // Right of Cancel; OK and Cancel keep their places.
+    importCsv_ = new QPushButton(QStringLiteral("Import CSV…"), this);
+    importCsv_->setObjectName(QStringLiteral("btn_ImportCsv"));
+    exportCsv_ = new QPushButton(QStringLiteral("Export CSV…"), this);
+    exportCsv_->setObjectName(QStringLiteral("btn_ExportCsv"));
+    int at = buttons->indexOf(bitbtn2_) + 1;
+    for (QPushButton* button : {importCsv_, exportCsv_}) {
+        button->setAutoDefault(false);
+        button->setFixedSize(std::max(90, button->sizeHint().width()), 25);
+        buttons->insertWidget(at++, button);
+    }
+    connect(importCsv_, &QPushButton::clicked, this, [this] { ImportCsvClick(); });
+    connect(exportCsv_, &QPushButton::clicked, this, [this] { ExportCsvClick(); });
+    setTabOrder(bitbtn2_, importCsv_);
+    setTabOrder(importCsv_, exportCsv_);
+
+    summary_ = new ElidedLabel(this);
+    summary_->setObjectName(QStringLiteral("L_TableSummary"));
+    summary_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    summary_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    buttons->addWidget(summary_, 1);
+
+    // Edits are analysed once the event loop is back, so a burst of changes costs one run.
+    analysisTimer_ = new QTimer(this);
+    analysisTimer_->setSingleShot(true);
+    analysisTimer_->setInterval(0);
+    connect(analysisTimer_, &QTimer::timeout, this, [this] { UpdateTableAnalysis(); });
+    connect(sga_->model(), &QAbstractItemModel::dataChanged, analysisTimer_,
+            qOverload<>(&QTimer::start));
+    connect(sga_->model(), &QAbstractItemModel::rowsInserted, analysisTimer_,
+            qOverload<>(&QTimer::start));
+    UpdateTableAnalysis();
+}
+
+void TFSetVar::SetCsvServices(FileChooser* files, DialogRunner* dialogs) {
+    files_ = files;
+    dialogs_ = dialogs;
+}
+
+void TFSetVar::UpdateTableAnalysis() {
+    analysisTimer_->stop();
+    // The table as the editor saves it: the rows above the first empty Address TCP, each as it
+    // would be collected, or nothing when a cell would be refused.
+    std::vector<std::optional<TMyRec>> rows;
+    const int last = std::min(sga_->RowCount() - 1, kDataRows);
+    const int tcp = static_cast<int>(TranslateColumn::AddressTcp);
+    for (int r = 1; r <= last && !sga_->Cells(tcp, r).isEmpty(); ++r) {
+        TranslateRowCells cells;
+        for (int c = 1; c < kTranslateColumnCount; ++c)
+            cells[static_cast<size_t>(c) - 1] = sga_->Cells(c, r).toStdString();
+        rows.push_back(RecordOfCells(cells));
+    }
+    analysis_ = AnalyseTranslateTable(rows);
+    std::vector<QString> marks;
+    marks.reserve(analysis_.rowNotes.size());
+    for (const auto& note : analysis_.rowNotes)
+        marks.push_back(QString::fromStdString(note));
+    sga_->SetRowMarks(std::move(marks));
+    const QString summary = QString::fromStdString(TableAnalysisSummary(analysis_));
+    summary_->setText(summary);
+    summary_->setToolTip(summary);
+}
+
+void TFSetVar::ShowCsvProblems(const QString& path, const std::vector<std::string>& problems) {
+    QDialog list(this);
+    list.setObjectName(QStringLiteral("TFCsvProblems"));
+    list.setWindowTitle(QStringLiteral("Import CSV"));
+    auto* layout = new QVBoxLayout(&list);
+    layout->addWidget(new QLabel(
+        QStringLiteral("%1 was not imported; the table is as it was:").arg(path), &list));
+    auto* lines = new QListWidget(&list);
+    lines->setObjectName(QStringLiteral("problems"));
+    lines->setUniformItemSizes(true);
+    for (const auto& problem : problems)
+        lines->addItem(QString::fromStdString(problem));
+    layout->addWidget(lines, 1);
+    auto* ok = new QPushButton(QStringLiteral("OK"), &list);
+    connect(ok, &QPushButton::clicked, &list, &QDialog::accept);
+    layout->addWidget(ok, 0, Qt::AlignRight);
+    list.resize(560, 320);
+    if (dialogs_)
+        dialogs_->Run(list);
+    else
+        list.exec();
+}
+
+void TFSetVar::ImportCsvClick() {
+    if (!files_)
+        return;
+    sga_->CommitEdit();
+    // The project's folder until a file was chosen.
+    QString path = csvPath_.isEmpty() ? QString::fromStdString(workspace_.ProjectFolder) : csvPath_;
+    if (!files_->ChooseFile(this, QStringLiteral("Import CSV"), QString::fromUtf8(kCsvFilter),
+                            false, path))
+        return;
+    csvPath_ = path;
+    auto imported = ReadTranslateTableCsv(QFile::encodeName(path).toStdString());
+    if (!imported.ok()) {
+        std::vector<std::string> lines;
+        lines.reserve(imported.problems.size());
+        for (const auto& problem : imported.problems)
+            lines.push_back(DescribeCsvProblem(problem));
+        ShowCsvProblems(path, lines);
+        return;
+    }
+    sga_->SetRowCountMin(kDataRows + 1);
+    sga_->BeginUpdate();
+    for (int r = 1; r <= kDataRows; ++r) {
+        const auto index = static_cast<size_t>(r - 1);
+        if (index < imported.rows.size()) {
+            const TMyRec& rec = imported.rows[index];
+            const std::array<std::string, 6> cells = {
+                kDataTypeNames[static_cast<size_t>(rec.DataType) - 1],
+                CanonicalDecimal(rec.TcpAddress),
+                CanonicalDecimal(rec.RtuAddDev),
+                CanonicalDecimal(rec.RtuAddress),
+                CanonicalDecimal(rec.NPoint),
+                rec.Mnemonic};
+            for (int c = 1; c < kTranslateColumnCount; ++c)
+                sga_->SetCells(c, r, QString::fromStdString(cells[static_cast<size_t>(c) - 1]));
+        } else {
+            for (int c = 1; c < kTranslateColumnCount; ++c)
+                sga_->SetCells(c, r, QString());
+        }
+    }
+    sga_->EndUpdate();
+    UpdateTableAnalysis();
+}
+
+void TFSetVar::ExportCsvClick() {
+    if (!files_)
+        return;
+    // The same checks as OK: a refused cell is shown and nothing is exported.
+    sga_->CommitEdit();
+    const auto cells = GridRows();
+    if (auto problem = FirstKindProblem(cells)) {
+        Refuse(*problem);
+        return;
+    }
+    if (!CollectFrom(cells))
+        return;
+    QString path = csvPath_.isEmpty()
+                       ? QString::fromStdString(workspace_.ProjectFolder + kSeparator + "var.csv")
+                       : csvPath_;
+    if (!files_->ChooseFile(this, QStringLiteral("Export CSV"), QString::fromUtf8(kCsvFilter), true,
+                            path))
+        return;
+    csvPath_ = path;
+    Status written = WriteFileAtomically(QFile::encodeName(path).toStdString(),
+                                         TranslateTableToCsv(rows_, TranslateCsvOptions{}));
+    if (!written.ok())
+        boxes_.Error(this, QString::fromStdString(written.message()));
 }
 
 } // namespace fabricor

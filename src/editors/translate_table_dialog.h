@@ -3,13 +3,17 @@
 #include "app/seams.h"
 #include "app/workspace.h"
 #include "documents/var.h"
+#include "editors/translate_analysis.h"
 #include "editors/translate_rules.h"
 
 #include <QDialog>
 
 #include <vector>
 
+class QHBoxLayout;
+class QLabel;
 class QPushButton;
+class QTimer;
 
 namespace fabricor {
 
@@ -36,6 +40,19 @@ public:
 
     static constexpr int kDataRows = 2000;
 
+    // The file dialogs of "Import CSV…" and "Export CSV…", and the runner that shows the list
+    // of an import's problems. Without a file chooser both buttons do nothing.
+    void SetCsvServices(FileChooser* files, DialogRunner* dialogs);
+    // "Import CSV…": a chosen CSV file fills the grid when every row passes the checks (saved
+    // only by OK); otherwise every problem is listed and the grid stays as it was.
+    void ImportCsvClick();
+    // "Export CSV…": the grid's rows, after the checks of OK, into a chosen CSV file.
+    void ExportCsvClick();
+    // Runs the table analysis over the grid now: row marks and the summary line. Edits run it
+    // on their own, once the event loop is back.
+    void UpdateTableAnalysis();
+    const TranslateTableAnalysis& TableAnalysis() const { return analysis_; }
+
 protected:
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
@@ -52,6 +69,17 @@ private:
     QPushButton* bitbtn2_ = nullptr;
     std::vector<TMyRec> rows_;
     bool sized_ = false;
+
+    void AddCsvControls(QHBoxLayout* buttons);
+    void ShowCsvProblems(const QString& path, const std::vector<std::string>& problems);
+    FileChooser* files_ = nullptr;
+    DialogRunner* dialogs_ = nullptr;
+    QPushButton* importCsv_ = nullptr;
+    QPushButton* exportCsv_ = nullptr;
+    QLabel* summary_ = nullptr;
+    QTimer* analysisTimer_ = nullptr;
+    QString csvPath_;
+    TranslateTableAnalysis analysis_;
 };
 
 } // namespace fabricor

@@ -51,8 +51,8 @@ TEST_F(CheckCommandTest, EveryProblemIsOneLineAndTheExitIsOne) {
     std::string rows;
     for (int i = 1; i <= 12; ++i)
         rows += "<row DATA_TYPE=\"" + std::string(i == 12 ? "9" : "1") + "\" TCP_ADDRESS=\"" +
-                std::to_string(i) + "\" RTU_ADD_DEV=\"1\" RTU_ADDRESS=\"1\" N_POINT=\"" +
-                (i == 5 ? "128" : "1") + "\" MNEMONIC=\"\"/>";
+                std::to_string(i) + "\" RTU_ADD_DEV=\"1\" RTU_ADDRESS=\"" + std::to_string(i) +
+                "\" N_POINT=\"" + (i == 5 ? "128" : "1") + "\" MNEMONIC=\"\"/>";
     WriteFile(project / "var.xml", "<TCP_TO_RTU>" + rows + "</TCP_TO_RTU>");
     auto result = Check({"check", project.str()});
     EXPECT_EQ(result.code, 1);

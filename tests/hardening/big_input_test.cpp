@@ -150,6 +150,21 @@ TEST(BigInput, OneHugeLineEverywhere) {
     report("fabricor-cli check, as var.xml", check);
     EXPECT_EQ(check.status, 0);
     EXPECT_LT(check.peakMiB, memoryLimit);
+
+    // As a CSV file to import: read only up to its cap, refused with a line number, and the
+    // project's var.xml untouched.
+    TempDir other;
+    WriteFile(other / "var.xml", "<TCP_TO_RTU/>");
+    auto import = InChild([&] {
+        auto run =
+            RunCliWith({"table", "import", other.str(), (project.folder() / "var.xml").string()});
+        return run.code == 1 && run.err.find(" line 1: ") != std::string::npos ? 0 : 1;
+    });
+    report("fabricor-cli table import, as CSV", import);
+    EXPECT_EQ(import.status, 0);
+    EXPECT_LT(import.peakMiB, 256);
+    EXPECT_LT(import.seconds, timeLimit);
+    EXPECT_EQ(ReadFile(other / "var.xml"), "<TCP_TO_RTU/>");
 }
 
 } // namespace

@@ -111,6 +111,18 @@ TEST(HostileCatalogue, EveryFileMeetsEveryReaderWithAClearOutcome) {
                 EXPECT_FALSE(check.out.empty() && check.err.empty());
             }
         }
+        // As a CSV file to import: refused with its line, or a table; var.xml changes only then.
+        {
+            TempDir csvDir;
+            Project target(csvDir);
+            WriteFile(target.folder() / "var.xml", "<TCP_TO_RTU/>");
+            auto run = RunCliWith({"table", "import", target.folder().string(), path});
+            ASSERT_TRUE(run.code == 0 || run.code == 1) << run.err;
+            if (run.code == 1) {
+                EXPECT_NE(run.err.find(path + " line "), std::string::npos) << run.err;
+                EXPECT_EQ(ReadFile(target.folder() / "var.xml"), "<TCP_TO_RTU/>");
+            }
+        }
         EXPECT_LT(watch.Seconds(), kSecondsPerFile);
     }
 }

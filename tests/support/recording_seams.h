@@ -67,6 +67,26 @@ public:
     std::vector<Asked> asked;
 };
 
+// A file chooser answered by the test: each call takes the next answer (a path, or an empty text
+// for cancel) and records whether it was asked for a file to save.
+class ScriptedFileChooser final : public FileChooser {
+public:
+    bool ChooseFile(QWidget*, const QString&, const QString&, bool forSaving,
+                    QString& path) override {
+        asked.push_back(forSaving);
+        if (answers.empty())
+            return false;
+        QString answer = answers.front();
+        answers.pop_front();
+        if (answer.isEmpty())
+            return false;
+        path = answer;
+        return true;
+    }
+    std::deque<QString> answers;
+    std::vector<bool> asked;
+};
+
 // A shell that records what it was asked to open or start.
 class RecordingShell final : public Shell {
 public:
@@ -143,6 +163,7 @@ struct RecordingServices {
     ScriptedDialogRunner dialogs;
     ScriptedEcho echo;
     SteppingPingWait pingWait;
+    ScriptedFileChooser files;
 
     Services services() {
         Services all;
@@ -153,6 +174,7 @@ struct RecordingServices {
         all.dialogs = &dialogs;
         all.echo = &echo;
         all.pingWait = &pingWait;
+        all.files = &files;
         return all;
     }
 };

@@ -1,0 +1,168 @@
+#include "cli/gateway_command.h"
+
+#include "app/workspace.h"
+#include "cli/options.h"
+#include "gateway/gateway_server.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <ostream>
+
+namespace fabricor::cli {
+
+namespace {
+
+constexpr const char* kGatewayUsage =
+    "Usage: fabricor-cli gateway SOURCE --serial DEVICE [--listen ADDRESS:PORT] [--verbose]\n";
+
+void GatewayHelp(std::ostream& out) {
+    out << kGatewayUsage
+        << "\n"
+           "Lets this computer play the device on the bench: it listens for Modbus TCP on\n"
+           "ADDRESS:PORT and is the Modbus RTU master on the serial port DEVICE, with the\n"
+           "project's baud rate, parity, stop bits (8 data bits) and time-out.\n"
+           "\n"
+           "SOURCE is a project folder, and only that: a firmware or an image cannot be read\n"
+           "back yet. A project that would not save cleanly is refused with the lines\n"
+           "'fabricor-cli check' prints.\n"
+           "\n"
+           "NAT mode: each request is served by the first row of the translate table of its\n"
+           "kind that holds the whole requested range. Routing mode: the unit identifier is\n"
+           "the RTU address and the request goes through unchanged (unit 0: a broadcast,\n"
+           "answered to nobody). Only the table is served: the device's system data offset,\n"
+           "SNMP and the rest of its own behaviour are not.\n"
+           "\n"
+           "Options:\n"
+           "  --serial DEVICE             the serial port of the RTU line, e.g. /dev/ttyUSB0\n"
+           "  --listen ADDRESS:PORT       where to listen (default 127.0.0.1 and the project's\n"
+           "                              TCP port; port 0 takes any free port)\n"
+           "  --verbose                   one line per request: the TCP request, what it became\n"
+           "                              on the line (or the exception), the time it took\n"
+           "  --help                      show this help\n"
+           "\n"
+           "Ctrl-C or SIGTERM stops it; it then prints its counters and exits with 0.\n"
+           "Exit status: 0 after a stop; 1 when the project is refused or the serial port or\n"
+           "the listening address cannot be used; 2 on a usage error.\n";
+}
+
+int UsageError(std::ostream& err, const std::string& problem) {
+    err << "fabricor-cli gateway: " << problem << "\n"
+        << kGatewayUsage << "Run 'fabricor-cli gateway --help' for more.\n";
+    return kExitUsage;
+}
+
+int stopWrite = -1;
+
+void StopOnSignal(int) {
+    const char byte = 1;
+    const int saved = errno;
+    [[maybe_unused]] auto ignored = ::write(stopWrite, &byte, 1);
+    errno = saved;
+}
+
+const char* ModeName(OperationMode mode) {
+    return mode == OperationMode::Routing ? "Routing Mode" : "NAT Mode";
+}
+
+} // namespace
+
+int GatewayCommand(const Arguments& args, std::ostream& out, std::ostream& err) {
+    std::vector<std::string> words;
+    bool verbose = false;
+    for (const auto& word : args) {
+        if (word == "--verbose")
+            verbose = true;
+        else
+            words.push_back(word);
+    }
+    ParsedArguments parsed = ParseArguments(words, {"serial", "listen"});
+    if (parsed.help) {
+        GatewayHelp(out);
+        return kExitOk;
+    }
+    if (!parsed.error.empty())
+        return UsageError(err, parsed.error);
+    if (parsed.positional.size() != 1)
+        return UsageError(err, parsed.positional.empty() ? "SOURCE is missing"
+                                                         : "only one SOURCE is served");
+    if (!parsed.values.count("serial"))
+        return UsageError(err, "--serial DEVICE is missing");
+    std::optional<gateway::ListenAddress> listen;
+    if (parsed.values.count("listen")) {
+        listen = gateway::ParseListenAddress(parsed.values["listen"]);
+        if (!listen)
+            return UsageError(err, "--listen takes ADDRESS:PORT, an IPv4 address and a port "
+                                   "0 to 65535, not '" +
+                                       parsed.values["listen"] + "'");
+    }
+
+    const std::string& project = parsed.positional.front();
+    if (!FolderExists(project)) {
+        err << "fabricor-cli gateway: " << project << " is not a project folder\n";
+        return kExitFailure;
+    }
+    auto loaded = gateway::LoadGatewayProject(project);
+    if (!loaded.problems.empty()) {
+        err << "fabricor-cli gateway: " << project << " would not save cleanly:\n";
+        for (const auto& line : loaded.problems)
+            err << line << "\n";
+        return kExitFailure;
+    }
+    if (!listen) {
+        const int32_t port = loaded.settings.tcpPort;
+        if (port < 1 || port > 65535) {
+            err << "fabricor-cli gateway: pargen.xml TCP_PORT " << port
+                << " is no TCP port; give one with --listen\n";
+            return kExitFailure;
+        }
+        listen = gateway::ListenAddress{"127.0.0.1", uint16_t(port)};
+    }
+
+    gateway::GatewayOptions options;
+    options.settings = loaded.settings;
+    options.serialDevice = parsed.values["serial"];
+    options.listen = *listen;
+    if (verbose)
+        options.verbose = &out;
+    gateway::GatewayServer server(options);
+    if (auto problem = server.Open(); !problem.empty()) {
+        err << "fabricor-cli gateway: " << problem << "\n";
+        return kExitFailure;
+    }
+
+    int stopPipe[2];
+    if (::pipe2(stopPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+        err << "fabricor-cli gateway: cannot make a pipe\n";
+        return kExitFailure;
+    }
+    stopWrite = stopPipe[1];
+    struct sigaction stop {};
+    stop.sa_handler = StopOnSignal;
+    stop.sa_flags = SA_RESTART;
+    sigemptyset(&stop.sa_mask);
+    struct sigaction oldInt {
+    }, oldTerm{};
+    ::sigaction(SIGINT, &stop, &oldInt);
+    ::sigaction(SIGTERM, &stop, &oldTerm);
+
+    const auto& s = loaded.settings;
+    out << "Gateway for " << project << " (" << ModeName(s.mode) << ", " << s.rows.size()
+        << (s.rows.size() == 1 ? " table row" : " table rows") << ") listening on "
+        << listen->address << ":" << server.port() << "; RTU master on " << options.serialDevice
+        << " at " << s.baudRate << " baud, 8" << s.parity << s.stopBits << ", time-out "
+        << s.timeOutMs << " ms. Ctrl-C stops it." << std::endl;
+    server.Run(stopPipe[0]);
+
+    ::sigaction(SIGINT, &oldInt, nullptr);
+    ::sigaction(SIGTERM, &oldTerm, nullptr);
+    stopWrite = -1;
+    ::close(stopPipe[0]);
+    ::close(stopPipe[1]);
+    out << "Stopped.\n" << gateway::FormatCounters(server.counters()) << std::flush;
+    return kExitOk;
+}
+
+} // namespace fabricor::cli

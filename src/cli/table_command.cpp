@@ -1,0 +1,186 @@
+#include "cli/table_command.h"
+
+#include "app/workspace.h"
+#include "base/atomic_file.h"
+#include "cli/options.h"
+#include "editors/translate_csv.h"
+
+#include <filesystem>
+#include <ostream>
+
+namespace fabricor::cli {
+
+namespace {
+
+constexpr const char* kTableUsage =
+    "Usage: fabricor-cli table export PROJECT [--output FILE] [--separator ,|;|tab] [--bom]\n"
+    "       fabricor-cli table import PROJECT FILE\n";
+
+void TableHelp(std::ostream& out) {
+    out << kTableUsage
+        << "\n"
+           "export writes PROJECT/var.xml as CSV: a header line with the grid's column titles\n"
+           "(Data Type,Address TCP,Address Device RTU,Address RTU,N° Point,Mnemonic), then one\n"
+           "line per row; UTF-8, CR LF line ends, a field quoted when it holds the separator,\n"
+           "a quote or a line break. The table must pass the Set Translate Table checks.\n"
+           "  --output FILE      write FILE (replaced whole) instead of standard output\n"
+           "  --separator SEP    ',' (the default), ';' or 'tab'\n"
+           "  --bom              begin with a UTF-8 byte order mark, for spreadsheets that need "
+           "one\n"
+           "\n"
+           "import reads FILE and replaces PROJECT/var.xml with its rows, only when every row\n"
+           "passes the Set Translate Table checks. It takes what spreadsheets write: with or\n"
+           "without a byte order mark; comma, semicolon or tab (as the header line uses);\n"
+           "CR LF or LF; quoted fields. Columns are found by their titles, in any order. Data\n"
+           "Type is a kind name (Holding Register) or its code 1 to 4. Every problem is listed\n"
+           "on stderr with its line in FILE; nothing is written when there is any. At most\n"
+           "2000 rows.\n"
+           "\n"
+           "Exit status: 0 written; 1 refused (nothing written); 2 on a usage error.\n";
+}
+
+int TableUsageError(std::ostream& err, const std::string& problem) {
+    err << "fabricor-cli table: " << problem << "\n"
+        << kTableUsage << "Run 'fabricor-cli table --help' for more.\n";
+    return kExitUsage;
+}
+
+std::string VarPathOf(const std::string& project) {
+    return (std::filesystem::path(project) / "var.xml").string();
+}
+
+std::optional<char> SeparatorNamed(const std::string& name) {
+    if (name == "," || name == "comma")
+        return ',';
+    if (name == ";" || name == "semicolon")
+        return ';';
+    if (name == "tab" || name == "\t")
+        return '\t';
+    return std::nullopt;
+}
+
+int Export(const ParsedArguments& parsed, std::ostream& out, std::ostream& err) {
+    if (parsed.positional.size() != 2)
+        return TableUsageError(err, parsed.positional.size() < 2
+                                        ? "PROJECT is missing"
+                                        : "unexpected argument '" + parsed.positional[2] + "'");
+    TranslateCsvOptions options;
+    options.byteOrderMark = parsed.flags.count("bom") > 0;
+    if (auto sep = parsed.values.find("separator"); sep != parsed.values.end()) {
+        auto separator = SeparatorNamed(sep->second);
+        if (!separator)
+            return TableUsageError(err,
+                                   "'" + sep->second + "' is not a separator: ',', ';' or 'tab'");
+        options.separator = *separator;
+    }
+    const std::string& project = parsed.positional[1];
+    if (!FolderExists(project)) {
+        err << "fabricor-cli table export: " << project << " is not a folder\n";
+        return kExitFailure;
+    }
+    const std::string varPath = VarPathOf(project);
+    auto document = ReadTranslateTable(varPath);
+    if (document.outcome == ReadOutcome::NoFile) {
+        err << "fabricor-cli table export: " << varPath << " is missing\n";
+        return kExitFailure;
+    }
+    if (document.outcome == ReadOutcome::NotWellFormed) {
+        err << "fabricor-cli table export: " << varPath << " is not well-formed: " << document.error
+            << "\n";
+        return kExitFailure;
+    }
+    std::vector<TranslateRowCells> cells;
+    cells.reserve(document.rows.size());
+    for (const auto& row : document.rows)
+        cells.push_back(CellsOfDocumentRow(row));
+    auto problems = AllTranslateTableProblems(cells);
+    if (document.stoppedAt || !problems.empty()) {
+        if (document.stoppedAt)
+            err << "var.xml row " << document.stoppedAt->row + 1 << ": attribute "
+                << kRowAttributeNames[static_cast<size_t>(document.stoppedAt->attribute)]
+                << " missing\n";
+        for (const auto& problem : problems)
+            err << "var.xml row " << problem.row << " "
+                << kTranslateColumnTitles[static_cast<size_t>(problem.column)] << ": "
+                << problem.message << "\n";
+        err << "fabricor-cli table export: the table does not pass the Set Translate Table checks; "
+               "nothing exported\n";
+        return kExitFailure;
+    }
+    auto collected = ConfirmTranslateRows(cells);
+    if (collected.rows.size() < cells.size()) {
+        // The editor ends the table at the first empty Address TCP; exporting only the rows above
+        // it would drop the rest without a word.
+        err << "var.xml row " << collected.rows.size() + 1
+            << " Address TCP: empty, so the table ends there and the "
+            << cells.size() - collected.rows.size() - 1
+            << " rows below it would be lost\n"
+               "fabricor-cli table export: nothing exported\n";
+        return kExitFailure;
+    }
+    const std::string csv = TranslateTableToCsv(collected.rows, options);
+    auto output = parsed.values.find("output");
+    if (output == parsed.values.end()) {
+        out << csv << std::flush;
+        return out ? kExitOk : kExitFailure;
+    }
+    if (auto written = WriteFileAtomically(output->second, csv); !written.ok()) {
+        err << "fabricor-cli table export: " << written.message() << "\n";
+        return kExitFailure;
+    }
+    return kExitOk;
+}
+
+int Import(const ParsedArguments& parsed, std::ostream& out, std::ostream& err) {
+    if (!parsed.values.empty() || !parsed.flags.empty())
+        return TableUsageError(err, "import takes no options");
+    if (parsed.positional.size() != 3)
+        return TableUsageError(err, parsed.positional.size() < 2 ? "PROJECT is missing"
+                                    : parsed.positional.size() < 3
+                                        ? "FILE is missing"
+                                        : "unexpected argument '" + parsed.positional[3] + "'");
+    const std::string& project = parsed.positional[1];
+    const std::string& file = parsed.positional[2];
+    if (!FolderExists(project)) {
+        err << "fabricor-cli table import: " << project << " is not a folder\n";
+        return kExitFailure;
+    }
+    auto imported = ReadTranslateTableCsv(file);
+    const std::string varPath = VarPathOf(project);
+    if (!imported.ok()) {
+        for (const auto& problem : imported.problems)
+            err << (problem.line ? file + " " : "fabricor-cli table import: ")
+                << DescribeCsvProblem(problem) << "\n";
+        err << "fabricor-cli table import: " << varPath << " left unchanged\n";
+        return kExitFailure;
+    }
+    if (auto written = WriteTranslateTable(varPath, imported.rows); !written.ok()) {
+        err << "fabricor-cli table import: " << written.message() << "\n";
+        return kExitFailure;
+    }
+    out << "Wrote " << varPath << " (" << imported.rows.size()
+        << (imported.rows.size() == 1 ? " row" : " rows") << ")\n";
+    return kExitOk;
+}
+
+} // namespace
+
+int TableCommand(const Arguments& args, std::ostream& out, std::ostream& err) {
+    auto parsed = ParseArguments(args, {"output", "separator"}, {"bom"});
+    if (parsed.help && parsed.error.empty()) {
+        TableHelp(out);
+        return kExitOk;
+    }
+    if (!parsed.error.empty())
+        return TableUsageError(err, parsed.error);
+    if (parsed.positional.empty())
+        return TableUsageError(err, "export or import is missing");
+    const std::string& action = parsed.positional.front();
+    if (action == "export")
+        return Export(parsed, out, err);
+    if (action == "import")
+        return Import(parsed, out, err);
+    return TableUsageError(err, "unknown action '" + action + "'");
+}
+
+} // namespace fabricor::cli

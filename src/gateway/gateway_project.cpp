@@ -1,0 +1,79 @@
+#include "gateway/gateway_project.h"
+
+#include "documents/integer_text.h"
+#include "editors/project_check.h"
+#include "editors/translate_rules.h"
+
+#include <arpa/inet.h>
+
+#include <filesystem>
+
+namespace fabricor::gateway {
+
+GatewayProject LoadGatewayProject(const std::string& projectFolder) {
+    GatewayProject project;
+    project.problems = CheckProjectDocuments(projectFolder);
+    if (!project.problems.empty())
+        return project;
+    const std::filesystem::path folder(projectFolder);
+    const auto parameters =
+        DecodeGeneralParameters(ReadGeneralParameters((folder / "pargen.xml").string()));
+    auto& settings = project.settings;
+    settings.mode = parameters.mode;
+    settings.tcpPort = parameters.port;
+    if (parameters.baudIndex < 0 || parameters.baudIndex >= int(BaudRateList.size()))
+        project.problems.push_back("pargen.xml BAUD: no baud rate selected");
+    else
+        settings.baudRate = BaudRateList[size_t(parameters.baudIndex)];
+    settings.parity = parameters.parity == Parity::Even  ? 'E'
+                      : parameters.parity == Parity::Odd ? 'O'
+                                                         : 'N';
+    settings.stopBits = parameters.twoStopBits ? 2 : 1;
+    // The device keeps only the low 16 bits of the time-out, and 0 would never wait: refuse both
+    // rather than wait for something else than the device will.
+    auto timeOut = ParseIntegerText(parameters.timeOut);
+    if (!timeOut || *timeOut < 1 || *timeOut > 65535)
+        project.problems.push_back("pargen.xml TIME_OUT: the gateway needs 1 to 65535 ms, not '" +
+                                   parameters.timeOut + "'");
+    else
+        settings.timeOutMs = *timeOut;
+
+    const auto document = ReadTranslateTable((folder / "var.xml").string());
+    std::vector<TranslateRowCells> cells;
+    cells.reserve(document.rows.size());
+    for (const auto& row : document.rows)
+        cells.push_back(CellsOfDocumentRow(row));
+    auto collected = ConfirmTranslateRows(cells);
+    // The editor ends the table at the first empty Address TCP and the image builder stops
+    // there: the rows after it would never reach the device, so they are not served either.
+    if (collected.rows.size() < cells.size())
+        project.problems.push_back("var.xml row " + std::to_string(collected.rows.size() + 1) +
+                                   ": Address TCP is empty, which ends the table there; the " +
+                                   std::to_string(cells.size() - collected.rows.size() - 1) +
+                                   " rows after it would not reach the device");
+    settings.rows = std::move(collected.rows);
+    return project;
+}
+
+std::optional<ListenAddress> ParseListenAddress(const std::string& text) {
+    const auto colon = text.rfind(':');
+    if (colon == std::string::npos || colon == 0 || colon + 1 == text.size())
+        return std::nullopt;
+    ListenAddress listen;
+    listen.address = text.substr(0, colon);
+    in_addr parsed{};
+    if (::inet_pton(AF_INET, listen.address.c_str(), &parsed) != 1)
+        return std::nullopt;
+    long port = 0;
+    for (size_t i = colon + 1; i < text.size(); ++i) {
+        if (text[i] < '0' || text[i] > '9' || i - colon > 5)
+            return std::nullopt;
+        port = port * 10 + (text[i] - '0');
+    }
+    if (port > 65535)
+        return std::nullopt;
+    listen.port = uint16_t(port);
+    return listen;
+}
+
+} // namespace fabricor::gateway

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "documents/pargen.h"
+#include "documents/var.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace fabricor::gateway {
+
+// What the gateway takes from a project: the serial settings, the mode and the table exactly as
+// the translate table editor would save it.
+struct GatewaySettings {
+    OperationMode mode = OperationMode::Nat;
+    int32_t tcpPort = 502;
+    int baudRate = 9600;
+    char parity = 'N'; // 'N', 'E' or 'O', as libmodbus names them
+    int stopBits = 1;
+    int timeOutMs = 1000;
+    std::vector<TMyRec> rows;
+};
+
+struct GatewayProject {
+    // The lines 'fabricor-cli check' prints, then what only the gateway cannot work without.
+    std::vector<std::string> problems;
+    GatewaySettings settings;
+};
+
+// Reads a project folder. A project that would not save cleanly is refused with the check's
+// own lines; so are a missing baud rate and a time-out the device would not keep as given.
+GatewayProject LoadGatewayProject(const std::string& projectFolder);
+
+// "ADDRESS:PORT" with a dotted IPv4 address and a port 0 to 65535 (0: any free port).
+struct ListenAddress {
+    std::string address;
+    uint16_t port = 0;
+};
+std::optional<ListenAddress> ParseListenAddress(const std::string& text);
+
+} // namespace fabricor::gateway

@@ -1,0 +1,208 @@
+#pragma once
+
+// Real Modbus peers for the gateway tests: a socat pseudo-terminal pair as the RTU line, a
+// libmodbus RTU slave on its far end, and the gateway itself running on a thread.
+
+#include "gateway/gateway_server.h"
+
+#include <modbus/modbus.h>
+
+#include <atomic>
+#include <filesystem>
+#include <mutex>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace fabricor::testing {
+
+// Two linked pseudo-terminals: the gateway opens `master()`, the slave `slave()`.
+class PtyPair {
+public:
+    explicit PtyPair(const std::filesystem::path& folder)
+        : master_(folder / "gateway-end"), slave_(folder / "slave-end") {
+        int pipeEnds[2];
+        if (::pipe(pipeEnds) != 0)
+            return;
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], 2);
+        posix_spawn_file_actions_addclose(&actions, pipeEnds[0]);
+        std::string a = "pty,raw,echo=0,link=" + master_.string();
+        std::string b = "pty,raw,echo=0,link=" + slave_.string();
+        const char* argv[] = {"socat", "-d", "-d", a.c_str(), b.c_str(), nullptr};
+        if (posix_spawn(&socat_, "/usr/bin/socat", &actions, nullptr, const_cast<char**>(argv),
+                        environ) != 0)
+            socat_ = 0;
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(pipeEnds[1]);
+        std::string said;
+        char buffer[512];
+        ssize_t got;
+        while (said.find("starting data transfer loop") == std::string::npos &&
+               (got = ::read(pipeEnds[0], buffer, sizeof buffer)) > 0)
+            said.append(buffer, size_t(got));
+        ::close(pipeEnds[0]);
+        ready_ = said.find("starting data transfer loop") != std::string::npos;
+    }
+    ~PtyPair() { Kill(); }
+    PtyPair(const PtyPair&) = delete;
+    PtyPair& operator=(const PtyPair&) = delete;
+
+    // Ends the line for good, as a serial adapter pulled out.
+    void Kill() {
+        if (socat_ > 0) {
+            ::kill(socat_, SIGTERM);
+            ::waitpid(socat_, nullptr, 0);
+            socat_ = 0;
+        }
+    }
+    bool ready() const { return ready_; }
+    std::string master() const { return master_.string(); }
+    std::string slave() const { return slave_.string(); }
+
+private:
+    std::filesystem::path master_, slave_;
+    pid_t socat_ = 0;
+    bool ready_ = false;
+};
+
+// A libmodbus RTU slave on its own thread. Holding register i holds 1000 + i, input register i
+// 2000 + i, coil i is on when i is a multiple of 3, discrete input i when i is odd; 200 of each.
+class RtuSlave {
+public:
+    RtuSlave(const std::string& device, int address) {
+        context_ = modbus_new_rtu(device.c_str(), 9600, 'N', 8, 1);
+        mapping_ = modbus_mapping_new(200, 200, 200, 200);
+        for (int i = 0; i < 200; ++i) {
+            mapping_->tab_registers[i] = uint16_t(1000 + i);
+            mapping_->tab_input_registers[i] = uint16_t(2000 + i);
+            mapping_->tab_bits[i] = i % 3 == 0;
+            mapping_->tab_input_bits[i] = i % 2;
+        }
+        modbus_set_slave(context_, address);
+        modbus_set_indication_timeout(context_, 0, 50000);
+        connected_ = modbus_connect(context_) == 0;
+        if (connected_)
+            thread_ = std::thread([this] { Serve(); });
+    }
+    ~RtuSlave() {
+        stop_ = true;
+        if (thread_.joinable())
+            thread_.join();
+        if (connected_)
+            modbus_close(context_);
+        modbus_mapping_free(mapping_);
+        modbus_free(context_);
+    }
+    RtuSlave(const RtuSlave&) = delete;
+    RtuSlave& operator=(const RtuSlave&) = delete;
+
+    bool connected() const { return connected_; }
+    // A muted slave still reads every request but answers none, as a device switched off.
+    // (Not a device address nobody has: libmodbus's slave then takes the next request for the
+    // answer it expects from that device.)
+    void Mute(bool muted) { muted_ = muted; }
+    // Every request it received, for it or not: address, function and data, without the CRC.
+    std::vector<std::vector<uint8_t>> requests() {
+        std::lock_guard lock(mutex_);
+        return requests_;
+    }
+    uint16_t Register(int i) {
+        std::lock_guard lock(mutex_);
+        return mapping_->tab_registers[i];
+    }
+    bool Coil(int i) {
+        std::lock_guard lock(mutex_);
+        return mapping_->tab_bits[i] != 0;
+    }
+
+private:
+    void Serve() {
+        uint8_t request[MODBUS_RTU_MAX_ADU_LENGTH];
+        while (!stop_) {
+            const int got = modbus_receive(context_, request);
+            if (got <= 0)
+                continue;
+            std::lock_guard lock(mutex_);
+            requests_.emplace_back(request, request + got - 2);
+            if (!muted_)
+                modbus_reply(context_, request, got, mapping_);
+        }
+    }
+
+    modbus_t* context_ = nullptr;
+    modbus_mapping_t* mapping_ = nullptr;
+    bool connected_ = false;
+    std::atomic<bool> stop_{false};
+    std::atomic<bool> muted_{false};
+    std::mutex mutex_;
+    std::vector<std::vector<uint8_t>> requests_;
+    std::thread thread_;
+};
+
+// The gateway on a thread, on a free port of 127.0.0.1, stopped and joined at the end.
+class RunningGateway {
+public:
+    explicit RunningGateway(gateway::GatewayOptions options)
+        : options_(AddVerbose(std::move(options))), server_(options_) {
+        problem_ = server_.Open();
+        if (problem_.empty() && ::pipe(stop_) == 0)
+            thread_ = std::thread([this] { server_.Run(stop_[0]); });
+    }
+    ~RunningGateway() { Stop(); }
+    RunningGateway(const RunningGateway&) = delete;
+    RunningGateway& operator=(const RunningGateway&) = delete;
+
+    const std::string& problem() const { return problem_; }
+    uint16_t port() const { return server_.port(); }
+
+    // Stops the loop; the verbose lines and the counters can be read afterwards.
+    void Stop() {
+        if (thread_.joinable()) {
+            [[maybe_unused]] auto ignored = ::write(stop_[1], "x", 1);
+            thread_.join();
+            ::close(stop_[0]);
+            ::close(stop_[1]);
+        }
+    }
+    std::string said() const { return verbose_.str(); }
+    const gateway::GatewayCounters& counters() const { return server_.counters(); }
+
+    // A libmodbus TCP client connected to the gateway; the caller frees it.
+    modbus_t* Client(int unit = 1) const {
+        modbus_t* client = modbus_new_tcp("127.0.0.1", port());
+        modbus_set_slave(client, unit);
+        modbus_set_response_timeout(client, 5, 0);
+        if (modbus_connect(client) != 0) {
+            modbus_free(client);
+            return nullptr;
+        }
+        return client;
+    }
+
+private:
+    gateway::GatewayOptions AddVerbose(gateway::GatewayOptions options) {
+        options.verbose = &verbose_;
+        options.listen = {"127.0.0.1", 0};
+        return options;
+    }
+
+    std::ostringstream verbose_;
+    gateway::GatewayOptions options_;
+    gateway::GatewayServer server_;
+    std::string problem_;
+    int stop_[2] = {-1, -1};
+    std::thread thread_;
+};
+
+} // namespace fabricor::testing
