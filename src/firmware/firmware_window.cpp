@@ -1,6 +1,7 @@
 #include "firmware/firmware_window.h"
 
 #include "base/regular_file.h"
+#include "documents/integer_text.h"
 #include "firmware/merge.h"
 #include "firmware/srecord.h"
 
@@ -134,21 +135,43 @@ struct Classified {
     SRecord record;
 };
 
+// The address of an S3 record from its head alone ("S3", count, eight digits); nothing when the
+// head is too short or not hexadecimal, for the whole reading to say what is wrong.
+std::optional<uint64_t> S3Address(std::string_view line) {
+    if (line.size() < 12)
+        return std::nullopt;
+    uint64_t address = 0;
+    for (size_t i = 4; i < 12; ++i) {
+        int digit = HexDigitValue(line[i]);
+        if (digit < 0)
+            return std::nullopt;
+        address = address << 4 | static_cast<unsigned>(digit);
+    }
+    return address;
+}
+
 Classified Classify(std::string_view line, int64_t number) {
     Classified result;
     if (line.empty()) {
         result.error = Line(number) + "blank line";
         return result;
     }
-    const bool s3 = line.size() >= 2 && line[0] == 'S' && line[1] == '3';
-    DataRecordHead head = ReadDataRecordHead(line);
     // Only records that start in the window or just before it (a record carries at most 255
-    // bytes) can reach into it; those, and every S3 record, are read whole.
-    bool near = s3;
-    if (head.kind == DataRecordHead::Kind::Address)
-        near = head.address + 255 >= kBankWindowFirst && head.address <= kBankWindowLast;
-    else if (head.kind != DataRecordHead::Kind::Other)
-        near = true;
+    // bytes) can reach into it; those are read whole, and so is any head that cannot be read.
+    auto nearWindow = [](uint64_t address) {
+        return address + 255 >= kBankWindowFirst && address <= kBankWindowLast;
+    };
+    bool near = false;
+    if (line.size() >= 2 && line[0] == 'S' && line[1] == '3') {
+        std::optional<uint64_t> address = S3Address(line);
+        near = !address || nearWindow(*address);
+    } else {
+        DataRecordHead head = ReadDataRecordHead(line);
+        if (head.kind == DataRecordHead::Kind::Address)
+            near = nearWindow(head.address);
+        else
+            near = head.kind != DataRecordHead::Kind::Other;
+    }
     if (!near)
         return result;
     SRecordRead read = ReadSRecord(line);
