@@ -140,9 +140,9 @@ Status WriteIniValue(const std::filesystem::path& file, const std::string& secti
     std::string bytes = read.bytes ? std::move(*read.bytes) : std::string();
     auto lines = SplitLines(bytes);
     // New lines follow the file's own line ends; a new file gets CR LF.
-    std::string ending = "\r\n";
-    if (bytes.find('\n') != std::string::npos && bytes.find("\r\n") == std::string::npos)
-        ending = "\n";
+    const bool lineFeedsOnly =
+        bytes.find('\n') != std::string::npos && bytes.find("\r\n") == std::string::npos;
+    const std::string ending(lineFeedsOnly ? "\n" : "\r\n");
     if (!lines.empty() && lines.back().ending.empty())
         lines.back().ending = ending;
 

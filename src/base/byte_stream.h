@@ -18,6 +18,9 @@ public:
     // Back to the first byte; false with error() set when that is not possible.
     virtual bool Rewind() = 0;
     virtual const std::string& error() const = 0;
+    // How many bytes there are, when known (0: unknown): a reader need not hold a buffer larger
+    // than the whole source.
+    virtual size_t SizeHint() const { return 0; }
 };
 
 // Where bytes go. Whether they are kept (a file committed) is the owner's business.
@@ -42,6 +45,7 @@ public:
         return true;
     }
     const std::string& error() const override { return error_; }
+    size_t SizeHint() const override { return bytes_.size(); }
 
 private:
     std::string_view bytes_;

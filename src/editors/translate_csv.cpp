@@ -1,6 +1,7 @@
 #include "editors/translate_csv.h"
 
 #include "base/atomic_file.h"
+#include "base/regular_file.h"
 #include "documents/integer_text.h"
 
 #include <csv.h>
@@ -8,7 +9,6 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
-#include <fstream>
 #include <optional>
 
 namespace fabricor {
@@ -356,23 +356,25 @@ TranslateCsvImport TranslateTableFromCsv(std::string_view bytes) {
 }
 
 TranslateCsvImport ReadTranslateTableCsv(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        const int error = errno;
-        return Refused(0, "cannot open " + path + ": " + SystemErrorText(error));
-    }
+    // Only a regular file: a FIFO or a device would block or never end. The size is checked
+    // below, while reading, so that an oversized file is named with the line where it overflows.
+    RegularFile file = RegularFile::Open(path, uint64_t{1} << 62);
+    if (!file.ok())
+        return Refused(0, "cannot open " + file.error());
     // One byte more than the limit tells a file that goes on past it.
     const size_t limit = kMaxTranslateCsvBytes + kByteOrderMark.size() + 1;
     std::string bytes;
     constexpr size_t kChunk = 256 * 1024;
-    while (bytes.size() < limit && in) {
+    while (bytes.size() < limit) {
         const size_t at = bytes.size();
         bytes.resize(std::min(limit, at + kChunk));
-        in.read(bytes.data() + at, static_cast<std::streamsize>(bytes.size() - at));
-        bytes.resize(at + static_cast<size_t>(in.gcount()));
+        const long long got = file.ReadSome(bytes.data() + at, bytes.size() - at);
+        if (got < 0)
+            return Refused(0, "cannot read " + file.error());
+        bytes.resize(at + static_cast<size_t>(got));
+        if (got == 0)
+            break;
     }
-    if (in.bad())
-        return Refused(0, "cannot read " + path);
     return TranslateTableFromCsv(bytes);
 }
 

@@ -6,6 +6,7 @@
 #include "base/run_temporaries.h"
 #include "firmware/srecord.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -66,6 +67,7 @@ public:
     long long ReadSome(char* buffer, size_t size) override { return file_.ReadSome(buffer, size); }
     bool Rewind() override { return file_.Rewind(); }
     const std::string& error() const override { return file_.error(); }
+    size_t SizeHint() const override { return static_cast<size_t>(file_.size()); }
 
 private:
     RegularFile& file_;
@@ -350,6 +352,9 @@ MergeResult MergeFirmwareStreams(ByteSource& base, std::string_view staging, Byt
     MergeResult result;
     if (chunkSize == 0)
         chunkSize = kMergeChunkSize;
+    // No buffer larger than the base (a file that grows meanwhile is still read whole).
+    if (size_t known = base.SizeHint(); known > 0)
+        chunkSize = std::min(chunkSize, std::max<size_t>(known, 4096));
     std::string error;
     auto lines = CountLines(base, chunkSize, error);
     if (!lines) {

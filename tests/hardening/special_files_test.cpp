@@ -115,6 +115,14 @@ std::vector<Reader> Readers() {
              EXPECT_EQ(run.code, 1);
              return run.out + run.err;
          }},
+        {"CSV file, fabricor-cli table import",
+         [](const Project& p) { return p.root / "rows.csv"; },
+         [](const Project& p) {
+             auto run = RunCliWith(
+                 {"table", "import", p.folder().string(), (p.root / "rows.csv").string()});
+             EXPECT_EQ(run.code, 1);
+             return run.err;
+         }},
         {"firmware given to the flash tool", [](const Project& p) { return p.newFirmware(); },
          [](const Project& p) {
              flash::FlashJob job;
