@@ -14,7 +14,7 @@
 namespace fabricor {
 namespace {
 
-constexpr size_t kChunk = 1 << 20;
+constexpr size_t kChunk = 1 << 16;
 
 // Lines of a byte source, one at a time, each at most kMaxSRecordLine characters.
 class LineReader {
