@@ -159,10 +159,11 @@ int VerifyCommand(const Arguments& args, std::ostream& out, std::ostream& err) {
         out << kVerifyUsage
             << "\n"
                "Builds PROJECT's configuration image in memory and compares it, field by field,\n"
-               "with the one in FIRMWARE (default PROJECT/"
+               "with the one in FIRMWARE, a firmware or an image file (default\n"
+               "PROJECT/"
             << kNewFirmwarePrefix << kBaseFirmwareName
-            << "), the build\n"
-               "time and date aside. Prints \"identical\", or each difference, for example\n"
+            << "), the build time and date aside. Prints \"identical\", or each\n"
+               "difference, for example\n"
                "  var.xml row 17 RTU_ADDRESS: project 100, firmware 101\n"
                "With --master, every line outside the configuration window must also be\n"
                "MASTER_DIR/"
@@ -195,7 +196,16 @@ int VerifyCommand(const Arguments& args, std::ostream& out, std::ostream& err) {
     std::optional<std::string> base;
     if (auto master = parsed.values.find("master"); master != parsed.values.end())
         base = master->second + kSeparator + kBaseFirmwareName;
-    auto window = ReadFirmwareWindowFile(firmware, base);
+    // Without a base firmware to compare with, an image file will do as well.
+    FirmwareWindow window;
+    if (base || LooksLikeFirmware(firmware)) {
+        window = ReadFirmwareWindowFile(firmware, base);
+    } else {
+        auto loaded = LoadFirmwareOrImage(firmware);
+        window.ok = loaded.ok;
+        window.error = loaded.error;
+        window.image = loaded.image;
+    }
     if (!window.ok) {
         err << "fabricor-cli verify: " << Prefixed(firmware, window.error) << "\n";
         return kExitUsage;

@@ -45,7 +45,9 @@ protected:
     std::string P() const { return (dir / "P").string(); }
     std::string M() const { return (dir / "M").string(); }
     std::string Firmware() const { return (dir / "P" / "New_SX30418.sx").string(); }
-    CliRun Update() { return Cli({"update", P(), "--master", M(), "--time", "2026-12-08T14:35:47"}); }
+    CliRun Update() {
+        return Cli({"update", P(), "--master", M(), "--time", "2026-12-08T14:35:47"});
+    }
 
     TempDir dir;
 };
@@ -57,6 +59,7 @@ TEST_F(ReadBack, UpdateDecodeVerifyIsIdentical) {
     EXPECT_NE(decoded.out.find("Built at 14:35:46 on 2026-12-08"), std::string::npos)
         << decoded.out;
     EXPECT_NE(decoded.err.find("no mnemonics"), std::string::npos);
+    EXPECT_EQ(Cli({"verify", P(), (dir / "P" / "bin" / "bank1.bin").string()}).out, "identical\n");
     auto verified = Cli({"verify", (dir / "D").string(), Firmware(), "--master", M()});
     EXPECT_EQ(verified.code, kExitOk) << verified.out << verified.err;
     EXPECT_EQ(verified.out, "identical\n");
