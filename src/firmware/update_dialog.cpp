@@ -233,7 +233,7 @@ void TFModifyFileSx::ShowPlan(const std::string& project, const std::string& bas
 void TFModifyFileSx::LbButton2Click() {
     RunCommand(this, *services_.boxes, [this] {
         // Nests inside Update Device's lock; shown on its own, the dialog takes it here.
-        ProjectUpdateLock lock = ProjectUpdateLock::Acquire(workspace_.ProjectFolder);
+        ProjectUpdateLock lock = ProjectUpdateLock::Acquire(workspace_.ProjectFolder, services_.projectLockWait);
         if (lock.refused()) {
             services_.boxes->Error(this, QString::fromStdString(lock.message()));
             return;

@@ -58,11 +58,9 @@ Status WriteImageCSource(const std::string& projectFolder, const ConfigurationIm
     auto written = WriteFileAtomically(path, ImageCSourceText(image));
     if (written.ok())
         return written;
-    // The writer's message is "<path>: <cause>"; keep only the cause.
-    std::string cause = written.message();
-    if (cause.rfind(path + ": ", 0) == 0)
-        cause.erase(0, path.size() + 2);
-    return Status::Error("Cannot create file \"" + path + "\". " + cause);
+    // The writer's message names the file; this one names it in its own words, then the cause.
+    return Status::Error(written.code(), std::string(),
+                         "Cannot create file \"" + path + "\". " + written.cause());
 }
 
 } // namespace fabricor

@@ -272,11 +272,10 @@ TEST_F(UpdateDevice, ProjectWithoutBinFolderEndsAtTheCSourceAndOpensNoDialog) {
 TEST_F(UpdateDevice, AnUpdateOfTheProjectRunningElsewhereIsToldAndNothingIsWritten) {
     testing::LockHolder elsewhere(Project() / "bin" / kProjectLockFileName);
     ASSERT_TRUE(elsewhere.held());
-    ProjectUpdateLock::SetWaitForTesting(std::chrono::milliseconds(50));
+    doubles.projectLockWait = std::chrono::milliseconds(50);
     PressExecuteWith(0);
     auto window = Start();
     window->findChild<QPushButton*>("CreateBin")->click();
-    ProjectUpdateLock::SetWaitForTesting(std::chrono::milliseconds(-1));
     ASSERT_EQ(doubles.boxes.shown.size(), 1u);
     EXPECT_EQ(doubles.boxes.shown[0].kind, RecordingMessageBoxes::Shown::Error);
     EXPECT_TRUE(doubles.boxes.shown[0].text.contains(kProjectBeingUpdated));
