@@ -39,5 +39,9 @@ ProgressSettings& Progress();
 
 int BuildCommand(const Arguments& args, std::ostream& out, std::ostream& err);
 int UpdateCommand(const Arguments& args, std::ostream& out, std::ostream& err);
+int DecodeCommand(const Arguments& args, std::ostream& out, std::ostream& err);
+int VerifyCommand(const Arguments& args, std::ostream& out, std::ostream& err);
+int DiffCommand(const Arguments& args, std::ostream& out, std::ostream& err);
+int ReportCommand(const Arguments& args, std::ostream& out, std::ostream& err);
 
 } // namespace fabricor::cli

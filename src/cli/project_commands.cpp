@@ -1,5 +1,6 @@
 #include "app/workspace.h"
 #include "base/project_lock.h"
+#include "base/sha256.h"
 #include "cli/cli.h"
 #include "cli/options.h"
 #include "cli/terminal_progress.h"
@@ -7,6 +8,7 @@
 #include "image/c_source.h"
 #include "image/configuration_image.h"
 
+#include <filesystem>
 #include <memory>
 #include <ostream>
 #include <sys/stat.h>
@@ -223,6 +225,15 @@ int UpdateCommand(const Arguments& args, std::ostream& out, std::ostream& err) {
     switch (merged.outcome) {
     case MergeOutcome::Written:
         out << "Wrote " << outputFolder << newName << "\n";
+        // Fingerprints of what goes into the device: the same project and --time give the same.
+        for (const std::string& hashed : {ConfigurationImagePath(project), outputFolder + newName}) {
+            auto hash = Sha256OfFile(hashed);
+            if (hash.hex)
+                out << "SHA-256 " << std::filesystem::path(hashed).filename().string() << ": "
+                    << *hash.hex << "\n";
+            else
+                err << "fabricor-cli: " << hash.error << "\n";
+        }
         if (!merged.imagePlaced)
             err << "fabricor-cli: note: " << base
                 << " has no record in the configuration window; the new firmware is a copy "
