@@ -1,6 +1,6 @@
 // Image builder on any pair of documents: it never throws, the image written is always 16,384
 // bytes and equals the one built, a build is reproducible, and the C dump keeps its fixed size.
-// The input is the var.xml bytes, then the separator line, then the pargen.xml bytes.
+// Runs in memory. The input is the var.xml bytes, then the separator line, then the pargen.xml bytes.
 
 #include "documents/integer_text.h"
 #include "documents/var.h"
@@ -14,7 +14,6 @@
 #include <cstring>
 #include <optional>
 #include <exception>
-#include <filesystem>
 #include <string>
 
 using namespace fabricor;
@@ -23,10 +22,10 @@ namespace {
 
 constexpr std::string_view kSeparator = "\n--pargen.xml--\n";
 
-BuildReport BuildOrDie(const std::string& var, const std::string& pargen, ConfigurationImage& image) {
+BuildReport BuildOrDie(std::string_view var, std::string_view pargen, ConfigurationImage& image) {
     FixedClock clock(LocalTime{2026, 12, 8, 14, 35, 47});
     try {
-        return BuildConfigurationImage(var, pargen, clock, image);
+        return BuildConfigurationImageFromText(var, "var.xml", pargen, "pargen.xml", clock, image);
     } catch (const std::exception& error) {
         fuzz::Broken(error.what(), __FILE__, __LINE__);
     }
@@ -40,12 +39,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     auto varBytes = input.substr(0, cut);
     auto pargenBytes = cut == std::string_view::npos ? input : input.substr(cut + kSeparator.size());
 
-    const auto& folder = fuzz::ScratchFolder();
-    auto var = (folder / "var.xml").string();
-    auto pargen = (folder / "pargen.xml").string();
-    fuzz::WriteBytes(var, varBytes);
-    fuzz::WriteBytes(pargen, pargenBytes);
-    std::filesystem::create_directories(folder / "bin");
+    // In memory: the documents are bytes, the image goes into a sink.
+    const auto var = varBytes;
+    const auto pargen = pargenBytes;
 
     ConfigurationImage image;
     image.fill(0xA5); // every build starts from zero, whatever the image held
@@ -74,7 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
 
     // The builder takes the same rows as the translate table editor reads.
-    auto table = ReadTranslateTable(var);
+    auto table = ReadTranslateTableText(var, "var.xml");
     for (size_t row = 0; row < table.rows.size() && table.rows[row].cells.size() >= 5; ++row) {
         const auto& cells = table.rows[row].cells;
         std::array<std::optional<int32_t>, 5> values;
@@ -91,12 +87,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         FUZZ_CHECK(record[6] == (u(4) & 0xFF));
     }
 
-    FUZZ_CHECK(WriteConfigurationImage(folder.string(), image).ok());
-    auto written = fuzz::ReadBytes(ConfigurationImagePath(folder.string()));
+    MemorySink sink;
+    FUZZ_CHECK(WriteConfigurationImage(sink, image).ok());
+    const auto& written = sink.bytes();
     FUZZ_CHECK(written.size() == kImageSize);
     FUZZ_CHECK(std::memcmp(written.data(), image.data(), kImageSize) == 0);
 
-    auto dump = ImageCSourceText(image);
-    FUZZ_CHECK(dump.size() == 117824);
+    struct Counter final : ByteSink {
+        size_t bytes = 0;
+        Status Write(std::string_view text) override {
+            bytes += text.size();
+            return Status::Ok();
+        }
+    } dump;
+    FUZZ_CHECK(WriteImageCSource(dump, image).ok());
+    FUZZ_CHECK(dump.bytes == 117824);
     return 0;
 }

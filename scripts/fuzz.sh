@@ -21,8 +21,11 @@ done
 
 bash scripts/install-deps.sh
 echo "== Fuzzing, ${seconds} s per target (build-fuzz)"
-cmake -S fuzz -B build-fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ >/dev/null
-cmake --build build-fuzz --target fuzzers
+# A build-fuzz configured from fuzz/ alone, as it was before the presets, is configured afresh.
+if grep -qs '^CMAKE_HOME_DIRECTORY:INTERNAL=.*/fuzz$' build-fuzz/CMakeCache.txt; then
+    rm -rf build-fuzz/CMakeCache.txt build-fuzz/CMakeFiles
+fi
+bash scripts/build.sh fuzzing
 
 all=()
 for binary in build-fuzz/fuzz_*; do

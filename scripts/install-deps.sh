@@ -8,7 +8,7 @@ packages=(
     qt6-base-dev libgl-dev libpugixml-dev libcsv-dev libgtest-dev googletest
     fonts-dejavu-core fonts-dejavu-extra
     srecord socat xvfb xauth imagemagick
-    libmodbus-dev
+    libmodbus-dev libssl-dev
     clang libclang-rt-14-dev
 )
 

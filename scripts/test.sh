@@ -16,14 +16,12 @@ for argument in "$@"; do
 done
 
 bash scripts/install-deps.sh
-bash scripts/build.sh build -DFABRICOR_WERROR=ON
-(cd build && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j2)
+bash scripts/build.sh ci
+ctest --preset ci
 [ "$quick" -eq 1 ] && exit 0
 
 bash scripts/fuzz.sh --seconds "${FABRICOR_FUZZ_SECONDS:-45}"
 
 echo "== Whole suite under AddressSanitizer and UndefinedBehaviorSanitizer (build-asan)"
-bash scripts/build.sh build-asan -DFABRICOR_WERROR=ON -DFABRICOR_SANITIZE=ON
-export ASAN_OPTIONS="detect_leaks=1:detect_stack_use_after_return=1:check_initialization_order=1:strict_init_order=1:abort_on_error=1"
-export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
-(cd build-asan && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j2)
+bash scripts/build.sh sanitizers
+ctest --preset sanitizers

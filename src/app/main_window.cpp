@@ -276,7 +276,7 @@ void TFFabricoreFirmWare::UpdateDevice() {
     {
         BusyCursor busy;
         QCoreApplication::processEvents();
-        update.emplace(ProjectFiles(workspace_.ProjectFolder));
+        update.emplace(ProjectFiles(workspace_.ProjectFolder), services_.projectLockWait);
         if (!update->refused()) {
             const UpdateResult& written = update->BuildAndWrite(*services_.clock);
             if (!written.sourceWritten)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/icmp_echo.h"
+#include "platform/icmp_echo.h"
 
 #include <cstdint>
 #include <string>

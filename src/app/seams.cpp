@@ -3,6 +3,7 @@
 #include "app/select_folder.h"
 #include "app/style.h"
 #include "app/workspace.h"
+#include "platform/process.h"
 
 #include <QDesktopServices>
 #include <QDialog>
@@ -12,13 +13,7 @@
 #include <QMessageBox>
 #include <QUrl>
 
-#include <cerrno>
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-extern char** environ;
+#include <string>
 
 namespace fabricor {
 
@@ -95,41 +90,10 @@ void SystemShell::OpenUrl(const QString& url) { QDesktopServices::openUrl(QUrl(u
 bool SystemShell::StartDetached(const QString& program, const QByteArray& argument,
                                 const QString& workingFolder) {
     // The argument must reach the program as these exact bytes (Windows-1252, not UTF-8), which
-    // QProcess cannot promise; a double fork leaves the program to init, so nobody waits for it.
-    QByteArray programBytes = program.toLocal8Bit();
-    QByteArray folderBytes = workingFolder.toLocal8Bit();
-    int ready[2];
-    if (::pipe2(ready, O_CLOEXEC) != 0)
-        return false;
-    pid_t child = ::fork();
-    if (child < 0) {
-        ::close(ready[0]);
-        ::close(ready[1]);
-        return false;
-    }
-    if (child == 0) {
-        ::setsid();
-        pid_t grandchild = ::fork();
-        if (grandchild != 0)
-            ::_exit(0);
-        if (!folderBytes.isEmpty() && ::chdir(folderBytes.constData()) != 0) {
-            int error = errno;
-            [[maybe_unused]] auto n = ::write(ready[1], &error, sizeof error);
-            ::_exit(127);
-        }
-        char* argv[] = {programBytes.data(), const_cast<char*>(argument.constData()), nullptr};
-        ::execve(programBytes.constData(), argv, environ);
-        int error = errno;
-        [[maybe_unused]] auto n = ::write(ready[1], &error, sizeof error);
-        ::_exit(127);
-    }
-    ::close(ready[1]);
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    int error = 0;
-    ssize_t got = ::read(ready[0], &error, sizeof error);
-    ::close(ready[0]);
-    return got == 0; // the exec closed the pipe without a word: the program runs
+    // QProcess cannot promise.
+    return StartDetachedProgram(program.toLocal8Bit().toStdString(),
+                                std::string(argument.constData()),
+                                workingFolder.toLocal8Bit().toStdString());
 }
 
 } // namespace fabricor

@@ -3,6 +3,9 @@
 #include "app/ping.h"
 #include "app/seams.h"
 #include "base/clock.h"
+#include "base/project_lock.h"
+
+#include <chrono>
 
 namespace fabricor {
 
@@ -20,6 +23,8 @@ struct Services {
     PingWaitHost* pingWait = nullptr;
     // The file dialogs of Import CSV and Export CSV.
     FileChooser* files = nullptr;
+    // How long an update waits for another update of the same project before it refuses.
+    std::chrono::milliseconds projectLockWait = kProjectLockWait;
 };
 
 } // namespace fabricor

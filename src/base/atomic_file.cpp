@@ -50,7 +50,7 @@ AtomicFileWriter::~AtomicFileWriter() {
 
 Status AtomicFileWriter::Fail(const std::string& what, int error) {
     Abort();
-    return Status::Error(what + ": " + SystemErrorText(error));
+    return Status::System(what, error);
 }
 
 Status AtomicFileWriter::Open() {
@@ -59,12 +59,12 @@ Status AtomicFileWriter::Open() {
     // Refused now rather than after the whole file was written.
     struct stat existing {};
     if (int refusal = RefusalToReplace(target_, existing))
-        return Status::Error(target_.string() + ": " + SystemErrorText(refusal));
+        return Status::System(target_.string(), refusal);
     std::string temporary;
     fd_ = CreateRunTemporary(target_, temporary, temporarySlot_);
     if (fd_ < 0) {
         int error = errno;
-        return Status::Error(target_.string() + ": " + SystemErrorText(error));
+        return Status::System(target_.string(), error);
     }
     temporary_ = temporary;
     // mkstemp makes the file private; a document should get the ordinary permissions.
@@ -76,7 +76,7 @@ Status AtomicFileWriter::Open() {
 
 Status AtomicFileWriter::Write(std::string_view bytes) {
     if (fd_ < 0)
-        return Status::Error(target_.string() + ": " + SystemErrorText(EBADF));
+        return Status::System(target_.string(), EBADF);
     while (!bytes.empty()) {
         size_t chunk = bytes.size();
         long long limit = failAfterBytes.load();
@@ -100,7 +100,7 @@ Status AtomicFileWriter::Write(std::string_view bytes) {
 
 Status AtomicFileWriter::Commit() {
     if (fd_ < 0)
-        return Status::Error(target_.string() + ": " + SystemErrorText(EBADF));
+        return Status::System(target_.string(), EBADF);
     struct stat existing {};
     if (int refusal = RefusalToReplace(target_, existing))
         return Fail(target_.string(), refusal);

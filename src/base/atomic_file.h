@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/byte_stream.h"
 #include "base/status.h"
 
 #include <cstdio>
@@ -13,7 +14,7 @@ namespace fabricor {
 // temporary file in the same folder, which replaces the target only once it is complete and
 // flushed to disk. Until Commit() succeeds the old file (if any) is untouched; a writer that is
 // destroyed without a successful Commit() removes its temporary file.
-class AtomicFileWriter {
+class AtomicFileWriter final : public ByteSink {
 public:
     explicit AtomicFileWriter(std::filesystem::path target);
     ~AtomicFileWriter();
@@ -22,7 +23,7 @@ public:
 
     // Creates the temporary file. Must succeed before Write.
     Status Open();
-    Status Write(std::string_view bytes);
+    Status Write(std::string_view bytes) override;
     // Flushes, closes and renames over the target.
     Status Commit();
     // Gives up: removes the temporary file, the target stays as it was.

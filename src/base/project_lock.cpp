@@ -26,8 +26,6 @@ struct Held {
 std::mutex heldMutex;
 std::vector<Held> held;
 
-std::chrono::milliseconds waitForTesting{-1};
-
 std::string WithoutTrailingSeparators(std::string folder) {
     while (folder.size() > 1 && folder.back() == '/')
         folder.pop_back();
@@ -52,14 +50,8 @@ int OpenLockFile(const std::string& path) {
 
 } // namespace
 
-void ProjectUpdateLock::SetWaitForTesting(std::chrono::milliseconds wait) {
-    waitForTesting = wait;
-}
-
 ProjectUpdateLock ProjectUpdateLock::Acquire(const std::string& projectFolder,
                                              std::chrono::milliseconds wait) {
-    if (waitForTesting.count() >= 0)
-        wait = waitForTesting;
     ProjectUpdateLock lock;
     if (projectFolder.empty())
         return lock; // no project: "/bin" is nobody's bin folder

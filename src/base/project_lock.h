@@ -37,9 +37,6 @@ public:
     bool refused() const { return refused_; }
     const std::string& message() const { return message_; }
 
-    // Test hook: the wait of every Acquire that is not given one (negative: the normal one).
-    static void SetWaitForTesting(std::chrono::milliseconds wait);
-
 private:
     ProjectUpdateLock() = default;
     void Release();

@@ -21,6 +21,12 @@ const std::vector<Command>& Commands() {
          TableCommand},
         {"gateway", "serve Modbus TCP through SOURCE's table to an RTU line on the bench",
          GatewayCommand},
+        {"decode", "read the configuration back from a firmware or an image into a project",
+         DecodeCommand},
+        {"verify", "compare PROJECT with the configuration inside its firmware, field by field",
+         VerifyCommand},
+        {"diff", "compare two projects, firmwares or images, field by field", DiffCommand},
+        {"report", "write a printable HTML commissioning report of PROJECT", ReportCommand},
     };
     return commands;
 }

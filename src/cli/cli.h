@@ -38,5 +38,9 @@ int BuildCommand(const Arguments& args, std::ostream& out, std::ostream& err,
                  TerminalProgress& progress);
 int UpdateCommand(const Arguments& args, std::ostream& out, std::ostream& err,
                   TerminalProgress& progress);
+int DecodeCommand(const Arguments& args, std::ostream& out, std::ostream& err, TerminalProgress&);
+int VerifyCommand(const Arguments& args, std::ostream& out, std::ostream& err, TerminalProgress&);
+int DiffCommand(const Arguments& args, std::ostream& out, std::ostream& err, TerminalProgress&);
+int ReportCommand(const Arguments& args, std::ostream& out, std::ostream& err, TerminalProgress&);
 
 } // namespace fabricor::cli

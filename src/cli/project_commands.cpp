@@ -1,10 +1,12 @@
 #include "base/folders.h"
 #include "base/project_files.h"
+#include "base/sha256.h"
 #include "cli/cli.h"
 #include "cli/options.h"
 #include "cli/terminal_progress.h"
 #include "firmware/update_pipeline.h"
 
+#include <filesystem>
 #include <memory>
 #include <ostream>
 #include <sys/stat.h>
@@ -202,6 +204,15 @@ int UpdateCommand(const Arguments& args, std::ostream& out, std::ostream& err,
     switch (merged.outcome) {
     case MergeOutcome::Written:
         out << "Wrote " << update.files().NewFirmware() << "\n";
+        // Fingerprints of what goes into the device: the same project and --time give the same.
+        for (const std::string& hashed : {update.files().Image(), update.files().NewFirmware()}) {
+            auto hash = Sha256OfFile(hashed);
+            if (hash.hex)
+                out << "SHA-256 " << std::filesystem::path(hashed).filename().string() << ": "
+                    << *hash.hex << "\n";
+            else
+                err << "fabricor-cli: " << hash.error << "\n";
+        }
         if (!merged.imagePlaced)
             err << "fabricor-cli: note: " << base
                 << " has no record in the configuration window; the new firmware is a copy "

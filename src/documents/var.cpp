@@ -11,10 +11,10 @@ const std::array<const char*, kRowAttributeCount> kRowAttributeNames = {
 const std::array<const char*, 4> kDataTypeNames = {"Coil Status", "Input Status",
                                                    "Holding Register", "Input Register"};
 
-TranslateTableDocument ReadTranslateTable(const std::string& path) {
+namespace {
+
+TranslateTableDocument ReadTable(const pugi::xml_document& document, const XmlLoad& loaded) {
     TranslateTableDocument result;
-    pugi::xml_document document;
-    auto loaded = LoadXmlDocument(path, document);
     result.outcome = loaded.outcome;
     result.error = loaded.error;
     result.unreadable = loaded.unreadable;
@@ -39,6 +39,20 @@ TranslateTableDocument ReadTranslateTable(const std::string& path) {
         result.rows.push_back(std::move(text));
     }
     return result;
+}
+
+} // namespace
+
+TranslateTableDocument ReadTranslateTable(const std::string& path) {
+    pugi::xml_document document;
+    auto loaded = LoadXmlDocument(path, document);
+    return ReadTable(document, loaded);
+}
+
+TranslateTableDocument ReadTranslateTableText(std::string_view bytes, const std::string& name) {
+    pugi::xml_document document;
+    auto loaded = LoadXmlText(bytes, name, document);
+    return ReadTable(document, loaded);
 }
 
 Status WriteTranslateTable(const std::string& path, const std::vector<TMyRec>& rows) {

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace fabricor {
@@ -59,6 +60,8 @@ struct TranslateTableDocument {
 // row whatever its name; at most the first 2000 rows are read. An absent attribute ends the
 // reading there, keeping everything read before it.
 TranslateTableDocument ReadTranslateTable(const std::string& path);
+// The same reading of the document's bytes held in memory; `name` stands for the path.
+TranslateTableDocument ReadTranslateTableText(std::string_view bytes, const std::string& name);
 
 // Replaces the file with a fresh one-line document: the root and one row per entry.
 Status WriteTranslateTable(const std::string& path, const std::vector<TMyRec>& rows);

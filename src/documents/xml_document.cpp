@@ -23,16 +23,22 @@ XmlLoad LoadXmlDocument(const std::string& path, pugi::xml_document& document,
         document.reset();
         return load;
     }
+    return LoadXmlText(*read.bytes, path, document, keepLoneWhitespace);
+}
+
+XmlLoad LoadXmlText(std::string_view bytes, const std::string& name, pugi::xml_document& document,
+                    bool keepLoneWhitespace) {
     unsigned options = pugi::parse_default | pugi::parse_comments | pugi::parse_pi;
     if (keepLoneWhitespace)
         options |= pugi::parse_ws_pcdata_single;
-    auto result =
-        document.load_buffer(read.bytes->data(), read.bytes->size(), options, pugi::encoding_auto);
+    XmlLoad load;
+    auto result = document.load_buffer(bytes.data(), bytes.size(), options, pugi::encoding_auto);
     if (result) {
         load.outcome = ReadOutcome::Read;
         return load;
     }
-    load.error = path + ": " + result.description() + " at offset " + std::to_string(result.offset);
+    load.outcome = ReadOutcome::NotWellFormed;
+    load.error = name + ": " + result.description() + " at offset " + std::to_string(result.offset);
     document.reset();
     return load;
 }

@@ -6,6 +6,7 @@
 #include <optional>
 #include <pugixml.hpp>
 #include <string>
+#include <string_view>
 
 namespace fabricor {
 
@@ -24,6 +25,9 @@ struct XmlLoad {
 // other than the five predefined ones are never expanded.
 XmlLoad LoadXmlDocument(const std::string& path, pugi::xml_document& document,
                         bool keepLoneWhitespace = false);
+// The same reading of a document's bytes held in memory; `name` stands for the path in errors.
+XmlLoad LoadXmlText(std::string_view bytes, const std::string& name, pugi::xml_document& document,
+                    bool keepLoneWhitespace = false);
 
 // The document's first node, the table element of var.xml: a declaration, comment or processing
 // instruction ahead of it is passed over, so the translate table editor and the image builder

@@ -2,11 +2,11 @@
 
 #include "app/workspace.h"
 #include "base/atomic_file.h"
-#include "base/run_temporaries.h"
 #include "base/regular_file.h"
-#include "documents/integer_text.h"
+#include "base/run_temporaries.h"
+#include "firmware/srecord.h"
 
-#include <atomic>
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -21,30 +21,11 @@
 namespace fabricor {
 namespace {
 
-constexpr size_t kDefaultChunkSize = 1 << 20;
-std::atomic<size_t> chunkSize{kDefaultChunkSize};
 constexpr size_t kRecordDataBytes = 32;
-constexpr char kHexDigits[] = "0123456789ABCDEF";
 
 bool IsRegularFile(const std::string& path) {
     struct stat info {};
     return ::stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
-}
-
-void AppendHexByte(std::string& text, uint8_t byte) {
-    text += kHexDigits[byte >> 4];
-    text += kHexDigits[byte & 0x0F];
-}
-
-std::optional<uint32_t> ParseHexAddress(std::string_view digits) {
-    uint32_t value = 0;
-    for (char c : digits) {
-        int digit = HexDigitValue(c);
-        if (digit < 0)
-            return std::nullopt;
-        value = value * 16 + static_cast<uint32_t>(digit);
-    }
-    return value;
 }
 
 // The 512 records that carry the image, CR LF after each.
@@ -68,21 +49,8 @@ std::optional<std::string> BuildStagingText(const std::string& imagePath, std::s
             break;
         filled += static_cast<size_t>(got);
     }
-    std::string text;
-    text.reserve(static_cast<size_t>(kStagingRecords) * 78);
-    uint32_t address = kBankWindowFirst;
-    for (int record = 0; record < kStagingRecords; ++record, address += kRecordDataBytes) {
-        std::string line = "S224";
-        AppendHexByte(line, static_cast<uint8_t>(address >> 16));
-        AppendHexByte(line, static_cast<uint8_t>(address >> 8));
-        AppendHexByte(line, static_cast<uint8_t>(address));
-        for (size_t i = 0; i < kRecordDataBytes; ++i)
-            AppendHexByte(line, image[record * kRecordDataBytes + i]);
-        text += line;
-        text += SxChecksum(line + "00");
-        text += "\r\n";
-    }
-    return text;
+    return StagingRecordsText(
+        std::string_view(reinterpret_cast<const char*>(image.data()), image.size()));
 }
 
 std::optional<std::string> ReadWholeFile(const std::string& path, std::string& error) {
@@ -92,23 +60,35 @@ std::optional<std::string> ReadWholeFile(const std::string& path, std::string& e
     return std::move(read.bytes);
 }
 
+// The base firmware on disk.
+class FileSource final : public ByteSource {
+public:
+    explicit FileSource(RegularFile& file) : file_(file) {}
+    long long ReadSome(char* buffer, size_t size) override { return file_.ReadSome(buffer, size); }
+    bool Rewind() override { return file_.Rewind(); }
+    const std::string& error() const override { return file_.error(); }
+    size_t SizeHint() const override { return static_cast<size_t>(file_.size()); }
+
+private:
+    RegularFile& file_;
+};
+
 // The merging phase: reads the base firmware as a stream of lines, whatever their length, and
 // writes the new firmware through a bounded buffer. Only the first ten characters of a line are
 // ever held, since they alone decide what becomes of it.
 class LineMerger {
 public:
-    LineMerger(RegularFile& base, AtomicFileWriter& writer, const std::string& staging,
-               MergeProgress& progress, int64_t& position)
-        : base_(base), writer_(writer), staging_(staging), progress_(progress),
-          position_(position) {}
+    LineMerger(ByteSource& base, ByteSink& out, std::string_view staging, MergeProgress& progress,
+               int64_t& position, size_t chunkSize)
+        : base_(base), out_(out), staging_(staging), progress_(progress), position_(position),
+          chunkSize_(chunkSize) {}
 
     // Nothing when every line went through; otherwise why it stopped.
     std::optional<std::string> Run() {
-        const size_t size = chunkSize.load();
-        std::unique_ptr<char[]> chunk(new char[size]);
-        output_.reserve(kDefaultChunkSize + 4096);
+        std::unique_ptr<char[]> chunk(new char[chunkSize_]);
+        output_.reserve(std::min(chunkSize_, kMergeChunkSize) + 4096);
         for (;;) {
-            long long got = base_.ReadSome(chunk.get(), size);
+            long long got = base_.ReadSome(chunk.get(), chunkSize_);
             if (got < 0)
                 return "reading the base firmware: " + base_.error();
             if (got == 0)
@@ -164,7 +144,7 @@ private:
                         return failure;
                     continue;
                 }
-                if (head_.size() < 10) {
+                if (head_.size() < kDataRecordHeadLength) {
                     head_ += c;
                     bytes.remove_prefix(1);
                     continue;
@@ -198,7 +178,7 @@ private:
             } else {
                 bytes.remove_prefix(length);
             }
-            if (output_.size() >= kDefaultChunkSize)
+            if (output_.size() >= kMergeChunkSize)
                 if (auto failure = Flush())
                     return failure;
         }
@@ -225,7 +205,7 @@ private:
             Emit("\r\n"); // a last line without line feed, streamed already
         }
         StartLine();
-        if (output_.size() >= kDefaultChunkSize)
+        if (output_.size() >= kMergeChunkSize)
             return Flush();
         return std::nullopt;
     }
@@ -235,17 +215,18 @@ private:
         ++line_;
         progress_.SetPosition(++position_);
         fate_ = Fate::Copy;
-        bool s1 = content.starts_with("S1");
-        bool s2 = content.starts_with("S2");
-        if (!s1 && !s2)
+        DataRecordHead head = ReadDataRecordHead(content);
+        switch (head.kind) {
+        case DataRecordHead::Kind::Other:
             return std::nullopt;
-        size_t digits = s1 ? 4 : 6;
-        if (content.size() < 4 + digits)
+        case DataRecordHead::Kind::TooShort:
             return "line " + std::to_string(line_) + ": record too short for its address";
-        auto address = ParseHexAddress(content.substr(4, digits));
-        if (!address)
+        case DataRecordHead::Kind::NotHexadecimal:
             return "line " + std::to_string(line_) + ": address is not hexadecimal";
-        if (*address < kBankWindowFirst || *address > kBankWindowLast)
+        case DataRecordHead::Kind::Address:
+            break;
+        }
+        if (head.address < kBankWindowFirst || head.address > kBankWindowLast)
             return std::nullopt;
         fate_ = Fate::Drop;
         if (!placed_) {
@@ -292,7 +273,7 @@ private:
         for (std::string_view part : {std::string_view(output_), span_}) {
             if (part.empty())
                 continue;
-            if (auto written = writer_.Write(part); !written.ok()) {
+            if (auto written = out_.Write(part); !written.ok()) {
                 output_.clear();
                 span_ = {};
                 return "writing the new firmware: " + written.message();
@@ -303,11 +284,12 @@ private:
         return std::nullopt;
     }
 
-    RegularFile& base_;
-    AtomicFileWriter& writer_;
-    const std::string& staging_;
+    ByteSource& base_;
+    ByteSink& out_;
+    std::string_view staging_;
     MergeProgress& progress_;
     int64_t& position_;
+    const size_t chunkSize_;
 
     std::string head_;
     std::string output_;
@@ -320,8 +302,7 @@ private:
 };
 
 // Lines of the base firmware: its line feeds, plus a last line without one.
-std::optional<int64_t> CountLines(RegularFile& base, std::string& error) {
-    const size_t size = chunkSize.load();
+std::optional<int64_t> CountLines(ByteSource& base, size_t size, std::string& error) {
     std::unique_ptr<char[]> chunk(new char[size]);
     int64_t lines = 0;
     char last = '\n';
@@ -352,22 +333,45 @@ std::optional<int64_t> CountLines(RegularFile& base, std::string& error) {
 
 } // namespace
 
-void SetMergeChunkSizeForTesting(size_t bytes) {
-    chunkSize = bytes == 0 ? kDefaultChunkSize : bytes;
+std::string StagingRecordsText(std::string_view image) {
+    std::string text;
+    text.reserve(static_cast<size_t>(kStagingRecords) * 78);
+    uint8_t record[kRecordDataBytes];
+    for (int k = 0; k < kStagingRecords; ++k) {
+        const size_t from = static_cast<size_t>(k) * kRecordDataBytes;
+        for (size_t i = 0; i < kRecordDataBytes; ++i)
+            record[i] = from + i < image.size() ? static_cast<uint8_t>(image[from + i]) : 0;
+        text += FormatSRecord(2, kBankWindowFirst + static_cast<uint32_t>(from), record);
+        text += "\r\n";
+    }
+    return text;
 }
 
-std::string SxChecksum(const std::string& recordWithPlaceholder) {
-    unsigned sum = 0;
-    // Pairs from the third character up to the placeholder.
-    for (size_t i = 2; i + 3 < recordWithPlaceholder.size(); i += 2) {
-        int high = HexDigitValue(recordWithPlaceholder[i]);
-        int low = HexDigitValue(recordWithPlaceholder[i + 1]);
-        if (high >= 0 && low >= 0)
-            sum += static_cast<unsigned>(high * 16 + low);
+MergeResult MergeFirmwareStreams(ByteSource& base, std::string_view staging, ByteSink& out,
+                                 MergeProgress& progress, size_t chunkSize) {
+    MergeResult result;
+    if (chunkSize == 0)
+        chunkSize = kMergeChunkSize;
+    // No buffer larger than the base (a file that grows meanwhile is still read whole).
+    if (size_t known = base.SizeHint(); known > 0)
+        chunkSize = std::min(chunkSize, std::max<size_t>(known, 4096));
+    std::string error;
+    auto lines = CountLines(base, chunkSize, error);
+    if (!lines) {
+        result.outcome = MergeOutcome::MergeFailed;
+        result.error = error;
+        return result;
     }
-    std::string digits;
-    AppendHexByte(digits, static_cast<uint8_t>(~sum & 0xFF));
-    return digits;
+    result.baseLines = *lines;
+    progress.SetMaximum(kStagingRecords + *lines);
+    int64_t position = 0;
+    LineMerger merger(base, out, staging, progress, position, chunkSize);
+    if (auto failure = merger.Run()) {
+        result.outcome = MergeOutcome::MergeFailed;
+        result.error = *failure;
+    }
+    result.imagePlaced = merger.imagePlaced();
+    return result;
 }
 
 MergeResult MergeBankSx(const std::string& baseFileName, const std::string& newFileName,
@@ -422,23 +426,18 @@ MergeResult MergeBankSx(const std::string& baseFileName, const std::string& newF
     if (auto opened = writer.Open(); !opened.ok())
         return openFailed(opened.message());
 
+    FileSource source(base);
+    MergeResult merged = MergeFirmwareStreams(source, *staging, writer, progress);
+    result.baseLines = merged.baseLines;
+    result.imagePlaced = merged.imagePlaced;
+    counter += merged.baseLines;
     std::optional<std::string> failure;
     bool targetUntouched = false;
-    if (auto lines = CountLines(base, error)) {
-        result.baseLines = *lines;
-        counter += *lines;
-        progress.SetMaximum(counter);
-        int64_t position = 0;
-        LineMerger merger(base, writer, *staging, progress, position);
-        failure = merger.Run();
-        result.imagePlaced = merger.imagePlaced();
-        if (!failure)
-            if (auto committed = writer.Commit(); !committed.ok()) {
-                failure = "writing the new firmware: " + committed.message();
-                targetUntouched = true; // it could not be replaced, so it is left as it was
-            }
-    } else {
-        failure = error;
+    if (merged.outcome != MergeOutcome::Written) {
+        failure = merged.error;
+    } else if (auto committed = writer.Commit(); !committed.ok()) {
+        failure = "writing the new firmware: " + committed.message();
+        targetUntouched = true; // it could not be replaced, so it is left as it was
     }
 
     if (failure) {

@@ -1,8 +1,12 @@
 #pragma once
 
+#include "base/byte_stream.h"
+#include "firmware/srecord.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace fabricor {
 
@@ -22,6 +26,9 @@ inline constexpr const char* kImageFileName = "bank1.bin";
 inline constexpr uint32_t kBankWindowFirst = 0x388000;
 inline constexpr uint32_t kBankWindowLast = 0x38BFFF;
 inline constexpr int kStagingRecords = 512;
+
+// The size of the pieces the base firmware is read and the new one written in.
+inline constexpr size_t kMergeChunkSize = 1 << 20;
 
 // Where the merge's messages go: a message box in the dialog, stderr in the command line.
 class MergeReporter {
@@ -57,18 +64,26 @@ struct MergeResult {
 // binFolder + "bank1.bin" in place of the base's records of the bank window (at the position of
 // the first of them). baseFileName is opened as given, so a bare name is found in the current
 // directory. binFolder and outputFolder end with a path separator. Output lines end in CR LF.
-// Memory does not grow with the base firmware's size.
+// The records of the image pass through binFolder + "Bin.sx", which exists only while the merge
+// runs. The new firmware is written atomically (see AtomicFileWriter). Memory does not grow
+// with the base firmware's size.
 MergeResult MergeBankSx(const std::string& baseFileName, const std::string& newFileName,
                         const std::string& binFolder, const std::string& outputFolder,
                         MergeReporter& reporter, MergeProgress& progress);
 
-// Two upper-case hexadecimal digits: ones' complement of the low byte of the sum of the digit
-// pairs from the third character up to the "00" placeholder that ends the text.
-std::string SxChecksum(const std::string& recordWithPlaceholder);
+// The merging phase on its own, on streams: copies `base` to `out` line by line, with the
+// staging records in place of the base's records of the bank window (at the position of the
+// first of them). Only the first ten characters of a line decide its fate, so a line of any
+// length streams through. `base` is read twice, in pieces of chunkSize bytes (0: the normal
+// size): once to count its lines for the progress maximum, then to merge. Reports nothing;
+// the outcome is Written or MergeFailed with the cause in error. What becomes of `out` (kept,
+// discarded) and the progress's last position are the caller's.
+MergeResult MergeFirmwareStreams(ByteSource& base, std::string_view staging, ByteSink& out,
+                                 MergeProgress& progress, size_t chunkSize = kMergeChunkSize);
 
-// Test hook: reads the base firmware in chunks of this many bytes (0: the normal size), so
-// tests can put a chunk boundary anywhere in a line.
-void SetMergeChunkSizeForTesting(size_t bytes);
+// The 512 S2 records that carry a configuration image in the bank window, CR LF after each: the
+// image's first 16,384 bytes, zero filled when it is shorter.
+std::string StagingRecordsText(std::string_view image);
 
 // Progress that nobody follows.
 class NoMergeProgress final : public MergeProgress {

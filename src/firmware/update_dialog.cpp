@@ -2,17 +2,24 @@
 
 #include "app/style.h"
 #include "app/top_level_handler.h"
+#include "base/atomic_file.h"
 #include "base/project_files.h"
 #include "base/regular_file.h"
+#include "base/sha256.h"
 #include "firmware/flash_tool.h"
 #include "firmware/update_pipeline.h"
+#include "project/commissioning_report.h"
 
+#include <QBuffer>
 #include <QComboBox>
 #include <QDir>
 #include <QFrame>
 #include <QLabel>
+#include <QPageSize>
+#include <QPdfWriter>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTextDocument>
 
 #include <filesystem>
 #include <stdexcept>
@@ -96,6 +103,14 @@ TFModifyFileSx::TFModifyFileSx(const Workspace& workspace, const Services& servi
     LbButton2_->setEnabled(false);
     connect(LbButton2_, &QPushButton::clicked, this, &TFModifyFileSx::LbButton2Click);
 
+    // Left of the placed controls: the commissioning report of what was just merged.
+    reportButton_ = new QPushButton(QStringLiteral("Save report as PDF..."), this);
+    reportButton_->setObjectName("SaveReportPdf");
+    reportButton_->setGeometry(8, 142, 140, 23);
+    reportButton_->setStyleSheet(QStringLiteral("padding: 0px;"));
+    reportButton_->setEnabled(false);
+    connect(reportButton_, &QPushButton::clicked, this, &TFModifyFileSx::SaveReportClick);
+
     cbport_ = new QComboBox(this);
     cbport_->setObjectName("cbport");
     for (int port = 1; port <= kSerialPortCount; ++port)
@@ -109,7 +124,7 @@ TFModifyFileSx::TFModifyFileSx(const Workspace& workspace, const Services& servi
     Avanzamento_->setValue(0);
 
     // The upper part, above the controls placed below it: what the update reads and writes.
-    // The rows at 72 and 88 stay free for the checksums of bank1.bin and the new firmware.
+    // The rows at 72 and 88 show the SHA-256 of bank1.bin and of the new firmware once merged.
     auto addRow = [this](const char* name, const QString& caption, int top) {
         auto* title = new QLabel(caption, this);
         title->setGeometry(8, top, kPathLeft - 12, kRowHeight);
@@ -121,6 +136,10 @@ TFModifyFileSx::TFModifyFileSx(const Workspace& workspace, const Services& servi
     projectPath_ = addRow("ProjectPath", QStringLiteral("Project"), 24);
     basePath_ = addRow("BaseFirmwarePath", QStringLiteral("Reads base firmware"), 40);
     newPath_ = addRow("NewFirmwarePath", QStringLiteral("Writes new firmware"), 56);
+    imageHash_ = addRow("ImageHash", QStringLiteral("SHA-256 bank1.bin"), 72);
+    firmwareHash_ = addRow("FirmwareHash", QStringLiteral("SHA-256 new firmware"), 88);
+    for (QLabel* hash : {imageHash_, firmwareHash_})
+        hash->setTextInteractionFlags(Qt::TextSelectableByMouse);
     disabledReason_ = new QLabel(this);
     disabledReason_->setObjectName("DisabledReason");
     disabledReason_->setGeometry(8, 106, 417, kRowHeight);
@@ -203,12 +222,15 @@ void TFModifyFileSx::ShowPlan(const std::string& project, const std::string& bas
     ShowPath(basePath_, base);
     ShowPath(newPath_, written);
     disabledReason_->clear();
+    imageHash_->clear();
+    firmwareHash_->clear();
+    reportButton_->setEnabled(false);
 }
 
 void TFModifyFileSx::LbButton2Click() {
     RunCommand(this, *services_.boxes, [this] {
         // Nests inside Update Device's lock; shown on its own, the dialog takes it here.
-        ProjectUpdate update{ProjectFiles(workspace_.ProjectFolder)};
+        ProjectUpdate update{ProjectFiles(workspace_.ProjectFolder), services_.projectLockWait};
         if (update.refused()) {
             services_.boxes->Error(this, QString::fromStdString(update.refusal()));
             return;
@@ -234,7 +256,47 @@ bool TFModifyFileSx::ExeModFileSxClick(ProjectUpdate& update) {
         std::error_code ignored; // only those that exist are removed
         std::filesystem::remove(std::filesystem::path(OutDir + leftover), ignored);
     }
+    if (merged.outcome == MergeOutcome::Written) {
+        ShowHash(imageHash_, BinDir + kImageFileName);
+        ShowHash(firmwareHash_, OutDir + NewFileSxName);
+        reportButton_->setEnabled(true);
+    }
     return merged.outcome == MergeOutcome::Written;
+}
+
+void TFModifyFileSx::SaveReportClick() {
+    RunCommand(this, *services_.boxes, [this] {
+        QString path = QString::fromStdString(OutDir + "commissioning-report.pdf");
+        if (!services_.files ||
+            !services_.files->ChooseFile(this, QStringLiteral("Save commissioning report"),
+                                         QStringLiteral("PDF files (*.pdf)"), true, path))
+            return;
+        QByteArray bytes;
+        {
+            QBuffer buffer(&bytes);
+            buffer.open(QIODevice::WriteOnly);
+            QPdfWriter writer(&buffer);
+            writer.setPageSize(QPageSize(QPageSize::A4));
+            writer.setTitle(QStringLiteral("Commissioning report"));
+            QTextDocument document;
+            document.setHtml(
+                QString::fromStdString(CommissioningReportHtml(workspace_.ProjectFolder)));
+            document.print(&writer);
+        }
+        // The PDF is whole in memory; the file takes it in one atomic replacement.
+        auto written = WriteFileAtomically(
+            path.toStdString(),
+            std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
+        if (!written.ok())
+            services_.boxes->Error(this, QString::fromStdString(written.message()));
+    });
+}
+
+void TFModifyFileSx::ShowHash(QLabel* label, const std::string& path) {
+    auto hash = Sha256OfFile(path);
+    const QString full = QString::fromStdString(hash.hex ? *hash.hex : hash.error);
+    label->setText(label->fontMetrics().elidedText(full, Qt::ElideMiddle, label->width()));
+    label->setToolTip(full);
 }
 
 void TFModifyFileSx::ExeUpdateFirClick() {

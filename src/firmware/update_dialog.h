@@ -33,12 +33,17 @@ protected:
 private slots:
     // "Execute update firmware": the merge, then the launch.
     void LbButton2Click();
+    // "Save report as PDF...": the commissioning report, after a successful merge.
+    void SaveReportClick();
 
 private:
     void FormShow();
     // The upper part: what the update reads and writes, and why it cannot run when it cannot.
     void ShowPlan(const std::string& project, const std::string& base, const std::string& written);
     void ShowPath(QLabel* label, const std::string& path);
+    // The SHA-256 of a file just written, elided in the middle when too wide (whole in the
+    // tooltip).
+    void ShowHash(QLabel* label, const std::string& path);
     // True when the new firmware is complete and may go to the device.
     bool ExeModFileSxClick(ProjectUpdate& update);
     void ExeUpdateFirClick();
@@ -48,12 +53,15 @@ private:
 
     QPushButton* LbButton1_ = nullptr;
     QPushButton* LbButton2_ = nullptr;
+    QPushButton* reportButton_ = nullptr;
     QComboBox* cbport_ = nullptr;
     QProgressBar* Avanzamento_ = nullptr;
     QLabel* projectPath_ = nullptr;
     QLabel* basePath_ = nullptr;
     QLabel* newPath_ = nullptr;
     QLabel* disabledReason_ = nullptr;
+    QLabel* imageHash_ = nullptr;
+    QLabel* firmwareHash_ = nullptr;
 };
 
 } // namespace fabricor

@@ -12,8 +12,8 @@ static_assert(std::string_view(kStagingFileName) == ProjectFiles::kStagingName);
 static_assert(std::string_view(kBaseFirmwareName) == ProjectFiles::kBaseFirmwareName);
 static_assert(std::string_view(kNewFirmwarePrefix) == ProjectFiles::kNewFirmwarePrefix);
 
-ProjectUpdate::ProjectUpdate(ProjectFiles files)
-    : files_(std::move(files)), lock_(ProjectUpdateLock::Acquire(files_.Folder())) {
+ProjectUpdate::ProjectUpdate(ProjectFiles files, std::chrono::milliseconds wait)
+    : files_(std::move(files)), lock_(ProjectUpdateLock::Acquire(files_.Folder(), wait)) {
     result_.refused = lock_.refused();
     result_.refusal = lock_.message();
 }

@@ -45,7 +45,7 @@ struct UpdateResult {
 // nests: the update dialog's merge runs under Update Device's lock.
 class ProjectUpdate {
 public:
-    explicit ProjectUpdate(ProjectFiles files);
+    explicit ProjectUpdate(ProjectFiles files, std::chrono::milliseconds wait = kProjectLockWait);
 
     bool refused() const { return result_.refused; }
     const std::string& refusal() const { return result_.refusal; }

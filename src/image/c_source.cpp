@@ -3,30 +3,54 @@
 #include "base/atomic_file.h"
 #include "base/project_files.h"
 
+#include <cstring>
+#include <string_view>
+
 namespace fabricor {
 
 std::string ImageCSourcePath(const std::string& projectFolder) {
     return ProjectFiles(projectFolder).CSource();
 }
 
-std::string ImageCSourceText(const ConfigurationImage& image) {
+Status WriteImageCSource(ByteSink& sink, const ConfigurationImage& image) {
     static constexpr char kDigits[] = "0123456789ABCDEF";
-    std::string text;
-    text.reserve(117824);
-    text += "#pragma CONST_SEG SEGMENT0\r\n";
+    static constexpr std::string_view kFirstRow = "const char Bank1 [] = {";
+    static constexpr std::string_view kOtherRows = "                 ";
+    // One line at a time through a buffer on the stack: nothing of the dump's size is held.
+    char line[128];
+    if (auto written = sink.Write("#pragma CONST_SEG SEGMENT0\r\n"); !written.ok())
+        return written;
     for (size_t row = 0; row < kImageSize / 16; ++row) {
-        text += row == 0 ? "const char Bank1 [] = {" : "                 ";
+        std::string_view prefix = row == 0 ? kFirstRow : kOtherRows;
+        std::memcpy(line, prefix.data(), prefix.size());
+        char* out = line + prefix.size();
         for (size_t column = 0; column < 16; ++column) {
             uint8_t byte = image[16 * row + column];
-            text += " 0x";
-            text += kDigits[byte >> 4];
-            text += kDigits[byte & 0x0F];
-            text += (row == kImageSize / 16 - 1 && column == 15) ? "};" : ",";
+            out[0] = ' ';
+            out[1] = '0';
+            out[2] = 'x';
+            out[3] = kDigits[byte >> 4];
+            out[4] = kDigits[byte & 0x0F];
+            out[5] = ',';
+            out += 6;
         }
-        text += "\r\n";
+        if (row == kImageSize / 16 - 1) {
+            out[-1] = '}'; // the last byte ends the array
+            *out++ = ';';
+        }
+        *out++ = '\r';
+        *out++ = '\n';
+        if (auto written = sink.Write(std::string_view(line, static_cast<size_t>(out - line)));
+            !written.ok())
+            return written;
     }
-    text += "\r\n#pragma CONST_SEG DEFAULT\r\n";
-    return text;
+    return sink.Write("\r\n#pragma CONST_SEG DEFAULT\r\n");
+}
+
+std::string ImageCSourceText(const ConfigurationImage& image) {
+    MemorySink text;
+    WriteImageCSource(text, image);
+    return text.bytes();
 }
 
 Status WriteImageCSource(const std::string& projectFolder, const ConfigurationImage& image) {
@@ -34,11 +58,9 @@ Status WriteImageCSource(const std::string& projectFolder, const ConfigurationIm
     auto written = WriteFileAtomically(path, ImageCSourceText(image));
     if (written.ok())
         return written;
-    // The writer's message is "<path>: <cause>"; keep only the cause.
-    std::string cause = written.message();
-    if (cause.rfind(path + ": ", 0) == 0)
-        cause.erase(0, path.size() + 2);
-    return Status::Error("Cannot create file \"" + path + "\". " + cause);
+    // The writer's message names the file; this one names it in its own words, then the cause.
+    return Status::Error(written.code(), std::string(),
+                         "Cannot create file \"" + path + "\". " + written.cause());
 }
 
 } // namespace fabricor

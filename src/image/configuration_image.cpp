@@ -111,10 +111,22 @@ private:
     BuildReport& report_;
 };
 
+// A document to build from: a file, or its bytes already in memory (the path then names it).
+struct Input {
+    const std::string& path;
+    std::optional<std::string_view> bytes;
+};
+
+XmlLoad Load(const Input& input, pugi::xml_document& document, bool keepLoneWhitespace = false) {
+    return input.bytes ? LoadXmlText(*input.bytes, input.path, document, keepLoneWhitespace)
+                       : LoadXmlDocument(input.path, document, keepLoneWhitespace);
+}
+
 // Rows go into the table region; returns false where the reading stopped.
-bool ReadTable(const std::string& varPath, ConfigurationImage& image, BuildReport& report) {
+bool ReadTable(const Input& var, ConfigurationImage& image, BuildReport& report) {
+    const std::string& varPath = var.path;
     pugi::xml_document document;
-    auto loaded = LoadXmlDocument(varPath, document);
+    auto loaded = Load(var, document);
     if (loaded.outcome == ReadOutcome::NoFile) {
         report = Stopped(BuildReport::Document::TranslateTable, varPath, "the file is missing");
         return false;
@@ -178,11 +190,12 @@ bool ReadTable(const std::string& varPath, ConfigurationImage& image, BuildRepor
     return true;
 }
 
-bool ReadParameters(const std::string& pargenPath, const LocalTime& now, ConfigurationImage& image,
+bool ReadParameters(const Input& pargen, const LocalTime& now, ConfigurationImage& image,
                     BuildReport& report) {
+    const std::string& pargenPath = pargen.path;
     pugi::xml_document document;
     // Blanks alone are an element's text, exactly as the general parameters editor reads them.
-    auto loaded = LoadXmlDocument(pargenPath, document, /*keepLoneWhitespace=*/true);
+    auto loaded = Load(pargen, document, /*keepLoneWhitespace=*/true);
     if (loaded.outcome == ReadOutcome::NoFile) {
         report = Stopped(BuildReport::Document::GeneralParameters, pargenPath, "the file is missing");
         return false;
@@ -243,8 +256,10 @@ std::array<uint8_t, kCommunityNameSize> CopyCommunityName(const std::string& nam
     return field;
 }
 
-BuildReport BuildConfigurationImage(const std::string& varPath, const std::string& pargenPath,
-                                    Clock& clock, ConfigurationImage& image) {
+namespace {
+
+BuildReport Build(const Input& varPath, const Input& pargenPath, Clock& clock,
+                  ConfigurationImage& image) {
     image.fill(0);
     BuildReport report;
     if (!ReadTable(varPath, image, report))
@@ -259,6 +274,20 @@ BuildReport BuildConfigurationImage(const std::string& varPath, const std::strin
     return report;
 }
 
+} // namespace
+
+BuildReport BuildConfigurationImage(const std::string& varPath, const std::string& pargenPath,
+                                    Clock& clock, ConfigurationImage& image) {
+    return Build({varPath, std::nullopt}, {pargenPath, std::nullopt}, clock, image);
+}
+
+BuildReport BuildConfigurationImageFromText(std::string_view varText, const std::string& varPath,
+                                            std::string_view pargenText,
+                                            const std::string& pargenPath, Clock& clock,
+                                            ConfigurationImage& image) {
+    return Build({varPath, varText}, {pargenPath, pargenText}, clock, image);
+}
+
 std::string ConfigurationImagePath(const std::string& projectFolder) {
     return ProjectFiles(projectFolder).Image();
 }
@@ -267,6 +296,11 @@ Status WriteConfigurationImage(const std::string& projectFolder, const Configura
     return WriteFileAtomically(ConfigurationImagePath(projectFolder),
                                std::string_view(reinterpret_cast<const char*>(image.data()),
                                                 image.size()));
+}
+
+Status WriteConfigurationImage(ByteSink& sink, const ConfigurationImage& image) {
+    return sink.Write(
+        std::string_view(reinterpret_cast<const char*>(image.data()), image.size()));
 }
 
 } // namespace fabricor

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/byte_stream.h"
 #include "base/clock.h"
 #include "base/status.h"
 
@@ -8,6 +9,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace fabricor {
 
@@ -58,12 +60,19 @@ struct BuildReport {
 // that point: everything stored before stays, everything after stays zero.
 BuildReport BuildConfigurationImage(const std::string& varPath, const std::string& pargenPath,
                                     Clock& clock, ConfigurationImage& image);
+// The same build from the documents' bytes held in memory; the paths only name them in the report.
+BuildReport BuildConfigurationImageFromText(std::string_view varText, const std::string& varPath,
+                                            std::string_view pargenText,
+                                            const std::string& pargenPath, Clock& clock,
+                                            ConfigurationImage& image);
 
 // The project's bin/bank1.bin (see ProjectFiles). The bin folder is not created.
 std::string ConfigurationImagePath(const std::string& projectFolder);
 
 // Writes the 16,384 bytes, replacing any existing file; the failure carries the system's text.
 Status WriteConfigurationImage(const std::string& projectFolder, const ConfigurationImage& image);
+// The 16,384 bytes into any sink.
+Status WriteConfigurationImage(ByteSink& sink, const ConfigurationImage& image);
 
 // hour + 32 * minute + 2048 * (second div 2)
 uint16_t PackBuildTime(const LocalTime& time);

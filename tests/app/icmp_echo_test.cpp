@@ -1,4 +1,4 @@
-#include "app/icmp_echo.h"
+#include "platform/icmp_echo.h"
 
 #include <gtest/gtest.h>
 

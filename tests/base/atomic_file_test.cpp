@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
+
 namespace fabricor {
 namespace {
 
@@ -34,6 +37,18 @@ TEST(AtomicFile, FailureKeepsTheOldFileAndLeavesNoTemporary) {
     EXPECT_NE(status.message().find("No space left on device"), std::string::npos);
     EXPECT_EQ(ReadFile(dir / "a.txt"), "old");
     EXPECT_EQ(EntriesIn(dir.path()), 1u);
+}
+
+TEST(AtomicFile, AFailureCarriesItsCodeAndItsCauseApartFromTheFile) {
+    TempDir dir;
+    auto target = dir / "missing" / "a.txt";
+    auto status = WriteFileAtomically(target, "x");
+    EXPECT_EQ(status.code(), StatusCode::SystemError);
+    EXPECT_EQ(status.cause(), std::strerror(ENOENT));
+    EXPECT_EQ(status.message(), target.string() + ": " + std::strerror(ENOENT));
+    EXPECT_EQ(Status::Error("plain").cause(), "plain");
+    EXPECT_EQ(Status::Error("plain").code(), StatusCode::Failed);
+    EXPECT_EQ(Status::Ok().code(), StatusCode::Ok);
 }
 
 TEST(AtomicFile, ReadOnlyFileIsNotReplaced) {

@@ -3,6 +3,7 @@
 // S-record texts built independently of the merge, and srec_cat as an outside judge of what it
 // writes.
 
+#include "firmware/srecord.h"
 #include "support/temp_dir.h"
 
 #include <array>
@@ -25,17 +26,7 @@ inline std::string Hex(uint32_t value, int digits) {
 
 // type 1, 2 or 3: 2, 3 or 4 address bytes.
 inline std::string Record(int type, uint32_t address, const std::vector<uint8_t>& data) {
-    int addressBytes = type + 1;
-    unsigned count = static_cast<unsigned>(addressBytes + data.size() + 1);
-    unsigned sum = count;
-    std::string text = "S" + std::to_string(type) + Hex(count, 2) + Hex(address, addressBytes * 2);
-    for (int i = 0; i < addressBytes; ++i)
-        sum += (address >> (8 * i)) & 0xFF;
-    for (auto byte : data) {
-        text += Hex(byte, 2);
-        sum += byte;
-    }
-    return text + Hex(~sum & 0xFF, 2);
+    return FormatSRecord(type, address, data);
 }
 
 inline std::vector<uint8_t> Pattern(size_t size, uint32_t seed) {

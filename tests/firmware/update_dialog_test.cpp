@@ -3,6 +3,7 @@
 #include "app/main_window.h"
 #include "app/settings_file.h"
 #include "base/project_lock.h"
+#include "base/sha256.h"
 #include "documents/pargen.h"
 #include "documents/var.h"
 #include "firmware/flash_tool.h"
@@ -123,6 +124,33 @@ TEST_F(UpdateDevice, BuildsMergesAndStartsTheFlashToolForTheChosenPort) {
                                           "7"));
     EXPECT_EQ(started.workingFolder.toStdString(), app.str() + "/MASTER");
     EXPECT_EQ(QDir::currentPath().toStdString(), app.str() + "/MASTER");
+}
+
+TEST_F(UpdateDevice, AfterTheMergeTheHashesShowAndTheReportSavesAsPdf) {
+    const QString pdf = QString::fromStdString((app / "report.pdf").string());
+    doubles.files.answers = {pdf};
+    QString imageHash, firmwareHash;
+    bool reportBefore = true, reportAfter = false;
+    doubles.dialogs.scripts["TFModifyFileSx"] = [&](QDialog& dialog) {
+        auto* report = dialog.findChild<QPushButton*>("SaveReportPdf");
+        reportBefore = report->isEnabled();
+        dialog.findChild<QPushButton*>("LbButton2")->click();
+        imageHash = dialog.findChild<QLabel*>("ImageHash")->toolTip();
+        firmwareHash = dialog.findChild<QLabel*>("FirmwareHash")->toolTip();
+        reportAfter = report->isEnabled();
+        report->click();
+    };
+    auto window = Start();
+    window->findChild<QPushButton*>("CreateBin")->click();
+    EXPECT_TRUE(doubles.boxes.shown.empty()) << doubles.boxes.texts().join("|").toStdString();
+    EXPECT_FALSE(reportBefore);
+    EXPECT_TRUE(reportAfter);
+    EXPECT_EQ(imageHash.toStdString(),
+              *Sha256OfFile((Project() / "bin" / "bank1.bin").string()).hex);
+    EXPECT_EQ(firmwareHash.toStdString(),
+              *Sha256OfFile((Project() / "New_SX30418.sx").string()).hex);
+    EXPECT_EQ(doubles.files.asked, std::vector<bool>{true});
+    EXPECT_EQ(ReadFile(app / "report.pdf").substr(0, 5), "%PDF-");
 }
 
 // Notes whether the busy cursor is up each time the program asks the time or waits for the echo.
@@ -256,11 +284,10 @@ TEST_F(UpdateDevice, ProjectWithoutBinFolderEndsAtTheCSourceAndOpensNoDialog) {
 TEST_F(UpdateDevice, AnUpdateOfTheProjectRunningElsewhereIsToldAndNothingIsWritten) {
     testing::LockHolder elsewhere(Project() / "bin" / kProjectLockFileName);
     ASSERT_TRUE(elsewhere.held());
-    ProjectUpdateLock::SetWaitForTesting(std::chrono::milliseconds(50));
+    doubles.projectLockWait = std::chrono::milliseconds(50);
     PressExecuteWith(0);
     auto window = Start();
     window->findChild<QPushButton*>("CreateBin")->click();
-    ProjectUpdateLock::SetWaitForTesting(std::chrono::milliseconds(-1));
     ASSERT_EQ(doubles.boxes.shown.size(), 1u);
     EXPECT_EQ(doubles.boxes.shown[0].kind, RecordingMessageBoxes::Shown::Error);
     EXPECT_TRUE(doubles.boxes.shown[0].text.contains(kProjectBeingUpdated));
@@ -454,8 +481,19 @@ TEST_F(GenerateFirmware, TheUpperPartSaysWhatItReadsAndWritesAndWhyItCannot) {
                                              dialog.findChild<QProgressBar*>("Avanzamento")})
             EXPECT_FALSE(added->geometry().intersects(placed->geometry()))
                 << added->objectName().toStdString();
-        EXPECT_FALSE(added->geometry().intersects(QRect(8, 72, 417, 32)));
+        // The two rows at 72 and 88 hold the hashes of bank1.bin and the new firmware.
+        if (added->geometry().intersects(QRect(8, 72, 417, 32))) {
+            EXPECT_TRUE(added->objectName() == "ImageHash" ||
+                        added->objectName() == "FirmwareHash" ||
+                        added->text().startsWith("SHA-256"))
+                << added->objectName().toStdString();
+        }
     }
+    const QRect report = dialog.findChild<QPushButton*>("SaveReportPdf")->geometry();
+    for (QWidget* placed : std::initializer_list<QWidget*>{
+             Execute(), dialog.findChild<QComboBox*>("cbport"),
+             dialog.findChild<QProgressBar*>("Avanzamento"), label("DisabledReason")})
+        EXPECT_FALSE(report.intersects(placed->geometry()));
 
     QTest::mouseClick(dialog.findChild<QPushButton*>("LbButton1"), Qt::LeftButton);
     fs::remove(app / "MASTER" / "SX30418.sx");

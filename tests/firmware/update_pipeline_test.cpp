@@ -98,9 +98,7 @@ TEST_F(Pipeline, HoldsTheProjectLockForItsWholeLife) {
     {
         LockHolder elsewhere(Files().Lock());
         ASSERT_TRUE(elsewhere.held());
-        ProjectUpdateLock::SetWaitForTesting(std::chrono::milliseconds(20));
-        ProjectUpdate refused(Files());
-        ProjectUpdateLock::SetWaitForTesting(std::chrono::milliseconds(-1));
+        ProjectUpdate refused(Files(), std::chrono::milliseconds(20));
         EXPECT_TRUE(refused.refused());
         EXPECT_NE(refused.refusal().find(kProjectBeingUpdated), std::string::npos);
         EXPECT_FALSE(refused.BuildAndWrite(clock).built);

@@ -134,6 +134,24 @@ TEST(BigInput, OneHugeLineEverywhere) {
     EXPECT_EQ(cli.status, 0);
     EXPECT_LT(cli.peakMiB, 256);
 
+    // Read back: refused with a message, never a project, in bounded memory.
+    auto decode = InChild([&] {
+        auto run = RunCliWith({"decode", (project.master() / kBaseFirmwareName).string(),
+                               "--output", (dir / "decoded").string()});
+        return run.code == 1 && !run.err.empty() && !fs::exists(dir / "decoded") ? 0 : 1;
+    });
+    report("fabricor-cli decode", decode);
+    EXPECT_EQ(decode.status, 0);
+    EXPECT_LT(decode.peakMiB, 256);
+    auto verify = InChild([&] {
+        auto run = RunCliWith({"verify", project.folder().string(),
+                               (project.master() / kBaseFirmwareName).string()});
+        return run.code == 2 && !run.err.empty() ? 0 : 1;
+    });
+    report("fabricor-cli verify", verify);
+    EXPECT_EQ(verify.status, 0);
+    EXPECT_LT(verify.peakMiB, 256);
+
     // As var.xml of the command line: exit 1 and a message, in bounded memory.
     fs::rename(project.master() / kBaseFirmwareName, project.folder() / "var.xml");
     auto build = InChild([&] {

@@ -111,6 +111,18 @@ TEST(HostileCatalogue, EveryFileMeetsEveryReaderWithAClearOutcome) {
                 EXPECT_FALSE(check.out.empty() && check.err.empty());
             }
         }
+        // As a firmware or image to decode: a whole project, or a message and no project.
+        {
+            TempDir decodeDir;
+            const fs::path out = decodeDir / "D";
+            auto run = RunCliWith({"decode", path, "--output", out.string()});
+            ASSERT_TRUE(run.code == 0 || run.code == 1) << run.err;
+            EXPECT_EQ(fs::exists(out / "pargen.xml"), run.code == 0);
+            EXPECT_EQ(fs::exists(out / "var.xml"), run.code == 0);
+            if (run.code == 1) {
+                EXPECT_FALSE(run.err.empty());
+            }
+        }
         // As a CSV file to import: refused with its line, or a table; var.xml changes only then.
         {
             TempDir csvDir;

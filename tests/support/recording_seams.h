@@ -164,6 +164,7 @@ struct RecordingServices {
     ScriptedEcho echo;
     SteppingPingWait pingWait;
     ScriptedFileChooser files;
+    std::chrono::milliseconds projectLockWait = kProjectLockWait;
 
     Services services() {
         Services all;
@@ -175,6 +176,7 @@ struct RecordingServices {
         all.echo = &echo;
         all.pingWait = &pingWait;
         all.files = &files;
+        all.projectLockWait = projectLockWait;
         return all;
     }
 };

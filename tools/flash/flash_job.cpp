@@ -22,7 +22,8 @@ void Transcript::Say(const std::string& line) {
 Status FlashJob::Prepare(std::string_view parameters, const fs::path& toolFolder) {
     FlashToolRequest request = ParseFlashToolParameters(parameters);
     if (!request.error.empty())
-        return Status::Error("cannot read the parameters: " + request.error);
+        return Status::Error("cannot read the parameters: " + request.error,
+                             StatusCode::InvalidArgument);
     firmware_ = request.firmwarePath;
     port_ = "COM" + std::to_string(request.portIndex + 1);
 

@@ -72,6 +72,11 @@ bool WantsWindow(const fs::path& folder) {
     return ReadIniValue(folder / kToolSettingsFileName, "display", "window") != "0";
 }
 
+// A parameter string it cannot read is a usage error, as a wrong number of arguments is.
+int ExitStatusOf(const Status& failure) {
+    return failure.code() == StatusCode::InvalidArgument ? 2 : 1;
+}
+
 int RunInWindow(int argc, char** argv, FlashJob& job, Transcript& say) {
     QApplication application(argc, argv);
     // The window's outcome is the exit status: closing it must not end the tool with 0 first.
@@ -84,8 +89,7 @@ int RunInWindow(int argc, char** argv, FlashJob& job, Transcript& say) {
     if (argc != 2) {
         window.ShowFailure(QString::fromUtf8(kUsage), 2);
     } else if (Status prepared = job.Prepare(argv[1], ToolFolder()); !prepared) {
-        window.ShowFailure(QString::fromStdString(prepared.message()),
-                           prepared.message().starts_with("cannot read the parameters") ? 2 : 1);
+        window.ShowFailure(QString::fromStdString(prepared.message()), ExitStatusOf(prepared));
     } else {
         window.Start();
     }
@@ -108,8 +112,7 @@ int RunInTerminal(int argc, char** argv, FlashJob& job, Transcript& say) {
     if (argc != 2)
         return Fail(say, kUsage, 2);
     if (Status prepared = job.Prepare(argv[1], ToolFolder()); !prepared)
-        return Fail(say, prepared.message(),
-                    prepared.message().starts_with("cannot read the parameters") ? 2 : 1);
+        return Fail(say, prepared.message(), ExitStatusOf(prepared));
     Print(say, job.Announcement());
     if (Status opened = job.Open(); !opened)
         return Fail(say, opened.message());

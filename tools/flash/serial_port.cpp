@@ -1,15 +1,7 @@
 #include "flash/serial_port.h"
 
 #include "app/settings_file.h"
-#include "base/atomic_file.h"
 #include "documents/integer_text.h"
-
-#include <cerrno>
-#include <fcntl.h>
-#include <poll.h>
-#include <sys/ioctl.h>
-#include <termios.h>
-#include <unistd.h>
 
 namespace fabricor::flash {
 
@@ -20,41 +12,13 @@ std::string DeviceForPort(const std::filesystem::path& settingsFile, int portInd
     return "/dev/ttyS" + std::to_string(portIndex);
 }
 
-namespace {
-
-speed_t SpeedFor(int baudRate) {
-    switch (baudRate) {
-    case 1200:
-        return B1200;
-    case 2400:
-        return B2400;
-    case 4800:
-        return B4800;
-    case 9600:
-        return B9600;
-    case 19200:
-        return B19200;
-    case 38400:
-        return B38400;
-    case 57600:
-        return B57600;
-    case 115200:
-        return B115200;
-    case 230400:
-        return B230400;
-    default:
-        return B0;
-    }
-}
-
-} // namespace
 
 int BaudRate(const std::filesystem::path& settingsFile) {
     std::string text = ReadIniValue(settingsFile, "serial", "baud");
     if (text.empty())
         return kDefaultBaudRate;
     auto value = ParseIntegerText(text);
-    if (!value || SpeedFor(*value) == B0)
+    if (!value || !SerialPort::SupportsBaudRate(*value))
         return 0;
     return *value;
 }
@@ -67,85 +31,6 @@ std::optional<std::chrono::milliseconds> WriteTimeout(const std::filesystem::pat
     if (!value || *value <= 0)
         return std::nullopt;
     return std::chrono::milliseconds(*value);
-}
-
-SerialPort::~SerialPort() {
-    if (fd_ >= 0) {
-        Discard(); // a transfer stopped part way: closing must not wait for the rest to go
-        ::close(fd_);
-    }
-}
-
-Status SerialPort::Open(const std::string& device, int baudRate) {
-    device_ = device;
-    // Non-blocking throughout: a line without carrier, or one that takes no data, never holds
-    // the tool longer than the time limit.
-    fd_ = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd_ < 0)
-        return Status::Error("cannot open " + device + ": " + SystemErrorText(errno));
-    if (!::isatty(fd_))
-        return Status::Error(device + " is not a serial port");
-    termios settings{};
-    if (::tcgetattr(fd_, &settings) != 0)
-        return Status::Error("cannot read the settings of " + device + ": " +
-                             SystemErrorText(errno));
-    ::cfmakeraw(&settings);
-    settings.c_cflag |= CLOCAL | CREAD;
-    settings.c_cflag &= ~(CSTOPB | CRTSCTS);
-    ::cfsetispeed(&settings, SpeedFor(baudRate));
-    ::cfsetospeed(&settings, SpeedFor(baudRate));
-    if (::tcsetattr(fd_, TCSANOW, &settings) != 0)
-        return Status::Error("cannot set up " + device + ": " + SystemErrorText(errno));
-    return Status::Ok();
-}
-
-Status SerialPort::WriteSome(std::string_view bytes, std::chrono::steady_clock::time_point deadline,
-                             size_t& written) {
-    written = 0;
-    while (!bytes.empty()) {
-        ssize_t wrote = ::write(fd_, bytes.data(), bytes.size());
-        if (wrote > 0) {
-            written += size_t(wrote);
-            bytes.remove_prefix(size_t(wrote));
-            continue;
-        }
-        if (wrote < 0 && errno == EINTR)
-            continue;
-        if (wrote < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
-            return Status::Error("cannot write to " + device_ + ": " + SystemErrorText(errno));
-        if (written > 0)
-            return Status::Ok(); // progress; the caller decides whether to wait for more
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0)
-            return Status::Ok();
-        pollfd line{fd_, POLLOUT, 0};
-        int ready = ::poll(&line, 1, int(left.count()));
-        if (ready < 0 && errno != EINTR)
-            return Status::Error("cannot wait for " + device_ + ": " + SystemErrorText(errno));
-    }
-    return Status::Ok();
-}
-
-std::optional<int> SerialPort::Pending() const {
-    int pending = 0;
-    if (::ioctl(fd_, TIOCOUTQ, &pending) != 0)
-        return std::nullopt;
-    return pending;
-}
-
-void SerialPort::Discard() {
-    if (fd_ >= 0)
-        ::tcflush(fd_, TCOFLUSH);
-}
-
-Status SerialPort::Drain() {
-    while (::tcdrain(fd_) != 0) {
-        if (errno != EINTR)
-            return Status::Error("cannot finish sending on " + device_ + ": " +
-                                 SystemErrorText(errno));
-    }
-    return Status::Ok();
 }
 
 } // namespace fabricor::flash

@@ -1,4 +1,4 @@
-#include "app/icmp_echo.h"
+#include "platform/icmp_echo.h"
 
 #include <algorithm>
 #include <cctype>
@@ -6,13 +6,6 @@
 #include <cstring>
 #include <vector>
 
-#ifdef _WIN32
-#include <winsock2.h>
-#include <ws2tcpip.h>
-// winsock2 first
-#include <iphlpapi.h>
-#include <icmpapi.h>
-#else
 #include <arpa/inet.h>
 #include <cerrno>
 #include <netdb.h>
@@ -20,7 +13,6 @@
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
-#endif
 
 namespace fabricor {
 
@@ -85,57 +77,6 @@ Status ResolveIpv4(const std::string& host, std::uint32_t& address) {
     return Status::Ok();
 }
 
-#ifdef _WIN32
-
-Status IcmpEchoFacility::Ping(const std::string& host, const std::string& payload,
-                              std::uint16_t, const EchoReplyHandler& onReply) {
-    struct WinsockSession {
-        WinsockSession() { started = WSAStartup(MAKEWORD(2, 2), &data) == 0; }
-        ~WinsockSession() {
-            if (started)
-                WSACleanup();
-        }
-        WSADATA data{};
-        bool started = false;
-    } winsock;
-    if (!winsock.started)
-        return Status::Error("Cannot start the network service");
-    std::uint32_t target = 0;
-    if (auto resolved = ResolveIpv4(host, target); !resolved)
-        return resolved;
-    HANDLE icmp = IcmpCreateFile();
-    if (icmp == INVALID_HANDLE_VALUE)
-        return Status::Error("Cannot open the ICMP service");
-    // The service matches replies to its own requests and keeps the sequence itself.
-    std::vector<unsigned char> reply(sizeof(ICMP_ECHO_REPLY) + payload.size() + 8);
-    DWORD count = IcmpSendEcho(icmp, static_cast<IPAddr>(target),
-                               const_cast<char*>(payload.data()), static_cast<WORD>(payload.size()),
-                               nullptr, reply.data(), static_cast<DWORD>(reply.size()),
-                               static_cast<DWORD>(receiveLimitMs_));
-    DWORD error = count == 0 ? GetLastError() : 0;
-    IcmpCloseHandle(icmp);
-    if (count == 0 && error != IP_REQ_TIMED_OUT && error != ERROR_SUCCESS &&
-        error != IP_DEST_HOST_UNREACHABLE && error != IP_DEST_NET_UNREACHABLE)
-        return Status::Error("Cannot send the echo request");
-    int bytes = 0;
-    if (count > 0) {
-        const auto* echo = reinterpret_cast<const ICMP_ECHO_REPLY*>(reply.data());
-        if (echo->Status == IP_SUCCESS && echo->Address == target)
-            bytes = static_cast<int>(kIcmpHeaderSize + echo->DataSize);
-    }
-    onReply(bytes);
-    return Status::Ok();
-}
-
-bool IcmpEchoFacility::CanOpen(SocketKind) {
-    HANDLE icmp = IcmpCreateFile();
-    if (icmp == INVALID_HANDLE_VALUE)
-        return false;
-    IcmpCloseHandle(icmp);
-    return true;
-}
-
-#else
 
 namespace {
 
@@ -263,6 +204,5 @@ Status IcmpEchoFacility::Ping(const std::string& host, const std::string& payloa
     return Status::Ok();
 }
 
-#endif
 
 } // namespace fabricor

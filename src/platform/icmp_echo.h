@@ -24,7 +24,7 @@ public:
                         const EchoReplyHandler& onReply) = 0;
 };
 
-// The real echo over the system's sockets. On Linux it prefers the unprivileged ICMP datagram
+// The real echo over the system's sockets (platform/posix/icmp_echo.cpp). On Linux it prefers the unprivileged ICMP datagram
 // socket (allowed by net.ipv4.ping_group_range) and falls back to a raw socket.
 class IcmpEchoFacility final : public EchoFacility {
 public:

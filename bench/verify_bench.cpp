@@ -1,0 +1,195 @@
+// Times `fabricor-cli verify --master` and `fabricor-cli decode` of a firmware made by
+// `fabricor-cli update` from a generated base of a given size, against a durable copy of the same
+// firmware (cp, then sync of the copy), with each run's peak memory. Prints figures; judges
+// nothing.
+//
+//   bench_verify [--sizes 16,128] [--dir FOLDER] [--cli PATH]
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Measure {
+    double seconds = 0;
+    long peakKilobytes = 0;
+    int status = 0;
+};
+
+Measure InChild(const std::function<int()>& work) {
+    sync();
+    auto start = std::chrono::steady_clock::now();
+    pid_t child = fork();
+    if (child == 0)
+        _exit(work());
+    int status = 0;
+    rusage usage{};
+    wait4(child, &status, 0, &usage);
+    Measure measure;
+    measure.seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    measure.peakKilobytes = usage.ru_maxrss;
+    measure.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return measure;
+}
+
+Measure Program(std::vector<std::string> args) {
+    return InChild([&] {
+        int null = open("/dev/null", O_WRONLY);
+        dup2(null, STDOUT_FILENO);
+        dup2(null, STDERR_FILENO);
+        std::vector<char*> argv;
+        for (auto& arg : args)
+            argv.push_back(arg.data());
+        argv.push_back(nullptr);
+        execv(argv[0], argv.data());
+        return 127;
+    });
+}
+
+Measure Median(std::vector<Measure> runs) {
+    std::sort(runs.begin(), runs.end(), [](auto& a, auto& b) { return a.seconds < b.seconds; });
+    Measure middle = runs[runs.size() / 2];
+    for (auto& run : runs)
+        middle.peakKilobytes = std::max(middle.peakKilobytes, run.peakKilobytes);
+    return middle;
+}
+
+std::string Hex(uint32_t value, int digits) {
+    static const char* kDigits = "0123456789ABCDEF";
+    std::string text(static_cast<size_t>(digits), '0');
+    for (int i = digits - 1; i >= 0; --i, value >>= 4)
+        text[static_cast<size_t>(i)] = kDigits[value & 0xF];
+    return text;
+}
+
+std::string Record(int type, uint32_t address, uint32_t seed) {
+    int addressBytes = type + 1;
+    unsigned count = static_cast<unsigned>(addressBytes + 32 + 1);
+    unsigned sum = count;
+    std::string text = "S" + std::string(1, static_cast<char>('0' + type)) + Hex(count, 2) +
+                       Hex(address, addressBytes * 2);
+    for (int i = 0; i < addressBytes; ++i)
+        sum += (address >> (8 * i)) & 0xFF;
+    for (int i = 0; i < 32; ++i) {
+        seed = seed * 1103515245u + 12345u;
+        unsigned byte = (seed >> 16) & 0xFF;
+        text += Hex(byte, 2);
+        sum += byte;
+    }
+    return text + Hex(~sum & 0xFF, 2) + "\r\n";
+}
+
+// S2 records from 0x380000 (the bank window among them), then S3 records above 24 bits.
+void GenerateBase(const fs::path& path, int megabytes) {
+    std::ofstream out(path, std::ios::binary);
+    out << "S00F000068656C6C6F202020202000003C\r\n";
+    const uint64_t target = static_cast<uint64_t>(megabytes) << 20;
+    uint64_t written = 0;
+    uint32_t address = 0x380000;
+    std::string chunk;
+    while (written < target) {
+        std::string line =
+            address < 0x1000000 ? Record(2, address, address) : Record(3, address, address);
+        written += line.size();
+        chunk += line;
+        if (chunk.size() > (1 << 20)) {
+            out << chunk;
+            chunk.clear();
+        }
+        address += 32;
+    }
+    out << chunk << "S804000000FB\r\n";
+}
+
+void Row(const char* what, const Measure& m, double bytes, double copySeconds) {
+    std::printf("  %-16s %8.3f s  %8.1f MB/s  peak %7.1f MB  %5.2f x copy%s\n", what, m.seconds,
+                bytes / (1 << 20) / m.seconds, m.peakKilobytes / 1024.0, m.seconds / copySeconds,
+                m.status == 0 ? "" : "  (FAILED)");
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::vector<int> sizes = {16, 128};
+    fs::path dir = fs::temp_directory_path() / "fabricor-verify-bench";
+    std::string cli = FABRICOR_CLI;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        std::string option = argv[i];
+        if (option == "--sizes") {
+            sizes.clear();
+            std::stringstream list(argv[i + 1]);
+            for (std::string item; std::getline(list, item, ',');)
+                sizes.push_back(std::stoi(item));
+        } else if (option == "--dir") {
+            dir = argv[i + 1];
+        } else if (option == "--cli") {
+            cli = argv[i + 1];
+        }
+    }
+    fs::remove_all(dir);
+    fs::create_directories(dir / "P" / "bin");
+    fs::create_directories(dir / "M");
+    {
+        std::ofstream pargen(dir / "P" / "pargen.xml");
+        pargen << "<General_Parameter><TCP_IP1>192</TCP_IP1><TCP_IP2>168</TCP_IP2><TCP_IP3>1"
+                  "</TCP_IP3><TCP_IP4>7</TCP_IP4><TCP_SUB1>255</TCP_SUB1><TCP_SUB2>255</TCP_SUB2>"
+                  "<TCP_SUB3>255</TCP_SUB3><TCP_SUB4>0</TCP_SUB4><TCP_EN_GATE>0</TCP_EN_GATE>"
+                  "<TCP_GAT1>0</TCP_GAT1><TCP_GAT2>0</TCP_GAT2><TCP_GAT3>0</TCP_GAT3><TCP_GAT4>0"
+                  "</TCP_GAT4><TCP_PORT>502</TCP_PORT><SNMP_PUBLIC>harbor</SNMP_PUBLIC>"
+                  "<SNMP_PRIVATE>lantern</SNMP_PRIVATE><BAUD>3</BAUD><PARITY>0</PARITY>"
+                  "<TIME_OUT>1000</TIME_OUT><OFFSET>10000</OFFSET><MODE>1</MODE><STOP_BIT>0"
+                  "</STOP_BIT></General_Parameter>";
+        std::ofstream var(dir / "P" / "var.xml");
+        var << "<TCP_TO_RTU>";
+        for (int row = 0; row < 2000; ++row)
+            var << "<row DATA_TYPE=\"3\" TCP_ADDRESS=\"" << row * 10 << "\" RTU_ADD_DEV=\""
+                << row % 247 + 1 << "\" RTU_ADDRESS=\"" << row
+                << "\" N_POINT=\"10\" MNEMONIC=\"\"/>";
+        var << "</TCP_TO_RTU>";
+    }
+    const std::string project = (dir / "P").string();
+    const std::string master = (dir / "M").string();
+    const std::string firmware = (dir / "P" / "New_SX30418.sx").string();
+    for (int megabytes : sizes) {
+        GenerateBase(dir / "M" / "SX30418.sx", megabytes);
+        if (Program({cli, "update", project, "--master", master}).status != 0) {
+            std::printf("%d MB: update failed\n", megabytes);
+            return 1;
+        }
+        const double bytes = static_cast<double>(fs::file_size(firmware));
+        std::printf("firmware of %.1f MB (2000-row project), median of 3 runs:\n",
+                    bytes / (1 << 20));
+        const std::string copy = (dir / "copy.sx").string();
+        std::vector<Measure> copies, verifies, plain, decodes;
+        for (int run = 0; run < 3; ++run) {
+            copies.push_back(Program(
+                {"/bin/sh", "-c", "cp '" + firmware + "' '" + copy + "' && sync '" + copy + "'"}));
+            verifies.push_back(Program({cli, "verify", project, firmware, "--master", master}));
+            plain.push_back(Program({cli, "verify", project, firmware}));
+            fs::remove_all(dir / "D");
+            decodes.push_back(Program({cli, "decode", firmware, "--output", (dir / "D").string()}));
+        }
+        Measure copied = Median(copies);
+        Row("cp+sync", copied, bytes, copied.seconds);
+        Row("verify --master", Median(verifies), bytes, copied.seconds);
+        Row("verify", Median(plain), bytes, copied.seconds);
+        Row("decode", Median(decodes), bytes, copied.seconds);
+    }
+    fs::remove_all(dir);
+    return 0;
+}

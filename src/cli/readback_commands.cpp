@@ -1,0 +1,303 @@
+#include "base/folders.h"
+#include "base/atomic_file.h"
+#include "base/regular_file.h"
+#include "cli/cli.h"
+#include "cli/options.h"
+#include "firmware/firmware_window.h"
+#include "firmware/merge.h"
+#include "image/configuration_image.h"
+#include "image/image_decode.h"
+#include "project/commissioning_report.h"
+
+#include <filesystem>
+#include <ostream>
+
+namespace fabricor::cli {
+namespace {
+
+constexpr const char* kDecodeUsage = "Usage: fabricor-cli decode INPUT --output DIR\n";
+constexpr const char* kVerifyUsage =
+    "Usage: fabricor-cli verify PROJECT [FIRMWARE] [--master MASTER_DIR]\n";
+constexpr const char* kDiffUsage = "Usage: fabricor-cli diff A B\n";
+constexpr const char* kReportUsage = "Usage: fabricor-cli report PROJECT [--output FILE.html]\n";
+
+int Usage(std::ostream& err, const char* command, const char* usage, const std::string& problem) {
+    err << "fabricor-cli " << command << ": " << problem << "\n"
+        << usage << "Run 'fabricor-cli " << command << " --help' for more.\n";
+    return kExitUsage;
+}
+
+std::string Prefixed(const std::string& path, const std::string& error) {
+    if (error.rfind(path, 0) == 0)
+        return error;
+    return path + ": " + error;
+}
+
+struct LoadedImage {
+    bool ok = false;
+    std::string error;
+    ConfigurationImage image{};
+    std::string kind; // "project", "firmware", "image"
+};
+
+// An S-record firmware starts with "S" and a digit; anything else is taken as an image file.
+bool LooksLikeFirmware(const std::string& path) {
+    RegularFile file = RegularFile::Open(path, kFirmwareReadLimit);
+    if (!file.ok())
+        return false;
+    char head[2] = {0, 0};
+    long long got = file.ReadSome(head, 2);
+    return got == 2 && head[0] == 'S' && head[1] >= '0' && head[1] <= '9';
+}
+
+LoadedImage LoadFirmwareOrImage(const std::string& path) {
+    LoadedImage loaded;
+    RegularFile file = RegularFile::Open(path, kFirmwareReadLimit);
+    if (!file.ok()) {
+        loaded.error = file.error();
+        return loaded;
+    }
+    if (LooksLikeFirmware(path)) {
+        auto window = ReadFirmwareWindowFile(path);
+        if (!window.ok) {
+            loaded.error = Prefixed(path, window.error);
+            return loaded;
+        }
+        loaded.image = window.image;
+        loaded.kind = "firmware";
+        loaded.ok = true;
+        return loaded;
+    }
+    if (file.size() != kImageSize) {
+        loaded.error = path + ": neither an S-record firmware nor a configuration image (" +
+                       std::to_string(file.size()) + " bytes; an image has 16384)";
+        return loaded;
+    }
+    auto bytes = file.ReadAll();
+    if (!bytes || bytes->size() != kImageSize) {
+        loaded.error = bytes ? path + ": changed size while read" : file.error();
+        return loaded;
+    }
+    std::copy(bytes->begin(), bytes->end(), loaded.image.begin());
+    loaded.kind = "image";
+    loaded.ok = true;
+    return loaded;
+}
+
+LoadedImage BuildProject(const std::string& project) {
+    LoadedImage loaded;
+    FixedClock clock(LocalTime{});
+    auto report = BuildConfigurationImage(project + kSeparator + "var.xml",
+                                          project + kSeparator + "pargen.xml", clock, loaded.image);
+    if (!report.complete) {
+        loaded.error = project + ": the project does not build completely: " + report.description;
+        return loaded;
+    }
+    loaded.kind = "project";
+    loaded.ok = true;
+    return loaded;
+}
+
+LoadedImage LoadAny(const std::string& path) {
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec))
+        return BuildProject(path);
+    return LoadFirmwareOrImage(path);
+}
+
+} // namespace
+
+int DecodeCommand(const Arguments& args, std::ostream& out, std::ostream& err, TerminalProgress&) {
+    auto parsed = ParseArguments(args, {"output"});
+    if (parsed.help && parsed.error.empty()) {
+        out << kDecodeUsage
+            << "\n"
+               "Reads the configuration image from INPUT, a firmware (its S2 records of the\n"
+               "window 0x388000..0x38BFFF) or a 16384-byte image file, and writes DIR/pargen.xml\n"
+               "and DIR/var.xml: a project that builds the same image again, the build time and\n"
+               "date aside. Both documents are written or neither; a DIR that already holds\n"
+               "either is refused. The image holds no mnemonics: every MNEMONIC is empty.\n"
+               "\n"
+               "Exit status: 0 when written; 1 when the input is refused or a file cannot be\n"
+               "written; 2 on a usage error.\n";
+        return kExitOk;
+    }
+    if (!parsed.error.empty())
+        return Usage(err, "decode", kDecodeUsage, parsed.error);
+    if (parsed.positional.size() != 1)
+        return Usage(err, "decode", kDecodeUsage,
+                     parsed.positional.empty() ? "INPUT is missing" : "only one INPUT is decoded");
+    auto output = parsed.values.find("output");
+    if (output == parsed.values.end() || output->second.empty())
+        return Usage(err, "decode", kDecodeUsage, "--output DIR is missing");
+
+    auto loaded = LoadFirmwareOrImage(parsed.positional.front());
+    if (!loaded.ok) {
+        err << "fabricor-cli decode: " << loaded.error << "\n";
+        return kExitFailure;
+    }
+    std::vector<std::string> notes;
+    if (auto written = WriteDecodedProject(output->second, loaded.image, notes); !written.ok()) {
+        err << "fabricor-cli decode: " << written.message() << "\n";
+        return kExitFailure;
+    }
+    const auto decoded = DecodeImage(loaded.image);
+    const std::string folder = output->second;
+    out << "Wrote " << folder << kSeparator << "pargen.xml\n"
+        << "Wrote " << folder << kSeparator << "var.xml (" << decoded.rows.size() << " rows)\n"
+        << "Built at " << DescribeBuildWords(decoded.timeWord, decoded.dateWord) << "\n";
+    err << "fabricor-cli decode: note: the image holds no mnemonics; every MNEMONIC is empty\n";
+    for (const auto& note : notes)
+        err << "fabricor-cli decode: note: the project cannot give back this field: " << note
+            << "\n";
+    return kExitOk;
+}
+
+int VerifyCommand(const Arguments& args, std::ostream& out, std::ostream& err, TerminalProgress&) {
+    auto parsed = ParseArguments(args, {"master"});
+    if (parsed.help && parsed.error.empty()) {
+        out << kVerifyUsage
+            << "\n"
+               "Builds PROJECT's configuration image in memory and compares it, field by field,\n"
+               "with the one in FIRMWARE, a firmware or an image file (default\n"
+               "PROJECT/"
+            << kNewFirmwarePrefix << kBaseFirmwareName
+            << "), the build time and date aside. Prints \"identical\", or each\n"
+               "difference, for example\n"
+               "  var.xml row 17 RTU_ADDRESS: project 100, firmware 101\n"
+               "With --master, every line outside the configuration window must also be\n"
+               "MASTER_DIR/"
+            << kBaseFirmwareName
+            << "'s, in the same order.\n"
+               "\n"
+               "Exit status: 0 identical; 1 different; 2 on a usage error or unreadable input.\n";
+        return kExitOk;
+    }
+    if (!parsed.error.empty())
+        return Usage(err, "verify", kVerifyUsage, parsed.error);
+    if (parsed.positional.empty() || parsed.positional.size() > 2)
+        return Usage(err, "verify", kVerifyUsage,
+                     parsed.positional.empty() ? "PROJECT is missing" : "too many arguments");
+    const std::string project = parsed.positional[0];
+    const std::string firmware =
+        parsed.positional.size() > 1
+            ? parsed.positional[1]
+            : project + kSeparator + kNewFirmwarePrefix + kBaseFirmwareName;
+    std::error_code ec;
+    if (!std::filesystem::is_directory(project, ec)) {
+        err << "fabricor-cli verify: " << project << ": not a project folder\n";
+        return kExitUsage;
+    }
+    auto built = BuildProject(project);
+    if (!built.ok) {
+        err << "fabricor-cli verify: " << built.error << "\n";
+        return kExitUsage;
+    }
+    std::optional<std::string> base;
+    if (auto master = parsed.values.find("master"); master != parsed.values.end())
+        base = master->second + kSeparator + kBaseFirmwareName;
+    // Without a base firmware to compare with, an image file will do as well.
+    FirmwareWindow window;
+    if (base || LooksLikeFirmware(firmware)) {
+        window = ReadFirmwareWindowFile(firmware, base);
+    } else {
+        auto loaded = LoadFirmwareOrImage(firmware);
+        window.ok = loaded.ok;
+        window.error = loaded.error;
+        window.image = loaded.image;
+    }
+    if (!window.ok) {
+        err << "fabricor-cli verify: " << Prefixed(firmware, window.error) << "\n";
+        return kExitUsage;
+    }
+    auto differences = CompareImages(built.image, window.image, "project", "firmware");
+    if (!window.outsideDifference.empty())
+        differences.push_back("outside the configuration window: " + window.outsideDifference);
+    if (differences.empty()) {
+        out << "identical\n";
+        return kExitOk;
+    }
+    for (const auto& line : differences)
+        out << line << "\n";
+    return kExitFailure;
+}
+
+int DiffCommand(const Arguments& args, std::ostream& out, std::ostream& err, TerminalProgress&) {
+    auto parsed = ParseArguments(args, {});
+    if (parsed.help && parsed.error.empty()) {
+        out << kDiffUsage
+            << "\n"
+               "Compares two configurations field by field, the build time and date aside. Each\n"
+               "of A and B is a project folder, a firmware or a 16384-byte image file. Prints\n"
+               "\"identical\" or each difference, for example\n"
+               "  pargen.xml TCP_PORT: A 502, B 503\n"
+               "\n"
+               "Exit status: 0 identical; 1 different; 2 on a usage error or unreadable input.\n";
+        return kExitOk;
+    }
+    if (!parsed.error.empty())
+        return Usage(err, "diff", kDiffUsage, parsed.error);
+    if (parsed.positional.size() != 2)
+        return Usage(err, "diff", kDiffUsage, "two inputs are compared, A and B");
+    auto a = LoadAny(parsed.positional[0]);
+    if (!a.ok) {
+        err << "fabricor-cli diff: " << a.error << "\n";
+        return kExitUsage;
+    }
+    auto b = LoadAny(parsed.positional[1]);
+    if (!b.ok) {
+        err << "fabricor-cli diff: " << b.error << "\n";
+        return kExitUsage;
+    }
+    auto differences = CompareImages(a.image, b.image, "A", "B");
+    if (differences.empty()) {
+        out << "identical\n";
+        return kExitOk;
+    }
+    for (const auto& line : differences)
+        out << line << "\n";
+    return kExitFailure;
+}
+
+int ReportCommand(const Arguments& args, std::ostream& out, std::ostream& err, TerminalProgress&) {
+    auto parsed = ParseArguments(args, {"output"});
+    if (parsed.help && parsed.error.empty()) {
+        out << kReportUsage
+            << "\n"
+               "Writes a commissioning report of PROJECT as one self-contained printable HTML\n"
+               "page: the general parameters as the device gets them, the translate table, the\n"
+               "problems and warnings of 'fabricor-cli check', the build time of bin/bank1.bin "
+               "and\n"
+               "the SHA-256 of bin/bank1.bin and New_SX30418.sx. Without --output the page goes\n"
+               "to stdout.\n"
+               "\n"
+               "Exit status: 0 when written; 1 when the file cannot be written; 2 on a usage\n"
+               "error or when PROJECT is not a folder.\n";
+        return kExitOk;
+    }
+    if (!parsed.error.empty())
+        return Usage(err, "report", kReportUsage, parsed.error);
+    if (parsed.positional.size() != 1)
+        return Usage(err, "report", kReportUsage,
+                     parsed.positional.empty() ? "PROJECT is missing" : "only one PROJECT");
+    const std::string project = parsed.positional.front();
+    std::error_code ec;
+    if (!std::filesystem::is_directory(project, ec)) {
+        err << "fabricor-cli report: " << project << ": not a project folder\n";
+        return kExitUsage;
+    }
+    const std::string html = CommissioningReportHtml(project);
+    auto output = parsed.values.find("output");
+    if (output == parsed.values.end()) {
+        out << html;
+        return kExitOk;
+    }
+    if (auto written = WriteFileAtomically(output->second, html); !written.ok()) {
+        err << "fabricor-cli report: " << written.message() << "\n";
+        return kExitFailure;
+    }
+    out << "Wrote " << output->second << "\n";
+    return kExitOk;
+}
+
+} // namespace fabricor::cli

@@ -1,0 +1,357 @@
+#include "firmware/firmware_window.h"
+
+#include "base/regular_file.h"
+#include "documents/integer_text.h"
+#include "firmware/merge.h"
+#include "firmware/srecord.h"
+
+#include <bitset>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+namespace fabricor {
+namespace {
+
+constexpr size_t kChunk = 1 << 16;
+
+// Lines of a byte source, one at a time, each at most kMaxSRecordLine characters.
+class LineReader {
+public:
+    explicit LineReader(ByteSource& source) : source_(source), chunk_(new char[kChunk]) {}
+
+    // True with the next line (without line end); false at the end or on an error.
+    bool Next(std::string_view& line) {
+        if (returnedCarry_) {
+            carry_.clear();
+            returnedCarry_ = false;
+        }
+        for (;;) {
+            if (at_ < size_) {
+                const char* begin = chunk_.get() + at_;
+                const size_t left = size_ - at_;
+                const char* end = static_cast<const char*>(std::memchr(begin, '\n', left));
+                if (end) {
+                    const size_t count = static_cast<size_t>(end - begin);
+                    at_ += count + 1;
+                    ++number_;
+                    if (carry_.empty()) {
+                        line = std::string_view(begin, count);
+                    } else {
+                        if (carry_.size() + count > kMaxSRecordLine + 1)
+                            return TooLong();
+                        carry_.append(begin, count);
+                        line = carry_;
+                        returnedCarry_ = true;
+                    }
+                    return Finish(line);
+                }
+                if (carry_.size() + left > kMaxSRecordLine + 1) {
+                    ++number_;
+                    return TooLong();
+                }
+                carry_.append(begin, left);
+                at_ = size_;
+            }
+            long long got = source_.ReadSome(chunk_.get(), kChunk);
+            if (got < 0) {
+                error_ = source_.error();
+                return false;
+            }
+            at_ = 0;
+            size_ = static_cast<size_t>(got);
+            if (got == 0) {
+                if (carry_.empty() || returnedCarry_)
+                    return false;
+                ++number_;
+                line = carry_;
+                returnedCarry_ = true;
+                return Finish(line);
+            }
+        }
+    }
+
+    int64_t number() const { return number_; }
+    const std::string& error() const { return error_; }
+
+private:
+    bool Finish(std::string_view& line) {
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        if (line.size() > kMaxSRecordLine)
+            return TooLong();
+        return true;
+    }
+    bool TooLong() {
+        error_ = "line " + std::to_string(number_) + ": longer than " +
+                 std::to_string(kMaxSRecordLine) + " characters; no S-record is that long";
+        return false;
+    }
+
+    ByteSource& source_;
+    std::unique_ptr<char[]> chunk_;
+    size_t at_ = 0;
+    size_t size_ = 0;
+    std::string carry_;
+    bool returnedCarry_ = false;
+    int64_t number_ = 0;
+    std::string error_;
+};
+
+std::string Hex(uint32_t address) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%06X", address);
+    return text;
+}
+
+std::string Line(int64_t number) {
+    return "line " + std::to_string(number) + ": ";
+}
+
+std::string RecordErrorText(SRecordError error) {
+    switch (error) {
+    case SRecordError::None:
+        return "";
+    case SRecordError::NotARecord:
+        return "not an S-record";
+    case SRecordError::BadByteCount:
+        return "truncated record (its byte count does not match its length)";
+    case SRecordError::NotHexadecimal:
+        return "a character that is not a hexadecimal digit";
+    case SRecordError::BadChecksum:
+        return "bad checksum";
+    }
+    return "";
+}
+
+// Whether the line is a record of the window, as the merge decides it: an S1 or S2 record whose
+// address lies inside. Also what the merge would let through but reaches into the window.
+enum class LineKind { Outside, Window };
+
+struct Classified {
+    LineKind kind = LineKind::Outside;
+    std::string error;
+    SRecord record;
+};
+
+// The address of an S3 record from its head alone ("S3", count, eight digits); nothing when the
+// head is too short or not hexadecimal, for the whole reading to say what is wrong.
+std::optional<uint64_t> S3Address(std::string_view line) {
+    if (line.size() < 12)
+        return std::nullopt;
+    uint64_t address = 0;
+    for (size_t i = 4; i < 12; ++i) {
+        int digit = HexDigitValue(line[i]);
+        if (digit < 0)
+            return std::nullopt;
+        address = address << 4 | static_cast<unsigned>(digit);
+    }
+    return address;
+}
+
+Classified Classify(std::string_view line, int64_t number) {
+    Classified result;
+    if (line.empty()) {
+        result.error = Line(number) + "blank line";
+        return result;
+    }
+    // Only records that start in the window or just before it (a record carries at most 255
+    // bytes) can reach into it; those are read whole, and so is any head that cannot be read.
+    auto nearWindow = [](uint64_t address) {
+        return address + 255 >= kBankWindowFirst && address <= kBankWindowLast;
+    };
+    bool near = false;
+    if (line.size() >= 2 && line[0] == 'S' && line[1] == '3') {
+        std::optional<uint64_t> address = S3Address(line);
+        near = !address || nearWindow(*address);
+    } else {
+        DataRecordHead head = ReadDataRecordHead(line);
+        if (head.kind == DataRecordHead::Kind::Address)
+            near = nearWindow(head.address);
+        else
+            near = head.kind != DataRecordHead::Kind::Other;
+    }
+    if (!near)
+        return result;
+    SRecordRead read = ReadSRecord(line);
+    if (!read.ok()) {
+        result.error = Line(number) + RecordErrorText(read.error);
+        return result;
+    }
+    const SRecord& record = read.record;
+    const uint64_t first = record.address;
+    const uint64_t end = first + record.data.size(); // one past the last byte
+    const bool touches = first <= kBankWindowLast && end > kBankWindowFirst;
+    if (!touches)
+        return result;
+    if (record.type != 2) {
+        result.error = Line(number) + "an S" + std::to_string(record.type) + " record at " +
+                       Hex(record.address) +
+                       " reaches into the configuration window 0x388000..0x38BFFF";
+        return result;
+    }
+    if (first < kBankWindowFirst || end - 1 > kBankWindowLast) {
+        result.error = Line(number) + "the record at " + Hex(record.address) + " of " +
+                       std::to_string(record.data.size()) +
+                       " bytes crosses the edge of the configuration window 0x388000..0x38BFFF";
+        return result;
+    }
+    result.kind = LineKind::Window;
+    result.record = record;
+    return result;
+}
+
+std::string Shorten(std::string_view line) {
+    if (line.size() <= 40)
+        return std::string(line);
+    return std::string(line.substr(0, 40)) + "...";
+}
+
+// Outside lines of the base firmware, one at a time.
+class BaseLines {
+public:
+    explicit BaseLines(ByteSource& base) : reader_(base) {}
+    // The next line outside the window; false at the end or on an error (error set).
+    bool Next(std::string_view& line) {
+        while (reader_.Next(line)) {
+            if (line.empty())
+                continue;
+            DataRecordHead head = ReadDataRecordHead(line);
+            if (head.kind == DataRecordHead::Kind::Address && head.address >= kBankWindowFirst &&
+                head.address <= kBankWindowLast)
+                continue;
+            return true;
+        }
+        if (!reader_.error().empty())
+            error = "base firmware " + reader_.error();
+        return false;
+    }
+    int64_t number() const { return reader_.number(); }
+    std::string error;
+
+private:
+    LineReader reader_;
+};
+
+} // namespace
+
+FirmwareWindow ReadFirmwareWindow(ByteSource& firmware, ByteSource* base) {
+    FirmwareWindow result;
+    LineReader reader(firmware);
+    std::unique_ptr<BaseLines> baseLines;
+    if (base)
+        baseLines = std::make_unique<BaseLines>(*base);
+    bool baseDone = !base;
+    // The line that gave each window byte, 0 while none has.
+    std::vector<int64_t> givenBy(kImageSize, 0);
+    std::string_view line;
+    auto fail = [&](std::string error) {
+        result.ok = false;
+        result.error = std::move(error);
+        return result;
+    };
+    while (reader.Next(line)) {
+        const int64_t number = reader.number();
+        Classified classified = Classify(line, number);
+        if (!classified.error.empty())
+            return fail(classified.error);
+        if (classified.kind == LineKind::Window) {
+            ++result.windowRecords;
+            const SRecord& record = classified.record;
+            const size_t from = record.address - kBankWindowFirst;
+            for (size_t i = 0; i < record.data.size(); ++i) {
+                if (givenBy[from + i] != 0)
+                    return fail(
+                        Line(number) + "the record at " + Hex(record.address) + " gives byte " +
+                        Hex(static_cast<uint32_t>(kBankWindowFirst + from + i)) +
+                        " again, already given by line " + std::to_string(givenBy[from + i]));
+                givenBy[from + i] = number;
+                result.image[from + i] = record.data[i];
+            }
+            continue;
+        }
+        if (baseDone)
+            continue;
+        std::string_view baseLine;
+        if (!baseLines->Next(baseLine)) {
+            if (!baseLines->error.empty())
+                return fail(baseLines->error);
+            result.outsideDifference = "firmware line " + std::to_string(number) + " (" +
+                                       Shorten(line) +
+                                       ") is not in the base firmware, which ends "
+                                       "at line " +
+                                       std::to_string(baseLines->number());
+            baseDone = true;
+            continue;
+        }
+        if (baseLine != line) {
+            result.outsideDifference = "firmware line " + std::to_string(number) + " (" +
+                                       Shorten(line) + ") differs from base firmware line " +
+                                       std::to_string(baseLines->number()) + " (" +
+                                       Shorten(baseLine) + ")";
+            baseDone = true;
+        }
+    }
+    if (!reader.error().empty())
+        return fail(reader.error());
+    result.lines = reader.number();
+    if (!baseDone) {
+        std::string_view baseLine;
+        if (baseLines->Next(baseLine))
+            result.outsideDifference = "base firmware line " + std::to_string(baseLines->number()) +
+                                       " (" + Shorten(baseLine) + ") is missing from the firmware";
+        else if (!baseLines->error.empty())
+            return fail(baseLines->error);
+    }
+    if (result.windowRecords == 0)
+        return fail("no record in the configuration window 0x388000..0x38BFFF");
+    for (size_t i = 0; i < kImageSize; ++i) {
+        if (givenBy[i] != 0)
+            continue;
+        size_t last = i;
+        while (last + 1 < kImageSize && givenBy[last + 1] == 0)
+            ++last;
+        return fail("the configuration window is incomplete: nothing gives " +
+                    Hex(static_cast<uint32_t>(kBankWindowFirst + i)) + ".." +
+                    Hex(static_cast<uint32_t>(kBankWindowFirst + last)) + " (image offset " +
+                    std::to_string(i) + ")");
+    }
+    result.ok = true;
+    return result;
+}
+
+namespace {
+class FileSource final : public ByteSource {
+public:
+    explicit FileSource(RegularFile& file) : file_(file) {}
+    long long ReadSome(char* buffer, size_t size) override { return file_.ReadSome(buffer, size); }
+    bool Rewind() override { return file_.Rewind(); }
+    const std::string& error() const override { return file_.error(); }
+
+private:
+    RegularFile& file_;
+};
+} // namespace
+
+FirmwareWindow ReadFirmwareWindowFile(const std::string& firmwarePath,
+                                      const std::optional<std::string>& basePath) {
+    FirmwareWindow result;
+    RegularFile file = RegularFile::Open(firmwarePath, kFirmwareReadLimit);
+    if (!file.ok()) {
+        result.error = file.error();
+        return result;
+    }
+    FileSource source(file);
+    if (!basePath)
+        return ReadFirmwareWindow(source);
+    RegularFile baseFile = RegularFile::Open(*basePath, kFirmwareReadLimit);
+    if (!baseFile.ok()) {
+        result.error = baseFile.error();
+        return result;
+    }
+    FileSource baseSource(baseFile);
+    return ReadFirmwareWindow(source, &baseSource);
+}
+
+} // namespace fabricor

@@ -1,0 +1,122 @@
+#include "firmware/srecord.h"
+
+#include "documents/integer_text.h"
+
+namespace fabricor {
+namespace {
+
+constexpr char kHexDigits[] = "0123456789ABCDEF";
+constexpr int kAddressBytes[10] = {2, 2, 3, 4, 0, 2, 3, 4, 3, 2};
+
+std::optional<uint8_t> HexByte(std::string_view text, size_t at) {
+    int high = HexDigitValue(text[at]);
+    int low = HexDigitValue(text[at + 1]);
+    if (high < 0 || low < 0)
+        return std::nullopt;
+    return static_cast<uint8_t>(high * 16 + low);
+}
+
+} // namespace
+
+int SRecordAddressBytes(int type) {
+    return type >= 0 && type <= 9 ? kAddressBytes[type] : 0;
+}
+
+void AppendHexByte(std::string& text, uint8_t byte) {
+    text += kHexDigits[byte >> 4];
+    text += kHexDigits[byte & 0x0F];
+}
+
+SRecordRead ReadSRecord(std::string_view line) {
+    SRecordRead read;
+    if (line.size() < 4 || line[0] != 'S' || line[1] < '0' || line[1] > '9' ||
+        SRecordAddressBytes(line[1] - '0') == 0) {
+        read.error = SRecordError::NotARecord;
+        return read;
+    }
+    const int type = line[1] - '0';
+    const int addressBytes = SRecordAddressBytes(type);
+    auto count = HexByte(line, 2);
+    if (!count || *count < addressBytes + 1 || line.size() != 4 + 2 * size_t(*count)) {
+        read.error = SRecordError::BadByteCount;
+        return read;
+    }
+    SRecord& record = read.record;
+    record.type = type;
+    record.data.reserve(size_t(*count) - size_t(addressBytes) - 1);
+    unsigned sum = *count;
+    for (int i = 0; i < *count; ++i) {
+        auto value = HexByte(line, 4 + 2 * size_t(i));
+        if (!value) {
+            read.error = SRecordError::NotHexadecimal;
+            return read;
+        }
+        if (i < addressBytes)
+            record.address = record.address << 8 | *value;
+        else if (i < *count - 1)
+            record.data.push_back(*value);
+        else
+            record.checksum = *value;
+        if (i < *count - 1)
+            sum += *value;
+    }
+    if (((~sum) & 0xFF) != record.checksum)
+        read.error = SRecordError::BadChecksum;
+    return read;
+}
+
+std::string FormatSRecord(int type, uint32_t address, std::span<const uint8_t> data) {
+    const int addressBytes = SRecordAddressBytes(type);
+    const auto count = static_cast<uint8_t>(addressBytes + data.size() + 1);
+    std::string text = "S";
+    text += static_cast<char>('0' + type);
+    text.reserve(4 + 2 * size_t(count));
+    AppendHexByte(text, count);
+    unsigned sum = count;
+    for (int i = addressBytes - 1; i >= 0; --i) {
+        auto byte = static_cast<uint8_t>(address >> (8 * i));
+        AppendHexByte(text, byte);
+        sum += byte;
+    }
+    for (uint8_t byte : data) {
+        AppendHexByte(text, byte);
+        sum += byte;
+    }
+    AppendHexByte(text, static_cast<uint8_t>(~sum & 0xFF));
+    return text;
+}
+
+DataRecordHead ReadDataRecordHead(std::string_view line) {
+    DataRecordHead head;
+    const bool s1 = line.starts_with("S1");
+    if (!s1 && !line.starts_with("S2"))
+        return head;
+    const size_t digits = s1 ? 4 : 6;
+    if (line.size() < 4 + digits) {
+        head.kind = DataRecordHead::Kind::TooShort;
+        return head;
+    }
+    for (char c : line.substr(4, digits)) {
+        int digit = HexDigitValue(c);
+        if (digit < 0) {
+            head.kind = DataRecordHead::Kind::NotHexadecimal;
+            return head;
+        }
+        head.address = head.address * 16 + static_cast<uint32_t>(digit);
+    }
+    head.kind = DataRecordHead::Kind::Address;
+    return head;
+}
+
+std::string SxChecksum(const std::string& recordWithPlaceholder) {
+    unsigned sum = 0;
+    // Pairs from the third character up to the placeholder.
+    for (size_t i = 2; i + 3 < recordWithPlaceholder.size(); i += 2)
+        if (auto byte = HexByte(recordWithPlaceholder, i))
+            sum += *byte;
+    std::string digits;
+    AppendHexByte(digits, static_cast<uint8_t>(~sum & 0xFF));
+    return digits;
+}
+
+} // namespace fabricor

@@ -1,0 +1,69 @@
+#pragma once
+
+// Motorola S-records, the text form of a firmware: one record a line,
+//   "S" type count address data checksum
+// in hexadecimal digit pairs, where count is the number of bytes after it and the checksum is
+// the ones' complement of the low byte of the sum of count, address and data bytes.
+// The merge, the flash tool's check and the read-back all read and write records here.
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace fabricor {
+
+// Address bytes of record type 0 to 9 (for S5 and S6 the field holds a record count); 0 for
+// a type that does not exist (S4) or a type out of that range.
+int SRecordAddressBytes(int type);
+
+struct SRecord {
+    int type = 0;
+    uint32_t address = 0;
+    std::vector<uint8_t> data;
+    uint8_t checksum = 0;
+};
+
+// Why a line is not a record, in the order the reading finds it.
+enum class SRecordError {
+    None,
+    NotARecord,     // no "S" and an existing type digit, or shorter than four characters
+    BadByteCount,   // the count is no digit pair, too small for the address, or not the length
+    NotHexadecimal, // a character of the address, data or checksum is no hexadecimal digit
+    BadChecksum,
+};
+
+struct SRecordRead {
+    SRecordError error = SRecordError::None;
+    SRecord record; // filled when error is None
+    bool ok() const { return error == SRecordError::None; }
+};
+
+// Reads one line, without its line end. Digits may be upper or lower case.
+SRecordRead ReadSRecord(std::string_view line);
+
+// The record as text, without line end: upper-case digits, the count and checksum computed.
+std::string FormatSRecord(int type, uint32_t address, std::span<const uint8_t> data);
+
+// Where an S1 or S2 record starts, read from its first characters only ("S", type, two count
+// characters, then 4 or 6 address digits): the rest of the line is never looked at, so a line
+// of any length is decided by its head.
+struct DataRecordHead {
+    enum class Kind { Other, TooShort, NotHexadecimal, Address };
+    Kind kind = Kind::Other; // Other: the line does not start with "S1" or "S2"
+    uint32_t address = 0;
+};
+inline constexpr size_t kDataRecordHeadLength = 10;
+DataRecordHead ReadDataRecordHead(std::string_view line);
+
+// Two upper-case hexadecimal digits: ones' complement of the low byte of the sum of the digit
+// pairs from the third character up to the "00" placeholder that ends the text. A pair that is
+// not hexadecimal counts nothing.
+std::string SxChecksum(const std::string& recordWithPlaceholder);
+
+// Appends the byte as two upper-case hexadecimal digits.
+void AppendHexByte(std::string& text, uint8_t byte);
+
+} // namespace fabricor

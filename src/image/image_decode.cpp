@@ -1,0 +1,317 @@
+#include "image/image_decode.h"
+
+#include "base/atomic_file.h"
+#include "base/text_encoding.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace fabricor {
+namespace {
+
+uint16_t Load16(const ConfigurationImage& image, size_t offset) {
+    return static_cast<uint16_t>(image[offset] | (image[offset + 1] << 8));
+}
+
+// The community name up to its first zero byte, as UTF-8.
+std::string CommunityName(const ConfigurationImage& image, size_t offset) {
+    std::string bytes;
+    for (size_t i = 0; i < kCommunityNameSize && image[offset + i] != 0; ++i)
+        bytes += static_cast<char>(image[offset + i]);
+    return Windows1252ToUtf8(bytes);
+}
+
+enum class FieldKind { Byte, Word, Name, Flag };
+
+struct Field {
+    GeneralParameter parameter;
+    size_t offset;
+    FieldKind kind;
+};
+
+constexpr std::array<Field, kGeneralParameterCount> kFields = {{
+    {GeneralParameter::TCP_IP1, image_offset::IpAddress + 0, FieldKind::Byte},
+    {GeneralParameter::TCP_IP2, image_offset::IpAddress + 1, FieldKind::Byte},
+    {GeneralParameter::TCP_IP3, image_offset::IpAddress + 2, FieldKind::Byte},
+    {GeneralParameter::TCP_IP4, image_offset::IpAddress + 3, FieldKind::Byte},
+    {GeneralParameter::TCP_SUB1, image_offset::SubnetMask + 0, FieldKind::Byte},
+    {GeneralParameter::TCP_SUB2, image_offset::SubnetMask + 1, FieldKind::Byte},
+    {GeneralParameter::TCP_SUB3, image_offset::SubnetMask + 2, FieldKind::Byte},
+    {GeneralParameter::TCP_SUB4, image_offset::SubnetMask + 3, FieldKind::Byte},
+    {GeneralParameter::TCP_EN_GATE, image_offset::EnableGateway, FieldKind::Byte},
+    {GeneralParameter::TCP_GAT1, image_offset::Gateway + 0, FieldKind::Byte},
+    {GeneralParameter::TCP_GAT2, image_offset::Gateway + 1, FieldKind::Byte},
+    {GeneralParameter::TCP_GAT3, image_offset::Gateway + 2, FieldKind::Byte},
+    {GeneralParameter::TCP_GAT4, image_offset::Gateway + 3, FieldKind::Byte},
+    {GeneralParameter::TCP_PORT, image_offset::TcpPort, FieldKind::Word},
+    {GeneralParameter::SNMP_PUBLIC, image_offset::SnmpPublic, FieldKind::Name},
+    {GeneralParameter::SNMP_PRIVATE, image_offset::SnmpPrivate, FieldKind::Name},
+    {GeneralParameter::BAUD, image_offset::Baud, FieldKind::Byte},
+    {GeneralParameter::PARITY, image_offset::Parity, FieldKind::Byte},
+    {GeneralParameter::TIME_OUT, image_offset::TimeOut, FieldKind::Word},
+    {GeneralParameter::OFFSET, image_offset::Offset, FieldKind::Word},
+    {GeneralParameter::MODE, image_offset::Mode, FieldKind::Byte},
+    {GeneralParameter::STOP_BIT, image_offset::StopBits, FieldKind::Flag},
+}};
+
+size_t FieldWidth(FieldKind kind) {
+    switch (kind) {
+    case FieldKind::Byte:
+    case FieldKind::Flag:
+        return 1;
+    case FieldKind::Word:
+        return 2;
+    case FieldKind::Name:
+        return kCommunityNameSize;
+    }
+    return 1;
+}
+
+// How a field's value is shown in a comparison.
+std::string ShowField(const ConfigurationImage& image, const Field& field) {
+    switch (field.kind) {
+    case FieldKind::Byte:
+    case FieldKind::Flag:
+        return std::to_string(image[field.offset]);
+    case FieldKind::Word:
+        return std::to_string(Load16(image, field.offset));
+    case FieldKind::Name: {
+        std::string shown = "\"" + CommunityName(image, field.offset) + "\"";
+        // Bytes after the terminating zero are not part of the name but still differ.
+        bool trailing = false;
+        bool ended = false;
+        for (size_t i = 0; i < kCommunityNameSize; ++i) {
+            if (image[field.offset + i] == 0)
+                ended = true;
+            else if (ended || i == kCommunityNameSize - 1)
+                trailing = true;
+        }
+        if (trailing) {
+            shown += " (bytes";
+            for (size_t i = 0; i < kCommunityNameSize; ++i) {
+                char hex[4];
+                std::snprintf(hex, sizeof hex, " %02X", image[field.offset + i]);
+                shown += hex;
+            }
+            shown += ")";
+        }
+        return shown;
+    }
+    }
+    return {};
+}
+
+struct RecordField {
+    const char* name;
+    size_t offset;
+    bool word;
+};
+constexpr std::array<RecordField, 5> kRecordFields = {{
+    {"DATA_TYPE", 0, false},
+    {"TCP_ADDRESS", 1, true},
+    {"RTU_ADD_DEV", 3, false},
+    {"RTU_ADDRESS", 4, true},
+    {"N_POINT", 6, false},
+}};
+
+bool SlotEmpty(const ConfigurationImage& image, size_t row) {
+    for (size_t i = 0; i < kTranslateRecordSize; ++i)
+        if (image[row * kTranslateRecordSize + i] != 0)
+            return false;
+    return true;
+}
+
+unsigned RecordValue(const ConfigurationImage& image, size_t row, const RecordField& field) {
+    size_t at = row * kTranslateRecordSize + field.offset;
+    return field.word ? Load16(image, at) : image[at];
+}
+
+std::string ShowRecord(const ConfigurationImage& image, size_t row) {
+    if (SlotEmpty(image, row))
+        return "no row";
+    std::string shown;
+    for (const auto& field : kRecordFields) {
+        if (!shown.empty())
+            shown += ' ';
+        shown += std::string(field.name) + ' ' + std::to_string(RecordValue(image, row, field));
+    }
+    return shown;
+}
+
+// Bytes no document sets: between the table and the parameter block, and after it.
+bool ReservedByte(size_t offset) {
+    return (offset >= kImageRows * kTranslateRecordSize && offset < image_offset::IpAddress) ||
+           offset == image_offset::BuildDate + 2 || offset == image_offset::BuildDate + 3 ||
+           offset > image_offset::EnableGateway;
+}
+
+} // namespace
+
+DecodedProject DecodeImage(const ConfigurationImage& image) {
+    DecodedProject decoded;
+    for (const auto& field : kFields) {
+        std::string& text = decoded.pargen[Index(field.parameter)];
+        switch (field.kind) {
+        case FieldKind::Byte:
+            text = std::to_string(image[field.offset]);
+            break;
+        case FieldKind::Word:
+            text = std::to_string(Load16(image, field.offset));
+            break;
+        case FieldKind::Name:
+            text = CommunityName(image, field.offset);
+            break;
+        case FieldKind::Flag:
+            text = image[field.offset] == 1 ? "1" : "0";
+            break;
+        }
+    }
+    // No rate selected is written "-1" by the editor, which the builder stores as 255.
+    if (image[image_offset::Baud] == 0xFF)
+        decoded.pargen[Index(GeneralParameter::BAUD)] = "-1";
+    for (size_t row = 0; row < kImageRows && !SlotEmpty(image, row); ++row) {
+        const uint8_t* record = image.data() + row * kTranslateRecordSize;
+        TMyRec rec;
+        rec.DataType = record[0];
+        rec.TcpAddress = static_cast<uint16_t>(record[1] | (record[2] << 8));
+        rec.RtuAddDev = record[3];
+        rec.RtuAddress = static_cast<uint16_t>(record[4] | (record[5] << 8));
+        rec.NPoint = record[6];
+        decoded.rows.push_back(rec);
+    }
+    decoded.timeWord = Load16(image, image_offset::BuildTime);
+    decoded.dateWord = Load16(image, image_offset::BuildDate);
+    return decoded;
+}
+
+std::string DescribeBuildWords(uint16_t timeWord, uint16_t dateWord) {
+    int hour = timeWord & 0x1F;
+    int minute = (timeWord >> 5) & 0x3F;
+    int second = (timeWord >> 11) * 2;
+    int year = dateWord & 0x7F;
+    int month = (dateWord >> 7) & 0x0F;
+    int day = dateWord >> 11;
+    char text[96];
+    if (hour > 23 || minute > 59 || second > 59 || year > 99 || month < 1 || month > 12 ||
+        day < 1) {
+        std::snprintf(text, sizeof text, "not a valid time (time word %u, date word %u)",
+                      unsigned{timeWord}, unsigned{dateWord});
+    } else {
+        std::snprintf(text, sizeof text, "%02d:%02d:%02d on 20%02d-%02d-%02d", hour, minute, second,
+                      year, month, day);
+    }
+    return text;
+}
+
+std::vector<std::string> CompareImages(const ConfigurationImage& a, const ConfigurationImage& b,
+                                       std::string_view nameA, std::string_view nameB) {
+    std::vector<std::string> lines;
+    const std::string sa(nameA);
+    const std::string sb(nameB);
+    for (size_t row = 0; row < kImageRows; ++row) {
+        const size_t at = row * kTranslateRecordSize;
+        if (std::equal(a.begin() + static_cast<long>(at),
+                       a.begin() + static_cast<long>(at + kTranslateRecordSize),
+                       b.begin() + static_cast<long>(at)))
+            continue;
+        const std::string prefix = "var.xml row " + std::to_string(row + 1);
+        if (SlotEmpty(a, row) || SlotEmpty(b, row)) {
+            lines.push_back(prefix + ": " + sa + " " + ShowRecord(a, row) + ", " + sb + " " +
+                            ShowRecord(b, row));
+            continue;
+        }
+        for (const auto& field : kRecordFields) {
+            unsigned va = RecordValue(a, row, field);
+            unsigned vb = RecordValue(b, row, field);
+            if (va != vb)
+                lines.push_back(prefix + " " + field.name + ": " + sa + " " + std::to_string(va) +
+                                ", " + sb + " " + std::to_string(vb));
+        }
+    }
+    for (const auto& field : kFields) {
+        const size_t width = FieldWidth(field.kind);
+        if (std::equal(a.begin() + static_cast<long>(field.offset),
+                       a.begin() + static_cast<long>(field.offset + width),
+                       b.begin() + static_cast<long>(field.offset)))
+            continue;
+        lines.push_back(std::string("pargen.xml ") +
+                        kGeneralParameterNames[Index(field.parameter)] + ": " + sa + " " +
+                        ShowField(a, field) + ", " + sb + " " + ShowField(b, field));
+    }
+    for (size_t offset = 0; offset < kImageSize; ++offset)
+        if (ReservedByte(offset) && a[offset] != b[offset])
+            lines.push_back("image offset " + std::to_string(offset) +
+                            " (no document field): " + sa + " " + std::to_string(a[offset]) + ", " +
+                            sb + " " + std::to_string(b[offset]));
+    return lines;
+}
+
+Status WriteDecodedProject(const std::string& folder, const ConfigurationImage& image,
+                           std::vector<std::string>& notes) {
+    namespace fs = std::filesystem;
+    const fs::path dir(folder);
+    const fs::path pargen = dir / "pargen.xml";
+    const fs::path var = dir / "var.xml";
+    std::error_code ec;
+    if (fs::symlink_status(dir, ec).type() == fs::file_type::not_found)
+        fs::create_directory(dir, ec); // the folder itself, not its parents
+    if (!fs::is_directory(dir, ec))
+        return Status::Error(folder + ": not a folder" + (ec ? " (" + ec.message() + ")" : ""));
+    for (const auto& target : {pargen, var})
+        if (fs::symlink_status(target, ec).type() != fs::file_type::not_found)
+            return Status::Error(target.string() +
+                                 ": already exists; decode writes only into a folder without a "
+                                 "project");
+
+    const DecodedProject decoded = DecodeImage(image);
+    // Both documents go to temporaries first; they take their names only when both are whole.
+    const std::string tag = ".decode" + std::to_string(::getpid());
+    const fs::path pargenTemporary = dir / (".pargen.xml" + tag);
+    const fs::path varTemporary = dir / (".var.xml" + tag);
+    auto cleanUp = [&] {
+        fs::remove(pargenTemporary, ec);
+        fs::remove(varTemporary, ec);
+    };
+    if (auto written = WriteGeneralParameters(pargenTemporary.string(), decoded.pargen);
+        !written.ok()) {
+        cleanUp();
+        return written;
+    }
+    if (auto written = WriteTranslateTable(varTemporary.string(), decoded.rows); !written.ok()) {
+        cleanUp();
+        return written;
+    }
+
+    // What the documents give back when built again, the build words aside.
+    ConfigurationImage rebuilt{};
+    FixedClock clock(LocalTime{});
+    auto report =
+        BuildConfigurationImage(varTemporary.string(), pargenTemporary.string(), clock, rebuilt);
+    ConfigurationImage expected = image;
+    for (size_t i = 0; i < 4; ++i)
+        expected[image_offset::BuildTime + i] = rebuilt[image_offset::BuildTime + i];
+    if (!report.complete)
+        notes.push_back("the written documents do not build completely: " + report.description);
+    for (const auto& line : CompareImages(expected, rebuilt, "image", "project"))
+        notes.push_back(line);
+
+    // link() never replaces: a pargen.xml or var.xml that appeared meanwhile stays.
+    if (::link(pargenTemporary.c_str(), pargen.c_str()) != 0) {
+        int error = errno;
+        cleanUp();
+        return Status::Error(pargen.string() + ": " + SystemErrorText(error));
+    }
+    if (::link(varTemporary.c_str(), var.c_str()) != 0) {
+        int error = errno;
+        fs::remove(pargen, ec);
+        cleanUp();
+        return Status::Error(var.string() + ": " + SystemErrorText(error));
+    }
+    cleanUp();
+    return Status::Ok();
+}
+
+} // namespace fabricor

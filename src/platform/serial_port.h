@@ -1,0 +1,41 @@
+#pragma once
+
+#include "base/status.h"
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace fabricor {
+
+// A serial line opened raw (8 data bits, no parity, one stop bit, no flow control).
+class SerialPort {
+public:
+    SerialPort() = default;
+    ~SerialPort();
+    SerialPort(const SerialPort&) = delete;
+    SerialPort& operator=(const SerialPort&) = delete;
+
+    // Whether the line can be set to this many bits per second.
+    static bool SupportsBaudRate(int baudRate);
+
+    // The line stays non-blocking: no write or wait may outlast the caller's time slice.
+    Status Open(const std::string& device, int baudRate);
+    // Writes what the line accepts until `deadline`; `written` is how much (0: none yet).
+    Status WriteSome(std::string_view bytes, std::chrono::steady_clock::time_point deadline,
+                     size_t& written);
+    // Bytes written but not yet gone out of the port; nothing where the line cannot tell.
+    std::optional<int> Pending() const;
+    // Waits for the port's output to leave (for lines that cannot tell what is pending).
+    Status Drain();
+    // Throws away what has not left yet, so closing never waits for a line that takes nothing.
+    void Discard();
+    const std::string& device() const { return device_; }
+
+private:
+    int fd_ = -1;
+    std::string device_;
+};
+
+} // namespace fabricor

@@ -1,0 +1,149 @@
+#include "cli/cli.h"
+
+#include "firmware/sx_test_support.h"
+#include "image/configuration_image.h"
+#include "support/sample_project.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sstream>
+
+namespace fabricor::cli {
+namespace {
+
+using namespace fabricor::testing;
+namespace fs = std::filesystem;
+
+struct CliRun {
+    int code;
+    std::string out;
+    std::string err;
+};
+
+CliRun Cli(const Arguments& args) {
+    std::ostringstream out, err;
+    int code = RunCli(args, out, err);
+    return {code, out.str(), err.str()};
+}
+
+// A project updated into a new firmware from a base around the window.
+class ReadBack : public ::testing::Test {
+protected:
+    ReadBack() {
+        fs::create_directories(dir / "P" / "bin");
+        fs::create_directories(dir / "M");
+        WriteFile(dir / "P" / "var.xml", kSampleVar);
+        WriteFile(dir / "P" / "pargen.xml", kSamplePargen);
+        std::vector<std::string> base = {Record(0, 0, {'b'})};
+        for (uint32_t a = 0x387000; a < 0x38D000; a += 32)
+            base.push_back(Record(2, a, Pattern(32, a)));
+        base.push_back("S804000000FB");
+        WriteFile(dir / "M" / "SX30418.sx", Join(base, "\n"));
+    }
+    std::string P() const { return (dir / "P").string(); }
+    std::string M() const { return (dir / "M").string(); }
+    std::string Firmware() const { return (dir / "P" / "New_SX30418.sx").string(); }
+    CliRun Update() {
+        return Cli({"update", P(), "--master", M(), "--time", "2026-12-08T14:35:47"});
+    }
+
+    TempDir dir;
+};
+
+TEST_F(ReadBack, UpdateDecodeVerifyIsIdentical) {
+    ASSERT_EQ(Update().code, kExitOk);
+    auto decoded = Cli({"decode", Firmware(), "--output", (dir / "D").string()});
+    ASSERT_EQ(decoded.code, kExitOk) << decoded.err;
+    EXPECT_NE(decoded.out.find("Built at 14:35:46 on 2026-12-08"), std::string::npos)
+        << decoded.out;
+    EXPECT_NE(decoded.err.find("no mnemonics"), std::string::npos);
+    EXPECT_EQ(Cli({"verify", P(), (dir / "P" / "bin" / "bank1.bin").string()}).out, "identical\n");
+    auto verified = Cli({"verify", (dir / "D").string(), Firmware(), "--master", M()});
+    EXPECT_EQ(verified.code, kExitOk) << verified.out << verified.err;
+    EXPECT_EQ(verified.out, "identical\n");
+    // The image file decodes the same.
+    ASSERT_EQ(Cli({"decode", (dir / "P" / "bin" / "bank1.bin").string(), "--output",
+                   (dir / "E").string()})
+                  .code,
+              kExitOk);
+    EXPECT_EQ(ReadFile(dir / "E" / "var.xml"), ReadFile(dir / "D" / "var.xml"));
+    EXPECT_EQ(Cli({"diff", (dir / "D").string(), P()}).out, "identical\n");
+}
+
+TEST_F(ReadBack, AChangedFieldIsNamedByVerifyAndDiff) {
+    ASSERT_EQ(Update().code, kExitOk);
+    std::string pargen = kSamplePargen;
+    WriteFile(dir / "P" / "pargen.xml", pargen.replace(pargen.find("502"), 3, "503"));
+    auto verified = Cli({"verify", P()});
+    EXPECT_EQ(verified.code, kExitFailure);
+    EXPECT_EQ(verified.out, "pargen.xml TCP_PORT: project 503, firmware 502\n");
+    auto diff = Cli({"diff", Firmware(), P()});
+    EXPECT_EQ(diff.code, kExitFailure);
+    EXPECT_EQ(diff.out, "pargen.xml TCP_PORT: A 502, B 503\n");
+    // A base firmware that differs outside the window.
+    WriteFile(dir / "M" / "SX30418.sx", ReadFile(dir / "M" / "SX30418.sx") + "S5030001FB\n");
+    verified = Cli({"verify", P(), "--master", M()});
+    EXPECT_NE(verified.out.find("outside the configuration window: base firmware line"),
+              std::string::npos)
+        << verified.out;
+}
+
+TEST_F(ReadBack, UnreadableInputExitsTwoAndWritesNothing) {
+    EXPECT_EQ(Cli({"verify", P()}).code, kExitUsage); // no New_SX30418.sx yet
+    WriteFile(dir / "short.bin", std::string(100, '\0'));
+    fs::create_directories(dir / "D");
+    auto decoded = Cli({"decode", (dir / "short.bin").string(), "--output", (dir / "D").string()});
+    EXPECT_EQ(decoded.code, kExitFailure);
+    EXPECT_NE(decoded.err.find("100 bytes; an image has 16384"), std::string::npos) << decoded.err;
+    EXPECT_TRUE(fs::is_empty(dir / "D"));
+    EXPECT_EQ(Cli({"diff", P()}).code, kExitUsage);
+}
+
+TEST_F(ReadBack, HashesAreTheSameForTheSameTime) {
+    auto first = Update();
+    ASSERT_EQ(first.code, kExitOk) << first.err;
+    auto second = Update();
+    ASSERT_EQ(second.code, kExitOk) << second.err;
+    auto hashes = [](const std::string& out) {
+        std::string lines;
+        std::istringstream in(out);
+        for (std::string line; std::getline(in, line);)
+            if (line.rfind("SHA-256 ", 0) == 0)
+                lines += line + "\n";
+        return lines;
+    };
+    EXPECT_NE(hashes(first.out).find("SHA-256 bank1.bin: "), std::string::npos) << first.out;
+    EXPECT_NE(hashes(first.out).find("SHA-256 New_SX30418.sx: "), std::string::npos);
+    EXPECT_EQ(hashes(first.out), hashes(second.out));
+    // The independent tool agrees with the printed hash.
+    std::string command = "sha256sum '" + Firmware() + "'";
+    FILE* pipe = ::popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    char sum[65] = {};
+    ASSERT_EQ(std::fread(sum, 1, 64, pipe), 64u);
+    ::pclose(pipe);
+    EXPECT_NE(first.out.find(std::string("SHA-256 New_SX30418.sx: ") + sum), std::string::npos);
+}
+
+TEST_F(ReadBack, ReportIsOneEscapedPageWithTheHashes) {
+    auto updated = Update();
+    ASSERT_EQ(updated.code, kExitOk);
+    std::string var = kSampleVar;
+    WriteFile(dir / "P" / "var.xml", var.replace(var.find("pump"), 4, "a&lt;b&gt;"));
+    auto run = Cli({"report", P(), "--output", (dir / "r.html").string()});
+    ASSERT_EQ(run.code, kExitOk) << run.err;
+    const std::string html = ReadFile(dir / "r.html");
+    for (const char* expected : {"<title>Commissioning report: P</title>", "<style>", "10.0.0.7/24",
+                                 "9600 8N1", "NAT mode", "<td>a&lt;b&gt;</td>"})
+        EXPECT_NE(html.find(expected), std::string::npos) << expected;
+    EXPECT_EQ(html.find("a<b>"), std::string::npos);
+    EXPECT_EQ(html.find("src="), std::string::npos); // nothing outside the page
+    const auto hashLine = updated.out.substr(updated.out.find("SHA-256 New_SX30418.sx: ") + 24, 64);
+    EXPECT_NE(html.find(hashLine), std::string::npos);
+    EXPECT_NE(html.find("14:35:46 on 2026-12-08"), std::string::npos);
+}
+
+} // namespace
+} // namespace fabricor::cli
