@@ -1,6 +1,6 @@
 #include "firmware/merge.h"
 
-#include "app/workspace.h"
+#include "base/folders.h"
 #include "base/atomic_file.h"
 #include "base/regular_file.h"
 #include "base/run_temporaries.h"
