@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/byte_stream.h"
+#include "base/project_files.h"
 #include "firmware/srecord.h"
 
 #include <cstddef>
@@ -17,10 +18,11 @@ inline constexpr const char* kMergeBinMissing = "Directory Bin Not Found,Abort P
 inline constexpr const char* kMergeImageMissing = "File bank1.bin Not Found,Abort Procedure";
 inline constexpr const char* kMergeFailed = "File New Sx Not Create,Abort Procedure";
 
-inline constexpr const char* kBaseFirmwareName = "SX30418.sx";
-inline constexpr const char* kNewFirmwarePrefix = "New_";
-inline constexpr const char* kStagingFileName = "Bin.sx";
-inline constexpr const char* kImageFileName = "bank1.bin";
+// The merge finds its files by the names every other part of the program uses.
+inline constexpr const char* kBaseFirmwareName = ProjectFiles::kBaseFirmwareName;
+inline constexpr const char* kNewFirmwarePrefix = ProjectFiles::kNewFirmwarePrefix;
+inline constexpr const char* kStagingFileName = ProjectFiles::kStagingName;
+inline constexpr const char* kImageFileName = ProjectFiles::kImageName;
 
 // Load addresses of configuration bank 1.
 inline constexpr uint32_t kBankWindowFirst = 0x388000;

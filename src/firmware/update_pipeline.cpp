@@ -2,15 +2,7 @@
 
 #include "image/c_source.h"
 
-#include <string_view>
-
 namespace fabricor {
-
-// The merge finds its files by these names inside the folders it is given.
-static_assert(std::string_view(kImageFileName) == ProjectFiles::kImageName);
-static_assert(std::string_view(kStagingFileName) == ProjectFiles::kStagingName);
-static_assert(std::string_view(kBaseFirmwareName) == ProjectFiles::kBaseFirmwareName);
-static_assert(std::string_view(kNewFirmwarePrefix) == ProjectFiles::kNewFirmwarePrefix);
 
 ProjectUpdate::ProjectUpdate(ProjectFiles files, std::chrono::milliseconds wait)
     : files_(std::move(files)), lock_(ProjectUpdateLock::Acquire(files_.Folder(), wait)) {
