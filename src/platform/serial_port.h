@@ -36,6 +36,8 @@ public:
 private:
     int fd_ = -1;
     std::string device_;
+    // Written and not yet known to have left: closing throws it away.
+    mutable bool unsent_ = false;
 };
 
 } // namespace fabricor

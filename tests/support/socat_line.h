@@ -62,6 +62,10 @@ public:
     const std::string& said() const { return said_; }
     const std::filesystem::path& device() const { return device_; }
 
+    // Holds socat still, as a busy machine does: what is written waits between the two ends.
+    void Pause() { ::kill(socat_, SIGSTOP); }
+    void Resume() { ::kill(socat_, SIGCONT); }
+
     // Reads what arrives for one short wait; `done` tells when to stop waiting for more.
     template <typename Done>
     std::string Gather(Done done, std::chrono::seconds limit = std::chrono::seconds(30)) {

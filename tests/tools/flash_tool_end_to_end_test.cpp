@@ -3,6 +3,7 @@
 
 #include "app/settings_file.h"
 #include "firmware/flash_tool.h"
+#include "platform/serial_port.h"
 #include "sample/sample_firmware.h"
 #include "support/socat_line.h"
 #include "support/temp_dir.h"
@@ -102,6 +103,27 @@ TEST_F(FlashTool, SendsEveryRecordToThePortOfTheIndex) {
     EXPECT_NE(said.find("1794 of 1794 records (100%)"), std::string::npos) << said;
     EXPECT_NE(said.find("Done: 1794 records sent to COM3."), std::string::npos) << said;
     EXPECT_EQ(ReadFile(app / "Progwerk.log"), said);
+}
+
+// A pseudo-terminal tells nothing pending as soon as the bytes are written; closing then must
+// not throw away what the other end has not read yet (a busy machine lost the last records).
+TEST_F(FlashTool, ClosingTheLineAfterEverythingLeftLosesNothing) {
+    const std::string bytes(3000, 'S');
+    {
+        SerialPort port;
+        ASSERT_TRUE(port.Open(line_->device().string(), 115200));
+        size_t written = 0;
+        ASSERT_TRUE(port.WriteSome(bytes, std::chrono::steady_clock::now() +
+                                              std::chrono::seconds(5), written));
+        ASSERT_EQ(written, bytes.size());
+        line_->Pause();
+        ASSERT_EQ(port.Pending(), 0);
+    }
+    line_->Resume();
+    std::string received = line_->Gather([&](const std::string& got) {
+        return got.size() >= bytes.size();
+    }, std::chrono::seconds(5));
+    EXPECT_EQ(received.size(), bytes.size());
 }
 
 TEST_F(FlashTool, ABrokenFirmwareNeverReachesTheLine) {

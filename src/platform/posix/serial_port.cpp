@@ -46,7 +46,11 @@ bool SerialPort::SupportsBaudRate(int baudRate) {
 
 SerialPort::~SerialPort() {
     if (fd_ >= 0) {
-        Discard(); // a transfer stopped part way: closing must not wait for the rest to go
+        // A transfer stopped part way: closing must not wait for the rest to go. Once all has
+        // left nothing is thrown away: on a pseudo-terminal a drain returns at once, and a flush
+        // would drop what the other end has not read yet.
+        if (unsent_)
+            Discard();
         ::close(fd_);
     }
 }
@@ -80,6 +84,7 @@ Status SerialPort::WriteSome(std::string_view bytes, std::chrono::steady_clock::
     while (!bytes.empty()) {
         ssize_t wrote = ::write(fd_, bytes.data(), bytes.size());
         if (wrote > 0) {
+            unsent_ = true;
             written += size_t(wrote);
             bytes.remove_prefix(size_t(wrote));
             continue;
@@ -106,6 +111,8 @@ std::optional<int> SerialPort::Pending() const {
     int pending = 0;
     if (::ioctl(fd_, TIOCOUTQ, &pending) != 0)
         return std::nullopt;
+    if (pending == 0)
+        unsent_ = false;
     return pending;
 }
 
@@ -120,6 +127,7 @@ Status SerialPort::Drain() {
             return Status::Error("cannot finish sending on " + device_ + ": " +
                                  SystemErrorText(errno));
     }
+    unsent_ = false;
     return Status::Ok();
 }
 
