@@ -46,6 +46,9 @@ TEST(ProgramOptions, HelpAnswersAndAnUnknownOptionIsRefusedWithoutWritingAnythin
         fs::copy_file(fs::path(FABRICOR_APP_DIR) / program, app / program);
     const std::vector<Case> cases = {
         {{"fabricor-cli", "--help"}, 0, "Usage: fabricor-cli COMMAND"},
+        {{"fabricor-cli", "--version"}, 0, "fabricor-cli " FABRICOR_PROJECT_VERSION "\n"},
+        {{"fabricor-cli", "folders", "--help"}, 0, "Usage: fabricor-cli folders"},
+        {{"fabricor-cli", "folders", "extra"}, 2, "takes no arguments"},
         {{"fabricor-cli", "--bogus"}, 2, "unknown option '--bogus'"},
         {{"fabricor-cli", "build", "--help"}, 0, "Usage: fabricor-cli build"},
         {{"fabricor-cli", "build", "P", "--bogus"}, 2, "Usage: fabricor-cli build"},
@@ -60,6 +63,7 @@ TEST(ProgramOptions, HelpAnswersAndAnUnknownOptionIsRefusedWithoutWritingAnythin
         {{"fabricor-sample-firmware"}, 2, "TARGET is missing"},
 #ifdef FABRICOR_WITH_GUI
         {{"fabricor", "--help"}, 0, "Usage: fabricor"},
+        {{"fabricor", "--version"}, 0, "fabricor " FABRICOR_PROJECT_VERSION "\n"},
         {{"fabricor", "-platform", "offscreen", "--help"}, 0, "Usage: fabricor"},
         {{"fabricor", "--bogus"}, 2, "unknown option '--bogus'"},
         {{"fabricor", "-platform", "offscreen", "-x"}, 2, "Usage: fabricor"},
@@ -104,6 +108,62 @@ TEST(ProgramOptions, HelpAnswersAndAnUnknownOptionIsRefusedWithoutWritingAnythin
         EXPECT_EQ(Entries(app.path()), before);
         EXPECT_EQ(Entries(work.path()), std::set<std::string>{});
     }
+}
+
+// Runs `words` (the program's path, then its arguments) with only HOME and PATH set, no display.
+int RunWithHome(const std::vector<std::string>& words, const fs::path& home, const fs::path& out) {
+    std::vector<const char*> argv;
+    for (const auto& word : words)
+        argv.push_back(word.c_str());
+    argv.push_back(nullptr);
+    std::string homeVariable = "HOME=" + home.string();
+    const char* environment[] = {homeVariable.c_str(), "PATH=/usr/bin:/bin", nullptr};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t child = 0;
+    int status = -1;
+    if (posix_spawn(&child, argv[0], &actions, nullptr, const_cast<char**>(argv.data()),
+                    const_cast<char**>(environment)) == 0)
+        ::waitpid(child, &status, 0);
+    posix_spawn_file_actions_destroy(&actions);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// An installed program's folder is read-only (mode 0555, which stops root too): the programs
+// keep their files in the user's data folder and write nothing beside themselves.
+TEST(ProgramFolders, AReadOnlyProgramFolderSendsTheFilesToTheUsersDataFolder) {
+    TempDir app, home, output;
+    const fs::path cli = app / "fabricor-cli";
+    fs::copy_file(fs::path(FABRICOR_APP_DIR) / "fabricor-cli", cli);
+#ifdef FABRICOR_WITH_GUI
+    const fs::path tool = app / "Progwerk.exe";
+    fs::copy_file(fs::path(FABRICOR_APP_DIR) / "Progwerk.exe", tool);
+#endif
+    const fs::path data = home / ".local/share/fabricor";
+
+    ASSERT_EQ(RunWithHome({cli.string(), "folders"}, home.path(), output / "out"), 0);
+    EXPECT_EQ(ReadFile(output / "out"), "Programs: " + app.str() + "\nFiles:    " + app.str() +
+                                            " (beside the programs)\nMASTER:   " + app.str() +
+                                            "/MASTER\nPROJECTS: " + app.str() + "/PROJECTS\n");
+
+    fs::permissions(app.path(), fs::perms(0555));
+    const auto before = Entries(app.path());
+    ASSERT_EQ(RunWithHome({cli.string(), "folders"}, home.path(), output / "out"), 0);
+    EXPECT_EQ(ReadFile(output / "out"), "Programs: " + app.str() + "\nFiles:    " + data.string() +
+                                            " (the user's data folder: " + app.str() +
+                                            " cannot be written)\nMASTER:   " + data.string() +
+                                            "/MASTER\nPROJECTS: " + data.string() + "/PROJECTS\n");
+#ifdef FABRICOR_WITH_GUI
+    // The flash tool reads Progwerk.ini and writes Progwerk.log there, creating the folder.
+    EXPECT_EQ(RunWithHome({tool.string(), "\"nothing.sx\"\xB6"
+                                          "9"},
+                          home.path(), output / "out"),
+              2);
+    EXPECT_NE(ReadFile(data / "Progwerk.log").find("FAILED"), std::string::npos);
+#endif
+    EXPECT_EQ(Entries(app.path()), before);
 }
 
 } // namespace
