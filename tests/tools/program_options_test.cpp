@@ -9,6 +9,7 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <cstdlib>
 #include <set>
 #include <vector>
 
@@ -164,6 +165,43 @@ TEST(ProgramFolders, AReadOnlyProgramFolderSendsTheFilesToTheUsersDataFolder) {
     EXPECT_NE(ReadFile(data / "Progwerk.log").find("FAILED"), std::string::npos);
 #endif
     EXPECT_EQ(Entries(app.path()), before);
+}
+
+// What `cmake --install` lays out: the programs in their own read-only folder with links on the
+// PATH, the desktop entry, the icon and the manual page; the installed fabricor-cli keeps its
+// files in the user's data folder.
+TEST(Installation, ProgramsInAReadOnlyFolderWithLinksOnThePath) {
+    TempDir stage, home, output;
+    std::string install = "DESTDIR='" + stage.str() + "' '" CMAKE_COMMAND "' --install '" +
+                          FABRICOR_BUILD_DIR "' --prefix /usr >'" + (output / "log").string() +
+                          "' 2>&1";
+    ASSERT_EQ(std::system(install.c_str()), 0) << ReadFile(output / "log");
+    const fs::path usr = stage / "usr";
+    EXPECT_EQ(fs::status(usr / "lib/fabricor").permissions(), fs::perms(0555));
+    std::vector<std::pair<std::string, std::string>> links = {
+        {"fabricor-cli", "fabricor-cli"}, {"fabricor-sample-firmware", "fabricor-sample-firmware"}};
+#ifdef FABRICOR_WITH_GUI
+    links.insert(links.end(), {{"fabricor", "fabricor"}, {"progwerk", "Progwerk.exe"}});
+    EXPECT_NE(ReadFile(usr / "share/applications/fabricor.desktop").find("\nExec=fabricor\n"),
+              std::string::npos);
+    EXPECT_TRUE(fs::is_regular_file(usr / "share/icons/hicolor/scalable/apps/fabricor.svg"));
+#endif
+    for (const auto& [link, file] : links) {
+        EXPECT_EQ(fs::read_symlink(usr / "bin" / link), "../lib/fabricor/" + file) << link;
+        EXPECT_TRUE(fs::is_regular_file(usr / "lib/fabricor" / file)) << file;
+    }
+    EXPECT_GT(fs::file_size(usr / "share/man/man1/fabricor-cli.1.gz"), 1000u);
+
+    const std::string cli = (usr / "bin/fabricor-cli").string();
+    ASSERT_EQ(RunWithHome({cli, "--version"}, home.path(), output / "out"), 0);
+    EXPECT_EQ(ReadFile(output / "out"), "fabricor-cli " FABRICOR_PROJECT_VERSION "\n");
+    ASSERT_EQ(RunWithHome({cli, "folders"}, home.path(), output / "out"), 0);
+    EXPECT_NE(ReadFile(output / "out")
+                  .find("Files:    " + home.str() +
+                        "/.local/share/fabricor (the user's data folder: " +
+                        fs::canonical(usr / "lib/fabricor").string() + " cannot be written)"),
+              std::string::npos)
+        << ReadFile(output / "out");
 }
 
 } // namespace
