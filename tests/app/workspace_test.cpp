@@ -151,11 +151,15 @@ TEST_F(Startup, AProgramFolderThatCannotBeWrittenUsesTheUsersDataFolder) {
     SystemFacts facts = TheSystem();
     facts.folderWritable = [](const std::string&) { return false; };
     facts.variable = [&home](const char* name) -> std::optional<std::string> {
-        if (std::string(name) == "HOME")
+        if (std::string(name) == "HOME" || std::string(name) == "APPDATA")
             return home.str();
         return std::nullopt;
     };
+#ifdef _WIN32
+    const std::string data = home.str() + "\\Fabricor";
+#else
     const std::string data = home.str() + "/.local/share/fabricor";
+#endif
     fs::create_directories(fs::path(data) / "PROJECTS" / "pump");
     WriteFile(fs::path(data) / "Fabricor.ini", "[lastproj]\r\nprojectname=pump\r\n");
 

@@ -33,6 +33,31 @@ TEST(ApplicationFolder, AWritableProgramFolderKeepsThePortableLayout) {
     EXPECT_FALSE(folder.PerUser());
 }
 
+#ifdef _WIN32
+
+TEST(ApplicationFolder, AProgramFolderThatCannotBeWrittenTakesAppData) {
+    auto folder =
+        DecideApplicationFolder("C:\\Program Files\\Fabricor",
+                                Facts(false, {{"APPDATA", "C:\\Users\\ann\\AppData\\Roaming\\"}}));
+    EXPECT_EQ(folder.dataFolder, "C:\\Users\\ann\\AppData\\Roaming\\Fabricor");
+    EXPECT_TRUE(folder.PerUser());
+    folder =
+        DecideApplicationFolder("C:\\Fabricor", Facts(false, {{"APPDATA", "\\\\server\\ann"}}));
+    EXPECT_EQ(folder.dataFolder, "\\\\server\\ann\\Fabricor");
+    folder = DecideApplicationFolder("C:\\Fabricor", Facts(false, {{"APPDATA", "Roaming"}}));
+    EXPECT_EQ(folder.dataFolder, "C:\\Fabricor");
+    EXPECT_FALSE(folder.PerUser());
+}
+
+TEST(ApplicationFolder, WritableMeansAFileCanBeMadeInIt) {
+    TempDir dir;
+    EXPECT_TRUE(FolderIsWritable(dir.str()));
+    EXPECT_FALSE(FolderIsWritable((dir / "missing").string()));
+    EXPECT_FALSE(ExecutableFolder().empty());
+}
+
+#else
+
 TEST(ApplicationFolder, AReadOnlyProgramFolderTakesTheUsersDataFolder) {
     struct Case {
         std::map<std::string, std::string> variables;
@@ -81,6 +106,8 @@ TEST(ApplicationFolder, WritableMeansAFolderThatKeepsAWriteBit) {
 TEST(ApplicationFolder, TheExecutableFolderIsTheRunningProgramsOwn) {
     EXPECT_EQ(ExecutableFolder(), fs::canonical("/proc/self/exe").parent_path().string());
 }
+
+#endif
 
 } // namespace
 } // namespace fabricor
