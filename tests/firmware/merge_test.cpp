@@ -127,13 +127,6 @@ std::vector<std::string> ProgramRecords(uint32_t from, uint32_t to, uint32_t see
     return lines;
 }
 
-TEST(SxChecksum, WorkedExampleAndSumOfPairs) {
-    EXPECT_EQ(SxChecksum("S224388000" + std::string(64, '0') + "00"), "23");
-    // S1 record: count 05, address 0000, data 01 02: sum 8, complement F7.
-    EXPECT_EQ(SxChecksum("S1050000010200"), "F7");
-    EXPECT_EQ(SxChecksum("S1050000ff0000"), "FB");
-}
-
 TEST_F(Merge, ContiguousWindowIsReplacedInPlace) {
     std::vector<std::string> base = {Record(0, 0, {'h', 'd', 'r'})};
     auto below = ProgramRecords(0x387000, 0x388000, 1);
