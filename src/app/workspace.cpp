@@ -1,7 +1,7 @@
 #include "app/workspace.h"
 
-#include "app/settings_file.h"
 #include "base/project_files.h"
+#include "base/settings_file.h"
 #include "documents/integer_text.h"
 #include "documents/pargen.h"
 

@@ -1,6 +1,6 @@
 #include "app/workspace.h"
 
-#include "app/settings_file.h"
+#include "base/settings_file.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>

@@ -2,11 +2,11 @@
 // Started by the update dialog with one argument: "<firmware path>"¶<port index>, in
 // Windows-1252. Exit status 0 only when every record has left the port.
 
-#include "app/settings_file.h"
 #include "app/style.h"
 #include "base/application_folder.h"
 #include "base/folders.h"
 #include "base/run_temporaries.h"
+#include "base/settings_file.h"
 #include "flash/flash_job.h"
 #include "flash/flash_window.h"
 
