@@ -2,12 +2,12 @@
 
 #include "base/atomic_file.h"
 #include "base/text_encoding.h"
+#include "platform/files.h"
+#include "platform/process_info.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace fabricor {
 namespace {
@@ -268,7 +268,7 @@ Status WriteDecodedProject(const std::string& folder, const ConfigurationImage& 
 
     const DecodedProject decoded = DecodeImage(image);
     // Both documents go to temporaries first; they take their names only when both are whole.
-    const std::string tag = ".decode" + std::to_string(::getpid());
+    const std::string tag = ".decode" + std::to_string(platform::CurrentProcessId());
     const fs::path pargenTemporary = dir / (".pargen.xml" + tag);
     const fs::path varTemporary = dir / (".var.xml" + tag);
     auto cleanUp = [&] {
@@ -299,13 +299,11 @@ Status WriteDecodedProject(const std::string& folder, const ConfigurationImage& 
         notes.push_back(line);
 
     // link() never replaces: a pargen.xml or var.xml that appeared meanwhile stays.
-    if (::link(pargenTemporary.c_str(), pargen.c_str()) != 0) {
-        int error = errno;
+    if (int error = platform::AddName(pargenTemporary.string(), pargen.string())) {
         cleanUp();
         return Status::Error(pargen.string() + ": " + SystemErrorText(error));
     }
-    if (::link(varTemporary.c_str(), var.c_str()) != 0) {
-        int error = errno;
+    if (int error = platform::AddName(varTemporary.string(), var.string())) {
         fs::remove(pargen, ec);
         cleanUp();
         return Status::Error(var.string() + ": " + SystemErrorText(error));
