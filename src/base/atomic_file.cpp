@@ -47,6 +47,9 @@ void AtomicFileWriter::SetFailAfterBytesForTesting(long long bytes) {
 
 AtomicFileWriter::AtomicFileWriter(std::string target) : target_(std::move(target)) {}
 
+AtomicFileWriter::AtomicFileWriter(const std::filesystem::path& target)
+    : target_(platform::Utf8Name(target)) {}
+
 AtomicFileWriter::~AtomicFileWriter() {
     if (!committed_)
         Abort();
@@ -144,6 +147,10 @@ Status WriteFileAtomically(const std::string& target, std::string_view bytes) {
     if (auto status = writer.Write(bytes); !status)
         return status;
     return writer.Commit();
+}
+
+Status WriteFileAtomically(const std::filesystem::path& target, std::string_view bytes) {
+    return WriteFileAtomically(platform::Utf8Name(target), bytes);
 }
 
 } // namespace fabricor

@@ -18,6 +18,9 @@ class AtomicFileWriter final : public ByteSink {
 public:
     // `target` is UTF-8 text.
     explicit AtomicFileWriter(std::string target);
+    // A path as the standard library holds it (as the system gave it).
+    explicit AtomicFileWriter(const std::filesystem::path& target);
+    explicit AtomicFileWriter(const char* target) : AtomicFileWriter(std::string(target)) {}
     ~AtomicFileWriter();
     AtomicFileWriter(const AtomicFileWriter&) = delete;
     AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
@@ -50,6 +53,10 @@ private:
 
 // Replaces the whole file with the given bytes, atomically.
 Status WriteFileAtomically(const std::string& target, std::string_view bytes);
+Status WriteFileAtomically(const std::filesystem::path& target, std::string_view bytes);
+inline Status WriteFileAtomically(const char* target, std::string_view bytes) {
+    return WriteFileAtomically(std::string(target), bytes);
+}
 
 // The system's text for an errno value.
 std::string SystemErrorText(int error);

@@ -122,6 +122,10 @@ RegularFile RegularFile::Open(const std::string& path, uint64_t limit) {
     return file;
 }
 
+RegularFile RegularFile::Open(const std::filesystem::path& path, uint64_t limit) {
+    return Open(platform::Utf8Name(path), limit);
+}
+
 long long RegularFile::ReadSome(char* buffer, size_t size) {
     if (fd_ < 0) {
         if (error_.empty())
@@ -182,6 +186,10 @@ FileRead ReadRegularFile(const std::string& path, uint64_t limit) {
     if (!read.bytes)
         read.error = file.error();
     return read;
+}
+
+FileRead ReadRegularFile(const std::filesystem::path& path, uint64_t limit) {
+    return ReadRegularFile(platform::Utf8Name(path), limit);
 }
 
 } // namespace fabricor

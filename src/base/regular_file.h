@@ -32,6 +32,11 @@ public:
 
     // Opens `path` (UTF-8) for reading when it is a regular file of at most `limit` bytes.
     static RegularFile Open(const std::string& path, uint64_t limit);
+    // The same for a path as the standard library holds it (as the system gave it).
+    static RegularFile Open(const std::filesystem::path& path, uint64_t limit);
+    static RegularFile Open(const char* path, uint64_t limit) {
+        return Open(std::string(path), limit);
+    }
 
     bool ok() const { return fd_ >= 0; }
     // Nothing of that name exists (the file or one of its folders is missing).
@@ -71,6 +76,10 @@ struct FileRead {
 
 // The whole of a regular file of at most `limit` bytes.
 FileRead ReadRegularFile(const std::string& path, uint64_t limit);
+FileRead ReadRegularFile(const std::filesystem::path& path, uint64_t limit);
+inline FileRead ReadRegularFile(const char* path, uint64_t limit) {
+    return ReadRegularFile(std::string(path), limit);
+}
 
 // "a FIFO", "a character device", ... for a kind of file.
 std::string FileKindName(platform::FileKind kind);

@@ -252,7 +252,7 @@ std::vector<std::string> CompareImages(const ConfigurationImage& a, const Config
 Status WriteDecodedProject(const std::string& folder, const ConfigurationImage& image,
                            std::vector<std::string>& notes) {
     namespace fs = std::filesystem;
-    const fs::path dir(folder);
+    const fs::path dir = platform::PathOfUtf8(folder);
     const fs::path pargen = dir / "pargen.xml";
     const fs::path var = dir / "var.xml";
     std::error_code ec;
@@ -262,7 +262,7 @@ Status WriteDecodedProject(const std::string& folder, const ConfigurationImage& 
         return Status::Error(folder + ": not a folder" + (ec ? " (" + ec.message() + ")" : ""));
     for (const auto& target : {pargen, var})
         if (fs::symlink_status(target, ec).type() != fs::file_type::not_found)
-            return Status::Error(target.string() +
+            return Status::Error(platform::Utf8Name(target) +
                                  ": already exists; decode writes only into a folder without a "
                                  "project");
 
@@ -275,12 +275,13 @@ Status WriteDecodedProject(const std::string& folder, const ConfigurationImage& 
         fs::remove(pargenTemporary, ec);
         fs::remove(varTemporary, ec);
     };
-    if (auto written = WriteGeneralParameters(pargenTemporary.string(), decoded.pargen);
+    if (auto written = WriteGeneralParameters(platform::Utf8Name(pargenTemporary), decoded.pargen);
         !written.ok()) {
         cleanUp();
         return written;
     }
-    if (auto written = WriteTranslateTable(varTemporary.string(), decoded.rows); !written.ok()) {
+    if (auto written = WriteTranslateTable(platform::Utf8Name(varTemporary), decoded.rows);
+        !written.ok()) {
         cleanUp();
         return written;
     }
@@ -288,8 +289,8 @@ Status WriteDecodedProject(const std::string& folder, const ConfigurationImage& 
     // What the documents give back when built again, the build words aside.
     ConfigurationImage rebuilt{};
     FixedClock clock(LocalTime{});
-    auto report =
-        BuildConfigurationImage(varTemporary.string(), pargenTemporary.string(), clock, rebuilt);
+    auto report = BuildConfigurationImage(platform::Utf8Name(varTemporary),
+                                          platform::Utf8Name(pargenTemporary), clock, rebuilt);
     ConfigurationImage expected = image;
     for (size_t i = 0; i < 4; ++i)
         expected[image_offset::BuildTime + i] = rebuilt[image_offset::BuildTime + i];
@@ -298,15 +299,16 @@ Status WriteDecodedProject(const std::string& folder, const ConfigurationImage& 
     for (const auto& line : CompareImages(expected, rebuilt, "image", "project"))
         notes.push_back(line);
 
-    // link() never replaces: a pargen.xml or var.xml that appeared meanwhile stays.
-    if (int error = platform::AddName(pargenTemporary.string(), pargen.string())) {
+    // A second name never replaces: a pargen.xml or var.xml that appeared meanwhile stays.
+    if (int error =
+            platform::AddName(platform::Utf8Name(pargenTemporary), platform::Utf8Name(pargen))) {
         cleanUp();
-        return Status::Error(pargen.string() + ": " + SystemErrorText(error));
+        return Status::Error(platform::Utf8Name(pargen) + ": " + SystemErrorText(error));
     }
-    if (int error = platform::AddName(varTemporary.string(), var.string())) {
+    if (int error = platform::AddName(platform::Utf8Name(varTemporary), platform::Utf8Name(var))) {
         fs::remove(pargen, ec);
         cleanUp();
-        return Status::Error(var.string() + ": " + SystemErrorText(error));
+        return Status::Error(platform::Utf8Name(var) + ": " + SystemErrorText(error));
     }
     cleanUp();
     return Status::Ok();
