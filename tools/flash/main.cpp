@@ -4,6 +4,8 @@
 
 #include "app/settings_file.h"
 #include "app/style.h"
+#include "base/application_folder.h"
+#include "base/folders.h"
 #include "base/run_temporaries.h"
 #include "flash/flash_job.h"
 #include "flash/flash_window.h"
@@ -32,9 +34,11 @@ constexpr const char* kHelp =
     "Sends a Motorola S-record firmware, record by record, to the device on a serial port.\n"
     "One argument, as the update dialog passes it: the firmware's path in double quotes, the\n"
     "byte 0xB6 (a pilcrow in Windows-1252) and the port index, 0 to 7 for COM1 to COM8.\n"
-    "Progwerk.ini beside the tool maps the ports ([ports] COM1=/dev/ttyUSB0), sets the line\n"
-    "speed ([serial] baud=115200) and the time the line may take no data before the transfer\n"
+    "Progwerk.ini maps the ports ([ports] COM1=/dev/ttyUSB0), sets the line speed\n"
+    "([serial] baud=115200) and the time the line may take no data before the transfer\n"
     "stops ([serial] write_timeout_ms=10000). What the tool says also goes to Progwerk.log.\n"
+    "Both sit beside the tool, or in the user's data folder (~/.local/share/fabricor) when\n"
+    "the tool's folder cannot be written.\n"
     "Exit status: 0 every record sent; 1 the transfer failed; 2 the argument is wrong.\n";
 
 // --help, and anything else that looks like an option, is answered before anything is read
@@ -77,7 +81,19 @@ int ExitStatusOf(const Status& failure) {
     return failure.code() == StatusCode::InvalidArgument ? 2 : 1;
 }
 
-int RunInWindow(int argc, char** argv, FlashJob& job, Transcript& say) {
+// Progwerk.ini and Progwerk.log sit beside the tool, or in the user's data folder when the
+// tool's folder cannot be written (an installed tool), as the program's own files do.
+fs::path FilesFolder() {
+    fs::path tool = ToolFolder();
+    if (tool.empty())
+        return tool;
+    ApplicationFolder folder = DecideApplicationFolder(tool.string());
+    if (folder.PerUser())
+        ForceFolders(folder.dataFolder);
+    return folder.dataFolder;
+}
+
+int RunInWindow(int argc, char** argv, const fs::path& folder, FlashJob& job, Transcript& say) {
     QApplication application(argc, argv);
     // The window's outcome is the exit status: closing it must not end the tool with 0 first.
     QApplication::setQuitOnLastWindowClosed(false);
@@ -88,7 +104,7 @@ int RunInWindow(int argc, char** argv, FlashJob& job, Transcript& say) {
     CentreOnScreen(&window);
     if (argc != 2) {
         window.ShowFailure(QString::fromUtf8(kUsage), 2);
-    } else if (Status prepared = job.Prepare(argv[1], ToolFolder()); !prepared) {
+    } else if (Status prepared = job.Prepare(argv[1], folder); !prepared) {
         window.ShowFailure(QString::fromStdString(prepared.message()), ExitStatusOf(prepared));
     } else {
         window.Start();
@@ -108,10 +124,10 @@ void Print(Transcript& say, const std::string& line) {
     say.Say(line);
 }
 
-int RunInTerminal(int argc, char** argv, FlashJob& job, Transcript& say) {
+int RunInTerminal(int argc, char** argv, const fs::path& folder, FlashJob& job, Transcript& say) {
     if (argc != 2)
         return Fail(say, kUsage, 2);
-    if (Status prepared = job.Prepare(argv[1], ToolFolder()); !prepared)
+    if (Status prepared = job.Prepare(argv[1], folder); !prepared)
         return Fail(say, prepared.message(), ExitStatusOf(prepared));
     Print(say, job.Announcement());
     if (Status opened = job.Open(); !opened)
@@ -140,14 +156,14 @@ int main(int argc, char** argv) {
     if (auto answered = AnswerOptions(argc, argv))
         return *answered;
     InstallInterruptCleanup();
-    fs::path folder = ToolFolder();
+    fs::path folder = FilesFolder();
     Transcript say(folder.empty() ? fs::path() : folder / "Progwerk.log");
     // Whatever escapes (no memory for a firmware, a failure of the window system) still ends
     // with its message on stderr and in the log, and a failure status.
     try {
         FlashJob job;
-        return WantsWindow(folder) ? RunInWindow(argc, argv, job, say)
-                                   : RunInTerminal(argc, argv, job, say);
+        return WantsWindow(folder) ? RunInWindow(argc, argv, folder, job, say)
+                                   : RunInTerminal(argc, argv, folder, job, say);
     } catch (const std::bad_alloc& failure) {
         return Fail(say, std::string("not enough memory: ") + failure.what());
     } catch (const std::exception& failure) {
