@@ -5,6 +5,7 @@
 #include "base/regular_file.h"
 #include "base/run_temporaries.h"
 #include "firmware/srecord.h"
+#include "platform/files.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -14,8 +15,6 @@
 #include <memory>
 #include <optional>
 #include <string_view>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 namespace fabricor {
@@ -24,9 +23,10 @@ namespace {
 constexpr size_t kRecordDataBytes = 32;
 constexpr size_t kShortSpan = 4096;
 
+// Anything but a folder: what else it is is told when it is opened.
 bool IsRegularFile(const std::string& path) {
-    struct stat info {};
-    return ::stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
+    platform::FileStatus status;
+    return platform::StatusOfName(path, status) == 0 && status.kind != platform::FileKind::Folder;
 }
 
 // The 512 records that carry the image, CR LF after each.
@@ -384,7 +384,7 @@ MergeResult MergeFirmwareStreams(ByteSource& base, std::string_view staging, Byt
 
 MergeResult MergeBankSx(const std::string& baseFileName, const std::string& newFileName,
                         const std::string& binFolder, const std::string& outputFolder,
-                        MergeReporter& reporter, MergeProgress& progress) {
+                        MergeReporter& reporter, MergeProgress& progress, FileOutput& output) {
     MergeResult result;
     progress.SetPosition(0);
     int64_t counter = 0;
@@ -409,7 +409,7 @@ MergeResult MergeBankSx(const std::string& baseFileName, const std::string& newF
     RunTemporary stagingWhileMerging(stagingPath);
     const std::string outputPath = outputFolder + newFileName;
     auto openFailed = [&](std::string error) {
-        ::unlink(stagingPath.c_str());
+        platform::RemoveFile(stagingPath);
         result.outcome = MergeOutcome::OpenFailed;
         result.error = std::move(error);
         return result;
@@ -419,7 +419,7 @@ MergeResult MergeBankSx(const std::string& baseFileName, const std::string& newF
     auto stagingText = BuildStagingText(imagePath, error);
     if (!stagingText)
         return openFailed(error);
-    if (auto written = WriteFileAtomically(stagingPath, *stagingText); !written.ok())
+    if (auto written = WriteFileAtomically(stagingPath, *stagingText, output); !written.ok())
         return openFailed(written.message());
     counter = kStagingRecords;
 
@@ -430,7 +430,7 @@ MergeResult MergeBankSx(const std::string& baseFileName, const std::string& newF
     RegularFile base = RegularFile::Open(baseFileName, kFirmwareReadLimit);
     if (!base.ok())
         return openFailed(base.error());
-    AtomicFileWriter writer(outputPath);
+    AtomicFileWriter writer(outputPath, output);
     if (auto opened = writer.Open(); !opened.ok())
         return openFailed(opened.message());
 
@@ -452,13 +452,13 @@ MergeResult MergeBankSx(const std::string& baseFileName, const std::string& newF
         // Neither a partial file nor an older one may pass for this merge's result.
         writer.Abort();
         if (!targetUntouched)
-            ::unlink(outputPath.c_str());
+            platform::RemoveFile(outputPath);
         result.outcome = MergeOutcome::MergeFailed;
         result.error = *failure;
         reporter.Report(kMergeFailed);
     }
     progress.SetPosition(counter);
-    ::unlink(stagingPath.c_str());
+    platform::RemoveFile(stagingPath);
     return result;
 }
 
