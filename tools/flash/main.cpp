@@ -3,20 +3,24 @@
 // Windows-1252. Exit status 0 only when every record has left the port.
 
 #include "app/settings_file.h"
-#include "app/style.h"
 #include "base/run_temporaries.h"
 #include "flash/flash_job.h"
+#include "platform/process.h"
+
+#ifdef FABRICOR_FLASH_WINDOW
+#include "app/style.h"
 #include "flash/flash_window.h"
 
 #include <QApplication>
+#include <unistd.h>
+#endif
 
 #include <cstdio>
 #include <cstdlib>
-#include <optional>
 #include <exception>
 #include <new>
+#include <optional>
 #include <string>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 using namespace fabricor;
@@ -56,6 +60,12 @@ std::optional<int> AnswerOptions(int argc, char** argv) {
     return std::nullopt;
 }
 
+// A parameter string it cannot read is a usage error, as a wrong number of arguments is.
+int ExitStatusOf(const Status& failure) {
+    return failure.code() == StatusCode::InvalidArgument ? 2 : 1;
+}
+
+#ifdef FABRICOR_FLASH_WINDOW
 bool Set(const char* variable) {
     const char* value = std::getenv(variable);
     return value && *value;
@@ -72,12 +82,8 @@ bool WantsWindow(const fs::path& folder) {
     return ReadIniValue(folder / kToolSettingsFileName, "display", "window") != "0";
 }
 
-// A parameter string it cannot read is a usage error, as a wrong number of arguments is.
-int ExitStatusOf(const Status& failure) {
-    return failure.code() == StatusCode::InvalidArgument ? 2 : 1;
-}
-
-int RunInWindow(int argc, char** argv, FlashJob& job, Transcript& say) {
+int RunInWindow(int argc, char** argv, const std::optional<std::string>& parameters, FlashJob& job,
+                Transcript& say) {
     QApplication application(argc, argv);
     // The window's outcome is the exit status: closing it must not end the tool with 0 first.
     QApplication::setQuitOnLastWindowClosed(false);
@@ -86,15 +92,16 @@ int RunInWindow(int argc, char** argv, FlashJob& job, Transcript& say) {
                      Qt::QueuedConnection);
     window.show();
     CentreOnScreen(&window);
-    if (argc != 2) {
+    if (!parameters) {
         window.ShowFailure(QString::fromUtf8(kUsage), 2);
-    } else if (Status prepared = job.Prepare(argv[1], ToolFolder()); !prepared) {
+    } else if (Status prepared = job.Prepare(*parameters, ToolFolder()); !prepared) {
         window.ShowFailure(QString::fromStdString(prepared.message()), ExitStatusOf(prepared));
     } else {
         window.Start();
     }
     return QApplication::exec();
 }
+#endif
 
 int Fail(Transcript& say, const std::string& why, int status = 1) {
     std::fprintf(stderr, "Progwerk: %s\n", why.c_str());
@@ -108,10 +115,10 @@ void Print(Transcript& say, const std::string& line) {
     say.Say(line);
 }
 
-int RunInTerminal(int argc, char** argv, FlashJob& job, Transcript& say) {
-    if (argc != 2)
+int RunInTerminal(const std::optional<std::string>& parameters, FlashJob& job, Transcript& say) {
+    if (!parameters)
         return Fail(say, kUsage, 2);
-    if (Status prepared = job.Prepare(argv[1], ToolFolder()); !prepared)
+    if (Status prepared = job.Prepare(*parameters, ToolFolder()); !prepared)
         return Fail(say, prepared.message(), ExitStatusOf(prepared));
     Print(say, job.Announcement());
     if (Status opened = job.Open(); !opened)
@@ -146,8 +153,13 @@ int main(int argc, char** argv) {
     // with its message on stderr and in the log, and a failure status.
     try {
         FlashJob job;
-        return WantsWindow(folder) ? RunInWindow(argc, argv, job, say)
-                                   : RunInTerminal(argc, argv, job, say);
+        // On Windows the string as ShellExecuteA passed it, quotes and all.
+        std::optional<std::string> parameters = ProgramParameterString(argc, argv);
+#ifdef FABRICOR_FLASH_WINDOW
+        if (WantsWindow(folder))
+            return RunInWindow(argc, argv, parameters, job, say);
+#endif
+        return RunInTerminal(parameters, job, say);
     } catch (const std::bad_alloc& failure) {
         return Fail(say, std::string("not enough memory: ") + failure.what());
     } catch (const std::exception& failure) {

@@ -9,9 +9,12 @@ std::string DeviceForPort(const std::filesystem::path& settingsFile, int portInd
     std::string device = ReadIniValue(settingsFile, "ports", "COM" + std::to_string(portIndex + 1));
     if (!device.empty())
         return device;
+#ifdef _WIN32
+    return "COM" + std::to_string(portIndex + 1);
+#else
     return "/dev/ttyS" + std::to_string(portIndex);
+#endif
 }
-
 
 int BaudRate(const std::filesystem::path& settingsFile) {
     std::string text = ReadIniValue(settingsFile, "serial", "baud");
