@@ -4,7 +4,8 @@
 # without its window and the sample firmware generator. Installs what is missing first
 # (scripts/install-deps.sh: the cross compilers, wine64, Debian's sources of pugixml and libcsv).
 # Wine runs quietly in a prefix of its own, made anew by each run in build-windows/wine-prefix
-# and shut down at the end.
+# and shut down at the end. In that prefix COM7 and COM8 are the two ends of a socat
+# pseudo-terminal pair, so the flash tool sends to a real serial line under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -21,7 +22,11 @@ wineserver=/usr/lib/wine/wineserver
 [ -x "$wineserver" ] || wineserver="$(command -v wineserver)"
 export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY WAYLAND_DISPLAY
-stop_wine() { "$wineserver" -k >/dev/null 2>&1 || true; }
+socat_pid=""
+stop_wine() {
+    "$wineserver" -k >/dev/null 2>&1 || true
+    [ -z "$socat_pid" ] || kill "$socat_pid" 2>/dev/null || true
+}
 trap stop_wine EXIT
 
 echo "== Tests of the Windows build under Wine ($("$wine" --version))"
@@ -29,4 +34,17 @@ stop_wine
 rm -rf "$prefix"
 "$wine" wineboot --init >/dev/null 2>&1
 "$wineserver" -w
+
+lines="$PWD/build-windows/com-lines"
+rm -rf "$lines"
+mkdir -p "$lines"
+socat pty,raw,echo=0,link="$lines/com7" pty,raw,echo=0,link="$lines/com8" 2>/dev/null &
+socat_pid=$!
+for _ in $(seq 100); do
+    [ -e "$lines/com7" ] && [ -e "$lines/com8" ] && break
+    sleep 0.1
+done
+ln -sfn "$(readlink -f "$lines/com7")" "$prefix/dosdevices/com7"
+ln -sfn "$(readlink -f "$lines/com8")" "$prefix/dosdevices/com8"
+
 ctest --preset windows

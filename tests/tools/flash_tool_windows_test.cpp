@@ -9,7 +9,10 @@
 
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
 #include <chrono>
+#include <sstream>
 #include <thread>
 
 namespace fabricor {
@@ -57,10 +60,55 @@ TEST(FlashToolOnWindows, TheUpdateDialogsParameterStringReachesItThroughTheShell
     EXPECT_NE(log.find("FAILED: cannot open COM231: "), std::string::npos) << log;
 }
 
-TEST(FlashToolOnWindows, SendsToARealComPort) {
-    // A transfer on a line is tested on Linux with socat pseudo-terminals (test_flash_tool).
-    GTEST_SKIP() << "no COM port to send to under Wine on this machine (Wine's COM1 would be "
-                    "the container's /dev/ttyS0, with nothing attached)";
+// COM7 and COM8 are a pair: under Wine, scripts/test-windows.sh maps them to the two ends of a
+// socat pseudo-terminal pair. The tool sends to COM8; the test reads COM7.
+TEST(FlashToolOnWindows, SendsEveryRecordToTheComPort) {
+    HANDLE peer = CreateFileW(L"\\\\.\\COM7", GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    if (peer == INVALID_HANDLE_VALUE)
+        GTEST_SKIP() << "no COM7 and COM8 pair here (under Wine scripts/test-windows.sh maps them "
+                        "to a socat pseudo-terminal pair; Wine has no other COM port on this "
+                        "machine)";
+    COMMTIMEOUTS timeouts{};
+    timeouts.ReadIntervalTimeout = 50;
+    timeouts.ReadTotalTimeoutConstant = 200;
+    SetCommTimeouts(peer, &timeouts);
+
+    TempDir app;
+    fs::copy_file(fs::path(FABRICOR_APP_DIR) / "Progwerk.exe", app / "Progwerk.exe");
+    const fs::path project = app.path() / "Pumpstation";
+    fs::create_directory(project);
+    const fs::path firmware = project / "New_SX30418.sx";
+    const std::string text = ReadFile(kGoldenFolder / "New_SX30418.sx");
+    WriteFile(firmware, text);
+    std::string expected; // record by record, CR LF after each
+    std::istringstream lines(text);
+    size_t records = 0;
+    for (std::string line; std::getline(lines, line); ++records)
+        expected += line + "\r\n";
+
+    std::optional<std::string> parameters = FlashToolParameters(Utf8(firmware), 7);
+    ASSERT_TRUE(parameters);
+    ASSERT_TRUE(StartDetachedProgram(Utf8(app / "Progwerk.exe"), *parameters, Utf8(project)));
+
+    std::string received;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (received.size() < expected.size() && std::chrono::steady_clock::now() < deadline) {
+        char buffer[4096];
+        DWORD got = 0;
+        if (!::ReadFile(peer, buffer, sizeof buffer, &got, nullptr))
+            break;
+        received.append(buffer, got);
+        if (got == 0 && ReadFile(app / "Progwerk.log").find("FAILED: ") != std::string::npos)
+            break;
+    }
+    CloseHandle(peer);
+    std::string log = FinishedLog(app / "Progwerk.log");
+    EXPECT_EQ(received.size(), expected.size()) << log;
+    EXPECT_TRUE(received == expected);
+    EXPECT_NE(log.find("Done: " + std::to_string(records) + " records sent to COM8."),
+              std::string::npos)
+        << log;
 }
 
 } // namespace
