@@ -47,4 +47,6 @@ done
 ln -sfn "$(readlink -f "$lines/com7")" "$prefix/dosdevices/com7"
 ln -sfn "$(readlink -f "$lines/com8")" "$prefix/dosdevices/com8"
 
+# One wineserver for the whole run instead of one per test program.
+"$wineserver" -p
 ctest --preset windows
