@@ -1,13 +1,12 @@
 #include "base/atomic_file.h"
 
 #include "base/run_temporaries.h"
+#include "platform/files.h"
 
 #include <atomic>
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <optional>
 
 namespace fabricor {
 namespace {
@@ -17,31 +16,39 @@ std::atomic<long long> bytesWrittenSinceHook{0};
 
 // Why a save may not replace what is at `target` (an errno value), or 0 when it may. A read-only
 // file is not replaced behind the user's back: the platform's own writers refuse it, so do we.
-// Mode bits rather than access(): the answer must not depend on running as root.
 // A link is replaced itself, never followed, except that a link to a read-only file is refused.
-int RefusalToReplace(const std::filesystem::path& target, struct stat& existing) {
-    struct stat entry {};
-    if (::lstat(target.c_str(), &entry) != 0)
+// `existing` tells what the target is, when there is one.
+int RefusalToReplace(const std::string& target, std::optional<platform::FileStatus>& existing) {
+    existing.reset();
+    platform::FileStatus entry;
+    if (platform::StatusOfName(target, entry, false) != 0)
         return 0;
-    if (S_ISDIR(entry.st_mode))
+    if (entry.kind == platform::FileKind::Folder)
         return EISDIR;
-    if (::stat(target.c_str(), &existing) != 0)
+    platform::FileStatus followed;
+    if (platform::StatusOfName(target, followed) != 0)
         return 0;
-    if ((existing.st_mode & 0222) == 0)
+    existing = followed;
+    if (!followed.writable)
         return EACCES;
     return 0;
 }
 
 } // namespace
 
-std::string SystemErrorText(int error) { return std::strerror(error); }
+std::string SystemErrorText(int error) {
+    return std::strerror(error);
+}
 
 void AtomicFileWriter::SetFailAfterBytesForTesting(long long bytes) {
     failAfterBytes = bytes;
     bytesWrittenSinceHook = 0;
 }
 
-AtomicFileWriter::AtomicFileWriter(std::filesystem::path target) : target_(std::move(target)) {}
+AtomicFileWriter::AtomicFileWriter(std::string target) : target_(std::move(target)) {}
+
+AtomicFileWriter::AtomicFileWriter(const std::filesystem::path& target)
+    : target_(platform::Utf8Name(target)) {}
 
 AtomicFileWriter::~AtomicFileWriter() {
     if (!committed_)
@@ -57,41 +64,37 @@ Status AtomicFileWriter::Open() {
     Abort();
     committed_ = false;
     // Refused now rather than after the whole file was written.
-    struct stat existing {};
+    std::optional<platform::FileStatus> existing;
     if (int refusal = RefusalToReplace(target_, existing))
-        return Status::System(target_.string(), refusal);
+        return Status::System(target_, refusal);
     std::string temporary;
     fd_ = CreateRunTemporary(target_, temporary, temporarySlot_);
     if (fd_ < 0) {
         int error = errno;
-        return Status::System(target_.string(), error);
+        return Status::System(target_, error);
     }
-    temporary_ = temporary;
-    // mkstemp makes the file private; a document should get the ordinary permissions.
-    mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(fd_, 0666 & ~mask);
+    temporary_ = platform::PathOfUtf8(temporary);
+    temporaryName_ = temporary;
+    // The temporary is made private; a document should get the ordinary permissions.
+    platform::MakeDocument(fd_);
     return Status::Ok();
 }
 
 Status AtomicFileWriter::Write(std::string_view bytes) {
     if (fd_ < 0)
-        return Status::System(target_.string(), EBADF);
+        return Status::System(target_, EBADF);
     while (!bytes.empty()) {
         size_t chunk = bytes.size();
         long long limit = failAfterBytes.load();
         if (limit >= 0) {
             long long room = limit - bytesWrittenSinceHook.load();
             if (room <= 0)
-                return Fail(target_.string(), ENOSPC);
+                return Fail(target_, ENOSPC);
             chunk = std::min<size_t>(chunk, static_cast<size_t>(room));
         }
-        ssize_t written = ::write(fd_, bytes.data(), chunk);
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            return Fail(target_.string(), errno);
-        }
+        long long written = platform::WriteTo(fd_, bytes.data(), chunk);
+        if (written < 0)
+            return Fail(target_, errno);
         bytesWrittenSinceHook += written;
         bytes.remove_prefix(static_cast<size_t>(written));
     }
@@ -100,55 +103,54 @@ Status AtomicFileWriter::Write(std::string_view bytes) {
 
 Status AtomicFileWriter::Commit() {
     if (fd_ < 0)
-        return Status::System(target_.string(), EBADF);
-    struct stat existing {};
+        return Status::System(target_, EBADF);
+    std::optional<platform::FileStatus> existing;
     if (int refusal = RefusalToReplace(target_, existing))
-        return Fail(target_.string(), refusal);
+        return Fail(target_, refusal);
     // The new file keeps the permissions of the one it replaces: a document only its owner may
     // read never becomes readable by everyone by being saved. Where the file system has no
     // permissions to set (a shared drive), the save goes on.
-    if (existing.st_mode != 0 && S_ISREG(existing.st_mode))
-        (void)::fchmod(fd_, existing.st_mode & (S_IRWXU | S_IRWXG | S_IRWXO));
-    if (::fsync(fd_) != 0)
-        return Fail(target_.string(), errno);
+    if (existing && existing->kind == platform::FileKind::Regular)
+        platform::KeepAttributes(fd_, *existing);
+    if (int error = platform::FlushToDisk(fd_))
+        return Fail(target_, error);
     int fd = fd_;
     fd_ = -1;
-    if (::close(fd) != 0)
-        return Fail(target_.string(), errno);
-    if (::rename(temporary_.c_str(), target_.c_str()) != 0)
-        return Fail(target_.string(), errno);
+    if (int error = platform::CloseFile(fd))
+        return Fail(target_, error);
+    if (int error = platform::RenameOver(temporaryName_, target_))
+        return Fail(target_, error);
     committed_ = true;
     temporary_.clear();
+    temporaryName_.clear();
     ForgetRunTemporary(temporarySlot_);
-    // Make the rename itself durable.
-    int dir = ::open(target_.has_parent_path() ? target_.parent_path().c_str() : ".",
-                     O_RDONLY | O_DIRECTORY);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
     return Status::Ok();
 }
 
 void AtomicFileWriter::Abort() {
     if (fd_ >= 0) {
-        ::close(fd_);
+        platform::CloseFile(fd_);
         fd_ = -1;
     }
-    if (!temporary_.empty()) {
-        ::unlink(temporary_.c_str());
+    if (!temporaryName_.empty()) {
+        platform::RemoveFile(temporaryName_);
         temporary_.clear();
+        temporaryName_.clear();
     }
     ForgetRunTemporary(temporarySlot_);
 }
 
-Status WriteFileAtomically(const std::filesystem::path& target, std::string_view bytes) {
+Status WriteFileAtomically(const std::string& target, std::string_view bytes) {
     AtomicFileWriter writer(target);
     if (auto status = writer.Open(); !status)
         return status;
     if (auto status = writer.Write(bytes); !status)
         return status;
     return writer.Commit();
+}
+
+Status WriteFileAtomically(const std::filesystem::path& target, std::string_view bytes) {
+    return WriteFileAtomically(platform::Utf8Name(target), bytes);
 }
 
 } // namespace fabricor

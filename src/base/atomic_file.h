@@ -16,7 +16,11 @@ namespace fabricor {
 // destroyed without a successful Commit() removes its temporary file.
 class AtomicFileWriter final : public ByteSink {
 public:
-    explicit AtomicFileWriter(std::filesystem::path target);
+    // `target` is UTF-8 text.
+    explicit AtomicFileWriter(std::string target);
+    // A path as the standard library holds it (as the system gave it).
+    explicit AtomicFileWriter(const std::filesystem::path& target);
+    explicit AtomicFileWriter(const char* target) : AtomicFileWriter(std::string(target)) {}
     ~AtomicFileWriter();
     AtomicFileWriter(const AtomicFileWriter&) = delete;
     AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
@@ -29,7 +33,7 @@ public:
     // Gives up: removes the temporary file, the target stays as it was.
     void Abort();
 
-    const std::filesystem::path& target() const { return target_; }
+    const std::string& target() const { return target_; }
     const std::filesystem::path& temporaryPath() const { return temporary_; }
 
     // Test hook: after this many bytes every further write fails as a full disk would.
@@ -39,15 +43,20 @@ public:
 private:
     Status Fail(const std::string& what, int error);
 
-    std::filesystem::path target_;
+    std::string target_;
     std::filesystem::path temporary_;
+    std::string temporaryName_; // UTF-8
     int fd_ = -1;
     int temporarySlot_ = -1; // see run_temporaries.h
     bool committed_ = false;
 };
 
 // Replaces the whole file with the given bytes, atomically.
+Status WriteFileAtomically(const std::string& target, std::string_view bytes);
 Status WriteFileAtomically(const std::filesystem::path& target, std::string_view bytes);
+inline Status WriteFileAtomically(const char* target, std::string_view bytes) {
+    return WriteFileAtomically(std::string(target), bytes);
+}
 
 // The system's text for an errno value.
 std::string SystemErrorText(int error);

@@ -8,26 +8,19 @@ namespace fabricor {
 namespace fs = std::filesystem;
 
 bool FolderExists(const std::string& path) {
-    if (path.empty())
-        return false;
-    std::error_code error;
-    return fs::is_directory(fs::path(path), error);
+    return platform::FolderExists(path);
 }
 
 bool ForceFolders(const std::string& path) {
-    if (path.empty())
-        return false;
-    std::error_code error;
-    fs::create_directories(fs::path(path), error);
-    return FolderExists(path);
+    return platform::CreateFolders(path);
 }
 
 bool LiesWithinFolder(const std::string& folder, const std::string& root) {
     std::error_code error;
-    fs::path realFolder = fs::canonical(fs::path(folder), error);
+    fs::path realFolder = fs::canonical(platform::PathOfUtf8(folder), error);
     if (error)
         return false;
-    fs::path realRoot = fs::canonical(fs::path(root), error);
+    fs::path realRoot = fs::canonical(platform::PathOfUtf8(root), error);
     if (error)
         return false;
     auto [inRoot, inFolder] =

@@ -1,25 +1,21 @@
 #include "base/project_lock.h"
 
+#include "base/folders.h"
 #include "base/run_temporaries.h"
+#include "platform/file_lock.h"
+#include "platform/files.h"
 
-#include <cerrno>
-#include <fcntl.h>
-#include <filesystem>
 #include <mutex>
-#include <sys/file.h>
-#include <sys/stat.h>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 
 namespace fabricor {
 namespace {
 
 // The locks this process holds, by file identity, so that an inner Acquire of the same project
-// nests instead of waiting for itself (flock excludes separate opens even within one process).
+// nests instead of waiting for itself (the lock excludes separate opens even within one process).
 struct Held {
-    dev_t device = 0;
-    ino_t inode = 0;
+    platform::FileIdentity identity;
     int fd = -1;
     int depth = 0;
 };
@@ -27,25 +23,9 @@ std::mutex heldMutex;
 std::vector<Held> held;
 
 std::string WithoutTrailingSeparators(std::string folder) {
-    while (folder.size() > 1 && folder.back() == '/')
+    while (folder.size() > 1 && (folder.back() == '/' || folder.back() == kSeparator))
         folder.pop_back();
     return folder;
-}
-
-int OpenLockFile(const std::string& path) {
-    // Never through a link, never blocking on something that is not a file.
-    const int flags = O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK;
-    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | flags, 0666);
-    if (fd < 0 && errno == EACCES)
-        fd = ::open(path.c_str(), O_RDONLY | flags); // another user's lock file locks as well
-    if (fd < 0)
-        return -1;
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
 }
 
 } // namespace
@@ -58,35 +38,33 @@ ProjectUpdateLock ProjectUpdateLock::Acquire(const std::string& projectFolder,
     const std::string folder = WithoutTrailingSeparators(projectFolder);
     const ProjectFiles files(folder);
     const std::string bin = files.BinFolder();
-    int fd = OpenLockFile(files.Lock());
+    int fd = platform::OpenLockFile(files.Lock());
     if (fd < 0)
         return lock;
-    struct stat info {};
-    ::fstat(fd, &info);
+    const platform::FileIdentity identity = platform::IdentityOf(fd);
     {
         std::lock_guard<std::mutex> guard(heldMutex);
         for (size_t i = 0; i < held.size(); ++i) {
-            if (held[i].fd >= 0 && held[i].device == info.st_dev && held[i].inode == info.st_ino) {
+            if (held[i].fd >= 0 && held[i].identity == identity) {
                 ++held[i].depth;
                 lock.holder_ = static_cast<int>(i);
-                ::close(fd); // closing another open of the file keeps the flock
+                platform::CloseFile(fd); // closing another open of the file keeps the lock
                 return lock;
             }
         }
     }
     const auto deadline = std::chrono::steady_clock::now() + wait;
     for (;;) {
-        if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
+        const platform::LockAttempt attempt = platform::TryLockExclusive(fd);
+        if (attempt == platform::LockAttempt::Taken)
             break;
-        if (errno == EINTR)
-            continue;
-        if (errno != EWOULDBLOCK) {
+        if (attempt == platform::LockAttempt::Unsupported) {
             // A file system without locks: go on as before there was a lock.
-            ::close(fd);
+            platform::CloseFile(fd);
             return lock;
         }
         if (std::chrono::steady_clock::now() >= deadline) {
-            ::close(fd);
+            platform::CloseFile(fd);
             lock.refused_ = true;
             lock.message_ = folder + ": " + kProjectBeingUpdated +
                             " by another run (Update Device or fabricor-cli); try again once it "
@@ -102,7 +80,7 @@ ProjectUpdateLock ProjectUpdateLock::Acquire(const std::string& projectFolder,
             ++i;
         if (i == held.size())
             held.emplace_back();
-        held[i] = Held{info.st_dev, info.st_ino, fd, 1};
+        held[i] = Held{identity, fd, 1};
         lock.holder_ = static_cast<int>(i);
     }
     // Whatever an interrupted run left: nobody else can be updating this project now, and a
@@ -110,7 +88,7 @@ ProjectUpdateLock ProjectUpdateLock::Acquire(const std::string& projectFolder,
     RemoveStaleTemporaries(folder);
     RemoveStaleTemporaries(bin);
     // The merge's staging file exists only while a merge runs, and none runs now.
-    ::unlink(files.Staging().c_str());
+    platform::RemoveFile(files.Staging());
     return lock;
 }
 
@@ -140,7 +118,7 @@ void ProjectUpdateLock::Release() {
     std::lock_guard<std::mutex> guard(heldMutex);
     Held& entry = held[static_cast<size_t>(holder_)];
     if (--entry.depth == 0) {
-        ::close(entry.fd); // the last descriptor of this open: the flock goes with it
+        platform::CloseFile(entry.fd); // the last descriptor of this open: the lock goes with it
         entry = Held{};
     }
     holder_ = -1;

@@ -4,9 +4,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <utility>
 
 namespace fabricor {
@@ -26,30 +23,32 @@ bool MeansMissing(int error) {
 
 } // namespace
 
-std::string FileKindName(unsigned mode) {
-    switch (mode & S_IFMT) {
-    case S_IFREG:
+std::string FileKindName(platform::FileKind kind) {
+    using platform::FileKind;
+    switch (kind) {
+    case FileKind::Regular:
         return "a regular file";
-    case S_IFIFO:
+    case FileKind::Fifo:
         return "a FIFO";
-    case S_IFCHR:
+    case FileKind::CharacterDevice:
         return "a character device";
-    case S_IFBLK:
+    case FileKind::BlockDevice:
         return "a block device";
-    case S_IFSOCK:
+    case FileKind::Socket:
         return "a socket";
-    case S_IFDIR:
+    case FileKind::Folder:
         return "a folder";
-    case S_IFLNK:
+    case FileKind::SymbolicLink:
         return "a symbolic link";
-    default:
-        return "an unknown kind of file";
+    case FileKind::Other:
+        break;
     }
+    return "an unknown kind of file";
 }
 
 RegularFile::~RegularFile() {
     if (fd_ >= 0)
-        ::close(fd_);
+        platform::CloseFile(fd_);
 }
 
 RegularFile::RegularFile(RegularFile&& other) noexcept
@@ -60,7 +59,7 @@ RegularFile::RegularFile(RegularFile&& other) noexcept
 RegularFile& RegularFile::operator=(RegularFile&& other) noexcept {
     if (this != &other) {
         if (fd_ >= 0)
-            ::close(fd_);
+            platform::CloseFile(fd_);
         path_ = std::move(other.path_);
         fd_ = std::exchange(other.fd_, -1);
         missing_ = other.missing_;
@@ -73,59 +72,58 @@ RegularFile& RegularFile::operator=(RegularFile&& other) noexcept {
 }
 
 void RegularFile::Fail(std::string error) {
-    error_ = path_.string() + ": " + std::move(error);
+    error_ = path_ + ": " + std::move(error);
 }
 
-RegularFile RegularFile::Open(const std::filesystem::path& path, uint64_t limit) {
+RegularFile RegularFile::Open(const std::string& path, uint64_t limit) {
     RegularFile file;
     file.path_ = path;
     file.limit_ = limit;
-    auto notRegular = [&](unsigned mode) {
-        file.Fail("not a regular file (" + FileKindName(mode) + ")");
+    auto notRegular = [&](platform::FileKind kind) {
+        file.Fail("not a regular file (" + FileKindName(kind) + ")");
     };
 
-    struct stat named {};
-    if (::stat(path.c_str(), &named) != 0) {
-        int error = errno;
+    platform::FileStatus named;
+    if (int error = platform::StatusOfName(path, named)) {
         file.missing_ = MeansMissing(error);
         file.Fail(SystemErrorText(error));
         return file;
     }
-    if (!S_ISREG(named.st_mode)) {
-        notRegular(named.st_mode);
+    if (named.kind != platform::FileKind::Regular) {
+        notRegular(named.kind);
         return file;
     }
-    // Without O_NONBLOCK a FIFO put in its place since the stat would block the open.
-    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    // Not blocking on the open: a FIFO may have been put in its place since.
+    int fd = platform::OpenForReading(path);
     if (fd < 0) {
         int error = errno;
         file.missing_ = MeansMissing(error);
         file.Fail(SystemErrorText(error));
         return file;
     }
-    struct stat opened {};
-    if (::fstat(fd, &opened) != 0) {
-        int error = errno;
-        ::close(fd);
+    platform::FileStatus opened;
+    if (int error = platform::StatusOfOpenFile(fd, opened)) {
+        platform::CloseFile(fd);
         file.Fail(SystemErrorText(error));
         return file;
     }
-    if (!S_ISREG(opened.st_mode)) {
-        ::close(fd);
-        notRegular(opened.st_mode);
+    if (opened.kind != platform::FileKind::Regular) {
+        platform::CloseFile(fd);
+        notRegular(opened.kind);
         return file;
     }
-    if (static_cast<uint64_t>(opened.st_size) > limit) {
-        ::close(fd);
+    if (opened.size > limit) {
+        platform::CloseFile(fd);
         file.Fail("larger than " + LimitText(limit) + ", more than such a file ever holds");
         return file;
     }
-    int flags = ::fcntl(fd, F_GETFL);
-    if (flags >= 0)
-        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
     file.fd_ = fd;
-    file.size_ = static_cast<uint64_t>(opened.st_size);
+    file.size_ = opened.size;
     return file;
+}
+
+RegularFile RegularFile::Open(const std::filesystem::path& path, uint64_t limit) {
+    return Open(platform::Utf8Name(path), limit);
 }
 
 long long RegularFile::ReadSome(char* buffer, size_t size) {
@@ -136,21 +134,17 @@ long long RegularFile::ReadSome(char* buffer, size_t size) {
     }
     // One byte past the limit is enough to tell a file that grew beyond it.
     size = static_cast<size_t>(std::min<uint64_t>(size, limit_ + 1 - read_));
-    for (;;) {
-        ssize_t got = ::read(fd_, buffer, size);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0) {
-            Fail(SystemErrorText(errno));
-            return -1;
-        }
-        read_ += static_cast<uint64_t>(got);
-        if (read_ > limit_) {
-            Fail("larger than " + LimitText(limit_) + ", more than such a file ever holds");
-            return -1;
-        }
-        return got;
+    long long got = platform::ReadFrom(fd_, buffer, size);
+    if (got < 0) {
+        Fail(SystemErrorText(errno));
+        return -1;
     }
+    read_ += static_cast<uint64_t>(got);
+    if (read_ > limit_) {
+        Fail("larger than " + LimitText(limit_) + ", more than such a file ever holds");
+        return -1;
+    }
+    return got;
 }
 
 std::optional<std::string> RegularFile::ReadAll() {
@@ -172,7 +166,7 @@ std::optional<std::string> RegularFile::ReadAll() {
 }
 
 bool RegularFile::Rewind() {
-    if (fd_ < 0 || ::lseek(fd_, 0, SEEK_SET) != 0) {
+    if (fd_ < 0 || !platform::SeekToStart(fd_)) {
         Fail(SystemErrorText(fd_ < 0 ? EBADF : errno));
         return false;
     }
@@ -180,7 +174,7 @@ bool RegularFile::Rewind() {
     return true;
 }
 
-FileRead ReadRegularFile(const std::filesystem::path& path, uint64_t limit) {
+FileRead ReadRegularFile(const std::string& path, uint64_t limit) {
     FileRead read;
     RegularFile file = RegularFile::Open(path, limit);
     if (!file.ok()) {
@@ -192,6 +186,10 @@ FileRead ReadRegularFile(const std::filesystem::path& path, uint64_t limit) {
     if (!read.bytes)
         read.error = file.error();
     return read;
+}
+
+FileRead ReadRegularFile(const std::filesystem::path& path, uint64_t limit) {
+    return ReadRegularFile(platform::Utf8Name(path), limit);
 }
 
 } // namespace fabricor

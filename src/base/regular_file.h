@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/files.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -28,8 +30,13 @@ public:
     RegularFile(const RegularFile&) = delete;
     RegularFile& operator=(const RegularFile&) = delete;
 
-    // Opens `path` for reading when it is a regular file of at most `limit` bytes.
+    // Opens `path` (UTF-8) for reading when it is a regular file of at most `limit` bytes.
+    static RegularFile Open(const std::string& path, uint64_t limit);
+    // The same for a path as the standard library holds it (as the system gave it).
     static RegularFile Open(const std::filesystem::path& path, uint64_t limit);
+    static RegularFile Open(const char* path, uint64_t limit) {
+        return Open(std::string(path), limit);
+    }
 
     bool ok() const { return fd_ >= 0; }
     // Nothing of that name exists (the file or one of its folders is missing).
@@ -52,7 +59,7 @@ public:
 private:
     void Fail(std::string error);
 
-    std::filesystem::path path_;
+    std::string path_;
     int fd_ = -1;
     bool missing_ = false;
     std::string error_;
@@ -68,9 +75,13 @@ struct FileRead {
 };
 
 // The whole of a regular file of at most `limit` bytes.
+FileRead ReadRegularFile(const std::string& path, uint64_t limit);
 FileRead ReadRegularFile(const std::filesystem::path& path, uint64_t limit);
+inline FileRead ReadRegularFile(const char* path, uint64_t limit) {
+    return ReadRegularFile(std::string(path), limit);
+}
 
-// "FIFO", "character device", ... for a file type from stat's st_mode.
-std::string FileKindName(unsigned mode);
+// "a FIFO", "a character device", ... for a kind of file.
+std::string FileKindName(platform::FileKind kind);
 
 } // namespace fabricor

@@ -1,13 +1,13 @@
 #include "base/run_temporaries.h"
 
+#include "platform/files.h"
+#include "platform/interrupt.h"
+
 #include <array>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
-#include <csignal>
 #include <cstring>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace fabricor {
 namespace {
@@ -26,26 +26,12 @@ struct Slot {
 // Fixed storage: the handler may only touch memory that exists before it runs.
 std::array<Slot, kSlots> slots;
 
-constexpr int kSignals[] = {SIGHUP, SIGINT, SIGQUIT, SIGTERM, SIGPIPE};
-
 void RemoveListedTemporaries() {
     for (Slot& slot : slots) {
         int listed = kListed;
         if (slot.state.compare_exchange_strong(listed, kRemoving))
-            ::unlink(slot.path); // async-signal-safe
+            platform::RemoveFileNow(slot.path);
     }
-}
-
-extern "C" void OnInterrupt(int signal) {
-    int saved = errno;
-    RemoveListedTemporaries();
-    // End the way the signal would have ended us: the parent sees which one it was.
-    struct sigaction fallback {};
-    fallback.sa_handler = SIG_DFL;
-    ::sigemptyset(&fallback.sa_mask);
-    ::sigaction(signal, &fallback, nullptr);
-    ::raise(signal); // delivered once the handler returns and the signal is unblocked
-    errno = saved;
 }
 
 // Six letters or digits, different from call to call and from process to process.
@@ -53,7 +39,8 @@ std::string RandomSuffix() {
     static std::atomic<uint64_t> counter{0};
     uint64_t x =
         static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
-        (static_cast<uint64_t>(::getpid()) << 32) ^ (++counter * 0x9E3779B97F4A7C15ull);
+        (static_cast<uint64_t>(platform::CurrentProcessId()) << 32) ^
+        (++counter * 0x9E3779B97F4A7C15ull);
     // splitmix64 finaliser
     x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ull;
     x = (x ^ (x >> 27)) * 0x94D049BB133111EBull;
@@ -95,16 +82,18 @@ void ForgetRunTemporary(int& slot) {
     slot = -1;
 }
 
-int CreateRunTemporary(const std::filesystem::path& target, std::string& path, int& slot) {
-    const std::string stem = (target.parent_path() / ("." + target.filename().string() + ".tmp" +
-                                                      std::to_string(::getpid()) + "-"))
-                                 .string();
+int CreateRunTemporary(const std::string& target, std::string& path, int& slot) {
+    const std::filesystem::path targetPath = platform::PathOfUtf8(target);
+    const std::string stem = platform::Utf8Name(
+        targetPath.parent_path() /
+        platform::PathOfUtf8("." + platform::Utf8Name(targetPath.filename()) + ".tmp" +
+                             std::to_string(platform::CurrentProcessId()) + "-"));
     for (int attempt = 0; attempt < 100; ++attempt) {
         path = stem + RandomSuffix();
         // Listed before it exists: an interruption between the two removes nothing of anyone
         // else's, since the name carries this process's id.
         slot = RememberRunTemporary(path);
-        int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        int fd = platform::CreateExclusive(path);
         if (fd >= 0)
             return fd;
         int error = errno;
@@ -118,20 +107,10 @@ int CreateRunTemporary(const std::filesystem::path& target, std::string& path, i
 }
 
 void InstallInterruptCleanup() {
-    for (int signal : kSignals) {
-        struct sigaction current {};
-        if (::sigaction(signal, nullptr, &current) != 0 || current.sa_handler == SIG_IGN)
-            continue;
-        struct sigaction cleanup {};
-        cleanup.sa_handler = OnInterrupt;
-        ::sigemptyset(&cleanup.sa_mask);
-        for (int other : kSignals)
-            ::sigaddset(&cleanup.sa_mask, other); // one clean-up at a time
-        ::sigaction(signal, &cleanup, nullptr);
-    }
+    platform::OnInterrupt(RemoveListedTemporaries);
 }
 
-std::optional<pid_t> TemporaryOwner(const std::string& fileName) {
+std::optional<platform::ProcessId> TemporaryOwner(const std::string& fileName) {
     // ".<name>.tmp<pid>-XXXXXX"
     if (fileName.size() < 1 + 4 + 1 + 1 + 6 || fileName.front() != '.')
         return std::nullopt;
@@ -147,26 +126,26 @@ std::optional<pid_t> TemporaryOwner(const std::string& fileName) {
     if (digits == dash || dash - digits > 9 || digits < 5 ||
         fileName.compare(digits - 4, 4, ".tmp") != 0)
         return std::nullopt;
-    pid_t owner = static_cast<pid_t>(std::stol(fileName.substr(digits, dash - digits)));
+    const platform::ProcessId owner = std::stoll(fileName.substr(digits, dash - digits));
     if (owner <= 0)
         return std::nullopt;
     return owner;
 }
 
-int RemoveStaleTemporaries(const std::filesystem::path& folder) {
+int RemoveStaleTemporaries(const std::string& folder) {
     int removed = 0;
     std::error_code error;
-    for (std::filesystem::directory_iterator entries(folder, error), end; !error && entries != end;
-         entries.increment(error)) {
-        const auto name = entries->path().filename().string();
+    for (std::filesystem::directory_iterator entries(platform::PathOfUtf8(folder), error), end;
+         !error && entries != end; entries.increment(error)) {
+        const auto name = platform::Utf8Name(entries->path().filename());
         auto owner = TemporaryOwner(name);
-        if (!owner || *owner == ::getpid())
+        if (!owner || *owner == platform::CurrentProcessId())
             continue;
-        // EPERM: it runs, under another user.
-        if (::kill(*owner, 0) == 0 || errno != ESRCH)
+        if (platform::ProcessMayRun(*owner))
             continue;
         std::error_code ignored;
-        if (entries->is_regular_file(ignored) && ::unlink(entries->path().c_str()) == 0)
+        if (entries->is_regular_file(ignored) &&
+            platform::RemoveFile(platform::Utf8Name(entries->path())) == 0)
             ++removed;
     }
     return removed;

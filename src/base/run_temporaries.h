@@ -1,9 +1,10 @@
 #pragma once
 
+#include "platform/process_info.h"
+
 #include <filesystem>
 #include <optional>
 #include <string>
-#include <sys/types.h>
 
 namespace fabricor {
 
@@ -12,9 +13,10 @@ namespace fabricor {
 // a closed terminal) can remove them before the process ends. The owner's process id in the
 // name tells, after a kill -9 or a power cut, whether a temporary's owner still runs.
 
-// Creates "<folder>/.<name>.tmp<pid>-XXXXXX" exclusively (mode 0600), listed as this run's until
-// ForgetRunTemporary(slot). Returns the descriptor, or -1 with errno set.
-int CreateRunTemporary(const std::filesystem::path& target, std::string& path, int& slot);
+// Creates "<folder>/.<name>.tmp<pid>-XXXXXX" beside `target` (UTF-8) exclusively, only its owner
+// may use it, listed as this run's until ForgetRunTemporary(slot). Returns the descriptor, or -1
+// with errno set.
+int CreateRunTemporary(const std::string& target, std::string& path, int& slot);
 
 // Lists an existing path as this run's; -1 when the table is full (the file is then only left
 // to the next update's clean-up).
@@ -40,9 +42,9 @@ private:
 void InstallInterruptCleanup();
 
 // The process that made a temporary, from its name; nothing for any other name.
-std::optional<pid_t> TemporaryOwner(const std::string& fileName);
+std::optional<platform::ProcessId> TemporaryOwner(const std::string& fileName);
 
 // Removes the temporaries in `folder` whose owner no longer runs; returns how many.
-int RemoveStaleTemporaries(const std::filesystem::path& folder);
+int RemoveStaleTemporaries(const std::string& folder);
 
 } // namespace fabricor

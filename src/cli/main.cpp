@@ -1,17 +1,17 @@
 #include "base/run_temporaries.h"
 #include "cli/cli.h"
 #include "cli/terminal_progress.h"
+#include "platform/files.h"
 
 #include <exception>
 #include <iostream>
 #include <new>
-#include <unistd.h>
 
 int main(int argc, char** argv) {
     fabricor::InstallInterruptCleanup();
     // Nothing a command leaves unhandled ends the program without a word.
     try {
-        fabricor::cli::TerminalProgress progress(std::cerr, ::isatty(STDERR_FILENO) == 1);
+        fabricor::cli::TerminalProgress progress(std::cerr, fabricor::platform::IsTerminal(2));
         fabricor::cli::Arguments args(argv + 1, argv + argc);
         return fabricor::cli::RunCli(args, std::cout, std::cerr, progress);
     } catch (const std::bad_alloc& failure) {

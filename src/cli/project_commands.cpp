@@ -5,11 +5,11 @@
 #include "cli/options.h"
 #include "cli/terminal_progress.h"
 #include "firmware/update_pipeline.h"
+#include "platform/files.h"
 
 #include <filesystem>
 #include <memory>
 #include <ostream>
-#include <sys/stat.h>
 
 namespace fabricor::cli {
 namespace {
@@ -144,8 +144,8 @@ private:
 };
 
 int64_t FileSize(const std::string& path) {
-    struct stat info {};
-    return ::stat(path.c_str(), &info) == 0 ? static_cast<int64_t>(info.st_size) : 0;
+    platform::FileStatus status;
+    return platform::StatusOfName(path, status) == 0 ? static_cast<int64_t>(status.size) : 0;
 }
 
 } // namespace

@@ -11,7 +11,7 @@ namespace fabricor {
 XmlLoad LoadXmlDocument(const std::string& path, pugi::xml_document& document,
                         bool keepLoneWhitespace) {
     XmlLoad load;
-    FileRead read = ReadRegularFile(std::filesystem::path(path), kDocumentReadLimit);
+    FileRead read = ReadRegularFile(path, kDocumentReadLimit);
     if (read.missing) {
         load.outcome = ReadOutcome::NoFile;
         return load;
@@ -74,7 +74,7 @@ std::optional<std::string> ElementTextOf(const pugi::xml_node& element) {
 Status SaveXmlDocument(const std::string& path, const pugi::xml_document& document) {
     std::ostringstream out;
     document.save(out, "", pugi::format_raw | pugi::format_no_declaration, pugi::encoding_utf8);
-    return WriteFileAtomically(std::filesystem::path(path), out.str());
+    return WriteFileAtomically(path, out.str());
 }
 
 } // namespace fabricor

@@ -5,6 +5,7 @@
 #include "base/regular_file.h"
 #include "base/run_temporaries.h"
 #include "firmware/srecord.h"
+#include "platform/files.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -14,8 +15,6 @@
 #include <memory>
 #include <optional>
 #include <string_view>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 namespace fabricor {
@@ -23,9 +22,10 @@ namespace {
 
 constexpr size_t kRecordDataBytes = 32;
 
+// Anything but a folder: what else it is is told when it is opened.
 bool IsRegularFile(const std::string& path) {
-    struct stat info {};
-    return ::stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
+    platform::FileStatus status;
+    return platform::StatusOfName(path, status) == 0 && status.kind != platform::FileKind::Folder;
 }
 
 // The 512 records that carry the image, CR LF after each.
@@ -401,7 +401,7 @@ MergeResult MergeBankSx(const std::string& baseFileName, const std::string& newF
     RunTemporary stagingWhileMerging(stagingPath);
     const std::string outputPath = outputFolder + newFileName;
     auto openFailed = [&](std::string error) {
-        ::unlink(stagingPath.c_str());
+        platform::RemoveFile(stagingPath);
         result.outcome = MergeOutcome::OpenFailed;
         result.error = std::move(error);
         return result;
@@ -444,13 +444,13 @@ MergeResult MergeBankSx(const std::string& baseFileName, const std::string& newF
         // Neither a partial file nor an older one may pass for this merge's result.
         writer.Abort();
         if (!targetUntouched)
-            ::unlink(outputPath.c_str());
+            platform::RemoveFile(outputPath);
         result.outcome = MergeOutcome::MergeFailed;
         result.error = *failure;
         reporter.Report(kMergeFailed);
     }
     progress.SetPosition(counter);
-    ::unlink(stagingPath.c_str());
+    platform::RemoveFile(stagingPath);
     return result;
 }
 

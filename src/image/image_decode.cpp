@@ -2,12 +2,12 @@
 
 #include "base/atomic_file.h"
 #include "base/text_encoding.h"
+#include "platform/files.h"
+#include "platform/process_info.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace fabricor {
 namespace {
@@ -252,7 +252,7 @@ std::vector<std::string> CompareImages(const ConfigurationImage& a, const Config
 Status WriteDecodedProject(const std::string& folder, const ConfigurationImage& image,
                            std::vector<std::string>& notes) {
     namespace fs = std::filesystem;
-    const fs::path dir(folder);
+    const fs::path dir = platform::PathOfUtf8(folder);
     const fs::path pargen = dir / "pargen.xml";
     const fs::path var = dir / "var.xml";
     std::error_code ec;
@@ -262,25 +262,26 @@ Status WriteDecodedProject(const std::string& folder, const ConfigurationImage& 
         return Status::Error(folder + ": not a folder" + (ec ? " (" + ec.message() + ")" : ""));
     for (const auto& target : {pargen, var})
         if (fs::symlink_status(target, ec).type() != fs::file_type::not_found)
-            return Status::Error(target.string() +
+            return Status::Error(platform::Utf8Name(target) +
                                  ": already exists; decode writes only into a folder without a "
                                  "project");
 
     const DecodedProject decoded = DecodeImage(image);
     // Both documents go to temporaries first; they take their names only when both are whole.
-    const std::string tag = ".decode" + std::to_string(::getpid());
+    const std::string tag = ".decode" + std::to_string(platform::CurrentProcessId());
     const fs::path pargenTemporary = dir / (".pargen.xml" + tag);
     const fs::path varTemporary = dir / (".var.xml" + tag);
     auto cleanUp = [&] {
         fs::remove(pargenTemporary, ec);
         fs::remove(varTemporary, ec);
     };
-    if (auto written = WriteGeneralParameters(pargenTemporary.string(), decoded.pargen);
+    if (auto written = WriteGeneralParameters(platform::Utf8Name(pargenTemporary), decoded.pargen);
         !written.ok()) {
         cleanUp();
         return written;
     }
-    if (auto written = WriteTranslateTable(varTemporary.string(), decoded.rows); !written.ok()) {
+    if (auto written = WriteTranslateTable(platform::Utf8Name(varTemporary), decoded.rows);
+        !written.ok()) {
         cleanUp();
         return written;
     }
@@ -288,8 +289,8 @@ Status WriteDecodedProject(const std::string& folder, const ConfigurationImage& 
     // What the documents give back when built again, the build words aside.
     ConfigurationImage rebuilt{};
     FixedClock clock(LocalTime{});
-    auto report =
-        BuildConfigurationImage(varTemporary.string(), pargenTemporary.string(), clock, rebuilt);
+    auto report = BuildConfigurationImage(platform::Utf8Name(varTemporary),
+                                          platform::Utf8Name(pargenTemporary), clock, rebuilt);
     ConfigurationImage expected = image;
     for (size_t i = 0; i < 4; ++i)
         expected[image_offset::BuildTime + i] = rebuilt[image_offset::BuildTime + i];
@@ -298,17 +299,16 @@ Status WriteDecodedProject(const std::string& folder, const ConfigurationImage& 
     for (const auto& line : CompareImages(expected, rebuilt, "image", "project"))
         notes.push_back(line);
 
-    // link() never replaces: a pargen.xml or var.xml that appeared meanwhile stays.
-    if (::link(pargenTemporary.c_str(), pargen.c_str()) != 0) {
-        int error = errno;
+    // A second name never replaces: a pargen.xml or var.xml that appeared meanwhile stays.
+    if (int error =
+            platform::AddName(platform::Utf8Name(pargenTemporary), platform::Utf8Name(pargen))) {
         cleanUp();
-        return Status::Error(pargen.string() + ": " + SystemErrorText(error));
+        return Status::Error(platform::Utf8Name(pargen) + ": " + SystemErrorText(error));
     }
-    if (::link(varTemporary.c_str(), var.c_str()) != 0) {
-        int error = errno;
+    if (int error = platform::AddName(platform::Utf8Name(varTemporary), platform::Utf8Name(var))) {
         fs::remove(pargen, ec);
         cleanUp();
-        return Status::Error(var.string() + ": " + SystemErrorText(error));
+        return Status::Error(platform::Utf8Name(var) + ": " + SystemErrorText(error));
     }
     cleanUp();
     return Status::Ok();
