@@ -103,9 +103,14 @@ inline JudgeVerdict AskSrecCat(const std::filesystem::path& firmware, const Temp
             if (i + 1 < count)
                 sum += bytes.back();
         }
-        if (!ok || ((~sum) & 0xFF) != bytes.back()) {
+        if (!ok) {
             verdict.accepted = false;
-            verdict.complaints += "line " + std::to_string(number) + ": bad record or checksum\n";
+            verdict.complaints += "line " + std::to_string(number) + ": not an S-record\n";
+            continue;
+        }
+        if (((~sum) & 0xFF) != bytes.back()) {
+            verdict.accepted = false;
+            verdict.complaints += "line " + std::to_string(number) + ": wrong checksum\n";
             continue;
         }
         int type = line[1] - '0';
