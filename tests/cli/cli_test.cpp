@@ -5,6 +5,7 @@
 #include "firmware/sx_test_support.h"
 #include "image/c_source.h"
 #include "image/configuration_image.h"
+#include "platform/files.h"
 #include "support/golden.h"
 #include "support/sample_project.h"
 #include "support/temp_dir.h"
@@ -156,7 +157,10 @@ TEST_F(CliProject, BuildWithoutBinFolderGivesTheSystemsMessage) {
     auto run = Cli({"build", Project()});
     EXPECT_EQ(run.code, kExitFailure);
     EXPECT_NE(run.err.find("No such file or directory"), std::string::npos) << run.err;
-    EXPECT_NE(run.err.find("Cannot create file \"" + Project() + "/bin/bankg.c\""), std::string::npos);
+    const std::string sep(1, platform::kSeparator);
+    EXPECT_NE(run.err.find("Cannot create file \"" + Project() + sep + "bin" + sep + "bankg.c\""),
+              std::string::npos)
+        << run.err;
     EXPECT_FALSE(fs::exists(dir / "P" / "bin"));
 }
 
