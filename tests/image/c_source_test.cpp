@@ -83,8 +83,8 @@ TEST(ImageCSource, WriteReplacesTheFileAndReportsTheCauseWhenBinIsMissing) {
     ConfigurationImage image{};
     auto missing = WriteImageCSource(project.str(), image);
     ASSERT_FALSE(missing.ok());
-    EXPECT_EQ(missing.message(), "Cannot create file \"" + project.str() + kSep + "bin" + kSep + "bankg.c\". " +
-                                     std::strerror(ENOENT));
+    EXPECT_EQ(missing.message(), "Cannot create file \"" + project.str() + kSep + "bin" + kSep +
+                                     "bankg.c\". " + std::strerror(ENOENT));
 
     std::filesystem::create_directory(project / "bin");
     WriteFile(project / "bin" / "bankg.c", std::string(200000, 'x'));
