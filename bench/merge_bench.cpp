@@ -10,6 +10,7 @@
 
 #include "documents/var.h"
 #include "firmware/merge.h"
+#include "firmware/srecord.h"
 
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -89,31 +90,14 @@ Measure Median(std::vector<Measure> runs) {
     return middle;
 }
 
-std::string Hex(uint32_t value, int digits) {
-    static const char* kDigits = "0123456789ABCDEF";
-    std::string text(static_cast<size_t>(digits), '0');
-    for (int i = digits - 1; i >= 0; --i, value >>= 4)
-        text[static_cast<size_t>(i)] = kDigits[value & 0xF];
-    return text;
-}
-
+// A data record of 32 pseudo-random bytes, CR LF after it.
 std::string Record(int type, uint32_t address, uint32_t seed) {
-    int addressBytes = type + 1;
-    unsigned count = static_cast<unsigned>(addressBytes + 32 + 1);
-    unsigned sum = count;
-    std::string text(1, 'S');
-    text += static_cast<char>('0' + type);
-    text += Hex(count, 2);
-    text += Hex(address, addressBytes * 2);
-    for (int i = 0; i < addressBytes; ++i)
-        sum += (address >> (8 * i)) & 0xFF;
-    for (int i = 0; i < 32; ++i) {
+    std::vector<uint8_t> data(32);
+    for (uint8_t& byte : data) {
         seed = seed * 1103515245u + 12345u;
-        unsigned byte = (seed >> 16) & 0xFF;
-        text += Hex(byte, 2);
-        sum += byte;
+        byte = static_cast<uint8_t>((seed >> 16) & 0xFF);
     }
-    return text + Hex(~sum & 0xFF, 2) + "\r\n";
+    return FormatSRecord(type, address, data) + "\r\n";
 }
 
 // A base firmware of about `megabytes`: S2 records from 0x380000 (the bank window among them)
@@ -216,9 +200,11 @@ int main(int argc, char** argv) {
         Row("cat+sync", syncedCopy, bytes);
         if (srecCat) {
             const std::string srecOut = (dir / "srec.out").string();
-            const std::string splice = "srec_cat '" + base.string() + "' -exclude 0x388000 0x38C000 '" +
-                                       bin + "bank1.bin' -binary -offset 0x388000 -o '" + srecOut +
-                                       "' 2>/dev/null";
+            const std::string first = HexAddress(kBankWindowFirst);
+            const std::string end = HexAddress(kBankWindowLast + 1);
+            const std::string splice = "srec_cat '" + base.string() + "' -exclude " + first + " " +
+                                       end + " '" + bin + "bank1.bin' -binary -offset " + first +
+                                       " -o '" + srecOut + "' 2>/dev/null";
             Measure srec = Shell(splice);
             Measure syncedSrec = Shell(splice + " && sync '" + srecOut + "'");
             Row("srec_cat", srec, bytes);

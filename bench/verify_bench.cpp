@@ -5,6 +5,8 @@
 //
 //   bench_verify [--sizes 16,128] [--dir FOLDER] [--cli PATH]
 
+#include "firmware/srecord.h"
+
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -69,29 +71,14 @@ Measure Median(std::vector<Measure> runs) {
     return middle;
 }
 
-std::string Hex(uint32_t value, int digits) {
-    static const char* kDigits = "0123456789ABCDEF";
-    std::string text(static_cast<size_t>(digits), '0');
-    for (int i = digits - 1; i >= 0; --i, value >>= 4)
-        text[static_cast<size_t>(i)] = kDigits[value & 0xF];
-    return text;
-}
-
+// A data record of 32 pseudo-random bytes, CR LF after it.
 std::string Record(int type, uint32_t address, uint32_t seed) {
-    int addressBytes = type + 1;
-    unsigned count = static_cast<unsigned>(addressBytes + 32 + 1);
-    unsigned sum = count;
-    std::string text = "S" + std::string(1, static_cast<char>('0' + type)) + Hex(count, 2) +
-                       Hex(address, addressBytes * 2);
-    for (int i = 0; i < addressBytes; ++i)
-        sum += (address >> (8 * i)) & 0xFF;
-    for (int i = 0; i < 32; ++i) {
+    std::vector<uint8_t> data(32);
+    for (uint8_t& byte : data) {
         seed = seed * 1103515245u + 12345u;
-        unsigned byte = (seed >> 16) & 0xFF;
-        text += Hex(byte, 2);
-        sum += byte;
+        byte = static_cast<uint8_t>((seed >> 16) & 0xFF);
     }
-    return text + Hex(~sum & 0xFF, 2) + "\r\n";
+    return fabricor::FormatSRecord(type, address, data) + "\r\n";
 }
 
 // S2 records from 0x380000 (the bank window among them), then S3 records above 24 bits.

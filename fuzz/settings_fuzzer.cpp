@@ -1,7 +1,7 @@
 // Settings file: whatever the file holds, writing the project name and reading it back gives the
 // name, and every other line of the file is kept with its own line end.
 
-#include "app/settings_file.h"
+#include "base/settings_file.h"
 #include "fuzz_support.h"
 
 #include <fuzzer/FuzzedDataProvider.h>

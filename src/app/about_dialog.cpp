@@ -2,6 +2,7 @@
 
 #include "app/seams.h"
 #include "app/style.h"
+#include "base/version.h"
 
 #include <QLabel>
 #include <QPainter>
@@ -58,6 +59,10 @@ TFAbout2::TFAbout2(Shell& shell, QWidget* parent) : QDialog(parent), shell_(shel
     AddLabel("Label9", "2.200", {240, 77});
     AddLabel("Label7", "Document Code :", {120, 93});
     AddLabel("Label10", "MN30418", {240, 93});
+    // The release of this program, on the free row under the fixed identity: the version above
+    // is the product's and stays as it is.
+    AddLabel("LabelRelease", "Release :", {120, 109});
+    AddLabel("LabelReleaseNumber", QString::fromLatin1(ProgramVersion()), {240, 109});
 
     auto* web = new ClickableLabel(QString::fromLatin1(kVendorWebAddress), this);
     web->setObjectName("Label4");

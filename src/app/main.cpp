@@ -1,7 +1,8 @@
 #include "app/main_window.h"
 #include "app/ping_dialog.h"
-#include "base/run_temporaries.h"
 #include "app/top_level_handler.h"
+#include "base/run_temporaries.h"
+#include "base/version.h"
 
 #include <QApplication>
 
@@ -18,7 +19,7 @@ constexpr const char* kUsage =
     "into the base firmware and starts the flash tool. It takes no options of its own: the\n"
     "folders and the last project are found beside the program (Fabricor.ini, MASTER,\n"
     "PROJECTS). Qt's own options are accepted, e.g. -platform offscreen or -style fusion.\n"
-    "For scripts: fabricor-cli --help.\n";
+    "--version prints the release. For scripts: fabricor-cli --help.\n";
 
 // What QApplication takes from the command line itself, with or without a value after it
 // (either form also with two dashes, as Qt allows).
@@ -32,7 +33,7 @@ const std::set<std::string> kQtFlags = {"-reverse", "-widgetcount", "-nograb",
 const std::set<std::string> kQtOptionsWithEquals = {"-style",   "-stylesheet", "-qmljsdebugger",
                                                     "-dialogs", "-fontengine", "-platform"};
 
-enum class CommandLine { Run, Help, Wrong };
+enum class CommandLine { Run, Help, Version, Wrong };
 
 // Decided before any window or display is touched, so it works on a machine without one.
 CommandLine ReadCommandLine(int argc, char** argv, std::string& wrong) {
@@ -40,6 +41,8 @@ CommandLine ReadCommandLine(int argc, char** argv, std::string& wrong) {
         std::string word = argv[i];
         if (word == "--help" || word == "-h" || word == "-help")
             return CommandLine::Help;
+        if (word == "--version")
+            return CommandLine::Version;
         std::string option = word.starts_with("--") ? word.substr(1) : word;
         if (kQtFlags.count(option))
             continue;
@@ -63,6 +66,9 @@ int main(int argc, char** argv) {
     switch (ReadCommandLine(argc, argv, wrong)) {
     case CommandLine::Help:
         std::fputs(kUsage, stdout);
+        return 0;
+    case CommandLine::Version:
+        std::printf("fabricor %s\n", fabricor::ProgramVersion());
         return 0;
     case CommandLine::Wrong:
         std::fprintf(stderr, "fabricor: unknown %s '%s'\n%s",

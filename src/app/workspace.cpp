@@ -1,7 +1,7 @@
 #include "app/workspace.h"
 
-#include "app/settings_file.h"
 #include "base/project_files.h"
+#include "base/settings_file.h"
 #include "documents/integer_text.h"
 #include "documents/pargen.h"
 
@@ -18,7 +18,9 @@ void Workspace::UpdateDocumentPaths() {
     VarPath = files.TranslateTable();
 }
 
-std::string Workspace::SettingsPath() const { return AppFolder + kSeparator + kSettingsFileName; }
+std::string Workspace::SettingsPath() const {
+    return DataFolder + kSeparator + kSettingsFileName;
+}
 
 std::string FolderOfExecutable(const std::string& executablePath) {
     auto cut = executablePath.find_last_of(kSeparator);
@@ -53,12 +55,17 @@ bool LeavesTheFolder(const std::string& name) {
 
 } // namespace
 
-StartupResult RunStartup(Workspace& workspace, const std::string& executablePath) {
+StartupResult RunStartup(Workspace& workspace, const std::string& executablePath,
+                         const SystemFacts& system) {
     StartupResult result;
     workspace.AppFolder = FolderOfExecutable(executablePath);
-    workspace.MasterFolder = workspace.AppFolder + kSeparator + "MASTER";
+    const ApplicationFolder folder = DecideApplicationFolder(workspace.AppFolder, system);
+    workspace.DataFolder = folder.dataFolder;
+    if (folder.PerUser())
+        ForceFolders(workspace.DataFolder); // a failure shows where the folders are needed
+    workspace.MasterFolder = workspace.DataFolder + kSeparator + "MASTER";
     CreateFolderIfMissing(workspace.MasterFolder);
-    workspace.ProjectsFolder = workspace.AppFolder + kSeparator + "PROJECTS";
+    workspace.ProjectsFolder = workspace.DataFolder + kSeparator + "PROJECTS";
     CreateFolderIfMissing(workspace.ProjectsFolder);
 
     workspace.ProjectName = ReadIniValue(workspace.SettingsPath(), kSettingsSection, kSettingsKey,

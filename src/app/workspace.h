@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/application_folder.h"
 #include "base/folders.h"
 #include "base/status.h"
 
@@ -19,7 +20,11 @@ inline constexpr const char* kSettingsKey = "projectname";
 // Where the application lives and which project is current. One instance for the whole run,
 // owned by the main window and read by every dialog. Paths are absolute UTF-8 text.
 struct Workspace {
+    // The executables' folder: the flash tool is started from here.
     std::string AppFolder;
+    // Where MASTER, PROJECTS and Fabricor.ini are: AppFolder itself (the portable layout), or
+    // the user's data folder when AppFolder cannot be written (an installed program).
+    std::string DataFolder;
     std::string MasterFolder;
     std::string ProjectsFolder;
     std::string ProjectName;
@@ -43,10 +48,12 @@ struct StartupResult {
     std::optional<bool> translateEnabled;
 };
 
-// The start-up sequence of the main window: fixes the folders beside the executable (creating
-// MASTER and PROJECTS when missing), restores the last project from the settings file, and
+// The start-up sequence of the main window: fixes the folders (beside the executable, or in the
+// user's data folder when that folder cannot be written, see DecideApplicationFolder), creates
+// MASTER and PROJECTS when missing, restores the last project from the settings file, and
 // derives the document paths, the title and the Translate Table state.
-StartupResult RunStartup(Workspace& workspace, const std::string& executablePath);
+StartupResult RunStartup(Workspace& workspace, const std::string& executablePath,
+                         const SystemFacts& system = TheSystem());
 
 // The Translate Table state that the general parameters document asks for: disabled for MODE 0,
 // enabled for any other integer and for a missing or unreadable MODE; nothing (leave the state

@@ -5,6 +5,8 @@
 #include "cli/table_command.h"
 #include "cli/terminal_progress.h"
 
+#include "base/version.h"
+
 #include <ostream>
 
 namespace fabricor::cli {
@@ -27,6 +29,8 @@ const std::vector<Command>& Commands() {
          VerifyCommand},
         {"diff", "compare two projects, firmwares or images, field by field", DiffCommand},
         {"report", "write a printable HTML commissioning report of PROJECT", ReportCommand},
+        {"folders", "print where the programs keep MASTER, PROJECTS and their settings",
+         FoldersCommand},
     };
     return commands;
 }
@@ -48,7 +52,8 @@ void ProgramHelp(std::ostream& stream) {
         stream << "  " << name << command.summary << "\n";
     }
     stream << "\n"
-              "Run 'fabricor-cli COMMAND --help' for a command's arguments.\n"
+              "Run 'fabricor-cli COMMAND --help' for a command's arguments;\n"
+              "'fabricor-cli --version' prints the release.\n"
               "Exit status: 0 done, 1 failed, 2 usage error.\n";
 }
 
@@ -68,6 +73,10 @@ int RunCli(const Arguments& args, std::ostream& out, std::ostream& err,
     const std::string& name = args.front();
     if (name == "--help" || name == "-h" || name == "help") {
         ProgramHelp(out);
+        return kExitOk;
+    }
+    if (name == "--version") {
+        out << "fabricor-cli " << ProgramVersion() << "\n";
         return kExitOk;
     }
     if (name.size() > 1 && name.front() == '-') {

@@ -42,5 +42,6 @@ int DecodeCommand(const Arguments& args, std::ostream& out, std::ostream& err, T
 int VerifyCommand(const Arguments& args, std::ostream& out, std::ostream& err, TerminalProgress&);
 int DiffCommand(const Arguments& args, std::ostream& out, std::ostream& err, TerminalProgress&);
 int ReportCommand(const Arguments& args, std::ostream& out, std::ostream& err, TerminalProgress&);
+int FoldersCommand(const Arguments& args, std::ostream& out, std::ostream& err, TerminalProgress&);
 
 } // namespace fabricor::cli

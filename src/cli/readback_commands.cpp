@@ -5,6 +5,7 @@
 #include "cli/options.h"
 #include "firmware/firmware_window.h"
 #include "firmware/merge.h"
+#include "firmware/srecord.h"
 #include "image/configuration_image.h"
 #include "image/image_decode.h"
 #include "project/commissioning_report.h"
@@ -113,7 +114,9 @@ int DecodeCommand(const Arguments& args, std::ostream& out, std::ostream& err, T
         out << kDecodeUsage
             << "\n"
                "Reads the configuration image from INPUT, a firmware (its S2 records of the\n"
-               "window 0x388000..0x38BFFF) or a 16384-byte image file, and writes DIR/pargen.xml\n"
+               "window "
+            << HexAddress(kBankWindowFirst) << ".." << HexAddress(kBankWindowLast)
+            << ") or a 16384-byte image file, and writes DIR/pargen.xml\n"
                "and DIR/var.xml: a project that builds the same image again, the build time and\n"
                "date aside. Both documents are written or neither; a DIR that already holds\n"
                "either is refused. The image holds no mnemonics: every MNEMONIC is empty.\n"

@@ -1,12 +1,10 @@
 #include "firmware/firmware_window.h"
 
 #include "base/regular_file.h"
-#include "documents/integer_text.h"
 #include "firmware/merge.h"
 #include "firmware/srecord.h"
 
 #include <bitset>
-#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -15,6 +13,7 @@ namespace fabricor {
 namespace {
 
 constexpr size_t kChunk = 1 << 16;
+static_assert(kBankWindowLast - kBankWindowFirst + 1 == kImageSize);
 
 // Lines of a byte source, one at a time, each at most kMaxSRecordLine characters.
 class LineReader {
@@ -99,9 +98,10 @@ private:
     std::string error_;
 };
 
-std::string Hex(uint32_t address) {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%06X", address);
+// The window as the messages name it.
+const std::string& WindowText() {
+    static const std::string text =
+        HexAddress(kBankWindowFirst) + ".." + HexAddress(kBankWindowLast);
     return text;
 }
 
@@ -135,21 +135,6 @@ struct Classified {
     SRecord record;
 };
 
-// The address of an S3 record from its head alone ("S3", count, eight digits); nothing when the
-// head is too short or not hexadecimal, for the whole reading to say what is wrong.
-std::optional<uint64_t> S3Address(std::string_view line) {
-    if (line.size() < 12)
-        return std::nullopt;
-    uint64_t address = 0;
-    for (size_t i = 4; i < 12; ++i) {
-        int digit = HexDigitValue(line[i]);
-        if (digit < 0)
-            return std::nullopt;
-        address = address << 4 | static_cast<unsigned>(digit);
-    }
-    return address;
-}
-
 Classified Classify(std::string_view line, int64_t number) {
     Classified result;
     if (line.empty()) {
@@ -161,17 +146,11 @@ Classified Classify(std::string_view line, int64_t number) {
     auto nearWindow = [](uint64_t address) {
         return address + 255 >= kBankWindowFirst && address <= kBankWindowLast;
     };
-    bool near = false;
-    if (line.size() >= 2 && line[0] == 'S' && line[1] == '3') {
-        std::optional<uint64_t> address = S3Address(line);
-        near = !address || nearWindow(*address);
-    } else {
-        DataRecordHead head = ReadDataRecordHead(line);
-        if (head.kind == DataRecordHead::Kind::Address)
-            near = nearWindow(head.address);
-        else
-            near = head.kind != DataRecordHead::Kind::Other;
-    }
+    const DataRecordHead head =
+        line.starts_with("S3") ? ReadS3RecordHead(line) : ReadDataRecordHead(line);
+    const bool near = head.kind == DataRecordHead::Kind::Address
+                          ? nearWindow(head.address)
+                          : head.kind != DataRecordHead::Kind::Other;
     if (!near)
         return result;
     SRecordRead read = ReadSRecord(line);
@@ -187,14 +166,14 @@ Classified Classify(std::string_view line, int64_t number) {
         return result;
     if (record.type != 2) {
         result.error = Line(number) + "an S" + std::to_string(record.type) + " record at " +
-                       Hex(record.address) +
-                       " reaches into the configuration window 0x388000..0x38BFFF";
+                       HexAddress(record.address) + " reaches into the configuration window " +
+                       WindowText();
         return result;
     }
     if (first < kBankWindowFirst || end - 1 > kBankWindowLast) {
-        result.error = Line(number) + "the record at " + Hex(record.address) + " of " +
+        result.error = Line(number) + "the record at " + HexAddress(record.address) + " of " +
                        std::to_string(record.data.size()) +
-                       " bytes crosses the edge of the configuration window 0x388000..0x38BFFF";
+                       " bytes crosses the edge of the configuration window " + WindowText();
         return result;
     }
     result.kind = LineKind::Window;
@@ -262,10 +241,11 @@ FirmwareWindow ReadFirmwareWindow(ByteSource& firmware, ByteSource* base) {
             const size_t from = record.address - kBankWindowFirst;
             for (size_t i = 0; i < record.data.size(); ++i) {
                 if (givenBy[from + i] != 0)
-                    return fail(
-                        Line(number) + "the record at " + Hex(record.address) + " gives byte " +
-                        Hex(static_cast<uint32_t>(kBankWindowFirst + from + i)) +
-                        " again, already given by line " + std::to_string(givenBy[from + i]));
+                    return fail(Line(number) + "the record at " + HexAddress(record.address) +
+                                " gives byte " +
+                                HexAddress(static_cast<uint32_t>(kBankWindowFirst + from + i)) +
+                                " again, already given by line " +
+                                std::to_string(givenBy[from + i]));
                 givenBy[from + i] = number;
                 result.image[from + i] = record.data[i];
             }
@@ -305,7 +285,7 @@ FirmwareWindow ReadFirmwareWindow(ByteSource& firmware, ByteSource* base) {
             return fail(baseLines->error);
     }
     if (result.windowRecords == 0)
-        return fail("no record in the configuration window 0x388000..0x38BFFF");
+        return fail("no record in the configuration window " + WindowText());
     for (size_t i = 0; i < kImageSize; ++i) {
         if (givenBy[i] != 0)
             continue;
@@ -313,8 +293,8 @@ FirmwareWindow ReadFirmwareWindow(ByteSource& firmware, ByteSource* base) {
         while (last + 1 < kImageSize && givenBy[last + 1] == 0)
             ++last;
         return fail("the configuration window is incomplete: nothing gives " +
-                    Hex(static_cast<uint32_t>(kBankWindowFirst + i)) + ".." +
-                    Hex(static_cast<uint32_t>(kBankWindowFirst + last)) + " (image offset " +
+                    HexAddress(static_cast<uint32_t>(kBankWindowFirst + i)) + ".." +
+                    HexAddress(static_cast<uint32_t>(kBankWindowFirst + last)) + " (image offset " +
                     std::to_string(i) + ")");
     }
     result.ok = true;

@@ -21,6 +21,7 @@ namespace fabricor {
 namespace {
 
 constexpr size_t kRecordDataBytes = 32;
+constexpr size_t kShortSpan = 4096;
 
 // Anything but a folder: what else it is is told when it is opened.
 bool IsRegularFile(const std::string& path) {
@@ -182,7 +183,14 @@ private:
                 if (auto failure = Flush())
                     return failure;
         }
-        // The next read reuses the chunk that span_ points into.
+        // The next read reuses the chunk that span_ points into: a short span is copied after
+        // the output held, a long one goes out at once without a copy. Small pieces of the base
+        // thus do not each cost a write.
+        if (span_.size() < kShortSpan) {
+            Settle();
+            if (output_.size() < kMergeChunkSize)
+                return std::nullopt;
+        }
         return Flush();
     }
 

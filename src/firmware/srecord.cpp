@@ -2,6 +2,8 @@
 
 #include "documents/integer_text.h"
 
+#include <cstdio>
+
 namespace fabricor {
 namespace {
 
@@ -16,6 +18,26 @@ std::optional<uint8_t> HexByte(std::string_view text, size_t at) {
     return static_cast<uint8_t>(high * 16 + low);
 }
 
+// The address of a record whose head ("S", type, two count characters) is followed by `digits`
+// address digits; nothing after them is looked at.
+DataRecordHead ReadHeadAddress(std::string_view line, size_t digits) {
+    DataRecordHead head;
+    if (line.size() < 4 + digits) {
+        head.kind = DataRecordHead::Kind::TooShort;
+        return head;
+    }
+    for (char c : line.substr(4, digits)) {
+        int digit = HexDigitValue(c);
+        if (digit < 0) {
+            head.kind = DataRecordHead::Kind::NotHexadecimal;
+            return head;
+        }
+        head.address = head.address * 16 + static_cast<uint32_t>(digit);
+    }
+    head.kind = DataRecordHead::Kind::Address;
+    return head;
+}
+
 } // namespace
 
 int SRecordAddressBytes(int type) {
@@ -25,6 +47,12 @@ int SRecordAddressBytes(int type) {
 void AppendHexByte(std::string& text, uint8_t byte) {
     text += kHexDigits[byte >> 4];
     text += kHexDigits[byte & 0x0F];
+}
+
+std::string HexAddress(uint32_t address) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%06X", static_cast<unsigned>(address));
+    return text;
 }
 
 SRecordRead ReadSRecord(std::string_view line) {
@@ -87,25 +115,16 @@ std::string FormatSRecord(int type, uint32_t address, std::span<const uint8_t> d
 }
 
 DataRecordHead ReadDataRecordHead(std::string_view line) {
-    DataRecordHead head;
     const bool s1 = line.starts_with("S1");
     if (!s1 && !line.starts_with("S2"))
-        return head;
-    const size_t digits = s1 ? 4 : 6;
-    if (line.size() < 4 + digits) {
-        head.kind = DataRecordHead::Kind::TooShort;
-        return head;
-    }
-    for (char c : line.substr(4, digits)) {
-        int digit = HexDigitValue(c);
-        if (digit < 0) {
-            head.kind = DataRecordHead::Kind::NotHexadecimal;
-            return head;
-        }
-        head.address = head.address * 16 + static_cast<uint32_t>(digit);
-    }
-    head.kind = DataRecordHead::Kind::Address;
-    return head;
+        return {};
+    return ReadHeadAddress(line, s1 ? 4 : 6);
+}
+
+DataRecordHead ReadS3RecordHead(std::string_view line) {
+    if (!line.starts_with("S3"))
+        return {};
+    return ReadHeadAddress(line, 8);
 }
 
 std::string SxChecksum(const std::string& recordWithPlaceholder) {

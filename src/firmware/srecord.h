@@ -58,6 +58,10 @@ struct DataRecordHead {
 inline constexpr size_t kDataRecordHeadLength = 10;
 DataRecordHead ReadDataRecordHead(std::string_view line);
 
+// The same for an S3 record ("S3", two count characters, 8 address digits); Other when the line
+// does not start with "S3".
+DataRecordHead ReadS3RecordHead(std::string_view line);
+
 // Two upper-case hexadecimal digits: ones' complement of the low byte of the sum of the digit
 // pairs from the third character up to the "00" placeholder that ends the text. A pair that is
 // not hexadecimal counts nothing.
@@ -65,5 +69,8 @@ std::string SxChecksum(const std::string& recordWithPlaceholder);
 
 // Appends the byte as two upper-case hexadecimal digits.
 void AppendHexByte(std::string& text, uint8_t byte);
+
+// An address as messages write it: "0x" and upper-case digits, at least six ("0x388000").
+std::string HexAddress(uint32_t address);
 
 } // namespace fabricor

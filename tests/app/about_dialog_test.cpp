@@ -1,6 +1,7 @@
 #include "app/about_dialog.h"
 
 #include "app/main_window.h"
+#include "base/version.h"
 #include "support/recording_seams.h"
 #include "support/temp_dir.h"
 
@@ -36,6 +37,9 @@ TEST(AboutBox, ShowsTheProductIdentityWhereTheLayoutPutsIt) {
              Text{"Label7", "Document Code :", {120, 93}},
              Text{"Label10", "MN30418", {240, 93}},
              Text{"Label4", "fabricor.example", {280, 132}},
+             // The program's release, on the free row below; the fixed version stays.
+             Text{"LabelRelease", "Release :", {120, 109}},
+             Text{"LabelReleaseNumber", ProgramVersion(), {240, 109}},
          }) {
         auto* label = about.findChild<QLabel*>(t.name);
         ASSERT_NE(label, nullptr) << t.name;
@@ -44,6 +48,11 @@ TEST(AboutBox, ShowsTheProductIdentityWhereTheLayoutPutsIt) {
         // Every text must be readable in full inside the box.
         EXPECT_LE(label->geometry().right(), about.width()) << t.name;
     }
+    for (const char* neighbour : {"Label7", "Label10", "Label4"})
+        for (const char* added : {"LabelRelease", "LabelReleaseNumber"})
+            EXPECT_FALSE(about.findChild<QLabel*>(added)->geometry().intersects(
+                about.findChild<QLabel*>(neighbour)->geometry()))
+                << added << " over " << neighbour;
     auto* title = about.findChild<QLabel*>("Label1");
     EXPECT_TRUE(title->font().bold());
     EXPECT_EQ(title->font().pointSize(), 10);

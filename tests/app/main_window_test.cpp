@@ -1,6 +1,6 @@
 #include "app/main_window.h"
 
-#include "app/settings_file.h"
+#include "base/settings_file.h"
 #include "support/recording_seams.h"
 #include "support/temp_dir.h"
 

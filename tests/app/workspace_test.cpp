@@ -1,6 +1,6 @@
 #include "app/workspace.h"
 
-#include "app/settings_file.h"
+#include "base/settings_file.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -30,6 +30,7 @@ protected:
 TEST_F(Startup, FirstRunCreatesFoldersAndRestoresNothing) {
     auto result = RunStartup(ws, Exe());
     EXPECT_EQ(ws.AppFolder, app.str());
+    EXPECT_EQ(ws.DataFolder, app.str());
     EXPECT_TRUE(fs::is_directory(app / "MASTER"));
     EXPECT_TRUE(fs::is_directory(app / "PROJECTS"));
     EXPECT_EQ(ws.MasterFolder, app.str() + S + "MASTER");
@@ -154,6 +155,39 @@ TEST_F(Startup, TranslateStateFollowsTheStoredMode) {
         WriteFile(pargen, c.document);
         EXPECT_EQ(RunStartup(ws, Exe()).translateEnabled, c.enabled) << c.document;
     }
+}
+
+// An installed program's folder cannot be written: MASTER, PROJECTS and Fabricor.ini go to the
+// user's data folder, made with its parents; the flash tool is still looked for beside the
+// program.
+TEST_F(Startup, AProgramFolderThatCannotBeWrittenUsesTheUsersDataFolder) {
+    TempDir home;
+    SystemFacts facts = TheSystem();
+    facts.folderWritable = [](const std::string&) { return false; };
+    facts.variable = [&home](const char* name) -> std::optional<std::string> {
+        if (std::string(name) == "HOME" || std::string(name) == "APPDATA")
+            return home.str();
+        return std::nullopt;
+    };
+#ifdef _WIN32
+    const std::string data = home.str() + "\\Fabricor";
+#else
+    const std::string data = home.str() + "/.local/share/fabricor";
+#endif
+    fs::create_directories(fs::path(data) / "PROJECTS" / "pump");
+    WriteFile(fs::path(data) / "Fabricor.ini", "[lastproj]\r\nprojectname=pump\r\n");
+
+    auto result = RunStartup(ws, Exe(), facts);
+    EXPECT_EQ(ws.AppFolder, app.str());
+    EXPECT_EQ(ws.DataFolder, data);
+    EXPECT_EQ(ws.MasterFolder, data + "/MASTER");
+    EXPECT_TRUE(fs::is_directory(fs::path(data) / "MASTER"));
+    EXPECT_EQ(ws.ProjectFolder, data + "/PROJECTS/pump");
+    EXPECT_EQ(result.title, std::string(ProductCaption) + " : /pump");
+    ws.ProjectName = "/other";
+    ASSERT_TRUE(SaveLastProject(ws));
+    EXPECT_EQ(ReadIniValue(fs::path(data) / "Fabricor.ini", "lastproj", "projectname"), "/other");
+    EXPECT_TRUE(fs::is_empty(app.path()));
 }
 
 TEST(WorkspaceNewProject, NewProjectIsCurrentByItsBareName) {

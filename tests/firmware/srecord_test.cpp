@@ -80,5 +80,37 @@ TEST(SRecord, DataRecordHeadIsReadFromTheFirstTenCharacters) {
     }
 }
 
+TEST(SRecord, S3HeadIsReadFromItsFirstTwelveCharacters) {
+    using Kind = DataRecordHead::Kind;
+    const std::tuple<std::string, Kind, uint32_t> cases[] = {
+        {"S3250038800000", Kind::Address, 0x00388000},
+        {"S30AFFFFFFFF", Kind::Address, 0xFFFFFFFF},
+        {"S3250038", Kind::TooShort, 0},
+        {"S325003880Z0", Kind::NotHexadecimal, 0},
+        {"S2243880000000", Kind::Other, 0},
+    };
+    for (const auto& [line, kind, address] : cases) {
+        auto head = ReadS3RecordHead(line);
+        EXPECT_EQ(head.kind, kind) << line;
+        if (kind == Kind::Address) {
+            EXPECT_EQ(head.address, address) << line;
+        }
+    }
+}
+
+TEST(SxChecksum, WorkedExampleAndSumOfPairs) {
+    EXPECT_EQ(SxChecksum("S224388000" + std::string(64, '0') + "00"), "23");
+    // S1 record: count 05, address 0000, data 01 02: sum 8, complement F7.
+    EXPECT_EQ(SxChecksum("S1050000010200"), "F7");
+    EXPECT_EQ(SxChecksum("S1050000ff0000"), "FB");
+}
+
+TEST(HexAddress, SixUpperCaseDigitsAtLeast) {
+    EXPECT_EQ(HexAddress(0x388000), "0x388000");
+    EXPECT_EQ(HexAddress(0x38bfff), "0x38BFFF");
+    EXPECT_EQ(HexAddress(0x1234), "0x001234");
+    EXPECT_EQ(HexAddress(0x1000000), "0x1000000");
+}
+
 } // namespace
 } // namespace fabricor

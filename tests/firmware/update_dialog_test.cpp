@@ -1,8 +1,8 @@
 #include "firmware/update_dialog.h"
 
 #include "app/main_window.h"
-#include "app/settings_file.h"
 #include "base/project_lock.h"
+#include "base/settings_file.h"
 #include "base/sha256.h"
 #include "documents/pargen.h"
 #include "documents/var.h"

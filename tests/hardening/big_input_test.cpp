@@ -2,7 +2,7 @@
 // reader, the merge and the command line: each ends with its plain outcome, in bounded time, and
 // the memory it takes stays within a small multiple of the input (the merge's stays flat).
 
-#include "app/settings_file.h"
+#include "base/settings_file.h"
 #include "documents/pargen.h"
 #include "documents/var.h"
 #include "hardening/hardening_support.h"

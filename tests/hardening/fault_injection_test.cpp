@@ -4,8 +4,8 @@
 // save loop. After each fault the file is the previous one byte for byte or the new one whole,
 // never truncated or empty. Each test prints how many faults it injected.
 
-#include "app/settings_file.h"
 #include "base/atomic_file.h"
+#include "base/settings_file.h"
 #include "documents/pargen.h"
 #include "documents/var.h"
 #include "hardening/hardening_support.h"

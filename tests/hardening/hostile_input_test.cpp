@@ -1,9 +1,9 @@
 // Every file of the hostile catalogue (tests/data/hostile) through every reader of the program
 // and its command line: a clear outcome, quickly, and never a crash or a partial output.
 
-#include "app/settings_file.h"
 #include "app/workspace.h"
 #include "base/clock.h"
+#include "base/settings_file.h"
 #include "documents/pargen.h"
 #include "documents/var.h"
 #include "hardening/hardening_support.h"

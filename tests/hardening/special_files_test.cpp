@@ -2,8 +2,8 @@
 // it at once, naming it, instead of blocking on it or reading it for ever. A reader that hangs is
 // caught by this test's time-out (see CMakeLists.txt), never by a timed assertion.
 
-#include "app/settings_file.h"
 #include "app/workspace.h"
+#include "base/settings_file.h"
 #include "documents/pargen.h"
 #include "documents/var.h"
 #include "firmware/flash_tool.h"

@@ -1,5 +1,5 @@
 #include "app/main_window.h"
-#include "app/settings_file.h"
+#include "base/settings_file.h"
 #include "documents/var.h"
 #include "editors/grid.h"
 #include "editors/translate_table_dialog.h"

@@ -1,7 +1,7 @@
 // The flash tool as the update dialog starts it, with a socat pseudo-terminal pair standing in
 // for the device's serial line.
 
-#include "app/settings_file.h"
+#include "base/settings_file.h"
 #include "firmware/flash_tool.h"
 #include "platform/serial_port.h"
 #include "sample/sample_firmware.h"

@@ -1,6 +1,6 @@
 #include "flash/flash_window.h"
 
-#include "app/settings_file.h"
+#include "base/settings_file.h"
 #include "firmware/flash_tool.h"
 #include "flash/flash_job.h"
 #include "sample/sample_firmware.h"

@@ -1,5 +1,6 @@
 #include "flash/firmware_check.h"
 
+#include "firmware/merge.h"
 #include "firmware/srecord.h"
 
 #include <bitset>
@@ -34,7 +35,7 @@ const char* Why(SRecordError error) {
 
 FirmwareCheck CheckFirmware(std::string_view text) {
     FirmwareCheck check;
-    std::bitset<kConfigurationLast - kConfigurationFirst + 1> covered;
+    std::bitset<kBankWindowLast - kBankWindowFirst + 1> covered;
     size_t lineNumber = 0;
     size_t start = 0;
     while (start < text.size()) {
@@ -54,19 +55,22 @@ FirmwareCheck CheckFirmware(std::string_view text) {
             ++check.dataRecords;
             for (size_t i = 0; i < record.data.size(); ++i) {
                 uint64_t at = uint64_t(record.address) + uint64_t(i);
-                if (at >= kConfigurationFirst && at <= kConfigurationLast)
-                    covered.set(at - kConfigurationFirst);
+                if (at >= kBankWindowFirst && at <= kBankWindowLast)
+                    covered.set(at - kBankWindowFirst);
             }
         }
         check.records.emplace_back(line);
     }
+    const std::string configuration = "the configuration (" + HexAddress(kBankWindowFirst) +
+                                      " to " + HexAddress(kBankWindowLast) + ")";
     if (check.dataRecords == 0) {
         check.error = "the file holds no data record";
     } else if (covered.none()) {
-        check.error = "the configuration (0x388000 to 0x38BFFF) is missing";
+        check.error = configuration + " is missing";
     } else if (!covered.all()) {
-        check.error = "the configuration (0x388000 to 0x38BFFF) is incomplete: " +
-                      std::to_string(covered.size() - covered.count()) + " bytes are missing";
+        check.error = configuration +
+                      " is incomplete: " + std::to_string(covered.size() - covered.count()) +
+                      " bytes are missing";
     }
     if (!check.ok())
         check.records.clear();

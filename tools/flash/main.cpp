@@ -2,8 +2,10 @@
 // Started by the update dialog with one argument: "<firmware path>"¶<port index>, in
 // Windows-1252. Exit status 0 only when every record has left the port.
 
-#include "app/settings_file.h"
+#include "base/application_folder.h"
+#include "base/folders.h"
 #include "base/run_temporaries.h"
+#include "base/settings_file.h"
 #include "flash/flash_job.h"
 #include "platform/process.h"
 
@@ -36,9 +38,11 @@ constexpr const char* kHelp =
     "Sends a Motorola S-record firmware, record by record, to the device on a serial port.\n"
     "One argument, as the update dialog passes it: the firmware's path in double quotes, the\n"
     "byte 0xB6 (a pilcrow in Windows-1252) and the port index, 0 to 7 for COM1 to COM8.\n"
-    "Progwerk.ini beside the tool maps the ports ([ports] COM1=/dev/ttyUSB0), sets the line\n"
-    "speed ([serial] baud=115200) and the time the line may take no data before the transfer\n"
+    "Progwerk.ini maps the ports ([ports] COM1=/dev/ttyUSB0), sets the line speed\n"
+    "([serial] baud=115200) and the time the line may take no data before the transfer\n"
     "stops ([serial] write_timeout_ms=10000). What the tool says also goes to Progwerk.log.\n"
+    "Both sit beside the tool, or in the user's data folder (~/.local/share/fabricor) when\n"
+    "the tool's folder cannot be written.\n"
     "Exit status: 0 every record sent; 1 the transfer failed; 2 the argument is wrong.\n";
 
 // --help, and anything else that looks like an option, is answered before anything is read
@@ -65,6 +69,18 @@ int ExitStatusOf(const Status& failure) {
     return failure.code() == StatusCode::InvalidArgument ? 2 : 1;
 }
 
+// Progwerk.ini and Progwerk.log sit beside the tool, or in the user's data folder when the
+// tool's folder cannot be written (an installed tool), as the program's own files do.
+fs::path FilesFolder() {
+    fs::path tool = ToolFolder();
+    if (tool.empty())
+        return tool;
+    ApplicationFolder folder = DecideApplicationFolder(tool.string());
+    if (folder.PerUser())
+        ForceFolders(folder.dataFolder);
+    return folder.dataFolder;
+}
+
 #ifdef FABRICOR_FLASH_WINDOW
 bool Set(const char* variable) {
     const char* value = std::getenv(variable);
@@ -82,8 +98,8 @@ bool WantsWindow(const fs::path& folder) {
     return ReadIniValue(folder / kToolSettingsFileName, "display", "window") != "0";
 }
 
-int RunInWindow(int argc, char** argv, const std::optional<std::string>& parameters, FlashJob& job,
-                Transcript& say) {
+int RunInWindow(int argc, char** argv, const std::optional<std::string>& parameters,
+                const fs::path& folder, FlashJob& job, Transcript& say) {
     QApplication application(argc, argv);
     // The window's outcome is the exit status: closing it must not end the tool with 0 first.
     QApplication::setQuitOnLastWindowClosed(false);
@@ -94,7 +110,7 @@ int RunInWindow(int argc, char** argv, const std::optional<std::string>& paramet
     CentreOnScreen(&window);
     if (!parameters) {
         window.ShowFailure(QString::fromUtf8(kUsage), 2);
-    } else if (Status prepared = job.Prepare(*parameters, ToolFolder()); !prepared) {
+    } else if (Status prepared = job.Prepare(*parameters, folder); !prepared) {
         window.ShowFailure(QString::fromStdString(prepared.message()), ExitStatusOf(prepared));
     } else {
         window.Start();
@@ -115,10 +131,11 @@ void Print(Transcript& say, const std::string& line) {
     say.Say(line);
 }
 
-int RunInTerminal(const std::optional<std::string>& parameters, FlashJob& job, Transcript& say) {
+int RunInTerminal(const std::optional<std::string>& parameters, const fs::path& folder,
+                  FlashJob& job, Transcript& say) {
     if (!parameters)
         return Fail(say, kUsage, 2);
-    if (Status prepared = job.Prepare(*parameters, ToolFolder()); !prepared)
+    if (Status prepared = job.Prepare(*parameters, folder); !prepared)
         return Fail(say, prepared.message(), ExitStatusOf(prepared));
     Print(say, job.Announcement());
     if (Status opened = job.Open(); !opened)
@@ -147,7 +164,7 @@ int main(int argc, char** argv) {
     if (auto answered = AnswerOptions(argc, argv))
         return *answered;
     InstallInterruptCleanup();
-    fs::path folder = ToolFolder();
+    fs::path folder = FilesFolder();
     Transcript say(folder.empty() ? fs::path() : folder / "Progwerk.log");
     // Whatever escapes (no memory for a firmware, a failure of the window system) still ends
     // with its message on stderr and in the log, and a failure status.
@@ -157,9 +174,9 @@ int main(int argc, char** argv) {
         std::optional<std::string> parameters = ProgramParameterString(argc, argv);
 #ifdef FABRICOR_FLASH_WINDOW
         if (WantsWindow(folder))
-            return RunInWindow(argc, argv, parameters, job, say);
+            return RunInWindow(argc, argv, parameters, folder, job, say);
 #endif
-        return RunInTerminal(parameters, job, say);
+        return RunInTerminal(parameters, folder, job, say);
     } catch (const std::bad_alloc& failure) {
         return Fail(say, std::string("not enough memory: ") + failure.what());
     } catch (const std::exception& failure) {

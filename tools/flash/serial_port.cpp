@@ -1,6 +1,6 @@
 #include "flash/serial_port.h"
 
-#include "app/settings_file.h"
+#include "base/settings_file.h"
 #include "documents/integer_text.h"
 
 namespace fabricor::flash {

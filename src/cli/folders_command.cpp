@@ -1,0 +1,50 @@
+#include "base/application_folder.h"
+#include "base/folders.h"
+#include "cli/cli.h"
+#include "cli/options.h"
+
+#include <ostream>
+
+namespace fabricor::cli {
+
+namespace {
+
+constexpr const char* kFoldersUsage = "Usage: fabricor-cli folders\n";
+
+void FoldersHelp(std::ostream& out) {
+    out << kFoldersUsage
+        << "\n"
+           "Prints where the programs keep their files: the folder of the programs and the\n"
+           "folder that holds Fabricor.ini, Progwerk.ini, MASTER and PROJECTS. That is the\n"
+           "programs' own folder when it can be written, otherwise the user's data folder:\n"
+           "$XDG_DATA_HOME/fabricor, or ~/.local/share/fabricor. Nothing is created.\n"
+           "\n"
+           "Exit status: 0; 2 on a usage error.\n";
+}
+
+} // namespace
+
+int FoldersCommand(const Arguments& args, std::ostream& out, std::ostream& err, TerminalProgress&) {
+    auto parsed = ParseArguments(args, {});
+    if (parsed.help && parsed.error.empty()) {
+        FoldersHelp(out);
+        return kExitOk;
+    }
+    if (!parsed.error.empty() || !parsed.positional.empty()) {
+        err << "fabricor-cli folders: "
+            << (parsed.error.empty() ? "takes no arguments" : parsed.error) << "\n"
+            << kFoldersUsage;
+        return kExitUsage;
+    }
+    const ApplicationFolder folder = DecideApplicationFolder(ExecutableFolder());
+    out << "Programs: " << folder.programFolder << "\n"
+        << "Files:    " << folder.dataFolder
+        << (folder.PerUser() ? " (the user's data folder: " + folder.reason + ")"
+                             : std::string(" (beside the programs)"))
+        << "\n"
+        << "MASTER:   " << folder.dataFolder << kSeparator << "MASTER\n"
+        << "PROJECTS: " << folder.dataFolder << kSeparator << "PROJECTS\n";
+    return kExitOk;
+}
+
+} // namespace fabricor::cli
