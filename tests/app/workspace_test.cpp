@@ -180,13 +180,13 @@ TEST_F(Startup, AProgramFolderThatCannotBeWrittenUsesTheUsersDataFolder) {
     auto result = RunStartup(ws, Exe(), facts);
     EXPECT_EQ(ws.AppFolder, app.str());
     EXPECT_EQ(ws.DataFolder, data);
-    EXPECT_EQ(ws.MasterFolder, data + "/MASTER");
+    EXPECT_EQ(ws.MasterFolder, data + S + "MASTER");
     EXPECT_TRUE(fs::is_directory(fs::path(data) / "MASTER"));
-    EXPECT_EQ(ws.ProjectFolder, data + "/PROJECTS/pump");
-    EXPECT_EQ(result.title, std::string(ProductCaption) + " : /pump");
-    ws.ProjectName = "/other";
+    EXPECT_EQ(ws.ProjectFolder, data + S + "PROJECTS" + S + "pump");
+    EXPECT_EQ(result.title, std::string(ProductCaption) + " : " + S + "pump");
+    ws.ProjectName = S + "other";
     ASSERT_TRUE(SaveLastProject(ws));
-    EXPECT_EQ(ReadIniValue(fs::path(data) / "Fabricor.ini", "lastproj", "projectname"), "/other");
+    EXPECT_EQ(ReadIniValue(fs::path(data) / "Fabricor.ini", "lastproj", "projectname"), S + "other");
     EXPECT_TRUE(fs::is_empty(app.path()));
 }
 
