@@ -151,6 +151,8 @@ void TFFabricoreFirmWare::CreateDialogs() {
     connect(Fpargen_, &TFpargen::pingAddressChanged, this, &TFFabricoreFirmWare::SetPingAddress);
     FSetVar_ = new TFSetVar(workspace_, *services_.boxes, this);
     FSetVar_->SetCsvServices(services_.files, services_.dialogs);
+    Fpargen_->SetFileOutput(*services_.fileOutput);
+    FSetVar_->SetFileOutput(*services_.fileOutput);
     FPing_ = new TFPing(this);
     About2_ = new TFAbout2(*services_.shell, this);
 }

@@ -2,6 +2,7 @@
 
 #include "app/ping.h"
 #include "app/seams.h"
+#include "base/atomic_file.h"
 #include "base/clock.h"
 #include "base/project_lock.h"
 
@@ -23,6 +24,9 @@ struct Services {
     PingWaitHost* pingWait = nullptr;
     // The file dialogs of Import CSV and Export CSV.
     FileChooser* files = nullptr;
+    // Where the editors write pargen.xml and var.xml: the system's files, or in tests one that
+    // fails as a full disk would.
+    FileOutput* fileOutput = &SystemFileOutput();
     // How long an update waits for another update of the same project before it refuses.
     std::chrono::milliseconds projectLockWait = kProjectLockWait;
 };

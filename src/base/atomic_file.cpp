@@ -3,7 +3,6 @@
 #include "base/run_temporaries.h"
 #include "platform/files.h"
 
-#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <optional>
@@ -11,8 +10,12 @@
 namespace fabricor {
 namespace {
 
-std::atomic<long long> failAfterBytes{-1};
-std::atomic<long long> bytesWrittenSinceHook{0};
+class SystemFiles final : public FileOutput {
+public:
+    long long Write(int fd, const char* bytes, size_t size) override {
+        return platform::WriteTo(fd, bytes, size);
+    }
+};
 
 // Why a save may not replace what is at `target` (an errno value), or 0 when it may. A read-only
 // file is not replaced behind the user's back: the platform's own writers refuse it, so do we.
@@ -40,15 +43,16 @@ std::string SystemErrorText(int error) {
     return std::strerror(error);
 }
 
-void AtomicFileWriter::SetFailAfterBytesForTesting(long long bytes) {
-    failAfterBytes = bytes;
-    bytesWrittenSinceHook = 0;
+FileOutput& SystemFileOutput() {
+    static SystemFiles files;
+    return files;
 }
 
-AtomicFileWriter::AtomicFileWriter(std::string target) : target_(std::move(target)) {}
+AtomicFileWriter::AtomicFileWriter(std::string target, FileOutput& output)
+    : target_(std::move(target)), output_(output) {}
 
-AtomicFileWriter::AtomicFileWriter(const std::filesystem::path& target)
-    : target_(platform::Utf8Name(target)) {}
+AtomicFileWriter::AtomicFileWriter(const std::filesystem::path& target, FileOutput& output)
+    : target_(platform::Utf8Name(target)), output_(output) {}
 
 AtomicFileWriter::~AtomicFileWriter() {
     if (!committed_)
@@ -84,18 +88,9 @@ Status AtomicFileWriter::Write(std::string_view bytes) {
     if (fd_ < 0)
         return Status::System(target_, EBADF);
     while (!bytes.empty()) {
-        size_t chunk = bytes.size();
-        long long limit = failAfterBytes.load();
-        if (limit >= 0) {
-            long long room = limit - bytesWrittenSinceHook.load();
-            if (room <= 0)
-                return Fail(target_, ENOSPC);
-            chunk = std::min<size_t>(chunk, static_cast<size_t>(room));
-        }
-        long long written = platform::WriteTo(fd_, bytes.data(), chunk);
-        if (written < 0)
-            return Fail(target_, errno);
-        bytesWrittenSinceHook += written;
+        long long written = output_.Write(fd_, bytes.data(), bytes.size());
+        if (written <= 0)
+            return Fail(target_, written < 0 ? errno : EIO);
         bytes.remove_prefix(static_cast<size_t>(written));
     }
     return Status::Ok();
@@ -140,8 +135,8 @@ void AtomicFileWriter::Abort() {
     ForgetRunTemporary(temporarySlot_);
 }
 
-Status WriteFileAtomically(const std::string& target, std::string_view bytes) {
-    AtomicFileWriter writer(target);
+Status WriteFileAtomically(const std::string& target, std::string_view bytes, FileOutput& output) {
+    AtomicFileWriter writer(target, output);
     if (auto status = writer.Open(); !status)
         return status;
     if (auto status = writer.Write(bytes); !status)
@@ -149,8 +144,9 @@ Status WriteFileAtomically(const std::string& target, std::string_view bytes) {
     return writer.Commit();
 }
 
-Status WriteFileAtomically(const std::filesystem::path& target, std::string_view bytes) {
-    return WriteFileAtomically(platform::Utf8Name(target), bytes);
+Status WriteFileAtomically(const std::filesystem::path& target, std::string_view bytes,
+                           FileOutput& output) {
+    return WriteFileAtomically(platform::Utf8Name(target), bytes, output);
 }
 
 } // namespace fabricor

@@ -129,7 +129,7 @@ std::string ReadIniValue(const std::filesystem::path& file, const std::string& s
 }
 
 Status WriteIniValue(const std::filesystem::path& file, const std::string& section,
-                     const std::string& key, const std::string& value) {
+                     const std::string& key, const std::string& value, FileOutput& output) {
     if (value.find_first_of("\r\n") != std::string::npos)
         return Status::Error(file.string() + ": a value cannot hold a line break");
 
@@ -167,7 +167,7 @@ Status WriteIniValue(const std::filesystem::path& file, const std::string& secti
     out.reserve(bytes.size() + entry.text.size() + section.size() + 8);
     for (const auto& line : lines)
         out += line.text + line.ending;
-    return WriteFileAtomically(file, out);
+    return WriteFileAtomically(file, out, output);
 }
 
 } // namespace fabricor

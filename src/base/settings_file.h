@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/atomic_file.h"
 #include "base/status.h"
 
 #include <filesystem>
@@ -23,6 +24,7 @@ std::string ReadIniValue(const std::filesystem::path& file, const std::string& s
 // the file (other sections and keys, comments, blank lines, their order) is kept byte for byte.
 // The file is replaced atomically, so a failed write leaves the previous file as it was.
 Status WriteIniValue(const std::filesystem::path& file, const std::string& section,
-                     const std::string& key, const std::string& value);
+                     const std::string& key, const std::string& value,
+                     FileOutput& output = SystemFileOutput());
 
 } // namespace fabricor

@@ -30,12 +30,13 @@ GeneralParametersDocument ReadGeneralParameters(const std::string& path) {
 }
 
 Status WriteGeneralParameters(const std::string& path,
-                              const std::array<std::string, kGeneralParameterCount>& texts) {
+                              const std::array<std::string, kGeneralParameterCount>& texts,
+                              FileOutput& output) {
     pugi::xml_document document;
     auto root = document.append_child(kGeneralParameterRoot);
     for (size_t i = 0; i < kGeneralParameterCount; ++i)
         root.append_child(kGeneralParameterNames[i]).text().set(texts[i].c_str());
-    return SaveXmlDocument(path, document);
+    return SaveXmlDocument(path, document, output);
 }
 
 namespace {

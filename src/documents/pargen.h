@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/atomic_file.h"
 #include "base/status.h"
 #include "documents/document_read.h"
 
@@ -45,7 +46,8 @@ GeneralParametersDocument ReadGeneralParameters(const std::string& path);
 
 // Replaces the file with a fresh one-line document holding the 22 texts in table order.
 Status WriteGeneralParameters(const std::string& path,
-                              const std::array<std::string, kGeneralParameterCount>& texts);
+                              const std::array<std::string, kGeneralParameterCount>& texts,
+                              FileOutput& output = SystemFileOutput());
 
 enum class Parity { None, Odd, Even };
 enum class OperationMode { Routing, Nat };

@@ -55,7 +55,8 @@ TranslateTableDocument ReadTranslateTableText(std::string_view bytes, const std:
     return ReadTable(document, loaded);
 }
 
-Status WriteTranslateTable(const std::string& path, const std::vector<TMyRec>& rows) {
+Status WriteTranslateTable(const std::string& path, const std::vector<TMyRec>& rows,
+                           FileOutput& output) {
     pugi::xml_document document;
     auto root = document.append_child(kTranslateTableRoot);
     for (const auto& rec : rows) {
@@ -67,7 +68,7 @@ Status WriteTranslateTable(const std::string& path, const std::vector<TMyRec>& r
         row.append_attribute("N_POINT").set_value(CanonicalDecimal(rec.NPoint).c_str());
         row.append_attribute("MNEMONIC").set_value(rec.Mnemonic.c_str());
     }
-    return SaveXmlDocument(path, document);
+    return SaveXmlDocument(path, document, output);
 }
 
 std::optional<int> DecodeDataType(const std::string& text) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/atomic_file.h"
 #include "base/status.h"
 #include "documents/document_read.h"
 
@@ -64,7 +65,8 @@ TranslateTableDocument ReadTranslateTable(const std::string& path);
 TranslateTableDocument ReadTranslateTableText(std::string_view bytes, const std::string& name);
 
 // Replaces the file with a fresh one-line document: the root and one row per entry.
-Status WriteTranslateTable(const std::string& path, const std::vector<TMyRec>& rows);
+Status WriteTranslateTable(const std::string& path, const std::vector<TMyRec>& rows,
+                           FileOutput& output = SystemFileOutput());
 
 // DATA_TYPE text as a kind index 0..3 (codes 1..4); nothing for any other text.
 std::optional<int> DecodeDataType(const std::string& text);

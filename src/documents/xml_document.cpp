@@ -71,10 +71,11 @@ std::optional<std::string> ElementTextOf(const pugi::xml_node& element) {
     return std::string(first.value());
 }
 
-Status SaveXmlDocument(const std::string& path, const pugi::xml_document& document) {
+Status SaveXmlDocument(const std::string& path, const pugi::xml_document& document,
+                       FileOutput& output) {
     std::ostringstream out;
     document.save(out, "", pugi::format_raw | pugi::format_no_declaration, pugi::encoding_utf8);
-    return WriteFileAtomically(path, out.str());
+    return WriteFileAtomically(path, out.str(), output);
 }
 
 } // namespace fabricor

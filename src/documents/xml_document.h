@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/atomic_file.h"
 #include "base/status.h"
 #include "documents/document_read.h"
 
@@ -39,6 +40,7 @@ pugi::xml_node FirstDocumentNode(const pugi::xml_document& document);
 std::optional<std::string> ElementTextOf(const pugi::xml_node& element);
 
 // One line, UTF-8, no declaration, no whitespace between elements; replaced atomically.
-Status SaveXmlDocument(const std::string& path, const pugi::xml_document& document);
+Status SaveXmlDocument(const std::string& path, const pugi::xml_document& document,
+                       FileOutput& output = SystemFileOutput());
 
 } // namespace fabricor

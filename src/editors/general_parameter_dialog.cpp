@@ -252,7 +252,8 @@ bool TFpargen::ValidateGeneralParameters() {
 void TFpargen::BitBtn1Click() {
     const GeneralParameters p = CurrentParameters();
     if (ValidateGeneralParameters()) {
-        Status written = WriteGeneralParameters(workspace_.PargenPath, EncodeGeneralParameters(p));
+        Status written =
+            WriteGeneralParameters(workspace_.PargenPath, EncodeGeneralParameters(p), *output_);
         if (!written.ok())
             throw std::runtime_error(written.message());
         emit translateEnabledChanged(p.mode == OperationMode::Nat);

@@ -37,6 +37,8 @@ public:
     // The confirm operation of "OK", also run while the dialog is hidden (New project). A failure
     // to write pargen.xml throws with the system's text, for the top-level handler to show.
     void BitBtn1Click();
+    // Where the confirm writes pargen.xml: the system's files unless given another.
+    void SetFileOutput(FileOutput& output) { output_ = &output; }
 
     // The settings as the controls and hidden settings hold them.
     GeneralParameters CurrentParameters() const;
@@ -62,6 +64,7 @@ private:
 
     Workspace& workspace_;
     MessageBoxes& boxes_;
+    FileOutput* output_ = &SystemFileOutput();
 
     QGroupBox* RG_Mode_ = nullptr;
     QRadioButton* routingMode_ = nullptr;

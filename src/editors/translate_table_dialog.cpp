@@ -180,7 +180,7 @@ bool TFSetVar::bitbtn1Click() {
     }
     if (!CollectFrom(cells))
         return false;
-    Status written = WriteTranslateTable(workspace_.VarPath, rows_);
+    Status written = WriteTranslateTable(workspace_.VarPath, rows_, *output_);
     if (!written.ok()) {
         // Staying open without a word would leave the user believing the table was saved.
         boxes_.Error(this, QString::fromStdString(written.message()));

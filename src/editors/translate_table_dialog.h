@@ -43,6 +43,8 @@ public:
     // The file dialogs of "Import CSV…" and "Export CSV…", and the runner that shows the list
     // of an import's problems. Without a file chooser both buttons do nothing.
     void SetCsvServices(FileChooser* files, DialogRunner* dialogs);
+    // Where OK writes var.xml: the system's files unless given another.
+    void SetFileOutput(FileOutput& output) { output_ = &output; }
     // "Import CSV…": a chosen CSV file fills the grid when every row passes the checks (saved
     // only by OK); otherwise every problem is listed and the grid stays as it was.
     void ImportCsvClick();
@@ -64,6 +66,7 @@ private:
 
     Workspace& workspace_;
     MessageBoxes& boxes_;
+    FileOutput* output_ = &SystemFileOutput();
     TApplegrid* sga_ = nullptr;
     QPushButton* bitbtn1_ = nullptr;
     QPushButton* bitbtn2_ = nullptr;

@@ -384,7 +384,7 @@ MergeResult MergeFirmwareStreams(ByteSource& base, std::string_view staging, Byt
 
 MergeResult MergeBankSx(const std::string& baseFileName, const std::string& newFileName,
                         const std::string& binFolder, const std::string& outputFolder,
-                        MergeReporter& reporter, MergeProgress& progress) {
+                        MergeReporter& reporter, MergeProgress& progress, FileOutput& output) {
     MergeResult result;
     progress.SetPosition(0);
     int64_t counter = 0;
@@ -419,7 +419,7 @@ MergeResult MergeBankSx(const std::string& baseFileName, const std::string& newF
     auto stagingText = BuildStagingText(imagePath, error);
     if (!stagingText)
         return openFailed(error);
-    if (auto written = WriteFileAtomically(stagingPath, *stagingText); !written.ok())
+    if (auto written = WriteFileAtomically(stagingPath, *stagingText, output); !written.ok())
         return openFailed(written.message());
     counter = kStagingRecords;
 
@@ -430,7 +430,7 @@ MergeResult MergeBankSx(const std::string& baseFileName, const std::string& newF
     RegularFile base = RegularFile::Open(baseFileName, kFirmwareReadLimit);
     if (!base.ok())
         return openFailed(base.error());
-    AtomicFileWriter writer(outputPath);
+    AtomicFileWriter writer(outputPath, output);
     if (auto opened = writer.Open(); !opened.ok())
         return openFailed(opened.message());
 

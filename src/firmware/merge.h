@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/atomic_file.h"
 #include "base/byte_stream.h"
 #include "base/project_files.h"
 #include "firmware/srecord.h"
@@ -67,11 +68,12 @@ struct MergeResult {
 // the first of them). baseFileName is opened as given, so a bare name is found in the current
 // directory. binFolder and outputFolder end with a path separator. Output lines end in CR LF.
 // The records of the image pass through binFolder + "Bin.sx", which exists only while the merge
-// runs. The new firmware is written atomically (see AtomicFileWriter). Memory does not grow
-// with the base firmware's size.
+// runs. The new firmware is written atomically (see AtomicFileWriter); both files' bytes go
+// through `output`. Memory does not grow with the base firmware's size.
 MergeResult MergeBankSx(const std::string& baseFileName, const std::string& newFileName,
                         const std::string& binFolder, const std::string& outputFolder,
-                        MergeReporter& reporter, MergeProgress& progress);
+                        MergeReporter& reporter, MergeProgress& progress,
+                        FileOutput& output = SystemFileOutput());
 
 // The merging phase on its own, on streams: copies `base` to `out` line by line, with the
 // staging records in place of the base's records of the bank window (at the position of the

@@ -85,9 +85,10 @@ std::string ImageCSourceText(const ConfigurationImage& image) {
     return text.bytes();
 }
 
-Status WriteImageCSource(const std::string& projectFolder, const ConfigurationImage& image) {
+Status WriteImageCSource(const std::string& projectFolder, const ConfigurationImage& image,
+                         FileOutput& output) {
     auto path = ImageCSourcePath(projectFolder);
-    auto written = WriteFileAtomically(path, ImageCSourceText(image));
+    auto written = WriteFileAtomically(path, ImageCSourceText(image), output);
     if (written.ok())
         return written;
     // The writer's message names the file; this one names it in its own words, then the cause.

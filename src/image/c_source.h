@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/atomic_file.h"
 #include "base/status.h"
 #include "image/configuration_image.h"
 
@@ -17,6 +18,7 @@ Status WriteImageCSource(ByteSink& sink, const ConfigurationImage& image);
 
 // Writes ImageCSourceText, replacing any existing file. A failure's message reads
 // Cannot create file "<path>". <system's description>
-Status WriteImageCSource(const std::string& projectFolder, const ConfigurationImage& image);
+Status WriteImageCSource(const std::string& projectFolder, const ConfigurationImage& image,
+                         FileOutput& output = SystemFileOutput());
 
 } // namespace fabricor

@@ -292,10 +292,11 @@ std::string ConfigurationImagePath(const std::string& projectFolder) {
     return ProjectFiles(projectFolder).Image();
 }
 
-Status WriteConfigurationImage(const std::string& projectFolder, const ConfigurationImage& image) {
-    return WriteFileAtomically(ConfigurationImagePath(projectFolder),
-                               std::string_view(reinterpret_cast<const char*>(image.data()),
-                                                image.size()));
+Status WriteConfigurationImage(const std::string& projectFolder, const ConfigurationImage& image,
+                               FileOutput& output) {
+    return WriteFileAtomically(
+        ConfigurationImagePath(projectFolder),
+        std::string_view(reinterpret_cast<const char*>(image.data()), image.size()), output);
 }
 
 Status WriteConfigurationImage(ByteSink& sink, const ConfigurationImage& image) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/atomic_file.h"
 #include "base/byte_stream.h"
 #include "base/clock.h"
 #include "base/status.h"
@@ -70,7 +71,8 @@ BuildReport BuildConfigurationImageFromText(std::string_view varText, const std:
 std::string ConfigurationImagePath(const std::string& projectFolder);
 
 // Writes the 16,384 bytes, replacing any existing file; the failure carries the system's text.
-Status WriteConfigurationImage(const std::string& projectFolder, const ConfigurationImage& image);
+Status WriteConfigurationImage(const std::string& projectFolder, const ConfigurationImage& image,
+                               FileOutput& output = SystemFileOutput());
 // The 16,384 bytes into any sink.
 Status WriteConfigurationImage(ByteSink& sink, const ConfigurationImage& image);
 

@@ -21,6 +21,9 @@ public:
 
     // Whether the line can be set to this many bits per second.
     static bool SupportsBaudRate(int baudRate);
+    // The system's own device of COM1..COM8 (index 0..7): /dev/ttyS0.. on POSIX, COM1.. on
+    // Windows.
+    static std::string DefaultDevice(int portIndex);
 
     // The line stays non-blocking: no write or wait may outlast the caller's time slice.
     Status Open(const std::string& device, int baudRate);

@@ -1,5 +1,6 @@
 #include "base/atomic_file.h"
 
+#include "support/full_disk.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +11,7 @@
 namespace fabricor {
 namespace {
 
+using testing::FullDisk;
 using testing::ReadFile;
 using testing::TempDir;
 using testing::WriteFile;
@@ -30,9 +32,8 @@ TEST(AtomicFile, ReplacesTheWholeFile) {
 TEST(AtomicFile, FailureKeepsTheOldFileAndLeavesNoTemporary) {
     TempDir dir;
     WriteFile(dir / "a.txt", "old");
-    AtomicFileWriter::SetFailAfterBytesForTesting(3);
-    auto status = WriteFileAtomically(dir / "a.txt", "new content");
-    AtomicFileWriter::SetFailAfterBytesForTesting(-1);
+    FullDisk full(3);
+    auto status = WriteFileAtomically(dir / "a.txt", "new content", full);
     EXPECT_FALSE(status);
     EXPECT_NE(status.message().find("No space left on device"), std::string::npos);
     EXPECT_EQ(ReadFile(dir / "a.txt"), "old");

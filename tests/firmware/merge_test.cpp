@@ -3,6 +3,7 @@
 #include "base/atomic_file.h"
 #include "firmware/reference_merge.h"
 #include "firmware/sx_test_support.h"
+#include "support/full_disk.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -79,10 +80,10 @@ protected:
     fs::path BasePath() const { return project / "MASTER" / "SX30418.sx"; }
     fs::path NewPath() const { return project / "New_SX30418.sx"; }
 
-    MergeResult Run(const std::string& base) {
+    MergeResult Run(const std::string& base, FileOutput& output = SystemFileOutput()) {
         WriteFile(BasePath(), base);
         auto result = MergeBankSx(BasePath().string(), "New_SX30418.sx", BinFolder(), OutFolder(),
-                                  reporter, progress);
+                                  reporter, progress, output);
         // Whatever else a test's base holds, no record the merge writes may have a wrong checksum.
         if (judgeEveryRun && result.outcome == MergeOutcome::Written) {
             auto verdict = AskSrecCat(NewPath(), project);
@@ -387,9 +388,8 @@ TEST_F(Merge, MergingFailuresLeaveNoFileUnderTheNewName) {
 
 TEST_F(Merge, WriteErrorPartWayLeavesNoFile) {
     WriteFile(NewPath(), "an older firmware");
-    AtomicFileWriter::SetFailAfterBytesForTesting(100000);
-    auto result = Run(Join(ProgramRecords(0x300000, 0x340000, 1), "\n"));
-    AtomicFileWriter::SetFailAfterBytesForTesting(-1);
+    FullDisk full(100000);
+    auto result = Run(Join(ProgramRecords(0x300000, 0x340000, 1), "\n"), full);
     EXPECT_EQ(result.outcome, MergeOutcome::MergeFailed);
     EXPECT_NE(result.error.find("No space"), std::string::npos) << result.error;
     ExpectFailedLeavingNothing();

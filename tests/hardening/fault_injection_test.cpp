@@ -10,6 +10,7 @@
 #include "documents/var.h"
 #include "hardening/hardening_support.h"
 #include "image/c_source.h"
+#include "support/full_disk.h"
 
 #include <gtest/gtest.h>
 
@@ -34,7 +35,11 @@ namespace fs = std::filesystem;
 struct Save {
     const char* name;
     std::function<fs::path(const Project&)> file;
-    std::function<bool(const Project&, int version)> run;
+    std::function<bool(const Project&, int version, FileOutput& output)> write;
+    // Makes the save of that version, its bytes going through `output`.
+    bool run(const Project& project, int version, FileOutput& output = SystemFileOutput()) const {
+        return write(project, version, output);
+    }
 };
 
 ConfigurationImage ImageVersion(int version) {
@@ -47,43 +52,45 @@ ConfigurationImage ImageVersion(int version) {
 std::vector<Save> AllSaves() {
     return {
         {"settings", [](const Project& p) { return p.root / "Fabricor.ini"; },
-         [](const Project& p, int v) {
+         [](const Project& p, int v, FileOutput& output) {
              return WriteIniValue(p.root / "Fabricor.ini", "lastproj", "projectname",
-                                  v ? "\\second project" : "\\first")
+                                  v ? "\\second project" : "\\first", output)
                  .ok();
          }},
         {"pargen.xml", [](const Project& p) { return p.folder() / "pargen.xml"; },
-         [](const Project& p, int v) {
+         [](const Project& p, int v, FileOutput& output) {
              auto settings = NewProjectGeneralParameters();
              settings.ip = v ? std::array<std::string, 4>{"192", "168", "1", "250"}
                              : std::array<std::string, 4>{"10", "0", "0", "7"};
              settings.offset = v ? "12345" : "0";
              return WriteGeneralParameters((p.folder() / "pargen.xml").string(),
-                                           EncodeGeneralParameters(settings))
+                                           EncodeGeneralParameters(settings), output)
                  .ok();
          }},
         {"var.xml", [](const Project& p) { return p.folder() / "var.xml"; },
-         [](const Project& p, int v) {
+         [](const Project& p, int v, FileOutput& output) {
              std::vector<TMyRec> rows;
              for (int i = 0; i < (v ? 2000 : 1500); ++i)
                  rows.push_back(TMyRec{static_cast<uint8_t>(1 + (i + v) % 4), static_cast<uint16_t>(i),
                                        static_cast<uint8_t>(v + 1), static_cast<uint16_t>(i * 3 + v),
                                        static_cast<uint8_t>(i % 128), v ? "second" : "first"});
-             return WriteTranslateTable((p.folder() / "var.xml").string(), rows).ok();
+             return WriteTranslateTable((p.folder() / "var.xml").string(), rows, output).ok();
          }},
         {"bank1.bin", [](const Project& p) { return p.bin() / "bank1.bin"; },
-         [](const Project& p, int v) {
-             return WriteConfigurationImage(p.folder().string(), ImageVersion(v)).ok();
+         [](const Project& p, int v, FileOutput& output) {
+             return WriteConfigurationImage(p.folder().string(), ImageVersion(v), output).ok();
          }},
         {"bankg.c", [](const Project& p) { return p.bin() / "bankg.c"; },
-         [](const Project& p, int v) { return WriteImageCSource(p.folder().string(), ImageVersion(v)).ok(); }},
+         [](const Project& p, int v, FileOutput& output) {
+             return WriteImageCSource(p.folder().string(), ImageVersion(v), output).ok();
+         }},
         {"New_SX30418.sx", [](const Project& p) { return p.newFirmware(); },
-         [](const Project& p, int v) {
+         [](const Project& p, int v, FileOutput& output) {
              // The image comes from outside this save; only the merge's own writes are faulted.
              auto image = ImageVersion(v);
              WriteFile(p.bin() / "bank1.bin", std::string(image.begin(), image.end()));
              Recorder recorder;
-             return Merge(p, recorder).outcome == MergeOutcome::Written;
+             return Merge(p, recorder, output).outcome == MergeOutcome::Written;
          }},
     };
 }
@@ -113,10 +120,6 @@ std::map<std::string, std::string> Snapshot(const fs::path& folder) {
     return files;
 }
 
-struct HookOff {
-    ~HookOff() { AtomicFileWriter::SetFailAfterBytesForTesting(-1); }
-};
-
 TEST(FaultInjection, AWriteFailingAfterAnyNumberOfBytesKeepsThePreviousFile) {
     int faults = 0;
     for (const auto& save : AllSaves()) {
@@ -129,12 +132,10 @@ TEST(FaultInjection, AWriteFailingAfterAnyNumberOfBytesKeepsThePreviousFile) {
         ASSERT_FALSE(old.empty());
 
         // Byte counts from 0 up, closer together near the start, until the save gets through.
-        HookOff off;
         bool succeeded = false;
         for (long long n = 0; !succeeded; n = n < 16 ? n + 1 : n + n / 5) {
-            AtomicFileWriter::SetFailAfterBytesForTesting(n);
-            bool ok = save.run(project, 1);
-            AtomicFileWriter::SetFailAfterBytesForTesting(-1);
+            FullDisk full(n);
+            bool ok = save.run(project, 1, full);
             if (ok) {
                 succeeded = true;
                 break;

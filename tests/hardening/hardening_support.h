@@ -60,10 +60,11 @@ struct Recorder final : MergeReporter, MergeProgress {
     void SetPosition(int64_t) override {}
 };
 
-inline MergeResult Merge(const Project& project, Recorder& recorder) {
+inline MergeResult Merge(const Project& project, Recorder& recorder,
+                         FileOutput& output = SystemFileOutput()) {
     return MergeBankSx((project.master() / kBaseFirmwareName).string(), "New_SX30418.sx",
                        project.bin().string() + "/", project.folder().string() + "/", recorder,
-                       recorder);
+                       recorder, output);
 }
 
 class Stopwatch {

@@ -167,9 +167,9 @@ TEST_F(NewProject, FolderTheSystemRefusesKeepsTheDialogOpenWithoutAMessage) {
 
 TEST_F(NewProject, FailedGeneralParametersWriteIsShownAndKeepsTheDialogOpen) {
     New([&](TFsaveproj& dialog) {
-        AtomicFileWriter::SetFailAfterBytesForTesting(0);
+        doubles.disk.FailAfter(0);
         TypeAndOk(dialog, "pump");
-        AtomicFileWriter::SetFailAfterBytesForTesting(-1);
+        doubles.disk.FailAfter(-1);
         EXPECT_TRUE(dialog.isVisible());
         ASSERT_EQ(doubles.boxes.shown.size(), 1u);
         EXPECT_EQ(doubles.boxes.shown[0].kind, RecordingMessageBoxes::Shown::Error);

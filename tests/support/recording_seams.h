@@ -3,6 +3,7 @@
 #include "app/seams.h"
 #include "app/services.h"
 #include "base/clock.h"
+#include "support/full_disk.h"
 
 #include <QCursor>
 #include <QDialog>
@@ -164,6 +165,8 @@ struct RecordingServices {
     ScriptedEcho echo;
     SteppingPingWait pingWait;
     ScriptedFileChooser files;
+    // The editors' saves go through it; it takes everything until told to fail.
+    FullDisk disk;
     std::chrono::milliseconds projectLockWait = kProjectLockWait;
 
     Services services() {
@@ -176,6 +179,7 @@ struct RecordingServices {
         all.echo = &echo;
         all.pingWait = &pingWait;
         all.files = &files;
+        all.fileOutput = &disk;
         all.projectLockWait = projectLockWait;
         return all;
     }

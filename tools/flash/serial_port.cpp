@@ -9,11 +9,7 @@ std::string DeviceForPort(const std::filesystem::path& settingsFile, int portInd
     std::string device = ReadIniValue(settingsFile, "ports", "COM" + std::to_string(portIndex + 1));
     if (!device.empty())
         return device;
-#ifdef _WIN32
-    return "COM" + std::to_string(portIndex + 1);
-#else
-    return "/dev/ttyS" + std::to_string(portIndex);
-#endif
+    return SerialPort::DefaultDevice(portIndex);
 }
 
 int BaudRate(const std::filesystem::path& settingsFile) {

@@ -34,6 +34,10 @@ constexpr int kBaudRates[] = {1200, 2400, 4800, 9600, 19200, 38400, 57600, 11520
 
 } // namespace
 
+std::string SerialPort::DefaultDevice(int portIndex) {
+    return "COM" + std::to_string(portIndex + 1);
+}
+
 bool SerialPort::SupportsBaudRate(int baudRate) {
     return std::find(std::begin(kBaudRates), std::end(kBaudRates), baudRate) !=
            std::end(kBaudRates);
