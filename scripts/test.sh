@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds with warnings as errors and runs the whole test suite; then
+# builds the Windows programs and runs their tests under Wine (scripts/test-windows.sh); then
 # fuzzes every input reader for a bounded time and runs the whole suite once more in a build
 # with AddressSanitizer and UndefinedBehaviorSanitizer (build-asan), where any report fails.
 #   --quick   the normal build and its tests only (for a fast check while developing)
@@ -19,6 +20,8 @@ bash scripts/install-deps.sh
 bash scripts/build.sh ci
 ctest --preset ci
 [ "$quick" -eq 1 ] && exit 0
+
+bash scripts/test-windows.sh
 
 bash scripts/fuzz.sh --seconds "${FABRICOR_FUZZ_SECONDS:-45}"
 

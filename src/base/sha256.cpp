@@ -2,41 +2,31 @@
 
 #include "base/regular_file.h"
 
+#include "platform/sha256_digest.h"
+
 #include <memory>
-#include <openssl/evp.h>
 
 namespace fabricor {
 namespace {
 
-struct ContextFree {
-    void operator()(EVP_MD_CTX* context) const { EVP_MD_CTX_free(context); }
-};
-
 class Hasher {
 public:
-    Hasher() : context_(EVP_MD_CTX_new()) {
-        ok_ = context_ && EVP_DigestInit_ex(context_.get(), EVP_sha256(), nullptr) == 1;
-    }
-    void Add(const char* bytes, size_t size) {
-        ok_ = ok_ && EVP_DigestUpdate(context_.get(), bytes, size) == 1;
-    }
+    void Add(const char* bytes, size_t size) { digest_.Add(bytes, size); }
     std::optional<std::string> Hex() {
-        unsigned char digest[EVP_MAX_MD_SIZE];
-        unsigned int size = 0;
-        if (!ok_ || EVP_DigestFinal_ex(context_.get(), digest, &size) != 1)
+        std::optional<std::string> digest = digest_.Finish();
+        if (!digest)
             return std::nullopt;
         static const char* digits = "0123456789abcdef";
         std::string hex;
-        for (unsigned int i = 0; i < size; ++i) {
-            hex += digits[digest[i] >> 4];
-            hex += digits[digest[i] & 15];
+        for (unsigned char byte : *digest) {
+            hex += digits[byte >> 4];
+            hex += digits[byte & 15];
         }
         return hex;
     }
 
 private:
-    std::unique_ptr<EVP_MD_CTX, ContextFree> context_;
-    bool ok_ = false;
+    Sha256Digest digest_;
 };
 
 } // namespace

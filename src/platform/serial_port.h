@@ -9,7 +9,9 @@
 
 namespace fabricor {
 
-// A serial line opened raw (8 data bits, no parity, one stop bit, no flow control).
+// A serial line opened raw (8 data bits, no parity, one stop bit, no flow control). The device
+// is a path on POSIX (/dev/ttyS0, a pseudo-terminal) and a COM port on Windows ("COM3" or
+// "\\.\COM3").
 class SerialPort {
 public:
     SerialPort() = default;
@@ -19,6 +21,9 @@ public:
 
     // Whether the line can be set to this many bits per second.
     static bool SupportsBaudRate(int baudRate);
+    // The system's own device of COM1..COM8 (index 0..7): /dev/ttyS0.. on POSIX, COM1.. on
+    // Windows.
+    static std::string DefaultDevice(int portIndex);
 
     // The line stays non-blocking: no write or wait may outlast the caller's time slice.
     Status Open(const std::string& device, int baudRate);
@@ -34,7 +39,11 @@ public:
     const std::string& device() const { return device_; }
 
 private:
+#ifdef _WIN32
+    void* handle_ = nullptr; // the port's HANDLE; null while closed
+#else
     int fd_ = -1;
+#endif
     std::string device_;
     // Written and not yet known to have left: closing throws it away.
     mutable bool unsent_ = false;

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
+#include <cstring>
 #include <vector>
 
 namespace fabricor {
@@ -17,8 +17,14 @@ struct Replies {
 };
 
 void ExpectLoopbackAnswers(IcmpEchoFacility::SocketKind kind) {
-    if (!IcmpEchoFacility::CanOpen(kind))
+    if (!IcmpEchoFacility::CanOpen(kind)) {
+#ifdef _WIN32
+        if (kind != IcmpEchoFacility::SocketKind::Any)
+            GTEST_SKIP() << "Windows gives a program no ICMP socket of this kind; the system's "
+                            "echo call (IcmpSendEcho) is the Any case";
+#endif
         GTEST_SKIP() << "this system allows no ICMP socket of this kind";
+    }
     IcmpEchoFacility echo(kind);
     Replies replies;
     ASSERT_TRUE(echo.Ping("127.0.0.1", "127.0.0.1", 0, replies.handler()));
@@ -67,7 +73,12 @@ TEST(IcmpEcho, UnusableHostTextFailsWithoutAReply) {
 TEST(IcmpEcho, StrictDottedAddressesResolveWithoutTheResolver) {
     std::uint32_t address = 0;
     ASSERT_TRUE(ResolveIpv4("127.0.0.1", address));
-    EXPECT_EQ(address, htonl(0x7F000001));
+    unsigned char bytes[4];
+    std::memcpy(bytes, &address, sizeof bytes); // network byte order: as written
+    EXPECT_EQ(bytes[0], 127);
+    EXPECT_EQ(bytes[1], 0);
+    EXPECT_EQ(bytes[2], 0);
+    EXPECT_EQ(bytes[3], 1);
     ASSERT_TRUE(ResolveIpv4("0.0.0.0", address));
     EXPECT_EQ(address, 0u);
     EXPECT_FALSE(ResolveIpv4("0x7f.1", address));

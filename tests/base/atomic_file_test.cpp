@@ -64,6 +64,10 @@ TEST(AtomicFile, ReadOnlyFileIsNotReplaced) {
 }
 
 TEST(AtomicFile, AFolderInPlaceOfTheFileIsRefusedButALinkIsReplacedItself) {
+#ifdef _WIN32
+    GTEST_SKIP() << "symbolic links need a privilege on Windows, and Wine cannot make one to a "
+                    "folder";
+#endif
     TempDir dir;
     fs::create_directory(dir / "a.txt");
     auto status = WriteFileAtomically(dir / "a.txt", "new");

@@ -117,7 +117,9 @@ TEST_F(ReadBack, HashesAreTheSameForTheSameTime) {
     EXPECT_NE(hashes(first.out).find("SHA-256 bank1.bin: "), std::string::npos) << first.out;
     EXPECT_NE(hashes(first.out).find("SHA-256 New_SX30418.sx: "), std::string::npos);
     EXPECT_EQ(hashes(first.out), hashes(second.out));
-    // The independent tool agrees with the printed hash.
+    // The independent tool agrees with the printed hash. Not in the Windows build: sha256sum is
+    // a Linux program; there the digests are checked against the standard's examples.
+#ifndef _WIN32
     std::string command = "sha256sum '" + Firmware() + "'";
     FILE* pipe = ::popen(command.c_str(), "r");
     ASSERT_NE(pipe, nullptr);
@@ -125,6 +127,7 @@ TEST_F(ReadBack, HashesAreTheSameForTheSameTime) {
     ASSERT_EQ(std::fread(sum, 1, 64, pipe), 64u);
     ::pclose(pipe);
     EXPECT_NE(first.out.find(std::string("SHA-256 New_SX30418.sx: ") + sum), std::string::npos);
+#endif
 }
 
 TEST_F(ReadBack, ReportIsOneEscapedPageWithTheHashes) {

@@ -8,8 +8,14 @@
 
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <windows.h>
+
+#include <psapi.h>
+#else
 #include <sys/resource.h>
 #include <unistd.h>
+#endif
 
 #include <filesystem>
 #include <fstream>
@@ -470,9 +476,15 @@ TEST_F(Merge, BareBaseNameIsFoundInTheCurrentDirectory) {
 }
 
 long PeakKilobytes() {
+#ifdef _WIN32
+    PROCESS_MEMORY_COUNTERS counters{};
+    GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters);
+    return long(counters.PeakWorkingSetSize / 1024);
+#else
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_maxrss;
+#endif
 }
 
 // A line of the window that long is dropped without being held either: the hardening tests'

@@ -1,5 +1,6 @@
 #include "image/c_source.h"
 
+#include "platform/files.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +13,8 @@
 
 namespace fabricor {
 namespace {
+
+const std::string kSep(1, platform::kSeparator);
 
 using testing::ReadFile;
 using testing::TempDir;
@@ -80,8 +83,8 @@ TEST(ImageCSource, WriteReplacesTheFileAndReportsTheCauseWhenBinIsMissing) {
     ConfigurationImage image{};
     auto missing = WriteImageCSource(project.str(), image);
     ASSERT_FALSE(missing.ok());
-    EXPECT_EQ(missing.message(), "Cannot create file \"" + project.str() + "/bin/bankg.c\". " +
-                                     std::strerror(ENOENT));
+    EXPECT_EQ(missing.message(), "Cannot create file \"" + project.str() + kSep + "bin" + kSep +
+                                     "bankg.c\". " + std::strerror(ENOENT));
 
     std::filesystem::create_directory(project / "bin");
     WriteFile(project / "bin" / "bankg.c", std::string(200000, 'x'));

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <stdexcept>
 #include <string>
 
@@ -13,10 +14,23 @@ namespace fabricor::testing {
 class TempDir {
 public:
     TempDir() {
+#ifdef _WIN32
+        // No mkdtemp: a random name, taken only if the folder did not exist yet.
+        std::random_device random;
+        for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+            auto candidate = std::filesystem::temp_directory_path() /
+                             ("fabricor-test-" + std::to_string(random()));
+            if (std::filesystem::create_directory(candidate))
+                path_ = candidate;
+        }
+        if (path_.empty())
+            throw std::runtime_error("cannot make a temporary folder");
+#else
         auto pattern = (std::filesystem::temp_directory_path() / "fabricor-test-XXXXXX").string();
         if (!::mkdtemp(pattern.data()))
             throw std::runtime_error("mkdtemp failed");
         path_ = pattern;
+#endif
     }
     ~TempDir() {
         std::error_code ignored;

@@ -4,6 +4,7 @@
 #include "base/regular_file.h"
 #include "firmware/flash_tool.h"
 #include "flash/firmware_check.h"
+#include "platform/process.h"
 
 #include <fstream>
 #include <iterator>
@@ -142,9 +143,7 @@ std::string FlashJob::ProgressText() const {
 }
 
 fs::path ToolFolder() {
-    std::error_code error;
-    fs::path self = fs::read_symlink("/proc/self/exe", error);
-    return error ? fs::path() : self.parent_path();
+    return RunningProgramPath().parent_path();
 }
 
 } // namespace fabricor::flash

@@ -2,23 +2,27 @@
 // Started by the update dialog with one argument: "<firmware path>"¶<port index>, in
 // Windows-1252. Exit status 0 only when every record has left the port.
 
-#include "app/style.h"
 #include "base/application_folder.h"
 #include "base/folders.h"
 #include "base/run_temporaries.h"
 #include "base/settings_file.h"
 #include "flash/flash_job.h"
+#include "platform/process.h"
+
+#ifdef FABRICOR_FLASH_WINDOW
+#include "app/style.h"
 #include "flash/flash_window.h"
 
 #include <QApplication>
+#include <unistd.h>
+#endif
 
 #include <cstdio>
 #include <cstdlib>
-#include <optional>
 #include <exception>
 #include <new>
+#include <optional>
 #include <string>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 using namespace fabricor;
@@ -60,22 +64,6 @@ std::optional<int> AnswerOptions(int argc, char** argv) {
     return std::nullopt;
 }
 
-bool Set(const char* variable) {
-    const char* value = std::getenv(variable);
-    return value && *value;
-}
-
-// Started from the update dialog there is no terminal to write to: show a window instead,
-// when there is a display for it and the settings do not say otherwise ([display] window=0).
-bool WantsWindow(const fs::path& folder) {
-    if (::isatty(STDOUT_FILENO) || !(Set("DISPLAY") || Set("WAYLAND_DISPLAY")))
-        return false;
-    const char* platform = std::getenv("QT_QPA_PLATFORM");
-    if (platform && std::string(platform) == "offscreen")
-        return false;
-    return ReadIniValue(folder / kToolSettingsFileName, "display", "window") != "0";
-}
-
 // A parameter string it cannot read is a usage error, as a wrong number of arguments is.
 int ExitStatusOf(const Status& failure) {
     return failure.code() == StatusCode::InvalidArgument ? 2 : 1;
@@ -93,7 +81,25 @@ fs::path FilesFolder() {
     return folder.dataFolder;
 }
 
-int RunInWindow(int argc, char** argv, const fs::path& folder, FlashJob& job, Transcript& say) {
+#ifdef FABRICOR_FLASH_WINDOW
+bool Set(const char* variable) {
+    const char* value = std::getenv(variable);
+    return value && *value;
+}
+
+// Started from the update dialog there is no terminal to write to: show a window instead,
+// when there is a display for it and the settings do not say otherwise ([display] window=0).
+bool WantsWindow(const fs::path& folder) {
+    if (::isatty(STDOUT_FILENO) || !(Set("DISPLAY") || Set("WAYLAND_DISPLAY")))
+        return false;
+    const char* platform = std::getenv("QT_QPA_PLATFORM");
+    if (platform && std::string(platform) == "offscreen")
+        return false;
+    return ReadIniValue(folder / kToolSettingsFileName, "display", "window") != "0";
+}
+
+int RunInWindow(int argc, char** argv, const std::optional<std::string>& parameters,
+                const fs::path& folder, FlashJob& job, Transcript& say) {
     QApplication application(argc, argv);
     // The window's outcome is the exit status: closing it must not end the tool with 0 first.
     QApplication::setQuitOnLastWindowClosed(false);
@@ -102,15 +108,16 @@ int RunInWindow(int argc, char** argv, const fs::path& folder, FlashJob& job, Tr
                      Qt::QueuedConnection);
     window.show();
     CentreOnScreen(&window);
-    if (argc != 2) {
+    if (!parameters) {
         window.ShowFailure(QString::fromUtf8(kUsage), 2);
-    } else if (Status prepared = job.Prepare(argv[1], folder); !prepared) {
+    } else if (Status prepared = job.Prepare(*parameters, folder); !prepared) {
         window.ShowFailure(QString::fromStdString(prepared.message()), ExitStatusOf(prepared));
     } else {
         window.Start();
     }
     return QApplication::exec();
 }
+#endif
 
 int Fail(Transcript& say, const std::string& why, int status = 1) {
     std::fprintf(stderr, "Progwerk: %s\n", why.c_str());
@@ -124,10 +131,11 @@ void Print(Transcript& say, const std::string& line) {
     say.Say(line);
 }
 
-int RunInTerminal(int argc, char** argv, const fs::path& folder, FlashJob& job, Transcript& say) {
-    if (argc != 2)
+int RunInTerminal(const std::optional<std::string>& parameters, const fs::path& folder,
+                  FlashJob& job, Transcript& say) {
+    if (!parameters)
         return Fail(say, kUsage, 2);
-    if (Status prepared = job.Prepare(argv[1], folder); !prepared)
+    if (Status prepared = job.Prepare(*parameters, folder); !prepared)
         return Fail(say, prepared.message(), ExitStatusOf(prepared));
     Print(say, job.Announcement());
     if (Status opened = job.Open(); !opened)
@@ -162,8 +170,13 @@ int main(int argc, char** argv) {
     // with its message on stderr and in the log, and a failure status.
     try {
         FlashJob job;
-        return WantsWindow(folder) ? RunInWindow(argc, argv, folder, job, say)
-                                   : RunInTerminal(argc, argv, folder, job, say);
+        // On Windows the string as ShellExecuteA passed it, quotes and all.
+        std::optional<std::string> parameters = ProgramParameterString(argc, argv);
+#ifdef FABRICOR_FLASH_WINDOW
+        if (WantsWindow(folder))
+            return RunInWindow(argc, argv, parameters, folder, job, say);
+#endif
+        return RunInTerminal(parameters, folder, job, say);
     } catch (const std::bad_alloc& failure) {
         return Fail(say, std::string("not enough memory: ") + failure.what());
     } catch (const std::exception& failure) {

@@ -9,9 +9,8 @@ std::string DeviceForPort(const std::filesystem::path& settingsFile, int portInd
     std::string device = ReadIniValue(settingsFile, "ports", "COM" + std::to_string(portIndex + 1));
     if (!device.empty())
         return device;
-    return "/dev/ttyS" + std::to_string(portIndex);
+    return SerialPort::DefaultDevice(portIndex);
 }
-
 
 int BaudRate(const std::filesystem::path& settingsFile) {
     std::string text = ReadIniValue(settingsFile, "serial", "baud");

@@ -1,14 +1,11 @@
 #include "platform/icmp_echo.h"
 
-#include <algorithm>
-#include <cctype>
 #include <chrono>
 #include <cstring>
 #include <vector>
 
 #include <arpa/inet.h>
 #include <cerrno>
-#include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -22,61 +19,7 @@ constexpr std::uint8_t kEchoReply = 0;
 constexpr std::uint8_t kEchoRequest = 8;
 constexpr std::size_t kIcmpHeaderSize = 8;
 
-bool IsDigitsAndDots(const std::string& text) {
-    return std::all_of(text.begin(), text.end(),
-                       [](unsigned char c) { return std::isdigit(c) || c == '.'; });
-}
-
-// Letters, digits, hyphens and dots only: anything else is no host name, so it is refused
-// without asking the resolver.
-bool LooksLikeHostName(const std::string& text) {
-    if (text.empty() || text.size() > 253 || text.front() == '.' || text.front() == '-')
-        return false;
-    return std::all_of(text.begin(), text.end(), [](unsigned char c) {
-        return std::isalnum(c) || c == '-' || c == '.';
-    });
-}
-
 } // namespace
-
-std::uint16_t InternetChecksum(const unsigned char* data, std::size_t length) {
-    std::uint32_t sum = 0;
-    for (std::size_t i = 0; i + 1 < length; i += 2)
-        sum += static_cast<std::uint32_t>(data[i] << 8 | data[i + 1]);
-    if (length % 2 != 0)
-        sum += static_cast<std::uint32_t>(data[length - 1] << 8);
-    while (sum >> 16)
-        sum = (sum & 0xFFFF) + (sum >> 16);
-    return static_cast<std::uint16_t>(~sum & 0xFFFF);
-}
-
-Status ResolveIpv4(const std::string& host, std::uint32_t& address) {
-    in_addr parsed{};
-    if (inet_pton(AF_INET, host.c_str(), &parsed) == 1) {
-        address = parsed.s_addr;
-        return Status::Ok();
-    }
-    if (IsDigitsAndDots(host) || !LooksLikeHostName(host))
-        return Status::Error("Not an IPv4 address: " + host);
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_RAW;
-    addrinfo* found = nullptr;
-    // Short and hexadecimal address forms such as "127.1" or "0x7f.1" are refused likewise.
-    hints.ai_flags = AI_NUMERICHOST;
-    if (getaddrinfo(host.c_str(), nullptr, &hints, &found) == 0) {
-        freeaddrinfo(found);
-        return Status::Error("Not an IPv4 address: " + host);
-    }
-    found = nullptr;
-    hints.ai_flags = 0;
-    if (getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || found == nullptr)
-        return Status::Error("Unknown host: " + host);
-    address = reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr.s_addr;
-    freeaddrinfo(found);
-    return Status::Ok();
-}
-
 
 namespace {
 

@@ -49,4 +49,16 @@ bool StartDetachedProgram(const std::string& program, const std::string& argumen
     return got == 0; // the exec closed the pipe without a word: the program runs
 }
 
+std::optional<std::string> ProgramParameterString(int argc, char** argv) {
+    if (argc != 2)
+        return std::nullopt;
+    return std::string(argv[1]);
+}
+
+std::filesystem::path RunningProgramPath() {
+    std::error_code error;
+    std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+    return error ? std::filesystem::path() : self;
+}
+
 } // namespace fabricor

@@ -40,6 +40,10 @@ speed_t SpeedFor(int baudRate) {
 
 } // namespace
 
+std::string SerialPort::DefaultDevice(int portIndex) {
+    return "/dev/ttyS" + std::to_string(portIndex);
+}
+
 bool SerialPort::SupportsBaudRate(int baudRate) {
     return SpeedFor(baudRate) != B0;
 }

@@ -1,0 +1,15 @@
+// The gateway command of a build without the software gateway (the Windows programs: libmodbus
+// is not available for them). The command is listed as everywhere and says so when run.
+#include "cli/gateway_command.h"
+
+#include <ostream>
+
+namespace fabricor::cli {
+
+int GatewayCommand(const Arguments&, std::ostream&, std::ostream& err, TerminalProgress&) {
+    err << "fabricor-cli gateway: not part of this build (it is built without libmodbus); the "
+           "gateway runs with the Linux build of fabricor-cli\n";
+    return kExitFailure;
+}
+
+} // namespace fabricor::cli

@@ -1,0 +1,56 @@
+#include "platform/process.h"
+
+#include <windows.h>
+
+#include <shellapi.h>
+
+#include <vector>
+
+namespace fabricor {
+
+bool StartDetachedProgram(const std::string& program, const std::string& argument,
+                          const std::string& workingFolder) {
+    // The shell starts it as the update dialog always did: the parameter string goes through
+    // as these bytes (Windows-1252, the pilcrow included), in the ANSI code page.
+    HINSTANCE started = ShellExecuteA(
+        nullptr, "open", program.c_str(), argument.empty() ? nullptr : argument.c_str(),
+        workingFolder.empty() ? nullptr : workingFolder.c_str(), SW_SHOWNORMAL);
+    // Values up to 32 are the shell's error codes.
+    return reinterpret_cast<INT_PTR>(started) > 32;
+}
+
+std::optional<std::string> ProgramParameterString(int, char**) {
+    const char* line = GetCommandLineA();
+    // The program's own name first: quoted (no quote inside) or up to the first blank.
+    if (*line == '"') {
+        ++line;
+        while (*line && *line != '"')
+            ++line;
+        if (*line == '"')
+            ++line;
+    } else {
+        while (*line && *line != ' ' && *line != '\t')
+            ++line;
+    }
+    while (*line == ' ' || *line == '\t')
+        ++line;
+    if (*line == '\0')
+        return std::nullopt;
+    return std::string(line);
+}
+
+std::filesystem::path RunningProgramPath() {
+    std::vector<wchar_t> buffer(MAX_PATH);
+    for (;;) {
+        DWORD size = GetModuleFileNameW(nullptr, buffer.data(), DWORD(buffer.size()));
+        if (size == 0)
+            return {};
+        if (size < buffer.size())
+            return std::filesystem::path(std::wstring(buffer.data(), size));
+        if (buffer.size() >= 32768)
+            return {};
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+} // namespace fabricor
