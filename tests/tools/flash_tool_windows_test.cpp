@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
 #include <chrono>
 #include <cstdlib>
 #include <sstream>
@@ -25,11 +27,28 @@ std::string Utf8(const fs::path& path) {
     return std::string(text.begin(), text.end());
 }
 
+// Reads the log as a viewer should while the tool runs: sharing it for deletion too, so the
+// tool can still replace it with its next version (a plain open would make that fail).
+std::string ReadShared(const fs::path& file) {
+    HANDLE handle = CreateFileW(file.wstring().c_str(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return {};
+    std::string text;
+    char buffer[4096];
+    DWORD got = 0;
+    while (::ReadFile(handle, buffer, sizeof buffer, &got, nullptr) && got > 0)
+        text.append(buffer, got);
+    CloseHandle(handle);
+    return text;
+}
+
 // The tool runs on its own; its log is complete once it says how it ended.
 std::string FinishedLog(const fs::path& log) {
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     for (;;) {
-        std::string text = ReadFile(log);
+        std::string text = ReadShared(log);
         if (text.find("FAILED: ") != std::string::npos ||
             text.find("Done: ") != std::string::npos || std::chrono::steady_clock::now() > deadline)
             return text;

@@ -15,8 +15,9 @@ inline constexpr int kDefaultBaudRate = 115200;
 // How long the line may take no data before the transfer stops.
 inline constexpr std::chrono::milliseconds kDefaultWriteTimeout{10000};
 
-// Which device file stands for COM1..COM8 (index 0..7): /dev/ttyS0../dev/ttyS7 unless the
-// settings file beside the tool names another, e.g. a pseudo-terminal:
+// Which device file stands for COM1..COM8 (index 0..7): /dev/ttyS0../dev/ttyS7 (on Windows the
+// ports themselves) unless the settings file beside the tool names another, e.g. a
+// pseudo-terminal:
 //   [ports]
 //   COM3=/dev/pts/7
 std::string DeviceForPort(const std::filesystem::path& settingsFile, int portIndex);
