@@ -4,6 +4,7 @@
 #include "base/settings_file.h"
 #include "documents/integer_text.h"
 #include "documents/pargen.h"
+#include "platform/files.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -35,7 +36,7 @@ void CreateFolderIfMissing(const std::string& path) {
     if (FolderExists(path))
         return;
     std::error_code ignored; // a folder that cannot be made fails later, where it is needed
-    fs::create_directory(fs::path(path), ignored);
+    fs::create_directory(platform::PathOfUtf8(path), ignored);
 }
 
 // A stored name with a ".." component would restore a folder outside PROJECTS (and the next

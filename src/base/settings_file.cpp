@@ -2,6 +2,7 @@
 
 #include "base/atomic_file.h"
 #include "base/regular_file.h"
+#include "platform/files.h"
 
 #include <algorithm>
 #include <cctype>
@@ -131,7 +132,7 @@ std::string ReadIniValue(const std::filesystem::path& file, const std::string& s
 Status WriteIniValue(const std::filesystem::path& file, const std::string& section,
                      const std::string& key, const std::string& value, FileOutput& output) {
     if (value.find_first_of("\r\n") != std::string::npos)
-        return Status::Error(file.string() + ": a value cannot hold a line break");
+        return Status::Error(platform::Utf8Name(file) + ": a value cannot hold a line break");
 
     // A file that is there but cannot be read is never replaced: its other lines would be lost.
     FileRead read = ReadRegularFile(file, kSettingsReadLimit);
@@ -168,6 +169,21 @@ Status WriteIniValue(const std::filesystem::path& file, const std::string& secti
     for (const auto& line : lines)
         out += line.text + line.ending;
     return WriteFileAtomically(file, out, output);
+}
+
+std::string ReadIniValue(const std::string& file, const std::string& section,
+                         const std::string& key) {
+    return ReadIniValue(platform::PathOfUtf8(file), section, key);
+}
+
+std::string ReadIniValue(const std::string& file, const std::string& section,
+                         const std::string& key, std::string& problem) {
+    return ReadIniValue(platform::PathOfUtf8(file), section, key, problem);
+}
+
+Status WriteIniValue(const std::string& file, const std::string& section, const std::string& key,
+                     const std::string& value, FileOutput& output) {
+    return WriteIniValue(platform::PathOfUtf8(file), section, key, value, output);
 }
 
 } // namespace fabricor

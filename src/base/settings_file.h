@@ -27,4 +27,12 @@ Status WriteIniValue(const std::filesystem::path& file, const std::string& secti
                      const std::string& key, const std::string& value,
                      FileOutput& output = SystemFileOutput());
 
+// The same with the file's name as UTF-8 text.
+std::string ReadIniValue(const std::string& file, const std::string& section,
+                         const std::string& key);
+std::string ReadIniValue(const std::string& file, const std::string& section,
+                         const std::string& key, std::string& problem);
+Status WriteIniValue(const std::string& file, const std::string& section, const std::string& key,
+                     const std::string& value, FileOutput& output = SystemFileOutput());
+
 } // namespace fabricor

@@ -1,6 +1,7 @@
 #include "base/run_temporaries.h"
 #include "cli/cli.h"
 #include "cli/terminal_progress.h"
+#include "platform/arguments.h"
 #include "platform/files.h"
 
 #include <exception>
@@ -12,7 +13,8 @@ int main(int argc, char** argv) {
     // Nothing a command leaves unhandled ends the program without a word.
     try {
         fabricor::cli::TerminalProgress progress(std::cerr, fabricor::platform::IsTerminal(2));
-        fabricor::cli::Arguments args(argv + 1, argv + argc);
+        fabricor::platform::PrintUtf8();
+        fabricor::cli::Arguments args = fabricor::platform::ProgramArguments(argc, argv);
         return fabricor::cli::RunCli(args, std::cout, std::cerr, progress);
     } catch (const std::bad_alloc& failure) {
         std::cerr << "fabricor-cli: not enough memory: " << failure.what() << "\n";

@@ -208,8 +208,8 @@ int UpdateCommand(const Arguments& args, std::ostream& out, std::ostream& err,
         for (const std::string& hashed : {update.files().Image(), update.files().NewFirmware()}) {
             auto hash = Sha256OfFile(hashed);
             if (hash.hex)
-                out << "SHA-256 " << std::filesystem::path(hashed).filename().string() << ": "
-                    << *hash.hex << "\n";
+                out << "SHA-256 " << platform::Utf8Name(platform::PathOfUtf8(hashed).filename())
+                    << ": " << *hash.hex << "\n";
             else
                 err << "fabricor-cli: " << hash.error << "\n";
         }

@@ -8,6 +8,7 @@
 #include "firmware/srecord.h"
 #include "image/configuration_image.h"
 #include "image/image_decode.h"
+#include "platform/files.h"
 #include "project/commissioning_report.h"
 
 #include <filesystem>
@@ -101,7 +102,7 @@ LoadedImage BuildProject(const std::string& project) {
 
 LoadedImage LoadAny(const std::string& path) {
     std::error_code ec;
-    if (std::filesystem::is_directory(path, ec))
+    if (std::filesystem::is_directory(platform::PathOfUtf8(path), ec))
         return BuildProject(path);
     return LoadFirmwareOrImage(path);
 }
@@ -187,7 +188,7 @@ int VerifyCommand(const Arguments& args, std::ostream& out, std::ostream& err, T
             ? parsed.positional[1]
             : project + kSeparator + kNewFirmwarePrefix + kBaseFirmwareName;
     std::error_code ec;
-    if (!std::filesystem::is_directory(project, ec)) {
+    if (!std::filesystem::is_directory(platform::PathOfUtf8(project), ec)) {
         err << "fabricor-cli verify: " << project << ": not a project folder\n";
         return kExitUsage;
     }
@@ -285,7 +286,7 @@ int ReportCommand(const Arguments& args, std::ostream& out, std::ostream& err, T
                      parsed.positional.empty() ? "PROJECT is missing" : "only one PROJECT");
     const std::string project = parsed.positional.front();
     std::error_code ec;
-    if (!std::filesystem::is_directory(project, ec)) {
+    if (!std::filesystem::is_directory(platform::PathOfUtf8(project), ec)) {
         err << "fabricor-cli report: " << project << ": not a project folder\n";
         return kExitUsage;
     }

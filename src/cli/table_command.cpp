@@ -5,6 +5,7 @@
 #include "base/project_files.h"
 #include "cli/options.h"
 #include "editors/translate_csv.h"
+#include "platform/files.h"
 
 #include <filesystem>
 #include <ostream>
@@ -47,7 +48,7 @@ int TableUsageError(std::ostream& err, const std::string& problem) {
 }
 
 std::string VarPathOf(const std::string& project) {
-    return (std::filesystem::path(project) / ProjectFiles::kTranslateTableName).string();
+    return platform::Utf8Name(platform::PathOfUtf8(project) / ProjectFiles::kTranslateTableName);
 }
 
 std::optional<char> SeparatorNamed(const std::string& name) {

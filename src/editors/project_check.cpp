@@ -6,6 +6,7 @@
 #include "editors/general_parameter_rules.h"
 #include "editors/translate_analysis.h"
 #include "editors/translate_rules.h"
+#include "platform/files.h"
 
 #include <filesystem>
 
@@ -84,18 +85,18 @@ std::vector<std::string> TranslateTableWarnings(const TranslateTableDocument& do
 
 std::vector<std::string> CheckProjectDocuments(const std::string& projectFolder) {
     std::vector<std::string> lines;
-    const std::filesystem::path folder(projectFolder);
-    CheckGeneralParametersDocument((folder / kPargenName).string(), lines);
-    CheckTranslateTableDocument(ReadTranslateTable((folder / kVarName).string()), lines);
+    const std::filesystem::path folder = platform::PathOfUtf8(projectFolder);
+    CheckGeneralParametersDocument(platform::Utf8Name(folder / kPargenName), lines);
+    CheckTranslateTableDocument(ReadTranslateTable(platform::Utf8Name(folder / kVarName)), lines);
     return lines;
 }
 
 ProjectCheck CheckProject(const std::string& projectFolder) {
     ProjectCheck check;
-    const std::filesystem::path folder(projectFolder);
-    CheckGeneralParametersDocument((folder / kPargenName).string(), check.problems);
+    const std::filesystem::path folder = platform::PathOfUtf8(projectFolder);
+    CheckGeneralParametersDocument(platform::Utf8Name(folder / kPargenName), check.problems);
     // var.xml is read once for both.
-    auto document = ReadTranslateTable((folder / kVarName).string());
+    auto document = ReadTranslateTable(platform::Utf8Name(folder / kVarName));
     CheckTranslateTableDocument(document, check.problems);
     check.warnings = TranslateTableWarnings(document);
     return check;

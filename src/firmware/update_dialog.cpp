@@ -8,6 +8,7 @@
 #include "base/sha256.h"
 #include "firmware/flash_tool.h"
 #include "firmware/update_pipeline.h"
+#include "platform/files.h"
 #include "project/commissioning_report.h"
 
 #include <QBuffer>
@@ -59,7 +60,7 @@ private:
 
 bool FileExists(const std::string& path) {
     std::error_code error;
-    return std::filesystem::is_regular_file(std::filesystem::path(path), error);
+    return std::filesystem::is_regular_file(platform::PathOfUtf8(path), error);
 }
 
 // The paths of the upper part, in one column right of their captions.
@@ -254,7 +255,7 @@ bool TFModifyFileSx::ExeModFileSxClick(ProjectUpdate& update) {
         throw std::runtime_error(merged.error);
     for (const char* leftover : kBankLeftovers) {
         std::error_code ignored; // only those that exist are removed
-        std::filesystem::remove(std::filesystem::path(OutDir + leftover), ignored);
+        std::filesystem::remove(platform::PathOfUtf8(OutDir + leftover), ignored);
     }
     if (merged.outcome == MergeOutcome::Written) {
         ShowHash(imageHash_, BinDir + kImageFileName);

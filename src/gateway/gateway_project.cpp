@@ -4,6 +4,7 @@
 #include "documents/integer_text.h"
 #include "editors/project_check.h"
 #include "editors/translate_rules.h"
+#include "platform/files.h"
 
 #include <arpa/inet.h>
 
@@ -16,9 +17,9 @@ GatewayProject LoadGatewayProject(const std::string& projectFolder) {
     project.problems = CheckProjectDocuments(projectFolder);
     if (!project.problems.empty())
         return project;
-    const std::filesystem::path folder(projectFolder);
+    const std::filesystem::path folder = platform::PathOfUtf8(projectFolder);
     const auto parameters = DecodeGeneralParameters(
-        ReadGeneralParameters((folder / ProjectFiles::kGeneralParametersName).string()));
+        ReadGeneralParameters(platform::Utf8Name(folder / ProjectFiles::kGeneralParametersName)));
     auto& settings = project.settings;
     settings.mode = parameters.mode;
     settings.tcpPort = parameters.port;
@@ -39,7 +40,8 @@ GatewayProject LoadGatewayProject(const std::string& projectFolder) {
     else
         settings.timeOutMs = *timeOut;
 
-    const auto document = ReadTranslateTable((folder / ProjectFiles::kTranslateTableName).string());
+    const auto document =
+        ReadTranslateTable(platform::Utf8Name(folder / ProjectFiles::kTranslateTableName));
     std::vector<TranslateRowCells> cells;
     cells.reserve(document.rows.size());
     for (const auto& row : document.rows)

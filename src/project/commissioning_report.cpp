@@ -8,6 +8,7 @@
 #include "firmware/merge.h"
 #include "image/configuration_image.h"
 #include "image/image_decode.h"
+#include "platform/files.h"
 
 #include <bit>
 #include <cstdio>
@@ -60,8 +61,9 @@ std::string ImageBuildTime(const std::string& path) {
 
 std::string HashOf(const std::string& path) {
     std::error_code ec;
-    if (!fs::exists(path, ec))
-        return "none (" + fs::path(path).filename().string() + " does not exist)";
+    if (!fs::exists(platform::PathOfUtf8(path), ec))
+        return "none (" + platform::Utf8Name(platform::PathOfUtf8(path).filename()) +
+               " does not exist)";
     auto hash = Sha256OfFile(path);
     return hash.hex ? *hash.hex : hash.error;
 }
@@ -120,12 +122,12 @@ std::string AddressWithMask(const unsigned char address[4], const unsigned char 
 }
 
 std::string CommissioningReportHtml(const std::string& projectFolder) {
-    const fs::path folder(projectFolder);
-    const std::string name = fs::path(projectFolder).filename().string();
+    const fs::path folder = platform::PathOfUtf8(projectFolder);
+    const std::string name = platform::Utf8Name(folder.filename());
     ConfigurationImage image{};
     FixedClock clock(LocalTime{});
-    auto build = BuildConfigurationImage((folder / "var.xml").string(),
-                                         (folder / "pargen.xml").string(), clock, image);
+    auto build = BuildConfigurationImage(platform::Utf8Name(folder / "var.xml"),
+                                         platform::Utf8Name(folder / "pargen.xml"), clock, image);
     const DecodedProject decoded = DecodeImage(image);
     const unsigned char* at = image.data();
 
@@ -158,7 +160,7 @@ std::string CommissioningReportHtml(const std::string& projectFolder) {
     Row(html, "System data offset", std::to_string(Word(image, image_offset::Offset)));
     html += "</table>\n";
 
-    auto table = ReadTranslateTable((folder / "var.xml").string());
+    auto table = ReadTranslateTable(platform::Utf8Name(folder / "var.xml"));
     html += "<h2>Translate table (" + std::to_string(table.rows.size()) + " rows)</h2>\n";
     if (!table.rows.empty()) {
         html += "<table>\n<tr><th>Row</th><th>Data type</th><th>TCP address</th><th>RTU device"
@@ -195,7 +197,7 @@ std::string CommissioningReportHtml(const std::string& projectFolder) {
 
     const std::string imagePath = ConfigurationImagePath(projectFolder);
     const std::string firmwarePath =
-        (folder / (std::string(kNewFirmwarePrefix) + kBaseFirmwareName)).string();
+        platform::Utf8Name(folder / (std::string(kNewFirmwarePrefix) + kBaseFirmwareName));
     html += "<h2>Build</h2>\n<table>\n";
     Row(html, "Built at", ImageBuildTime(imagePath));
     html += "<tr><th>SHA-256 bank1.bin</th><td><code>" + HtmlEscape(HashOf(imagePath)) +

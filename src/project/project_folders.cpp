@@ -2,6 +2,7 @@
 
 #include "base/folders.h"
 #include "base/project_files.h"
+#include "platform/files.h"
 
 #include <cctype>
 #include <filesystem>
@@ -44,7 +45,7 @@ NewProjectFolder CreateNewProjectFolder(const std::string& destination, const st
     if (FolderExists(folder))
         return NewProjectFolder::AlreadyExists;
     std::error_code error;
-    if (!fs::create_directory(fs::path(folder), error) || error)
+    if (!fs::create_directory(platform::PathOfUtf8(folder), error) || error)
         return NewProjectFolder::NotCreated;
     ForceFolders(
         ProjectFiles(folder).BinFolder()); // a missing bin folder shows up at Update Device

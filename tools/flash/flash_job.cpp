@@ -1,4 +1,5 @@
 #include "flash/flash_job.h"
+#include "platform/files.h"
 
 #include "base/atomic_file.h"
 #include "base/regular_file.h"
@@ -43,11 +44,11 @@ Status FlashJob::Prepare(std::string_view parameters, const fs::path& toolFolder
     device_ = DeviceForPort(settings, request.portIndex);
     baud_ = BaudRate(settings);
     if (baud_ == 0)
-        return Status::Error("the line speed in " + settings.string() +
+        return Status::Error("the line speed in " + platform::Utf8Name(settings) +
                              " is not one the tool can set");
     auto timeout = WriteTimeout(settings);
     if (!timeout)
-        return Status::Error("the write_timeout_ms in " + settings.string() +
+        return Status::Error("the write_timeout_ms in " + platform::Utf8Name(settings) +
                              " is not a positive number of milliseconds");
     timeout_ = *timeout;
     records_ = std::move(check.records);

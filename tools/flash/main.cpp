@@ -7,6 +7,7 @@
 #include "base/run_temporaries.h"
 #include "base/settings_file.h"
 #include "flash/flash_job.h"
+#include "platform/files.h"
 #include "platform/process.h"
 
 #ifdef FABRICOR_FLASH_WINDOW
@@ -75,10 +76,10 @@ fs::path FilesFolder() {
     fs::path tool = ToolFolder();
     if (tool.empty())
         return tool;
-    ApplicationFolder folder = DecideApplicationFolder(tool.string());
+    ApplicationFolder folder = DecideApplicationFolder(platform::Utf8Name(tool));
     if (folder.PerUser())
         ForceFolders(folder.dataFolder);
-    return folder.dataFolder;
+    return platform::PathOfUtf8(folder.dataFolder);
 }
 
 #ifdef FABRICOR_FLASH_WINDOW

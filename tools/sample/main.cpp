@@ -3,11 +3,15 @@
 
 #include "base/atomic_file.h"
 #include "base/run_temporaries.h"
+#include "platform/arguments.h"
+#include "platform/files.h"
 #include "sample/sample_firmware.h"
 
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -27,10 +31,12 @@ int UsageError(const char* problem, const char* word) {
 } // namespace
 
 int main(int argc, char** argv) {
+    fabricor::platform::PrintUtf8();
+    const std::vector<std::string> words = fabricor::platform::ProgramArguments(argc, argv);
     const char* target = nullptr;
     bool options = true;
-    for (int i = 1; i < argc; ++i) {
-        const char* word = argv[i];
+    for (const std::string& each : words) {
+        const char* word = each.c_str();
         if (options && std::strcmp(word, "--") == 0) {
             options = false;
             continue;
@@ -49,7 +55,7 @@ int main(int argc, char** argv) {
         return UsageError("TARGET is missing", nullptr);
     fabricor::InstallInterruptCleanup();
 
-    std::filesystem::path path = target;
+    std::filesystem::path path = fabricor::platform::PathOfUtf8(target);
     std::error_code error;
     if (std::filesystem::exists(path, error) || error) {
         std::fprintf(stderr, "fabricor-sample-firmware: %s exists; left as it is\n", target);

@@ -1,0 +1,13 @@
+#include "platform/arguments.h"
+
+namespace fabricor::platform {
+
+std::vector<std::string> ProgramArguments(int argc, char** argv) {
+    if (argc < 1)
+        return {};
+    return std::vector<std::string>(argv + 1, argv + argc);
+}
+
+void PrintUtf8() {}
+
+} // namespace fabricor::platform
