@@ -1,6 +1,8 @@
 #include "image/image_decode.h"
 
 #include "base/atomic_file.h"
+#include "base/folders.h"
+#include "base/project_files.h"
 #include "base/text_encoding.h"
 #include "platform/files.h"
 #include "platform/process_info.h"
@@ -311,6 +313,10 @@ Status WriteDecodedProject(const std::string& folder, const ConfigurationImage& 
         return Status::Error(platform::Utf8Name(var) + ": " + SystemErrorText(error));
     }
     cleanUp();
+    // A project as New project makes it: its bin folder is there, so it builds at once.
+    const std::string bin = ProjectFiles(folder).BinFolder();
+    if (!ForceFolders(bin))
+        notes.push_back(bin + ": the folder could not be made; build needs it");
     return Status::Ok();
 }
 

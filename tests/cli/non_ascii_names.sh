@@ -82,7 +82,6 @@ fi
 
 # A project made from the firmware in a new folder of that name builds the same image.
 run decode decode "$(native "$project/New_SX30418.sx")" --output "$(native "$made")"
-mkdir "$made/bin" # a project's bin folder comes with the project, decode writes documents only
 run "build of the decoded project" build "$(native "$made")" --time 2026-12-08T14:35:47
 same "$golden/bank1.bin" "$made/bin/bank1.bin" "decode, build: bin/bank1.bin"
 exit $status

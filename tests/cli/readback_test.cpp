@@ -69,6 +69,9 @@ TEST_F(ReadBack, UpdateDecodeVerifyIsIdentical) {
                   .code,
               kExitOk);
     EXPECT_EQ(ReadFile(dir / "E" / "var.xml"), ReadFile(dir / "D" / "var.xml"));
+    // A decoded project builds at once: its bin folder comes with it.
+    EXPECT_EQ(Cli({"build", (dir / "E").string(), "--time", "2026-12-08T14:35:47"}).code, kExitOk);
+    EXPECT_EQ(ReadFile(dir / "E" / "bin" / "bank1.bin"), ReadFile(dir / "P" / "bin" / "bank1.bin"));
     EXPECT_EQ(Cli({"diff", (dir / "D").string(), P()}).out, "identical\n");
 }
 
