@@ -4,49 +4,12 @@
 # project there from the golden firmware, checks, builds and updates one, reports on it, and the
 # files it writes equal the golden ones byte for byte.
 #   non_ascii_names.sh GOLDEN_FOLDER PROGRAM [RUNNER...]
-# With a runner (wine64) the paths handed to the program are Windows paths (Z: is /).
-set -euo pipefail
-golden="$1"
-program="$2"
-shift 2
-runner=("$@")
-
-work="$(mktemp -d "${TMPDIR:-/tmp}/fabricor-names-XXXXXX")"
-trap 'rm -rf "$work"' EXIT
+source "$(dirname "$0")/golden_script.sh"
 workspace="$work/Arbeitsplatz Größe"
 project="$workspace/PROJECTS/Pumpstation Süd"
 made="$workspace/PROJECTS/Pumpstation Süd (gelesen)"
 master="$workspace/MASTER Ü"
-mkdir -p "$project/bin" "$master"
-cp "$golden/project/pargen.xml" "$golden/project/var.xml" "$project/"
-cp "$golden/SX30418.sx" "$master/"
-
-native() {
-    if [ ${#runner[@]} -gt 0 ]; then
-        local path="$1"
-        printf 'Z:%s' "${path//\//\\}"
-    else
-        printf '%s' "$1"
-    fi
-}
-
-status=0
-run() {
-    local what="$1"
-    shift
-    if ! "${runner[@]}" "$program" "$@" >"$work/out.txt" 2>&1; then
-        echo "fabricor-cli $what failed:" >&2
-        cat "$work/out.txt" >&2
-        exit 1
-    fi
-}
-same() {
-    if cmp "$1" "$2"; then
-        echo "$3: identical to the golden file ($(stat -c %s "$2") bytes)"
-    else
-        status=1
-    fi
-}
+golden_project "$project" "$master"
 
 # The golden project holds a row the editors refuse: check must have read it to say so.
 "${runner[@]}" "$program" check "$(native "$project")" >"$work/out.txt" 2>&1 || true
