@@ -1,17 +1,14 @@
 #include "base/clock.h"
 
+#include "platform/local_time.h"
+
 #include <ctime>
 
 namespace fabricor {
 
 LocalTime SystemClock::Now() {
     std::time_t now = std::time(nullptr);
-    std::tm local{};
-#ifdef _WIN32
-    localtime_s(&local, &now); // the C runtime's thread-safe form, arguments swapped
-#else
-    localtime_r(&now, &local);
-#endif
+    const std::tm local = platform::LocalCalendarTime(now);
     return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
             local.tm_hour,        local.tm_min,     local.tm_sec};
 }

@@ -15,7 +15,6 @@
 #include "flash/flash_window.h"
 
 #include <QApplication>
-#include <unistd.h>
 #endif
 
 #include <cstdio>
@@ -91,7 +90,7 @@ bool Set(const char* variable) {
 // Started from the update dialog there is no terminal to write to: show a window instead,
 // when there is a display for it and the settings do not say otherwise ([display] window=0).
 bool WantsWindow(const fs::path& folder) {
-    if (::isatty(STDOUT_FILENO) || !(Set("DISPLAY") || Set("WAYLAND_DISPLAY")))
+    if (platform::IsTerminal(1) || !(Set("DISPLAY") || Set("WAYLAND_DISPLAY")))
         return false;
     const char* platform = std::getenv("QT_QPA_PLATFORM");
     if (platform && std::string(platform) == "offscreen")
