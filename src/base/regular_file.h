@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/byte_stream.h"
+
 #include "platform/files.h"
 
 #include <cstdint>
@@ -66,6 +68,19 @@ private:
     uint64_t size_ = 0;
     uint64_t limit_ = 0;
     uint64_t read_ = 0;
+};
+
+// An open RegularFile read as a byte source (the merge's and the read-back's input).
+class RegularFileSource final : public ByteSource {
+public:
+    explicit RegularFileSource(RegularFile& file) : file_(file) {}
+    long long ReadSome(char* buffer, size_t size) override { return file_.ReadSome(buffer, size); }
+    bool Rewind() override { return file_.Rewind(); }
+    const std::string& error() const override { return file_.error(); }
+    size_t SizeHint() const override { return static_cast<size_t>(file_.size()); }
+
+private:
+    RegularFile& file_;
 };
 
 struct FileRead {

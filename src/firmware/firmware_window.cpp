@@ -301,19 +301,6 @@ FirmwareWindow ReadFirmwareWindow(ByteSource& firmware, ByteSource* base) {
     return result;
 }
 
-namespace {
-class FileSource final : public ByteSource {
-public:
-    explicit FileSource(RegularFile& file) : file_(file) {}
-    long long ReadSome(char* buffer, size_t size) override { return file_.ReadSome(buffer, size); }
-    bool Rewind() override { return file_.Rewind(); }
-    const std::string& error() const override { return file_.error(); }
-
-private:
-    RegularFile& file_;
-};
-} // namespace
-
 FirmwareWindow ReadFirmwareWindowFile(const std::string& firmwarePath,
                                       const std::optional<std::string>& basePath) {
     FirmwareWindow result;
@@ -322,7 +309,7 @@ FirmwareWindow ReadFirmwareWindowFile(const std::string& firmwarePath,
         result.error = file.error();
         return result;
     }
-    FileSource source(file);
+    RegularFileSource source(file);
     if (!basePath)
         return ReadFirmwareWindow(source);
     RegularFile baseFile = RegularFile::Open(*basePath, kFirmwareReadLimit);
@@ -330,7 +317,7 @@ FirmwareWindow ReadFirmwareWindowFile(const std::string& firmwarePath,
         result.error = baseFile.error();
         return result;
     }
-    FileSource baseSource(baseFile);
+    RegularFileSource baseSource(baseFile);
     return ReadFirmwareWindow(source, &baseSource);
 }
 

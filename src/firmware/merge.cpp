@@ -1,7 +1,7 @@
 #include "firmware/merge.h"
 
-#include "base/folders.h"
 #include "base/atomic_file.h"
+#include "base/folders.h"
 #include "base/regular_file.h"
 #include "base/run_temporaries.h"
 #include "firmware/srecord.h"
@@ -61,19 +61,6 @@ std::optional<std::string> ReadWholeFile(const std::string& path, std::string& e
     return std::move(read.bytes);
 }
 
-// The base firmware on disk.
-class FileSource final : public ByteSource {
-public:
-    explicit FileSource(RegularFile& file) : file_(file) {}
-    long long ReadSome(char* buffer, size_t size) override { return file_.ReadSome(buffer, size); }
-    bool Rewind() override { return file_.Rewind(); }
-    const std::string& error() const override { return file_.error(); }
-    size_t SizeHint() const override { return static_cast<size_t>(file_.size()); }
-
-private:
-    RegularFile& file_;
-};
-
 // The merging phase: reads the base firmware as a stream of lines, whatever their length, and
 // writes the new firmware through a bounded buffer. Only the first ten characters of a line are
 // ever held, since they alone decide what becomes of it.
@@ -116,7 +103,8 @@ private:
                 const char* end =
                     static_cast<const char*>(std::memchr(bytes.data(), '\n', bytes.size()));
                 if (end) {
-                    std::string_view raw = bytes.substr(0, static_cast<size_t>(end - bytes.data()) + 1);
+                    std::string_view raw =
+                        bytes.substr(0, static_cast<size_t>(end - bytes.data()) + 1);
                     bytes.remove_prefix(raw.size());
                     std::string_view content = raw.substr(0, raw.size() - 1);
                     if (!content.empty() && content.back() == '\r')
@@ -157,7 +145,8 @@ private:
                     Emit(head_);
                 continue;
             }
-            const char* end = static_cast<const char*>(std::memchr(bytes.data(), '\n', bytes.size()));
+            const char* end =
+                static_cast<const char*>(std::memchr(bytes.data(), '\n', bytes.size()));
             size_t length = end ? static_cast<size_t>(end - bytes.data()) : bytes.size();
             std::string_view segment = bytes.substr(0, length);
             if (fate_ == Fate::Copy) {
@@ -324,7 +313,8 @@ std::optional<int64_t> CountLines(ByteSource& base, size_t size, std::string& er
             break;
         const char* at = chunk.get();
         const char* end = at + got;
-        while ((at = static_cast<const char*>(std::memchr(at, '\n', static_cast<size_t>(end - at))))) {
+        while (
+            (at = static_cast<const char*>(std::memchr(at, '\n', static_cast<size_t>(end - at))))) {
             ++lines;
             ++at;
         }
@@ -434,7 +424,7 @@ MergeResult MergeBankSx(const std::string& baseFileName, const std::string& newF
     if (auto opened = writer.Open(); !opened.ok())
         return openFailed(opened.message());
 
-    FileSource source(base);
+    RegularFileSource source(base);
     MergeResult merged = MergeFirmwareStreams(source, *staging, writer, progress);
     result.baseLines = merged.baseLines;
     result.imagePlaced = merged.imagePlaced;
