@@ -28,7 +28,8 @@ XmlLoad LoadXmlDocument(const std::string& path, pugi::xml_document& document,
 
 XmlLoad LoadXmlText(std::string_view bytes, const std::string& name, pugi::xml_document& document,
                     bool keepLoneWhitespace) {
-    unsigned options = pugi::parse_default | pugi::parse_comments | pugi::parse_pi;
+    // parse_default leaves comments and processing instructions out of the tree.
+    unsigned options = pugi::parse_default;
     if (keepLoneWhitespace)
         options |= pugi::parse_ws_pcdata_single;
     XmlLoad load;

@@ -20,18 +20,20 @@ struct XmlLoad {
 };
 
 // Whitespace-only text between elements is not a node, so a document indented by hand reads
-// like the one-line form. Comments and processing instructions are kept: inside an element they
-// are nodes like any other, so `<TCP_IP1>1<!--c--></TCP_IP1>` holds more than one. With
-// keepLoneWhitespace an element whose only content is blanks keeps them as its text. Entities
-// other than the five predefined ones are never expanded.
+// like the one-line form. Comments and processing instructions are not content anywhere: a note
+// written by hand inside an element or between rows leaves the document as it reads without it,
+// `<TCP_IP1>10<!--plant LAN--></TCP_IP1>` is the text 10. Text on both sides of one stays two
+// text nodes (`1<!--c-->0` is not "10"), and blanks beside one are whitespace-only text like any
+// other. With keepLoneWhitespace an element whose only content is blanks keeps them as its text.
+// Entities other than the five predefined ones are never expanded.
 XmlLoad LoadXmlDocument(const std::string& path, pugi::xml_document& document,
                         bool keepLoneWhitespace = false);
 // The same reading of a document's bytes held in memory; `name` stands for the path in errors.
 XmlLoad LoadXmlText(std::string_view bytes, const std::string& name, pugi::xml_document& document,
                     bool keepLoneWhitespace = false);
 
-// The document's first node, the table element of var.xml: a declaration, comment or processing
-// instruction ahead of it is passed over, so the translate table editor and the image builder
+// The document's first node, the table element of var.xml: a declaration or document type ahead
+// of it is passed over, so the translate table editor and the image builder
 // find the same element whatever stands before it.
 pugi::xml_node FirstDocumentNode(const pugi::xml_document& document);
 

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <tuple>
 
 namespace fabricor::cli {
 namespace {
@@ -61,6 +62,36 @@ TEST_F(CheckCommandTest, EveryProblemIsOneLineAndTheExitIsOne) {
               "pargen.xml OFFSET: Offset Error!!\n"
               "var.xml row 5 N° Point: Error!! N° Point must be between 0 and 127. \n"
               "var.xml row 12 Data Type: Error!! Data Type must be Holding Register or Input Register. \n");
+}
+
+// Comments and processing instructions are no content: `check` and `build` give what they give
+// for the same documents without them.
+TEST_F(CheckCommandTest, NotesWrittenByHandChangeNeitherTheCheckNorTheImage) {
+    auto p = NewProjectGeneralParameters();
+    p.twoStopBits = true;
+    ASSERT_TRUE(WriteGeneralParameters((project / "pargen.xml").string(), EncodeGeneralParameters(p)));
+    ASSERT_TRUE(WriteTranslateTable((project / "var.xml").string(),
+                                    {{3, 1, 2, 3, 4, "pump"}, {4, 9, 2, 7, 1, "tank"}}));
+    auto build = [](const TempDir& folder) {
+        std::filesystem::create_directories(folder / "bin");
+        EXPECT_EQ(Check({"build", folder.str(), "--time", "2026-12-08T14:35:47"}).code, 0);
+        return fabricor::testing::ReadFile(folder / "bin" / "bank1.bin");
+    };
+    const std::string plain = build(project);
+    for (auto [name, at, with] : {std::tuple{"pargen.xml", "</STOP_BIT>", "<!-- two --></STOP_BIT>"},
+                                  {"pargen.xml", "</TCP_IP1>", "<!-- plant LAN --></TCP_IP1>"},
+                                  {"pargen.xml", "<TCP_PORT>", "<TCP_PORT><?editor keep?>"},
+                                  {"var.xml", "/><row", "/>\n  <!-- the tank -->\n  <row"}}) {
+        TempDir noted;
+        for (std::string document : {"pargen.xml", "var.xml"}) {
+            std::string text = fabricor::testing::ReadFile(project / document);
+            if (document == name)
+                text.replace(text.find(at), std::string(at).size(), with);
+            WriteFile(noted / document, text);
+        }
+        EXPECT_EQ(Check({"check", noted.str()}).out, "") << with;
+        EXPECT_EQ(build(noted), plain) << with;
+    }
 }
 
 TEST_F(CheckCommandTest, MissingDocumentsAndFoldersAndUsage) {

@@ -210,18 +210,17 @@ TEST_F(TranslateTableDialog, EveryShowingOpensAtTheTopOnRowOnesDataType) {
     EXPECT_EQ(grid.Cells(1, 1), "Holding Register");
 }
 
-TEST_F(TranslateTableDialog, ACommentAheadOfTheTableIsPassedOverAndOneAmongTheRowsIsARow) {
+TEST_F(TranslateTableDialog, CommentsAheadOfTheTableAndAmongTheRowsArePassedOver) {
     WriteFile(workspace.VarPath, "<?xml version=\"1.0\"?><!--by hand--><TCP_TO_RTU>" +
                                      RowXml("3", "7") + "<!--c-->" + RowXml("4", "8") +
-                                     "</TCP_TO_RTU>");
+                                     "<?pi x?>" + RowXml("3", "9") + "</TCP_TO_RTU>");
     Open();
     EXPECT_EQ(grid.Cells(1, 1), "Holding Register");
-    // The comment is the second row, without attributes: the loading stops there.
-    EXPECT_EQ(grid.Cells(2, 2), "");
-    EXPECT_EQ(grid.Cells(1, 3), "");
+    EXPECT_EQ(grid.Cells(2, 3), "9");
     EXPECT_TRUE(boxes.shown.empty());
     PressOk();
-    ASSERT_EQ(Saved().size(), 1u);
+    ASSERT_EQ(Saved().size(), 3u);
+    EXPECT_EQ(Saved()[2].cells[1], "9");
 }
 
 TEST_F(TranslateTableDialog, CancelKeepsTheEditsForTheNextHiddenConfirm) {

@@ -294,17 +294,30 @@ TEST_F(ImageBuild, ANodeThatIsNotARowStopsTheBuild) {
     EXPECT_TRUE(ZeroFrom(7, kImageSize - 1));
 }
 
-TEST_F(ImageBuild, ACommentOrProcessingInstructionInsideAnElementIsANode) {
+TEST_F(ImageBuild, CommentsAndProcessingInstructionsInsideAnElementAreNotContent) {
     const auto table = "<TCP_TO_RTU>" + Row("1", "10", "2", "20", "3") + "</TCP_TO_RTU>";
-    for (const char* content : {"1<!--c-->", "<!--c-->1", "<?pi x?>1", "<!--c-->"}) {
-        auto report = Build(table, Pargen(std::string("TCP_IP1=") + content + ";"));
-        EXPECT_FALSE(report.complete) << content;
-        EXPECT_EQ(report.element, "TCP_IP1") << content;
-        EXPECT_TRUE(ZeroFrom(15000, kImageSize - 1)) << content;
-        // The general parameters editor finds the same element unusable.
+    struct Case {
+        const char* overrides;
+        std::optional<std::string> ip1; // as the editor reads it; nothing: unusable
+        uint8_t stopBits;
+    };
+    const Case cases[] = {
+        {"TCP_IP1=10<!-- plant LAN -->;", "10", 1},
+        {"TCP_IP1=<?pi x?>10<!--a-->;STOP_BIT=1<!-- two -->;", "10", 1},
+        {"STOP_BIT=<!-- two -->1;", "192", 1},
+        {"STOP_BIT=1<!--c-->0;", "192", 0},
+        {"TCP_IP1=1<!--c-->0;", std::nullopt, 0}, // two text nodes, as before
+    };
+    for (const auto& c : cases) {
+        auto report = Build(table, Pargen(c.overrides));
         auto read = ReadGeneralParameters((dir / "pargen.xml").string());
-        EXPECT_FALSE(read[GeneralParameter::TCP_IP1].has_value()) << content;
-        EXPECT_EQ(read[GeneralParameter::TCP_IP2], "168") << content;
+        EXPECT_EQ(read[GeneralParameter::TCP_IP1], c.ip1) << c.overrides;
+        EXPECT_EQ(report.complete, c.ip1.has_value()) << c.overrides << report.description;
+        if (!c.ip1)
+            continue;
+        EXPECT_EQ(image[15000], std::stoi(*c.ip1)) << c.overrides;
+        EXPECT_EQ(image[image_offset::StopBits], c.stopBits) << c.overrides;
+        EXPECT_EQ(DecodeGeneralParameters(read).twoStopBits, c.stopBits == 1) << c.overrides;
     }
 }
 
@@ -317,18 +330,16 @@ TEST_F(ImageBuild, TheBuilderAndTheEditorTakeTheSameTableElementAndRows) {
         EXPECT_EQ(image[7], 2) << ahead;
         EXPECT_EQ(ReadTranslateTable((dir / "var.xml").string()).rows.size(), 2u) << ahead;
     }
-    // A comment among the rows is a row without attributes: both stop there.
-    for (const char* inside : {"<!--c-->", "<?pi x?>"}) {
+    // Nor is a comment or processing instruction among the rows a row: both read every row.
+    for (const char* inside : {"<!--c-->", "<?pi x?>", "\n  <!-- pumps -->\n  "}) {
         auto report = Build("<TCP_TO_RTU>" + Row("1", "10", "2", "20", "3") + inside +
                                 Row("2", "11", "4", "21", "5") + "</TCP_TO_RTU>",
                             Pargen());
-        EXPECT_FALSE(report.complete) << inside;
-        EXPECT_EQ(*report.row, 1u) << inside;
-        EXPECT_TRUE(ZeroFrom(7, kImageSize - 1)) << inside;
+        EXPECT_TRUE(report.complete) << inside << report.description;
+        EXPECT_EQ(image[7], 2) << inside;
         auto read = ReadTranslateTable((dir / "var.xml").string());
-        EXPECT_EQ(read.rows.size(), 1u) << inside;
-        ASSERT_TRUE(read.stoppedAt) << inside;
-        EXPECT_EQ(read.stoppedAt->row, 1u) << inside;
+        EXPECT_EQ(read.rows.size(), 2u) << inside;
+        EXPECT_FALSE(read.stoppedAt) << inside;
     }
 }
 
