@@ -4,6 +4,7 @@
 #include "firmware/merge.h"
 #include "firmware/srecord.h"
 
+#include <algorithm>
 #include <bitset>
 #include <cstring>
 #include <memory>
@@ -125,8 +126,23 @@ std::string RecordErrorText(SRecordError error) {
     return "";
 }
 
-// Whether the line is a record of the window, as the merge decides it: an S1 or S2 record whose
-// address lies inside. Also what the merge would let through but reaches into the window.
+std::string Range(uint64_t first, uint64_t last) {
+    return HexAddress(static_cast<uint32_t>(first)) + ".." +
+           HexAddress(static_cast<uint32_t>(last));
+}
+
+// The bytes of a record that lie outside the window, below it and beyond it; empty when none do.
+std::string BytesOutsideWindow(uint32_t address, size_t dataBytes) {
+    const uint64_t first = address, end = first + dataBytes;
+    std::string text;
+    if (dataBytes > 0 && first < kBankWindowFirst)
+        text = Range(first, std::min<uint64_t>(end, kBankWindowFirst) - 1);
+    if (end > uint64_t(kBankWindowLast) + 1)
+        text += (text.empty() ? "" : " and ") +
+                Range(std::max<uint64_t>(first, uint64_t(kBankWindowLast) + 1), end - 1);
+    return text;
+}
+
 enum class LineKind { Outside, Window };
 
 struct Classified {
@@ -159,25 +175,33 @@ Classified Classify(std::string_view line, int64_t number) {
         return result;
     }
     const SRecord& record = read.record;
-    const uint64_t first = record.address;
-    const uint64_t end = first + record.data.size(); // one past the last byte
-    const bool touches = first <= kBankWindowLast && end > kBankWindowFirst;
-    if (!touches)
-        return result;
-    if (record.type != 2) {
-        result.error = Line(number) + "an S" + std::to_string(record.type) + " record at " +
-                       HexAddress(record.address) + " reaches into the configuration window " +
-                       WindowText();
-        return result;
+    switch (PlaceInWindow(record.type, record.address, record.data.size())) {
+    case WindowPlace::Outside:
+        break;
+    case WindowPlace::Intrudes:
+        result.error =
+            Line(number) + IntrusionText(record.type, record.address, record.data.size());
+        break;
+    case WindowPlace::Window:
+        result.kind = LineKind::Window;
+        result.record = record;
+        break;
     }
-    if (first < kBankWindowFirst || end - 1 > kBankWindowLast) {
-        result.error = Line(number) + "the record at " + HexAddress(record.address) + " of " +
-                       std::to_string(record.data.size()) +
-                       " bytes crosses the edge of the configuration window " + WindowText();
-        return result;
-    }
-    result.kind = LineKind::Window;
-    result.record = record;
+    return result;
+}
+
+// Where a line stands to the window, from its head alone (the merge's reading); a line that is
+// no S1, S2 or S3 record with a readable address is outside.
+struct HeadPlace {
+    WindowPlace place = WindowPlace::Outside;
+    DataRecordHead head;
+};
+
+HeadPlace PlaceOfLine(std::string_view line) {
+    HeadPlace result;
+    result.head = line.starts_with("S3") ? ReadS3RecordHead(line) : ReadDataRecordHead(line);
+    if (result.head.kind == DataRecordHead::Kind::Address)
+        result.place = PlaceInWindow(result.head.type, result.head.address, result.head.dataBytes);
     return result;
 }
 
@@ -191,14 +215,14 @@ std::string Shorten(std::string_view line) {
 class BaseLines {
 public:
     explicit BaseLines(ByteSource& base) : reader_(base) {}
-    // The next line outside the window; false at the end or on an error (error set).
+    // The next line that the merge keeps, or would have to keep (one that intrudes); false at
+    // the end or on an error (error set).
     bool Next(std::string_view& line) {
         while (reader_.Next(line)) {
             if (line.empty())
                 continue;
-            DataRecordHead head = ReadDataRecordHead(line);
-            if (head.kind == DataRecordHead::Kind::Address && head.address >= kBankWindowFirst &&
-                head.address <= kBankWindowLast)
+            last_ = PlaceOfLine(line);
+            if (last_.place == WindowPlace::Window)
                 continue;
             return true;
         }
@@ -207,13 +231,49 @@ public:
         return false;
     }
     int64_t number() const { return reader_.number(); }
+
+    // Why the line last returned is missing from the firmware: for one that intrudes, what of
+    // the base the firmware lost.
+    std::string Missing(std::string_view line) const {
+        std::string text =
+            "base firmware line " + std::to_string(number()) + " (" + Shorten(line) + ")";
+        if (last_.place != WindowPlace::Intrudes)
+            return text + " is missing from the firmware";
+        const DataRecordHead& head = last_.head;
+        const std::string outside = BytesOutsideWindow(head.address, head.dataBytes);
+        return text + ": " + IntrusionText(head.type, head.address, head.dataBytes) + "; " +
+               (outside.empty() ? std::string("the record is")
+                                : "its bytes " + outside + " outside the window are") +
+               " missing from the firmware";
+    }
     std::string error;
 
 private:
     LineReader reader_;
+    HeadPlace last_;
 };
 
 } // namespace
+
+WindowPlace PlaceInWindow(int type, uint32_t address, size_t dataBytes) {
+    const uint64_t first = address, end = first + dataBytes; // end: one past the last byte
+    const bool startsInside = first >= kBankWindowFirst && first <= kBankWindowLast;
+    if (type < 1 || type > 3 ||
+        !(startsInside || (first < kBankWindowFirst && end > kBankWindowFirst)))
+        return WindowPlace::Outside;
+    if (type == 2 && startsInside && end <= uint64_t(kBankWindowLast) + 1)
+        return WindowPlace::Window;
+    return WindowPlace::Intrudes;
+}
+
+std::string IntrusionText(int type, uint32_t address, size_t dataBytes) {
+    if (type == 2)
+        return "the record at " + HexAddress(address) + " of " + std::to_string(dataBytes) +
+               " bytes crosses the edge of the configuration window " + WindowText();
+    return "an S" + std::to_string(type) + " record at " + HexAddress(address) +
+           (BytesOutsideWindow(address, dataBytes).empty() ? " lies in" : " reaches into") +
+           " the configuration window " + WindowText();
+}
 
 FirmwareWindow ReadFirmwareWindow(ByteSource& firmware, ByteSource* base) {
     FirmwareWindow result;
@@ -266,10 +326,12 @@ FirmwareWindow ReadFirmwareWindow(ByteSource& firmware, ByteSource* base) {
             continue;
         }
         if (baseLine != line) {
-            result.outsideDifference = "firmware line " + std::to_string(number) + " (" +
-                                       Shorten(line) + ") differs from base firmware line " +
-                                       std::to_string(baseLines->number()) + " (" +
-                                       Shorten(baseLine) + ")";
+            result.outsideDifference =
+                PlaceOfLine(baseLine).place == WindowPlace::Intrudes
+                    ? baseLines->Missing(baseLine)
+                    : "firmware line " + std::to_string(number) + " (" + Shorten(line) +
+                          ") differs from base firmware line " +
+                          std::to_string(baseLines->number()) + " (" + Shorten(baseLine) + ")";
             baseDone = true;
         }
     }
@@ -279,8 +341,7 @@ FirmwareWindow ReadFirmwareWindow(ByteSource& firmware, ByteSource* base) {
     if (!baseDone) {
         std::string_view baseLine;
         if (baseLines->Next(baseLine))
-            result.outsideDifference = "base firmware line " + std::to_string(baseLines->number()) +
-                                       " (" + Shorten(baseLine) + ") is missing from the firmware";
+            result.outsideDifference = baseLines->Missing(baseLine);
         else if (!baseLines->error.empty())
             return fail(baseLines->error);
     }

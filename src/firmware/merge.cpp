@@ -4,6 +4,7 @@
 #include "base/folders.h"
 #include "base/regular_file.h"
 #include "base/run_temporaries.h"
+#include "firmware/firmware_window.h"
 #include "firmware/srecord.h"
 #include "platform/files.h"
 
@@ -133,12 +134,12 @@ private:
                         return failure;
                     continue;
                 }
-                if (head_.size() < kDataRecordHeadLength) {
+                if (head_.size() < kS3RecordHeadLength) {
                     head_ += c;
                     bytes.remove_prefix(1);
                     continue;
                 }
-                // Ten characters followed by more of the line: they are all content.
+                // Twelve characters followed by more of the line: they are all content.
                 if (auto failure = Decide(head_))
                     return failure;
                 if (fate_ == Fate::Copy)
@@ -207,12 +208,18 @@ private:
         return std::nullopt;
     }
 
-    // Only the first ten characters of content count.
+    // Only the first twelve characters of content count: an S3 record's head, which is longer
+    // than an S1 or S2 record's. An S3 line whose head cannot be read is copied like any other.
     std::optional<std::string> Decide(std::string_view content) {
         ++line_;
         progress_.SetPosition(++position_);
         fate_ = Fate::Copy;
         DataRecordHead head = ReadDataRecordHead(content);
+        if (head.kind == DataRecordHead::Kind::Other) {
+            head = ReadS3RecordHead(content);
+            if (head.kind != DataRecordHead::Kind::Address)
+                return std::nullopt;
+        }
         switch (head.kind) {
         case DataRecordHead::Kind::Other:
             return std::nullopt;
@@ -223,8 +230,16 @@ private:
         case DataRecordHead::Kind::Address:
             break;
         }
-        if (head.address < kBankWindowFirst || head.address > kBankWindowLast)
+        // The base may hold in the window only what the image replaces (see WindowPlace).
+        switch (PlaceInWindow(head.type, head.address, head.dataBytes)) {
+        case WindowPlace::Outside:
             return std::nullopt;
+        case WindowPlace::Intrudes:
+            return "line " + std::to_string(line_) + ": " +
+                   IntrusionText(head.type, head.address, head.dataBytes);
+        case WindowPlace::Window:
+            break;
+        }
         fate_ = Fate::Drop;
         if (!placed_) {
             placed_ = true;

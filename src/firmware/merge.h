@@ -77,11 +77,13 @@ MergeResult MergeBankSx(const std::string& baseFileName, const std::string& newF
 
 // The merging phase on its own, on streams: copies `base` to `out` line by line, with the
 // staging records in place of the base's records of the bank window (at the position of the
-// first of them). Only the first ten characters of a line decide its fate, so a line of any
-// length streams through. `base` is read twice, in pieces of chunkSize bytes (0: the normal
-// size): once to count its lines for the progress maximum, then to merge. Reports nothing;
-// the outcome is Written or MergeFailed with the cause in error. What becomes of `out` (kept,
-// discarded) and the progress's last position are the caller's.
+// first of them). A base record that intrudes on the window (see WindowPlace: an S1 or S3
+// record there, an S2 record across its edge) fails the merge. Only the first twelve characters
+// of a line decide its fate, so a line of any length streams through. `base` is read twice, in
+// pieces of chunkSize bytes (0: the normal size): once to count its lines for the progress
+// maximum, then to merge. Reports nothing; the outcome is Written or MergeFailed with the cause
+// in error. What becomes of `out` (kept, discarded) and the progress's last position are the
+// caller's.
 MergeResult MergeFirmwareStreams(ByteSource& base, std::string_view staging, ByteSink& out,
                                  MergeProgress& progress, size_t chunkSize = kMergeChunkSize);
 

@@ -22,6 +22,7 @@ std::optional<uint8_t> HexByte(std::string_view text, size_t at) {
 // address digits; nothing after them is looked at.
 DataRecordHead ReadHeadAddress(std::string_view line, size_t digits) {
     DataRecordHead head;
+    head.type = line[1] - '0';
     if (line.size() < 4 + digits) {
         head.kind = DataRecordHead::Kind::TooShort;
         return head;
@@ -35,6 +36,9 @@ DataRecordHead ReadHeadAddress(std::string_view line, size_t digits) {
         head.address = head.address * 16 + static_cast<uint32_t>(digit);
     }
     head.kind = DataRecordHead::Kind::Address;
+    const auto count = HexByte(line, 2);
+    if (count && *count > digits / 2 + 1)
+        head.dataBytes = *count - digits / 2 - 1;
     return head;
 }
 

@@ -49,17 +49,20 @@ std::string FormatSRecord(int type, uint32_t address, std::span<const uint8_t> d
 
 // Where an S1 or S2 record starts, read from its first characters only ("S", type, two count
 // characters, then 4 or 6 address digits): the rest of the line is never looked at, so a line
-// of any length is decided by its head.
+// of any length is decided by its head. The count gives the data bytes the record claims (0
+// when it is no digit pair or too small for the address).
 struct DataRecordHead {
     enum class Kind { Other, TooShort, NotHexadecimal, Address };
     Kind kind = Kind::Other; // Other: the line does not start with "S1" or "S2"
+    int type = 0;
     uint32_t address = 0;
+    size_t dataBytes = 0;
 };
-inline constexpr size_t kDataRecordHeadLength = 10;
 DataRecordHead ReadDataRecordHead(std::string_view line);
 
 // The same for an S3 record ("S3", two count characters, 8 address digits); Other when the line
 // does not start with "S3".
+inline constexpr size_t kS3RecordHeadLength = 12;
 DataRecordHead ReadS3RecordHead(std::string_view line);
 
 // Two upper-case hexadecimal digits: ones' complement of the low byte of the sum of the digit

@@ -214,25 +214,10 @@ TEST_F(Merge, ScatteredWindowRecordsGoInOnceAtTheFirst) {
     ExpectJudgeAccepts();
 }
 
-TEST_F(Merge, OnlyTheStartAddressDecides) {
-    // Starts below the window and reaches into it: copied. Starts in its last 32 bytes and
-    // reaches past it: dropped.
-    std::string below = Record(2, 0x387FF0, Pattern(32, 1));
-    std::string lastBytes = Record(2, 0x38BFF0, Pattern(32, 2));
-    std::string after = Record(2, 0x38C000, Pattern(16, 3));
-    auto result = Run(below + "\n" + lastBytes + "\n" + after + "\n");
-    ASSERT_EQ(result.outcome, MergeOutcome::Written);
-    std::vector<std::string> expected = {below};
-    auto staging = ExpectedStaging(image);
-    expected.insert(expected.end(), staging.begin(), staging.end());
-    expected.push_back(after);
-    EXPECT_EQ(ReadFile(NewPath()), Join(expected, "\r\n"));
-}
-
 TEST_F(Merge, OtherRecordTypesAndLowerCaseAreCopiedUnchanged) {
     std::vector<std::string> base = {
-        Record(1, 0x8000, Pattern(16, 1)),   // S1: 16-bit, never in the window
-        Record(3, 0x388000, Pattern(16, 2)), // S3: copied whatever its address
+        Record(1, 0x8000, Pattern(16, 1)),     // S1: 16-bit, never in the window
+        Record(3, 0x01388000, Pattern(16, 2)), // S3: 32-bit, copied outside the window
         "s2243880" + Record(2, 0x388000, Pattern(32, 3)).substr(8), // lower case: an "other" line
         "S9030000FC",
         "just text",
@@ -279,7 +264,7 @@ TEST_F(Merge, ChunkBoundariesAnywhereInALineChangeNothing) {
     std::vector<std::string> base = {
         "S0030000FC", Record(1, 0x1234, Pattern(8, 1)), Record(2, 0x387FE0, Pattern(32, 2)),
         Record(2, 0x388000, Pattern(32, 3)), "x", Record(2, 0x388020, Pattern(32, 4)),
-        "ab\rcd", Record(3, 0x388000, Pattern(4, 5)), Record(2, 0x38C000, Pattern(32, 6)),
+        "ab\rcd", Record(3, 0x38C000, Pattern(4, 5)), Record(2, 0x38C000, Pattern(32, 6)),
     };
     std::vector<std::string> expected(base.begin(), base.begin() + 3);
     auto staging = ExpectedStaging(image);

@@ -6,6 +6,7 @@
 #include "firmware/merge.h"
 #include "firmware/srecord.h"
 
+#include <cctype>
 #include <optional>
 #include <string>
 #include <vector>
@@ -13,7 +14,9 @@
 namespace fabricor::testing {
 
 // The new firmware for `base`, or nothing when the merge must fail (a blank line, an S1 or S2
-// record whose address is too short or not hexadecimal). `lines` gets the base's line count.
+// record whose address is too short or not hexadecimal, a record that touches the window
+// 0x388000..0x38BFFF, by its address or by the bytes its count claims, and is not an S2 record
+// lying wholly inside). `lines` gets the base's line count.
 inline std::optional<std::string>
 ReferenceMerge(const std::string& base, const std::string& staging, int64_t* lines = nullptr) {
     std::vector<std::string> split;
@@ -34,18 +37,32 @@ ReferenceMerge(const std::string& base, const std::string& staging, int64_t* lin
             line.pop_back();
         if (line.empty())
             return std::nullopt;
-        auto head = ReadDataRecordHead(line);
-        if (head.kind == DataRecordHead::Kind::TooShort ||
-            head.kind == DataRecordHead::Kind::NotHexadecimal)
+        const bool s3 = line.starts_with("S3");
+        auto head = s3 ? ReadS3RecordHead(line) : ReadDataRecordHead(line);
+        if (!s3 && (head.kind == DataRecordHead::Kind::TooShort ||
+                    head.kind == DataRecordHead::Kind::NotHexadecimal))
             return std::nullopt;
-        if (head.kind == DataRecordHead::Kind::Address && head.address >= kBankWindowFirst &&
-            head.address <= kBankWindowLast) {
-            if (!placed)
-                out += staging;
-            placed = true;
+        if (head.kind != DataRecordHead::Kind::Address) {
+            out += line + "\r\n";
             continue;
         }
-        out += line + "\r\n";
+        const uint64_t addressBytes = s3 ? 4 : line[1] == '2' ? 3 : 2;
+        uint64_t count = 0;
+        if (std::isxdigit(static_cast<unsigned char>(line[2])) &&
+            std::isxdigit(static_cast<unsigned char>(line[3])))
+            count = std::stoul(line.substr(2, 2), nullptr, 16);
+        const uint64_t first = head.address;
+        const uint64_t end = first + (count > addressBytes + 1 ? count - addressBytes - 1 : 0);
+        const bool startsInside = first >= kBankWindowFirst && first <= kBankWindowLast;
+        if (!startsInside && !(first < kBankWindowFirst && end > kBankWindowFirst)) {
+            out += line + "\r\n";
+            continue;
+        }
+        if (s3 || line[1] == '1' || end > uint64_t(kBankWindowLast) + 1 || !startsInside)
+            return std::nullopt;
+        if (!placed)
+            out += staging;
+        placed = true;
     }
     return out;
 }

@@ -1,5 +1,6 @@
 #include "flash/firmware_check.h"
 
+#include "firmware/firmware_window.h"
 #include "firmware/merge.h"
 #include "firmware/srecord.h"
 
@@ -53,10 +54,20 @@ FirmwareCheck CheckFirmware(std::string_view text) {
         const SRecord& record = read.record;
         if (record.type >= 1 && record.type <= 3) {
             ++check.dataRecords;
-            for (size_t i = 0; i < record.data.size(); ++i) {
-                uint64_t at = uint64_t(record.address) + uint64_t(i);
-                if (at >= kBankWindowFirst && at <= kBankWindowLast)
-                    covered.set(at - kBankWindowFirst);
+            // The window as the merge, verify and decode see it: only S2 records wholly inside,
+            // each byte given once.
+            const WindowPlace place =
+                PlaceInWindow(record.type, record.address, record.data.size());
+            if (place == WindowPlace::Intrudes)
+                return Refuse(check, lineNumber,
+                              IntrusionText(record.type, record.address, record.data.size()));
+            for (size_t i = 0; place == WindowPlace::Window && i < record.data.size(); ++i) {
+                const size_t at = record.address + i - kBankWindowFirst;
+                if (covered.test(at))
+                    return Refuse(check, lineNumber,
+                                  "gives " + HexAddress(static_cast<uint32_t>(record.address + i)) +
+                                      " of the configuration a second time");
+                covered.set(at);
             }
         }
         check.records.emplace_back(line);

@@ -15,8 +15,8 @@ struct FirmwareCheck {
 };
 
 // Checks a Motorola S-record text before anything reaches the device: every line a well-formed
-// record with a correct checksum, and configuration bank 1 (the merge's bank window) covered
-// byte for byte.
+// record with a correct checksum, nothing intruding on configuration bank 1 (the merge's bank
+// window, see WindowPlace), and the bank covered byte for byte, each byte once.
 FirmwareCheck CheckFirmware(std::string_view text);
 
 } // namespace fabricor::flash
