@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFileIconProvider>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -33,6 +34,13 @@ std::optional<QStringList> StepsBelow(const QString& root, const QString& path) 
     if (!target.startsWith(prefix))
         return std::nullopt;
     return target.mid(prefix.size()).split('/', Qt::SkipEmptyParts);
+}
+
+// The folders listed below a folder. Directly below the root a link to a folder is listed like
+// one (a project folder that is a share mounted elsewhere); deeper down links are left out.
+QDir::Filters ChildFolders(bool belowTheRoot) {
+    QDir::Filters filters = QDir::Dirs | QDir::NoDotAndDotDot;
+    return belowTheRoot ? filters : filters | QDir::NoSymLinks;
 }
 
 } // namespace
@@ -116,11 +124,12 @@ QTreeWidgetItem* RootedFolderDialog::AddFolderItem(QTreeWidgetItem* parent, cons
     item->setText(0, text);
     item->setIcon(0, folderIcon);
     item->setData(0, kPathRole, path);
-    item->setData(0, kListedRole, false);
+    // A link below the root is offered but never opened: what lies below it may lead anywhere.
+    const bool link = parent && QFileInfo(path).isSymLink();
+    item->setData(0, kListedRole, link);
     // Offer the expander only where there is something to expand.
     QDir dir(path);
-    bool hasChildren =
-        !dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks).isEmpty();
+    bool hasChildren = !link && !dir.entryList(ChildFolders(parent == nullptr)).isEmpty();
     item->setChildIndicatorPolicy(hasChildren ? QTreeWidgetItem::ShowIndicator
                                               : QTreeWidgetItem::DontShowIndicator);
     return item;
@@ -131,8 +140,8 @@ void RootedFolderDialog::ListChildren(QTreeWidgetItem* item) {
         return;
     item->setData(0, kListedRole, true);
     QDir dir(item->data(0, kPathRole).toString());
-    const auto entries = dir.entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks,
-                                           QDir::Name | QDir::IgnoreCase);
+    const auto entries =
+        dir.entryInfoList(ChildFolders(item->parent() == nullptr), QDir::Name | QDir::IgnoreCase);
     for (const QFileInfo& entry : entries)
         AddFolderItem(item, Clean(entry.absoluteFilePath()), entry.fileName());
     if (item->childCount() == 0)

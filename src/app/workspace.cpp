@@ -4,6 +4,7 @@
 #include "base/settings_file.h"
 #include "documents/integer_text.h"
 #include "documents/pargen.h"
+#include "project/project_folders.h"
 #include "platform/files.h"
 
 #include <algorithm>
@@ -39,21 +40,6 @@ void CreateFolderIfMissing(const std::string& path) {
     fs::create_directory(platform::PathOfUtf8(path), ignored);
 }
 
-// A stored name with a ".." component would restore a folder outside PROJECTS (and the next
-// update would write there): it is treated like a project whose folder is gone.
-bool LeavesTheFolder(const std::string& name) {
-    size_t start = 0;
-    while (start <= name.size()) {
-        size_t end = name.find(kSeparator, start);
-        if (end == std::string::npos)
-            end = name.size();
-        if (name.compare(start, end - start, "..") == 0)
-            return true;
-        start = end + 1;
-    }
-    return false;
-}
-
 } // namespace
 
 StartupResult RunStartup(Workspace& workspace, const std::string& executablePath,
@@ -74,12 +60,12 @@ StartupResult RunStartup(Workspace& workspace, const std::string& executablePath
     if (!workspace.ProjectName.empty() && workspace.ProjectName.front() != kSeparator)
         workspace.ProjectName.insert(workspace.ProjectName.begin(), kSeparator);
 
-    // A project restored through a link to a folder elsewhere would have the next update write
-    // there: like one whose folder is gone, it is not restored. So is a name no project has.
+    // A stored name that is not one folder directly below PROJECTS (a ".." or a separator in it,
+    // which could lead the next update out of PROJECTS) is taken for a deleted project, and so
+    // is a name no project has. The folder itself may be a link to a share elsewhere.
     const std::string stored = workspace.ProjectsFolder + workspace.ProjectName;
-    if (!workspace.ProjectName.empty() && !LeavesTheFolder(workspace.ProjectName) &&
-        !HoldsControlCharacter(workspace.ProjectName) && FolderExists(stored) &&
-        LiesWithinFolder(stored, workspace.ProjectsFolder)) {
+    if (NamesOneFolderBelowProjects(workspace.ProjectName) &&
+        !HoldsControlCharacter(workspace.ProjectName) && FolderExists(stored)) {
         workspace.ProjectFolder = workspace.ProjectsFolder + workspace.ProjectName;
         result.title = std::string(ProductCaption) + " : " + workspace.ProjectName;
     } else {

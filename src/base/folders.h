@@ -15,10 +15,6 @@ bool FolderExists(const std::string& path);
 // Creates the folder and any missing parents; true when the folder exists afterwards.
 bool ForceFolders(const std::string& path);
 
-// Whether `folder` is `root` or lies below it once symbolic links are resolved in both (the
-// projects folder may itself be a link to a shared drive). False when either does not exist.
-bool LiesWithinFolder(const std::string& folder, const std::string& root);
-
 // Whether the text holds a control character (below blank, or DEL). No project name does.
 bool HoldsControlCharacter(std::string_view text);
 

@@ -7,10 +7,11 @@ namespace fabricor {
 
 namespace {
 
-// A folder that, links resolved, lies outside the projects folder is taken for one that has
-// vanished: no update may write there.
+// A folder whose path leads out of the projects folder (a ".." step, or another folder) is taken
+// for one that has vanished: no update may write there. A link below the projects folder is a
+// project wherever it leads.
 std::string WithinProjects(const Workspace& workspace, std::string folder) {
-    if (FolderExists(folder) && !LiesWithinFolder(folder, workspace.ProjectsFolder))
+    if (!LiesLexicallyWithin(folder, workspace.ProjectsFolder))
         folder.clear();
     return folder;
 }

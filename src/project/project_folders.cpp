@@ -4,6 +4,7 @@
 #include "base/project_files.h"
 #include "platform/files.h"
 
+#include <algorithm>
 #include <cctype>
 #include <filesystem>
 
@@ -26,7 +27,37 @@ bool IsReservedDeviceName(const std::string& name) {
            base[3] >= '1' && base[3] <= '9';
 }
 
+bool IsSeparator(char c) {
+    return c == kSeparator || c == '/';
+}
+
 } // namespace
+
+bool NamesOneFolderBelowProjects(std::string_view name) {
+    if (!name.empty() && IsSeparator(name.front()))
+        name.remove_prefix(1);
+    if (name.empty() || name == "." || name == "..")
+        return false;
+    return std::none_of(name.begin(), name.end(), IsSeparator);
+}
+
+bool LiesLexicallyWithin(std::string_view folder, std::string_view projectsFolder) {
+    if (!folder.starts_with(projectsFolder))
+        return false;
+    std::string_view rest = folder.substr(projectsFolder.size());
+    if (rest.empty())
+        return true;
+    if (!IsSeparator(rest.front()))
+        return false; // PROJECTS2 is not below PROJECTS
+    while (!rest.empty()) {
+        rest.remove_prefix(1);
+        auto end = std::find_if(rest.begin(), rest.end(), IsSeparator);
+        if (std::string_view(rest.begin(), end) == "..")
+            return false;
+        rest = std::string_view(end, rest.end());
+    }
+    return true;
+}
 
 bool IsValidProjectName(const std::string& name) {
     // A trailing dot or blank is dropped by Windows, so "pump." would be another folder there;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace fabricor {
 
@@ -29,6 +30,16 @@ NewProjectFolder CreateNewProjectFolder(const std::string& destination, const st
 
 // The text shown for an outcome; empty where nothing is shown.
 const char* MessageOf(NewProjectFolder outcome);
+
+// Whether a stored project name, its leading separator taken off, names one folder directly
+// below the projects folder, judged by its text alone: not empty, not "." or "..", and without a
+// separator (on Windows neither "\\" nor "/"). Where that folder leads does not matter: a link
+// in the projects folder (a share mounted elsewhere) is a project like any other folder.
+bool NamesOneFolderBelowProjects(std::string_view name);
+
+// Whether `folder` is `projectsFolder` or a folder below it by its text alone: it begins with
+// the projects folder and a separator, and no step after that is "..". Links are not followed.
+bool LiesLexicallyWithin(std::string_view folder, std::string_view projectsFolder);
 
 // The project name after Open: what follows the first n characters of `projectFolder`, n being
 // the length of `projectsFolder` (a cut by position; the browser cannot leave the projects

@@ -69,19 +69,36 @@ TEST_F(Startup, DeletedProjectFallsBackButKeepsTheStaleName) {
     EXPECT_EQ(ReadIniValue(app / "Fabricor.ini", "lastproj", "projectname"), S + "gone");
 }
 
-TEST_F(Startup, AProjectThatLeadsOutOfTheProjectsFolderIsTakenForADeletedOne) {
+TEST_F(Startup, TheStoredNameIsJudgedByItsTextAndALinkInProjectsIsAProject) {
 #ifdef _WIN32
     GTEST_SKIP() << "symbolic links need a privilege on Windows, and Wine cannot make one to a "
                     "folder";
 #endif
     TempDir elsewhere;
-    fs::create_directories(app / "PROJECTS");
+    fs::create_directories(app / "PROJECTS" / "pump" / "deeper");
     fs::create_directory_symlink(elsewhere.path(), app / "PROJECTS" / "link");
-    StoreName("link");
-    auto result = RunStartup(ws, Exe());
-    EXPECT_EQ(ws.ProjectFolder, Projects());
-    EXPECT_EQ(result.title, ProductCaption);
-    EXPECT_EQ(ws.ProjectName, S + "link"); // kept and written back, as for a deleted project
+    // Restored or not; a link to elsewhere is a project, a name is judged by its text.
+    const std::pair<std::string, bool> cases[] = {
+        {"link", true},
+        {S + "link", true},
+        {"pump", true},
+        {"..", false},
+        {".", false},
+        {"pump" + S + "..", false},
+        {".." + S + "PROJECTS" + S + "pump", false},
+        {"pump/deeper", false},
+        {"link" + S + ".." + S + "pump", false},
+    };
+    for (const auto& [name, restored] : cases) {
+        StoreName(name);
+        auto result = RunStartup(ws, Exe());
+        const std::string expected = S + (name.starts_with(S) ? name.substr(1) : name);
+        EXPECT_EQ(ws.ProjectFolder, restored ? Projects() + expected : Projects()) << name;
+        EXPECT_EQ(result.title, restored ? std::string(ProductCaption) + " : " + expected
+                                         : std::string(ProductCaption))
+            << name;
+        EXPECT_EQ(ws.ProjectName, expected) << name; // kept and written back either way
+    }
 }
 
 TEST_F(Startup, AProjectsFolderThatIsALinkRestoresTheProjectsInIt) {
