@@ -4,8 +4,8 @@
 #include "base/settings_file.h"
 #include "documents/integer_text.h"
 #include "documents/pargen.h"
-#include "project/project_folders.h"
 #include "platform/files.h"
+#include "project/project_folders.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -50,13 +50,15 @@ StartupResult RunStartup(Workspace& workspace, const std::string& executablePath
     workspace.DataFolder = folder.dataFolder;
     if (folder.PerUser())
         ForceFolders(workspace.DataFolder); // a failure shows where the folders are needed
-    workspace.MasterFolder = workspace.DataFolder + kSeparator + "MASTER";
+    // Each beside the programs, or in the data folder (see DecideApplicationFolder).
+    workspace.MasterFolder = folder.master.path;
     CreateFolderIfMissing(workspace.MasterFolder);
-    workspace.ProjectsFolder = workspace.DataFolder + kSeparator + "PROJECTS";
+    workspace.ProjectsFolder = folder.projects.path;
     CreateFolderIfMissing(workspace.ProjectsFolder);
 
-    workspace.ProjectName = ReadIniValue(workspace.SettingsPath(), kSettingsSection, kSettingsKey,
-                                         result.settingsProblem);
+    // Written at close to SettingsPath(); until then a shared installation's file may speak.
+    workspace.ProjectName =
+        ReadIniValue(folder.settingsSource, kSettingsSection, kSettingsKey, result.settingsProblem);
     if (!workspace.ProjectName.empty() && workspace.ProjectName.front() != kSeparator)
         workspace.ProjectName.insert(workspace.ProjectName.begin(), kSeparator);
 

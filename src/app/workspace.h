@@ -22,8 +22,9 @@ inline constexpr const char* kSettingsKey = "projectname";
 struct Workspace {
     // The executables' folder: the flash tool is started from here.
     std::string AppFolder;
-    // Where MASTER, PROJECTS and Fabricor.ini are: AppFolder itself (the portable layout), or
-    // the user's data folder when AppFolder cannot be written (an installed program).
+    // Where Fabricor.ini is written: AppFolder itself (the portable layout), or the user's data
+    // folder when AppFolder cannot be written (an installed program). MASTER and PROJECTS are
+    // there too, unless a shared installation holds usable ones beside the programs.
     std::string DataFolder;
     std::string MasterFolder;
     std::string ProjectsFolder;

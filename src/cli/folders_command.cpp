@@ -17,9 +17,16 @@ void FoldersHelp(std::ostream& out) {
            "Prints where the programs keep their files: the folder of the programs and the\n"
            "folder that holds Fabricor.ini, Progwerk.ini, MASTER and PROJECTS. That is the\n"
            "programs' own folder when it can be written, otherwise the user's data folder:\n"
-           "$XDG_DATA_HOME/fabricor, or ~/.local/share/fabricor. Nothing is created.\n"
+           "$XDG_DATA_HOME/fabricor, or ~/.local/share/fabricor. Then a MASTER beside the\n"
+           "programs that can be read, a PROJECTS there that can be written, and a Fabricor.ini\n"
+           "there while the user has none are still used, each line saying why. Nothing is\n"
+           "created.\n"
            "\n"
            "Exit status: 0; 2 on a usage error.\n";
+}
+
+std::string Placed(const ApplicationFolder::Place& place) {
+    return place.why.empty() ? place.path : place.path + " (" + place.why + ")";
 }
 
 } // namespace
@@ -42,8 +49,13 @@ int FoldersCommand(const Arguments& args, std::ostream& out, std::ostream& err, 
         << (folder.PerUser() ? " (the user's data folder: " + folder.reason + ")"
                              : std::string(" (beside the programs)"))
         << "\n"
-        << "MASTER:   " << folder.dataFolder << kSeparator << "MASTER\n"
-        << "PROJECTS: " << folder.dataFolder << kSeparator << "PROJECTS\n";
+        << "MASTER:   " << Placed(folder.master) << "\n"
+        << "PROJECTS: " << Placed(folder.projects) << "\n"
+        << "Settings: " << folder.settingsFile
+        << (folder.settingsSource == folder.settingsFile
+                ? std::string()
+                : " (read from " + folder.settingsSource + " until it is first written)")
+        << "\n";
     return kExitOk;
 }
 

@@ -15,6 +15,10 @@ std::string ExecutableFolder();
 // Whether the program may make files in `folder` (see base/application_folder.h).
 bool FolderIsWritable(const std::string& folder);
 
+// Whether the program may list and open what `folder` holds: it exists and the system lets this
+// process read it; on POSIX its mode also keeps a read bit, as the write rule keeps a write bit.
+bool FolderIsReadable(const std::string& folder);
+
 // A variable of the environment, nothing when unset.
 std::optional<std::string> EnvironmentVariable(const char* name);
 

@@ -207,6 +207,32 @@ TEST_F(Startup, AProgramFolderThatCannotBeWrittenUsesTheUsersDataFolder) {
     EXPECT_TRUE(fs::is_empty(app.path()));
 }
 
+// A shared installation (see ApplicationFolder): its MASTER, its PROJECTS and the project its
+// Fabricor.ini names are used; close writes the user's own Fabricor.ini, read at the next start.
+TEST_F(Startup, ASharedInstallationKeepsItsMasterProjectsAndSettings) {
+#ifdef _WIN32
+    GTEST_SKIP() << "a folder's mode does not stop writing on Windows";
+#endif
+    TempDir home;
+    SystemFacts facts = TheSystem();
+    facts.variable = [&home](const char* name) -> std::optional<std::string> {
+        return std::string(name) == "HOME" ? std::optional(home.str()) : std::nullopt;
+    };
+    fs::create_directories(app / "PROJECTS" / "pump");
+    fs::create_directories(app / "PROJECTS" / "valve");
+    fs::create_directories(app / "MASTER");
+    WriteFile(app / "Fabricor.ini", "[lastproj]\r\nprojectname=pump\r\n");
+    fs::permissions(app.path(), fs::perms(0555));
+    for (const char* restored : {"/pump", "/valve"}) {
+        RunStartup(ws, Exe(), facts);
+        EXPECT_EQ(ws.MasterFolder, app.str() + "/MASTER");
+        EXPECT_EQ(ws.ProjectFolder, Projects() + restored);
+        ws.ProjectName = "/valve";
+        ASSERT_TRUE(SaveLastProject(ws));
+    }
+    EXPECT_EQ(ReadIniValue(app / "Fabricor.ini", "lastproj", "projectname"), "pump");
+}
+
 TEST(WorkspaceNewProject, NewProjectIsCurrentByItsBareName) {
     Workspace workspace;
     workspace.ProjectName = S + "old";

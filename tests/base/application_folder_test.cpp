@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <tuple>
 
 namespace fabricor {
 namespace {
@@ -16,6 +17,7 @@ SystemFacts Facts(bool writable, std::map<std::string, std::string> variables,
                   std::string userDatabaseHome = "/home/from-passwd") {
     SystemFacts facts;
     facts.folderWritable = [writable](const std::string&) { return writable; };
+    facts.folderReadable = [](const std::string&) { return false; };
     facts.variable = [variables](const char* name) -> std::optional<std::string> {
         auto found = variables.find(name);
         if (found == variables.end())
@@ -101,6 +103,39 @@ TEST(ApplicationFolder, WritableMeansAFolderThatKeepsAWriteBit) {
     EXPECT_FALSE(FolderIsWritable((dir / "file").string()));
     EXPECT_FALSE(FolderIsWritable((dir / "missing").string()));
     EXPECT_FALSE(FolderIsWritable(""));
+}
+
+// A shared installation: in a read-only program folder, MASTER is used where it stands when it
+// can be read and PROJECTS when it can be written, each by itself; Fabricor.ini there is read
+// until the user's own exists. The write and read bits decide, so this holds for root too.
+TEST(ApplicationFolder, ASharedInstallationKeepsWhatCanBeUsedItemByItem) {
+    // Modes of MASTER and PROJECTS (-1: missing); whether each stays beside the programs.
+    const std::tuple<int, int, bool, bool, std::string, std::string> cases[] = {
+        {0555, 0777, true, true, "where it can be read", "where it can be written"},
+        {0000, 0555, false, false, "MASTER cannot be read", "PROJECTS cannot be written"},
+        {-1, -1, false, false, "MASTER is missing", "PROJECTS is missing"},
+    };
+    for (const auto& [master, projects, masterBeside, projectsBeside, masterWhy, projectsWhy] :
+         cases) {
+        TempDir app, home;
+        for (auto [name, mode] : {std::pair{"MASTER", master}, std::pair{"PROJECTS", projects}})
+            if (mode >= 0 && fs::create_directory(app / name))
+                fs::permissions(app / name, fs::perms(mode));
+        testing::WriteFile(app / "Fabricor.ini", "");
+        fs::permissions(app.path(), fs::perms(0555));
+        SystemFacts facts = TheSystem();
+        facts.variable = [&](const char* name) -> std::optional<std::string> {
+            return std::string(name) == "HOME" ? std::optional(home.str()) : std::nullopt;
+        };
+        auto folder = DecideApplicationFolder(app.str(), facts);
+        const std::string data = home.str() + "/.local/share/fabricor/";
+        EXPECT_EQ(folder.master.path, (masterBeside ? app.str() + "/" : data) + "MASTER");
+        EXPECT_EQ(folder.projects.path, (projectsBeside ? app.str() + "/" : data) + "PROJECTS");
+        EXPECT_TRUE(folder.master.why.ends_with(masterWhy)) << folder.master.why;
+        EXPECT_TRUE(folder.projects.why.ends_with(projectsWhy)) << folder.projects.why;
+        EXPECT_EQ(folder.settingsFile, data + "Fabricor.ini");
+        EXPECT_EQ(folder.settingsSource, app.str() + "/Fabricor.ini");
+    }
 }
 
 TEST(ApplicationFolder, TheExecutableFolderIsTheRunningProgramsOwn) {

@@ -145,17 +145,20 @@ TEST(ProgramFolders, AReadOnlyProgramFolderSendsTheFilesToTheUsersDataFolder) {
     const fs::path data = home / ".local/share/fabricor";
 
     ASSERT_EQ(RunWithHome({cli.string(), "folders"}, home.path(), output / "out"), 0);
-    EXPECT_EQ(ReadFile(output / "out"), "Programs: " + app.str() + "\nFiles:    " + app.str() +
-                                            " (beside the programs)\nMASTER:   " + app.str() +
-                                            "/MASTER\nPROJECTS: " + app.str() + "/PROJECTS\n");
+    EXPECT_EQ(ReadFile(output / "out"),
+              "Programs: " + app.str() + "\nFiles:    " + app.str() +
+                  " (beside the programs)\nMASTER:   " + app.str() + "/MASTER\nPROJECTS: " +
+                  app.str() + "/PROJECTS\nSettings: " + app.str() + "/Fabricor.ini\n");
 
     fs::permissions(app.path(), fs::perms(0555));
     const auto before = Entries(app.path());
     ASSERT_EQ(RunWithHome({cli.string(), "folders"}, home.path(), output / "out"), 0);
-    EXPECT_EQ(ReadFile(output / "out"), "Programs: " + app.str() + "\nFiles:    " + data.string() +
-                                            " (the user's data folder: " + app.str() +
-                                            " cannot be written)\nMASTER:   " + data.string() +
-                                            "/MASTER\nPROJECTS: " + data.string() + "/PROJECTS\n");
+    EXPECT_EQ(ReadFile(output / "out"),
+              "Programs: " + app.str() + "\nFiles:    " + data.string() +
+                  " (the user's data folder: " + app.str() +
+                  " cannot be written)\nMASTER:   " + data.string() + "/MASTER (" + app.str() +
+                  "/MASTER is missing)\nPROJECTS: " + data.string() + "/PROJECTS (" + app.str() +
+                  "/PROJECTS is missing)\nSettings: " + data.string() + "/Fabricor.ini\n");
 #ifdef FABRICOR_WITH_GUI
     // The flash tool reads Progwerk.ini and writes Progwerk.log there, creating the folder.
     EXPECT_EQ(RunWithHome({tool.string(), "\"nothing.sx\"\xB6"

@@ -35,6 +35,13 @@ bool FolderIsWritable(const std::string& folder) {
     return (info.st_mode & 0222) != 0 && ::access(folder.c_str(), W_OK) == 0;
 }
 
+bool FolderIsReadable(const std::string& folder) {
+    struct stat info {};
+    if (folder.empty() || ::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
+        return false;
+    return (info.st_mode & 0444) != 0 && ::access(folder.c_str(), R_OK | X_OK) == 0;
+}
+
 std::optional<std::string> EnvironmentVariable(const char* name) {
     const char* value = std::getenv(name);
     if (!value)

@@ -66,6 +66,18 @@ bool FolderIsWritable(const std::string& folder) {
     return true;
 }
 
+bool FolderIsReadable(const std::string& folder) {
+    DWORD attributes = GetFileAttributesW(Wide(folder).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return false;
+    WIN32_FIND_DATAW found;
+    HANDLE listing = FindFirstFileW((Wide(folder) + L"\\*").c_str(), &found);
+    if (listing == INVALID_HANDLE_VALUE)
+        return false;
+    FindClose(listing);
+    return true;
+}
+
 std::optional<std::string> EnvironmentVariable(const char* name) {
     const wchar_t* value = _wgetenv(Wide(name).c_str());
     if (!value)
