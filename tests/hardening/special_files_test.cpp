@@ -3,6 +3,7 @@
 // caught by this test's time-out (see CMakeLists.txt), never by a timed assertion.
 
 #include "app/workspace.h"
+#include "base/atomic_file.h"
 #include "base/settings_file.h"
 #include "documents/pargen.h"
 #include "documents/var.h"
@@ -13,10 +14,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstring>
 #include <functional>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -34,23 +37,24 @@ struct SpecialFile {
 
 std::vector<int> boundSockets;
 
+void MakeSocket(const fs::path& path) {
+    int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_GE(fd, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    ASSERT_LT(path.string().size(), sizeof address.sun_path);
+    std::strcpy(address.sun_path, path.c_str());
+    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(fd, 1), 0);
+    boundSockets.push_back(fd);
+}
+
 std::vector<SpecialFile> Kinds() {
     return {
         {"FIFO", [](const fs::path& path) { ASSERT_EQ(::mkfifo(path.c_str(), 0644), 0); }},
         {"/dev/zero", [](const fs::path& path) { fs::create_symlink("/dev/zero", path); }},
         {"/dev/urandom", [](const fs::path& path) { fs::create_symlink("/dev/urandom", path); }},
-        {"UNIX socket",
-         [](const fs::path& path) {
-             int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-             ASSERT_GE(fd, 0);
-             sockaddr_un address{};
-             address.sun_family = AF_UNIX;
-             ASSERT_LT(path.string().size(), sizeof address.sun_path);
-             std::strcpy(address.sun_path, path.c_str());
-             ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-             ASSERT_EQ(::listen(fd, 1), 0);
-             boundSockets.push_back(fd);
-         }},
+        {"UNIX socket", MakeSocket},
     };
 }
 
@@ -164,6 +168,91 @@ TEST(SpecialFiles, EveryReaderRefusesThemAtOnceNamingTheFile) {
     for (int fd : boundSockets)
         ::close(fd);
     std::printf("special files: %d refusals, each naming the file\n", refusals);
+}
+
+// Where a save is aimed, and what happens there: the writer, a table export, a report, an import.
+struct Writer {
+    const char* name;
+    std::function<fs::path(const Project&)> target;
+    std::function<std::string(const Project&, const fs::path&)> run;
+};
+
+std::vector<Writer> Writers() {
+    auto cli = [](std::vector<std::string> args) {
+        auto run = RunCliWith(args);
+        EXPECT_EQ(run.code, 1);
+        return run.err;
+    };
+    return {
+        {"the atomic writer", [](const Project& p) { return p.root / "out"; },
+         [](const Project&, const fs::path& to) { return WriteFileAtomically(to, "x").message(); }},
+        {"table export --output", [](const Project& p) { return p.root / "out.csv"; },
+         [cli](const Project& p, const fs::path& to) {
+             return cli({"table", "export", p.folder().string(), "--output", to.string()});
+         }},
+        {"report --output", [](const Project& p) { return p.root / "out.html"; },
+         [cli](const Project& p, const fs::path& to) {
+             return cli({"report", p.folder().string(), "--output", to.string()});
+         }},
+        {"table import into var.xml", [](const Project& p) { return p.folder() / "var.xml"; },
+         [cli](const Project& p, const fs::path&) {
+             WriteFile(p.root / "rows.csv", "Data Type,Address TCP,Address Device RTU,Address "
+                                            "RTU,N° Point,Mnemonic\nHolding Register,1,2,3,4,x\n");
+             return cli({"table", "import", p.folder().string(), (p.root / "rows.csv").string()});
+         }},
+    };
+}
+
+// A device node of our own (the null device's numbers) in the test's folder; only root may.
+void MakeDevice(const fs::path& path) {
+    ASSERT_EQ(::mknod(path.c_str(), S_IFCHR | 0666, makedev(1, 3)), 0) << std::strerror(errno);
+}
+
+TEST(SpecialFiles, EveryWriterRefusesThemAndLeavesThemAsTheyWere) {
+    struct Kind {
+        const char* name;
+        std::function<void(const fs::path&)> make;
+        const char* said;
+    };
+    std::vector<Kind> kinds = {
+        {"FIFO", [](const fs::path& at) { ASSERT_EQ(::mkfifo(at.c_str(), 0644), 0); }, "a FIFO"},
+        {"socket", MakeSocket, "a socket"},
+        {"folder", [](const fs::path& at) { fs::create_directory(at); }, "a folder"},
+    };
+    const bool root = ::geteuid() == 0;
+    if (root)
+        kinds.push_back({"device", MakeDevice, "a character device"});
+    int refusals = 0;
+    for (const auto& kind : kinds) {
+        for (bool linked : {false, true}) {
+            for (const auto& writer : Writers()) {
+                SCOPED_TRACE(std::string(writer.name) + " onto " +
+                             (linked ? "a link to a " : "a ") + kind.name);
+                TempDir dir;
+                Project project(dir);
+                const fs::path target = writer.target(project);
+                fs::remove(target);
+                const fs::path special = linked ? dir / "special" : target;
+                kind.make(special);
+                if (linked)
+                    fs::create_symlink(special, target);
+                const std::string said = writer.run(project, target);
+                EXPECT_NE(said.find(target.string() + ": not a regular file (" + kind.said + ")"),
+                          std::string::npos)
+                    << said;
+                EXPECT_EQ(fs::is_symlink(target), linked);
+                EXPECT_FALSE(fs::is_regular_file(special));
+                EXPECT_EQ(TemporariesIn(target.parent_path()), 0u);
+                ++refusals;
+            }
+        }
+    }
+    for (int fd : boundSockets)
+        ::close(fd);
+    std::printf("special files: %d saves refused, nothing written\n", refusals);
+    if (!root)
+        GTEST_SKIP() << "a device node is made with mknod, which needs root: only a FIFO, a "
+                        "socket and a folder were tried";
 }
 
 } // namespace
