@@ -123,11 +123,15 @@ TEST_F(TableCommandTest, CommandsWriteOnlyWhereTheyBelong) {
     EXPECT_FALSE(fs::exists(elsewhere / "var.xml"));
 
     fs::create_directory(project / "sub");
+    std::vector<fs::path> spellings = {var(), project / "." / "pargen.xml",
+                                       project / "sub" / ".." / "var.xml"};
+#ifndef _WIN32 // a symbolic link needs a privilege on Windows
     fs::create_symlink(var(), elsewhere / "link.xml");
+    spellings.push_back(elsewhere / "link.xml");
+#endif
     const std::string pargen = ReadFile(project / "pargen.xml");
     const std::string table = ReadFile(var());
-    for (const fs::path& onto : {var(), project / "." / "pargen.xml",
-                                 project / "sub" / ".." / "var.xml", elsewhere / "link.xml"}) {
+    for (const fs::path& onto : spellings) {
         for (const char* command : {"table", "report"}) {
             const Arguments args =
                 command == std::string("table")
@@ -140,7 +144,6 @@ TEST_F(TableCommandTest, CommandsWriteOnlyWhereTheyBelong) {
     }
     EXPECT_EQ(ReadFile(project / "pargen.xml"), pargen);
     EXPECT_EQ(ReadFile(var()), table);
-    EXPECT_TRUE(fs::is_symlink(elsewhere / "link.xml"));
 }
 
 TEST_F(TableCommandTest, UsageErrors) {

@@ -157,21 +157,13 @@ TEST(TranslateCsv, AtMost2000Rows) {
 // A cell a spreadsheet would run as a formula is written behind an apostrophe, which import takes
 // away again; a cell that merely begins with apostrophes keeps them.
 TEST(TranslateCsv, CellsThatBeginLikeFormulasAreWrittenAsText) {
+    // clang-format off
     const std::vector<std::pair<std::string, std::string>> cases = {
-        {"=HYPERLINK(\"http://x\")", "\"'=HYPERLINK(\"\"http://x\"\")\""},
+        {"=HYPERLINK(\"x\")", "\"'=HYPERLINK(\"\"x\"\")\""},
         {"=cmd|' /C calc'!A0", "'=cmd|' /C calc'!A0"},
-        {"+1", "'+1"},
-        {"-1", "'-1"},
-        {"@SUM(A1)", "'@SUM(A1)"},
-        {"\tx", "'\tx"},
-        {"\rx", "\"'\rx\""},
-        {"'=x", "''=x"},
-        {"''@x", "'''@x"},
-        {"'x", "'x"},
-        {"a=b", "a=b"},
-        {" =x", " =x"},
-        {"", ""},
-    };
+        {"+1", "'+1"}, {"-1", "'-1"}, {"@x", "'@x"}, {"\tx", "'\tx"}, {"\rx", "\"'\rx\""},
+        {"'=x", "''=x"}, {"''@x", "'''@x"}, {"'x", "'x"}, {"a=b", "a=b"}, {" =x", " =x"}};
+    // clang-format on
     for (const auto& [mnemonic, cell] : cases) {
         const std::vector<TMyRec> rows = {{3, 1, 2, 3, 4, mnemonic}};
         const std::string csv = TranslateTableToCsv(rows, {});

@@ -3,7 +3,6 @@
 // caught by this test's time-out (see CMakeLists.txt), never by a timed assertion.
 
 #include "app/workspace.h"
-#include "base/atomic_file.h"
 #include "base/settings_file.h"
 #include "documents/pargen.h"
 #include "documents/var.h"
@@ -14,7 +13,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cerrno>
 #include <cstring>
 #include <functional>
 #include <sys/socket.h>
@@ -170,89 +168,54 @@ TEST(SpecialFiles, EveryReaderRefusesThemAtOnceNamingTheFile) {
     std::printf("special files: %d refusals, each naming the file\n", refusals);
 }
 
-// Where a save is aimed, and what happens there: the writer, a table export, a report, an import.
-struct Writer {
-    const char* name;
-    std::function<fs::path(const Project&)> target;
-    std::function<std::string(const Project&, const fs::path&)> run;
-};
-
-std::vector<Writer> Writers() {
-    auto cli = [](std::vector<std::string> args) {
-        auto run = RunCliWith(args);
-        EXPECT_EQ(run.code, 1);
-        return run.err;
-    };
-    return {
-        {"the atomic writer", [](const Project& p) { return p.root / "out"; },
-         [](const Project&, const fs::path& to) { return WriteFileAtomically(to, "x").message(); }},
-        {"table export --output", [](const Project& p) { return p.root / "out.csv"; },
-         [cli](const Project& p, const fs::path& to) {
-             return cli({"table", "export", p.folder().string(), "--output", to.string()});
-         }},
-        {"report --output", [](const Project& p) { return p.root / "out.html"; },
-         [cli](const Project& p, const fs::path& to) {
-             return cli({"report", p.folder().string(), "--output", to.string()});
-         }},
-        {"table import into var.xml", [](const Project& p) { return p.folder() / "var.xml"; },
-         [cli](const Project& p, const fs::path&) {
-             WriteFile(p.root / "rows.csv", "Data Type,Address TCP,Address Device RTU,Address "
-                                            "RTU,N° Point,Mnemonic\nHolding Register,1,2,3,4,x\n");
-             return cli({"table", "import", p.folder().string(), (p.root / "rows.csv").string()});
-         }},
-    };
-}
-
-// A device node of our own (the null device's numbers) in the test's folder; only root may.
-void MakeDevice(const fs::path& path) {
-    ASSERT_EQ(::mknod(path.c_str(), S_IFCHR | 0666, makedev(1, 3)), 0) << std::strerror(errno);
-}
-
+// Every command that saves, aimed at a special file or at a link to one: refused, naming it, and
+// the special file stays as it was.
 TEST(SpecialFiles, EveryWriterRefusesThemAndLeavesThemAsTheyWere) {
-    struct Kind {
-        const char* name;
-        std::function<void(const fs::path&)> make;
-        const char* said;
-    };
-    std::vector<Kind> kinds = {
-        {"FIFO", [](const fs::path& at) { ASSERT_EQ(::mkfifo(at.c_str(), 0644), 0); }, "a FIFO"},
-        {"socket", MakeSocket, "a socket"},
-        {"folder", [](const fs::path& at) { fs::create_directory(at); }, "a folder"},
-    };
+    using Make = std::function<void(const fs::path&)>;
+    std::vector<std::pair<Make, std::string>> kinds = {
+        {[](const fs::path& at) { ASSERT_EQ(::mkfifo(at.c_str(), 0644), 0); }, "a FIFO"},
+        {MakeSocket, "a socket"}};
     const bool root = ::geteuid() == 0;
-    if (root)
-        kinds.push_back({"device", MakeDevice, "a character device"});
-    int refusals = 0;
-    for (const auto& kind : kinds) {
+    if (root) // a device node of our own in the test's folder, with the null device's numbers
+        kinds.emplace_back(
+            [](const fs::path& at) {
+                ASSERT_EQ(::mknod(at.c_str(), S_IFCHR | 0666, makedev(1, 3)), 0);
+            },
+            "a character device");
+    for (const auto& [make, kind] : kinds) {
         for (bool linked : {false, true}) {
-            for (const auto& writer : Writers()) {
-                SCOPED_TRACE(std::string(writer.name) + " onto " +
-                             (linked ? "a link to a " : "a ") + kind.name);
-                TempDir dir;
-                Project project(dir);
-                const fs::path target = writer.target(project);
+            TempDir dir;
+            Project project(dir);
+            const std::string p = project.folder().string();
+            WriteFile(dir / "rows.csv", "Data Type,Address TCP,Address Device RTU,Address RTU,"
+                                        "N° Point,Mnemonic\nCoil Status,1,2,3,4,x\n");
+            const std::vector<std::pair<fs::path, std::vector<std::string>>> saves = {
+                {dir / "out.csv", {"table", "export", p, "--output", (dir / "out.csv").string()}},
+                {dir / "out.html", {"report", p, "--output", (dir / "out.html").string()}},
+                {project.folder() / "var.xml",
+                 {"table", "import", p, (dir / "rows.csv").string()}}};
+            for (const auto& [target, args] : saves) {
+                SCOPED_TRACE(kind + (linked ? " behind a link: " : ": ") + args[0] + " " + args[1]);
+                const fs::path special = linked ? fs::path(target.string() + ".special") : target;
                 fs::remove(target);
-                const fs::path special = linked ? dir / "special" : target;
-                kind.make(special);
+                make(special);
                 if (linked)
                     fs::create_symlink(special, target);
-                const std::string said = writer.run(project, target);
-                EXPECT_NE(said.find(target.string() + ": not a regular file (" + kind.said + ")"),
+                auto run = RunCliWith(args);
+                EXPECT_EQ(run.code, 1);
+                EXPECT_NE(run.err.find(target.string() + ": not a regular file (" + kind + ")"),
                           std::string::npos)
-                    << said;
+                    << run.err;
                 EXPECT_EQ(fs::is_symlink(target), linked);
                 EXPECT_FALSE(fs::is_regular_file(special));
                 EXPECT_EQ(TemporariesIn(target.parent_path()), 0u);
-                ++refusals;
             }
         }
     }
     for (int fd : boundSockets)
         ::close(fd);
-    std::printf("special files: %d saves refused, nothing written\n", refusals);
     if (!root)
-        GTEST_SKIP() << "a device node is made with mknod, which needs root: only a FIFO, a "
-                        "socket and a folder were tried";
+        GTEST_SKIP() << "making a device node (mknod) needs root: only a FIFO and a socket tried";
 }
 
 } // namespace
