@@ -1,5 +1,6 @@
 #include "base/atomic_file.h"
 
+#include "base/regular_file.h"
 #include "base/run_temporaries.h"
 #include "platform/files.h"
 
@@ -17,24 +18,23 @@ public:
     }
 };
 
-// Why a save may not replace what is at `target` (an errno value), or 0 when it may. A read-only
-// file is not replaced behind the user's back: the platform's own writers refuse it, so do we.
-// A link is replaced itself, never followed, except that a link to a read-only file is refused.
-// `existing` tells what the target is, when there is one.
-int RefusalToReplace(const std::string& target, std::optional<platform::FileStatus>& existing) {
+// Why a save may not replace what is at `target`, or Ok when it may. Only a regular file is
+// ever replaced: a FIFO, a device, a socket or a folder, or a link to one, is refused as the
+// readers refuse it. A read-only file is not replaced behind the user's back either: the
+// platform's own writers refuse it, so do we. A link to a regular file that may be written is
+// replaced itself, never followed; a link that leads nowhere too. `existing` tells what the
+// target is, when there is one.
+Status RefusalToReplace(const std::string& target, std::optional<platform::FileStatus>& existing) {
     existing.reset();
-    platform::FileStatus entry;
-    if (platform::StatusOfName(target, entry, false) != 0)
-        return 0;
-    if (entry.kind == platform::FileKind::Folder)
-        return EISDIR;
     platform::FileStatus followed;
     if (platform::StatusOfName(target, followed) != 0)
-        return 0;
+        return Status::Ok();
+    if (followed.kind != platform::FileKind::Regular)
+        return Status::Error(StatusCode::SystemError, target, NotRegularFileText(followed.kind));
     existing = followed;
     if (!followed.writable)
-        return EACCES;
-    return 0;
+        return Status::System(target, EACCES);
+    return Status::Ok();
 }
 
 } // namespace
@@ -69,8 +69,8 @@ Status AtomicFileWriter::Open() {
     committed_ = false;
     // Refused now rather than after the whole file was written.
     std::optional<platform::FileStatus> existing;
-    if (int refusal = RefusalToReplace(target_, existing))
-        return Status::System(target_, refusal);
+    if (auto refusal = RefusalToReplace(target_, existing); !refusal)
+        return refusal;
     std::string temporary;
     fd_ = CreateRunTemporary(target_, temporary, temporarySlot_);
     if (fd_ < 0) {
@@ -100,12 +100,14 @@ Status AtomicFileWriter::Commit() {
     if (fd_ < 0)
         return Status::System(target_, EBADF);
     std::optional<platform::FileStatus> existing;
-    if (int refusal = RefusalToReplace(target_, existing))
-        return Fail(target_, refusal);
+    if (auto refusal = RefusalToReplace(target_, existing); !refusal) {
+        Abort();
+        return refusal;
+    }
     // The new file keeps the permissions of the one it replaces: a document only its owner may
     // read never becomes readable by everyone by being saved. Where the file system has no
     // permissions to set (a shared drive), the save goes on.
-    if (existing && existing->kind == platform::FileKind::Regular)
+    if (existing)
         platform::KeepAttributes(fd_, *existing);
     if (int error = platform::FlushToDisk(fd_))
         return Fail(target_, error);

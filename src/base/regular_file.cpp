@@ -46,6 +46,10 @@ std::string FileKindName(platform::FileKind kind) {
     return "an unknown kind of file";
 }
 
+std::string NotRegularFileText(platform::FileKind kind) {
+    return "not a regular file (" + FileKindName(kind) + ")";
+}
+
 RegularFile::~RegularFile() {
     if (fd_ >= 0)
         platform::CloseFile(fd_);
@@ -79,9 +83,7 @@ RegularFile RegularFile::Open(const std::string& path, uint64_t limit) {
     RegularFile file;
     file.path_ = path;
     file.limit_ = limit;
-    auto notRegular = [&](platform::FileKind kind) {
-        file.Fail("not a regular file (" + FileKindName(kind) + ")");
-    };
+    auto notRegular = [&](platform::FileKind kind) { file.Fail(NotRegularFileText(kind)); };
 
     platform::FileStatus named;
     if (int error = platform::StatusOfName(path, named)) {

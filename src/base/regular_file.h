@@ -99,4 +99,7 @@ inline FileRead ReadRegularFile(const char* path, uint64_t limit) {
 // "a FIFO", "a character device", ... for a kind of file.
 std::string FileKindName(platform::FileKind kind);
 
+// "not a regular file (a FIFO)": why a file of that kind is neither read nor replaced.
+std::string NotRegularFileText(platform::FileKind kind);
+
 } // namespace fabricor

@@ -1,6 +1,31 @@
 #include "cli/options.h"
 
+#include "base/project_files.h"
+#include "platform/files.h"
+
+#include <filesystem>
+
 namespace fabricor::cli {
+
+std::optional<std::string> ProjectDocumentAt(const std::string& project,
+                                             const std::string& output) {
+    namespace fs = std::filesystem;
+    const fs::path target = platform::PathOfUtf8(output);
+    for (const char* name :
+         {ProjectFiles::kGeneralParametersName, ProjectFiles::kTranslateTableName}) {
+        const fs::path document = platform::PathOfUtf8(project) / name;
+        std::error_code ec;
+        // The same file when both exist; the same place when the document does not exist yet.
+        if (fs::equivalent(target, document, ec))
+            return std::string(name);
+        std::error_code targetError, documentError;
+        const fs::path whereTarget = fs::weakly_canonical(target, targetError);
+        const fs::path whereDocument = fs::weakly_canonical(document, documentError);
+        if (!targetError && !documentError && whereTarget == whereDocument)
+            return std::string(name);
+    }
+    return std::nullopt;
+}
 
 ParsedArguments ParseArguments(const std::vector<std::string>& args,
                                const std::set<std::string>& valueOptions,

@@ -23,6 +23,11 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args,
                                const std::set<std::string>& valueOptions,
                                const std::set<std::string>& flagOptions = {});
 
+// The name of PROJECT's own document (pargen.xml or var.xml) that `output` is the same file as,
+// however either is spelled (through links, "..", another case where the system ignores it);
+// nothing when `output` is neither. A command's output never replaces the project it reads.
+std::optional<std::string> ProjectDocumentAt(const std::string& project, const std::string& output);
+
 // "YYYY-MM-DDTHH:MM:SS", a real calendar date and time of day.
 std::optional<LocalTime> ParseLocalTime(const std::string& text);
 

@@ -40,6 +40,8 @@ struct LoadedImage {
     std::string error;
     ConfigurationImage image{};
     std::string kind; // "project", "firmware", "image"
+    // A project's values its image cannot hold: compared as the project says them.
+    std::vector<UnheldValue> unheld;
 };
 
 // An S-record firmware starts with "S" and a digit; anything else is taken as an image file.
@@ -89,12 +91,14 @@ LoadedImage LoadFirmwareOrImage(const std::string& path) {
 LoadedImage BuildProject(const std::string& project) {
     LoadedImage loaded;
     FixedClock clock(LocalTime{});
-    auto report = BuildConfigurationImage(project + kSeparator + "var.xml",
-                                          project + kSeparator + "pargen.xml", clock, loaded.image);
+    const std::string varPath = project + kSeparator + "var.xml";
+    const std::string pargenPath = project + kSeparator + "pargen.xml";
+    auto report = BuildConfigurationImage(varPath, pargenPath, clock, loaded.image);
     if (!report.complete) {
         loaded.error = project + ": the project does not build completely: " + report.description;
         return loaded;
     }
+    loaded.unheld = ValuesTheImageCannotHold(varPath, pargenPath);
     loaded.kind = "project";
     loaded.ok = true;
     return loaded;
@@ -169,6 +173,8 @@ int VerifyCommand(const Arguments& args, std::ostream& out, std::ostream& err, T
             << "), the build time and date aside. Prints \"identical\", or each\n"
                "difference, for example\n"
                "  var.xml row 17 RTU_ADDRESS: project 100, firmware 101\n"
+               "A value the image cannot hold is compared as the project says it:\n"
+               "  var.xml row 2 RTU_ADD_DEV: project 258, stored as 2\n"
                "With --master, every line outside the configuration window must also be\n"
                "MASTER_DIR/"
             << kBaseFirmwareName
@@ -214,7 +220,8 @@ int VerifyCommand(const Arguments& args, std::ostream& out, std::ostream& err, T
         err << "fabricor-cli verify: " << Prefixed(firmware, window.error) << "\n";
         return kExitUsage;
     }
-    auto differences = CompareImages(built.image, window.image, "project", "firmware");
+    auto differences = CompareSides({built.image, "project", std::move(built.unheld)},
+                                    {window.image, "firmware", {}});
     if (!window.outsideDifference.empty())
         differences.push_back("outside the configuration window: " + window.outsideDifference);
     if (differences.empty()) {
@@ -235,6 +242,7 @@ int DiffCommand(const Arguments& args, std::ostream& out, std::ostream& err, Ter
                "of A and B is a project folder, a firmware or a 16384-byte image file. Prints\n"
                "\"identical\" or each difference, for example\n"
                "  pargen.xml TCP_PORT: A 502, B 503\n"
+               "A project's value its image cannot hold is compared as the project says it.\n"
                "\n"
                "Exit status: 0 identical; 1 different; 2 on a usage error or unreadable input.\n";
         return kExitOk;
@@ -253,7 +261,8 @@ int DiffCommand(const Arguments& args, std::ostream& out, std::ostream& err, Ter
         err << "fabricor-cli diff: " << b.error << "\n";
         return kExitUsage;
     }
-    auto differences = CompareImages(a.image, b.image, "A", "B");
+    auto differences =
+        CompareSides({a.image, "A", std::move(a.unheld)}, {b.image, "B", std::move(b.unheld)});
     if (differences.empty()) {
         out << "identical\n";
         return kExitOk;
@@ -273,7 +282,9 @@ int ReportCommand(const Arguments& args, std::ostream& out, std::ostream& err, T
                "problems and warnings of 'fabricor-cli check', the build time of bin/bank1.bin "
                "and\n"
                "the SHA-256 of bin/bank1.bin and New_SX30418.sx. Without --output the page goes\n"
-               "to stdout.\n"
+               "to stdout. A control character in a text is shown by its code, <U+001B> for\n"
+               "ESC. FILE must be a regular file (or missing), never the project's pargen.xml\n"
+               "or var.xml.\n"
                "\n"
                "Exit status: 0 when written; 1 when the file cannot be written; 2 on a usage\n"
                "error or when PROJECT is not a folder.\n";
@@ -295,6 +306,11 @@ int ReportCommand(const Arguments& args, std::ostream& out, std::ostream& err, T
     if (output == parsed.values.end()) {
         out << html;
         return kExitOk;
+    }
+    if (auto document = ProjectDocumentAt(project, output->second)) {
+        err << "fabricor-cli report: " << output->second << " is the project's own " << *document
+            << "; nothing written\n";
+        return kExitFailure;
     }
     if (auto written = WriteFileAtomically(output->second, html); !written.ok()) {
         err << "fabricor-cli report: " << written.message() << "\n";

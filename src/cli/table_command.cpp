@@ -24,19 +24,23 @@ void TableHelp(std::ostream& out) {
            "export writes PROJECT/var.xml as CSV: a header line with the grid's column titles\n"
            "(Data Type,Address TCP,Address Device RTU,Address RTU,N° Point,Mnemonic), then one\n"
            "line per row; UTF-8, CR LF line ends, a field quoted when it holds the separator,\n"
-           "a quote or a line break. The table must pass the Set Translate Table checks.\n"
-           "  --output FILE      write FILE (replaced whole) instead of standard output\n"
+           "a quote or a line break. A cell that begins with = + - @, a tab or a CR (after any\n"
+           "apostrophes) gets one more apostrophe in front, so that no spreadsheet takes it for\n"
+           "a formula. The table must pass the Set Translate Table checks.\n"
+           "  --output FILE      write FILE (replaced whole; only a regular file, never the\n"
+           "                     project's pargen.xml or var.xml) instead of standard output\n"
            "  --separator SEP    ',' (the default), ';' or 'tab'\n"
            "  --bom              begin with a UTF-8 byte order mark, for spreadsheets that need "
            "one\n"
            "\n"
-           "import reads FILE and replaces PROJECT/var.xml with its rows, only when every row\n"
-           "passes the Set Translate Table checks. It takes what spreadsheets write: with or\n"
-           "without a byte order mark; comma, semicolon or tab (as the header line uses);\n"
-           "CR LF or LF; quoted fields. Columns are found by their titles, in any order. Data\n"
-           "Type is a kind name (Holding Register) or its code 1 to 4. Every problem is listed\n"
-           "on stderr with its line in FILE; nothing is written when there is any. At most\n"
-           "2000 rows.\n"
+           "import reads FILE and replaces PROJECT/var.xml (PROJECT must hold a pargen.xml)\n"
+           "with its rows, only when every row passes the Set Translate Table checks. It takes\n"
+           "what spreadsheets write: with or without a byte order mark; comma, semicolon or tab\n"
+           "(as the header line uses); CR LF, LF or CR; quoted fields. Columns are found by\n"
+           "their titles, in any order. Data Type is a kind name (Holding Register) or its code\n"
+           "1 to 4. An apostrophe export put in front of a cell is taken away again. Every\n"
+           "problem is listed on stderr with its line in FILE; nothing is written when there is\n"
+           "any. At most 2000 rows.\n"
            "\n"
            "Exit status: 0 written; 1 refused (nothing written); 2 on a usage error.\n";
 }
@@ -126,6 +130,11 @@ int Export(const ParsedArguments& parsed, std::ostream& out, std::ostream& err) 
         out << csv << std::flush;
         return out ? kExitOk : kExitFailure;
     }
+    if (auto document = ProjectDocumentAt(project, output->second)) {
+        err << "fabricor-cli table export: " << output->second << " is the project's own "
+            << *document << "; nothing exported\n";
+        return kExitFailure;
+    }
     if (auto written = WriteFileAtomically(output->second, csv); !written.ok()) {
         err << "fabricor-cli table export: " << written.message() << "\n";
         return kExitFailure;
@@ -145,6 +154,14 @@ int Import(const ParsedArguments& parsed, std::ostream& out, std::ostream& err) 
     const std::string& file = parsed.positional[2];
     if (!FolderExists(project)) {
         err << "fabricor-cli table import: " << project << " is not a folder\n";
+        return kExitFailure;
+    }
+    // A table belongs in a project: never a var.xml dropped into some other folder.
+    platform::FileStatus pargen;
+    const std::string pargenPath = ProjectFiles(project).GeneralParameters();
+    if (platform::StatusOfName(pargenPath, pargen) != 0) {
+        err << "fabricor-cli table import: " << project << " is not a project (no "
+            << ProjectFiles::kGeneralParametersName << "); nothing written\n";
         return kExitFailure;
     }
     auto imported = ReadTranslateTableCsv(file);

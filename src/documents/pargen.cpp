@@ -1,6 +1,7 @@
 #include "documents/pargen.h"
 
 #include "documents/integer_text.h"
+#include "documents/xml_characters.h"
 #include "documents/xml_document.h"
 
 namespace fabricor {
@@ -32,6 +33,12 @@ GeneralParametersDocument ReadGeneralParameters(const std::string& path) {
 Status WriteGeneralParameters(const std::string& path,
                               const std::array<std::string, kGeneralParameterCount>& texts,
                               FileOutput& output) {
+    for (size_t i = 0; i < kGeneralParameterCount; ++i)
+        if (auto character = FirstCharacterXmlCannotCarry(texts[i]))
+            return Status::Error(StatusCode::InvalidArgument, path,
+                                 std::string(kGeneralParameterNames[i]) + " holds " +
+                                     CharacterCode(*character) +
+                                     ", a character XML cannot carry; nothing written");
     pugi::xml_document document;
     auto root = document.append_child(kGeneralParameterRoot);
     for (size_t i = 0; i < kGeneralParameterCount; ++i)

@@ -44,7 +44,9 @@ struct GeneralParametersDocument {
 
 GeneralParametersDocument ReadGeneralParameters(const std::string& path);
 
-// Replaces the file with a fresh one-line document holding the 22 texts in table order.
+// Replaces the file with a fresh one-line document holding the 22 texts in table order. A text
+// holding a character XML cannot carry is refused, naming the element and the character, and
+// nothing is written.
 Status WriteGeneralParameters(const std::string& path,
                               const std::array<std::string, kGeneralParameterCount>& texts,
                               FileOutput& output = SystemFileOutput());

@@ -1,6 +1,7 @@
 #include "documents/var.h"
 
 #include "documents/integer_text.h"
+#include "documents/xml_characters.h"
 #include "documents/xml_document.h"
 
 namespace fabricor {
@@ -57,6 +58,12 @@ TranslateTableDocument ReadTranslateTableText(std::string_view bytes, const std:
 
 Status WriteTranslateTable(const std::string& path, const std::vector<TMyRec>& rows,
                            FileOutput& output) {
+    for (size_t i = 0; i < rows.size(); ++i)
+        if (auto character = FirstCharacterXmlCannotCarry(rows[i].Mnemonic))
+            return Status::Error(StatusCode::InvalidArgument, path,
+                                 "row " + std::to_string(i + 1) + " MNEMONIC holds " +
+                                     CharacterCode(*character) +
+                                     ", a character XML cannot carry; nothing written");
     pugi::xml_document document;
     auto root = document.append_child(kTranslateTableRoot);
     for (const auto& rec : rows) {

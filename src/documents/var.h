@@ -64,7 +64,9 @@ TranslateTableDocument ReadTranslateTable(const std::string& path);
 // The same reading of the document's bytes held in memory; `name` stands for the path.
 TranslateTableDocument ReadTranslateTableText(std::string_view bytes, const std::string& name);
 
-// Replaces the file with a fresh one-line document: the root and one row per entry.
+// Replaces the file with a fresh one-line document: the root and one row per entry. A mnemonic
+// holding a character XML cannot carry is refused, naming its row and the character, and
+// nothing is written.
 Status WriteTranslateTable(const std::string& path, const std::vector<TMyRec>& rows,
                            FileOutput& output = SystemFileOutput());
 

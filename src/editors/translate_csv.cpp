@@ -46,11 +46,42 @@ void AppendLine(std::string& out, const std::array<std::string, kFields>& fields
     out += "\r\n";
 }
 
+// Where the line that begins at `at` ends: after its CR LF, LF or lone CR, as spreadsheets and
+// editors count lines whatever the system that wrote them.
+size_t EndOfLine(std::string_view bytes, size_t at) {
+    const size_t end = bytes.find_first_of("\r\n", at);
+    if (end == std::string_view::npos)
+        return bytes.size();
+    return end + (bytes.compare(end, 2, "\r\n") == 0 ? 2 : 1);
+}
+
 size_t LineAt(std::string_view bytes, size_t offset) {
-    return 1 +
-           static_cast<size_t>(std::count(
-               bytes.begin(),
-               bytes.begin() + static_cast<std::ptrdiff_t>(std::min(offset, bytes.size())), '\n'));
+    size_t line = 1;
+    for (size_t at = EndOfLine(bytes, 0); at <= offset && at < bytes.size();
+         at = EndOfLine(bytes, at))
+        ++line;
+    return line;
+}
+
+// A cell a spreadsheet would take for a formula: one that begins, after any apostrophes, with
+// = + - @, a tab or a CR. Export puts one more apostrophe in front of such a cell (what
+// spreadsheets read as "this is text") and import takes exactly that one away again, so a
+// table survives the round trip unchanged.
+bool BeginsLikeAFormula(std::string_view cell) {
+    const size_t at = cell.find_first_not_of('\'');
+    return at != std::string_view::npos &&
+           std::string_view("=+-@\t\r").find(cell[at]) != std::string_view::npos;
+}
+
+std::string GuardedCell(std::string cell) {
+    if (BeginsLikeAFormula(cell))
+        cell.insert(cell.begin(), '\'');
+    return cell;
+}
+
+void Unguard(std::string& cell) {
+    if (!cell.empty() && cell.front() == '\'' && BeginsLikeAFormula(cell))
+        cell.erase(0, 1);
 }
 
 // Where the first byte that is not part of valid UTF-8 sits, if any.
@@ -126,7 +157,7 @@ public:
     RecordReader(const RecordReader&) = delete;
     RecordReader& operator=(const RecordReader&) = delete;
 
-    // Feeds one physical line (its line feed included). False on a quoting error.
+    // Feeds one physical line (its line end included). False on a quoting error.
     bool Feed(std::string_view line, size_t lineNumber) {
         // Between records the parser has not begun a row: a record starting now starts here.
         if (parser_.pstate == 0)
@@ -239,6 +270,8 @@ std::string TranslateTableToCsv(const std::vector<TMyRec>& rows,
         fields[3] = CanonicalDecimal(rec.RtuAddress);
         fields[4] = CanonicalDecimal(rec.NPoint);
         fields[5] = rec.Mnemonic;
+        for (auto& field : fields)
+            field = GuardedCell(std::move(field));
         AppendLine(out, fields, options.separator);
     }
     return out;
@@ -266,7 +299,7 @@ TranslateCsvImport TranslateTableFromCsv(std::string_view bytes) {
     if (auto bad = FirstInvalidUtf8(bytes))
         return Refused(LineAt(bytes, *bad), "text that is not UTF-8; save the file as CSV UTF-8");
 
-    const std::string_view header = bytes.substr(0, bytes.find('\n'));
+    const std::string_view header = bytes.substr(0, EndOfLine(bytes, 0));
     auto separator = SeparatorOf(header);
     if (!separator)
         return Refused(1, "the header has no comma, semicolon or tab between column titles; "
@@ -310,8 +343,10 @@ TranslateCsvImport TranslateTableFromCsv(std::string_view bytes) {
                         {record.line, "",
                          "a value in column " + std::to_string(p + 1) + ", which has no title"});
             TranslateRowCells row;
-            for (size_t f = 0; f < kFields; ++f)
+            for (size_t f = 0; f < kFields; ++f) {
                 row[f] = std::move(record.fields[columns->position[f]]);
+                Unguard(row[f]);
+            }
             NameTheKind(row[0]);
             for (auto& problem : TranslateRowProblems(row, record.line))
                 result.problems.push_back(
@@ -325,8 +360,7 @@ TranslateCsvImport TranslateTableFromCsv(std::string_view bytes) {
     size_t at = 0;
     bool stopped = false;
     while (at < bytes.size() && !stopped) {
-        size_t end = bytes.find('\n', at);
-        end = end == std::string_view::npos ? bytes.size() : end + 1;
+        const size_t end = EndOfLine(bytes, at);
         ++lineNumber;
         if (!reader.Feed(bytes.substr(at, end - at), lineNumber)) {
             take(reader.TakeRecords());

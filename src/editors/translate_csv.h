@@ -12,7 +12,9 @@ namespace fabricor {
 
 // The translate table as CSV, for spreadsheets: a header line with the grid's column titles,
 // then one line per row. Written as UTF-8 with CR LF line ends, a field quoted only when it holds
-// the separator, a quote or a line break.
+// the separator, a quote or a line break, and an apostrophe put in front of a cell that would
+// otherwise begin like a formula (= + - @, a tab or a CR, after any apostrophes); import takes
+// that apostrophe away again.
 
 // A CSV file is read whole, up to this size; 2000 rows never come near it.
 inline constexpr size_t kMaxTranslateCsvBytes = 16 * 1024 * 1024;
@@ -43,9 +45,9 @@ struct TranslateCsvImport {
 };
 
 // Reads CSV text as a spreadsheet writes it: with or without a byte order mark; comma, semicolon
-// or tab, whichever the header line uses; CR LF or LF; quoted fields. Columns are found by their
-// titles, in any order. Data Type is a kind name or its code 1 to 4; every row then goes through
-// the translate table editor's checks. Lines without any text are skipped.
+// or tab, whichever the header line uses; CR LF, LF or CR; quoted fields. Columns are found by
+// their titles, in any order. Data Type is a kind name or its code 1 to 4; every row then goes
+// through the translate table editor's checks. Lines without any text are skipped.
 TranslateCsvImport TranslateTableFromCsv(std::string_view bytes);
 
 // Reads the file (at most kMaxTranslateCsvBytes of it) and then as TranslateTableFromCsv.

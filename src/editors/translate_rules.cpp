@@ -1,6 +1,7 @@
 #include "editors/translate_rules.h"
 
 #include "documents/integer_text.h"
+#include "documents/xml_characters.h"
 
 namespace fabricor {
 
@@ -40,6 +41,19 @@ bool HasKindProblem(const TranslateRowCells& row) {
 std::string KindMessage(size_t row) {
     return "Error!! Type Data must be Holding Register or Input Register (Line " +
            std::to_string(row) + "). ";
+}
+
+// A mnemonic var.xml cannot carry: one holding a character XML cannot hold (named by its code,
+// so that a control character is seen, not obeyed, wherever the message is shown).
+std::optional<TranslateCellProblem> MnemonicProblem(const TranslateRowCells& row,
+                                                    size_t rowNumber) {
+    auto character = FirstCharacterXmlCannotCarry(CellOf(row, TranslateColumn::Mnemonic));
+    if (!character)
+        return std::nullopt;
+    return TranslateCellProblem{rowNumber, TranslateColumn::Mnemonic,
+                                "Error!! Mnemonic holds " + CharacterCode(*character) +
+                                    ", a character var.xml cannot carry (Line " +
+                                    std::to_string(rowNumber) + "). "};
 }
 
 // The rows that belong to the table: those above the first empty Address TCP.
@@ -86,6 +100,10 @@ CollectedRows CollectTranslateRows(const std::vector<TranslateRowCells>& rows) {
                 return fail(kNumericRules[n].column, kNumericRules[n].message);
             numbers[n] = *value;
         }
+        if (auto problem = MnemonicProblem(row, i + 1)) {
+            result.problem = std::move(problem);
+            return result;
+        }
         TMyRec rec;
         rec.DataType = static_cast<uint8_t>(*kind + 1);
         rec.TcpAddress = static_cast<uint16_t>(numbers[0]);
@@ -122,6 +140,8 @@ std::vector<TranslateCellProblem> AllTranslateTableProblems(
         for (const auto& rule : kNumericRules)
             if (!InRange(CellOf(row, rule.column), rule.maximum))
                 all.push_back({i + 1, rule.column, rule.message});
+        if (auto problem = MnemonicProblem(row, i + 1))
+            all.push_back(std::move(*problem));
     }
     return all;
 }
@@ -134,6 +154,8 @@ std::vector<TranslateCellProblem> TranslateRowProblems(const TranslateRowCells& 
     for (const auto& rule : kNumericRules)
         if (!InRange(CellOf(row, rule.column), rule.maximum))
             problems.push_back({rowNumber, rule.column, rule.message});
+    if (auto problem = MnemonicProblem(row, rowNumber))
+        problems.push_back(std::move(*problem));
     return problems;
 }
 
@@ -148,6 +170,8 @@ std::optional<TMyRec> RecordOfCells(const TranslateRowCells& row) {
             return std::nullopt;
         numbers[n] = *value;
     }
+    if (MnemonicProblem(row, 0))
+        return std::nullopt;
     TMyRec rec;
     rec.DataType = static_cast<uint8_t>(*kind + 1);
     rec.TcpAddress = static_cast<uint16_t>(numbers[0]);

@@ -52,7 +52,9 @@ struct CollectedRows {
 };
 
 // Walks the rows until the first empty Address TCP and turns each into a TMyRec, stopping at the
-// first cell that fails.
+// first cell that fails. A Mnemonic fails when it holds a character var.xml cannot carry (a
+// control character other than tab, line feed and carriage return, U+FFFE, U+FFFF); the
+// message names the character by its code and the row.
 CollectedRows CollectTranslateRows(const std::vector<TranslateRowCells>& rows);
 
 // What confirming does before writing: the kind check over every row, then collecting.

@@ -4,12 +4,17 @@
 #include "base/folders.h"
 #include "base/project_files.h"
 #include "base/text_encoding.h"
+#include "documents/integer_text.h"
+#include "documents/xml_characters.h"
 #include "platform/files.h"
 #include "platform/process_info.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
+#include <map>
+#include <optional>
 
 namespace fabricor {
 namespace {
@@ -208,40 +213,143 @@ std::string DescribeBuildWords(uint16_t timeWord, uint16_t dateWord) {
     return text;
 }
 
+namespace {
+
+using Said = std::map<size_t, std::string>;
+
+Said SaidAt(const std::vector<UnheldValue>& unheld) {
+    Said said;
+    for (const auto& value : unheld)
+        said.emplace(value.offset, value.said);
+    return said;
+}
+
+const std::string* SaidFor(const Said& said, size_t offset) {
+    auto found = said.find(offset);
+    return found == said.end() ? nullptr : &found->second;
+}
+
+bool SaysAnythingIn(const Said& said, size_t first, size_t end) {
+    auto found = said.lower_bound(first);
+    return found != said.end() && found->first < end;
+}
+
+// The line for one field, `field` naming it ("var.xml row 2 RTU_ADD_DEV"), or nothing when the
+// two sides say the same. `shown` is what each image holds there; `said` what a project says
+// where its image cannot hold it.
+std::optional<std::string> FieldLine(const std::string& field, const std::string& nameA,
+                                     const std::string& nameB, const std::string& shownA,
+                                     const std::string& shownB, bool storedEqual,
+                                     const std::string* saidA, const std::string* saidB) {
+    if (!saidA && !saidB) {
+        if (storedEqual)
+            return std::nullopt;
+        return field + ": " + nameA + " " + shownA + ", " + nameB + " " + shownB;
+    }
+    if (saidA && saidB && *saidA == *saidB)
+        return std::nullopt;
+    if (storedEqual && !saidB)
+        return field + ": " + nameA + " " + *saidA + ", stored as " + shownA;
+    if (storedEqual && !saidA)
+        return field + ": " + nameB + " " + *saidB + ", stored as " + shownB;
+    auto side = [](const std::string& name, const std::string* said, const std::string& shown) {
+        return name + " " + (said ? *said + " (stored as " + shown + ")" : shown);
+    };
+    return field + ": " + side(nameA, saidA, shownA) + ", " + side(nameB, saidB, shownB);
+}
+
+} // namespace
+
+std::vector<UnheldValue> ValuesTheImageCannotHold(const std::string& varPath,
+                                                  const std::string& pargenPath) {
+    std::vector<UnheldValue> unheld;
+    const auto table = ReadTranslateTable(varPath);
+    for (size_t row = 0; row < table.rows.size() && row < kImageRows; ++row) {
+        const auto& cells = table.rows[row].cells;
+        for (size_t f = 0; f < kRecordFields.size() && f < cells.size(); ++f) {
+            const auto value = ParseIntegerText(cells[f]);
+            const int64_t limit = kRecordFields[f].word ? 0xFFFF : 0xFF;
+            if (value && (*value < 0 || *value > limit))
+                unheld.push_back({row * kTranslateRecordSize + kRecordFields[f].offset,
+                                  CanonicalDecimal(*value)});
+        }
+    }
+    const auto parameters = ReadGeneralParameters(pargenPath);
+    for (const auto& field : kFields) {
+        const ElementText& text = parameters[field.parameter];
+        if (!text)
+            continue;
+        if (field.kind == FieldKind::Name) {
+            ConfigurationImage stored{};
+            const auto bytes = CopyCommunityName(*text);
+            std::copy(bytes.begin(), bytes.end(), stored.begin() + static_cast<long>(field.offset));
+            if (CommunityName(stored, field.offset) != *text)
+                unheld.push_back({field.offset, "\"" + *text + "\""});
+            continue;
+        }
+        if (field.kind == FieldKind::Flag)
+            continue; // any text is a stop-bit setting: "1" or not
+        const auto value = ParseIntegerText(*text);
+        if (!value)
+            continue;
+        const int64_t limit = field.kind == FieldKind::Word ? 0xFFFF : 0xFF;
+        // No rate selected is written -1 and stored as 255, which decodes to -1 again.
+        const bool noRate = field.parameter == GeneralParameter::BAUD && *value == -1;
+        if ((*value < 0 || *value > limit) && !noRate)
+            unheld.push_back({field.offset, CanonicalDecimal(*value)});
+    }
+    std::sort(unheld.begin(), unheld.end(),
+              [](const UnheldValue& x, const UnheldValue& y) { return x.offset < y.offset; });
+    return unheld;
+}
+
 std::vector<std::string> CompareImages(const ConfigurationImage& a, const ConfigurationImage& b,
                                        std::string_view nameA, std::string_view nameB) {
+    return CompareSides({a, nameA, {}}, {b, nameB, {}});
+}
+
+std::vector<std::string> CompareSides(const ComparedImage& sideA, const ComparedImage& sideB) {
+    const ConfigurationImage& a = sideA.image;
+    const ConfigurationImage& b = sideB.image;
+    const Said saidA = SaidAt(sideA.unheld);
+    const Said saidB = SaidAt(sideB.unheld);
     std::vector<std::string> lines;
-    const std::string sa(nameA);
-    const std::string sb(nameB);
+    const std::string sa(sideA.name);
+    const std::string sb(sideB.name);
+    auto add = [&](std::optional<std::string> line) {
+        if (line)
+            lines.push_back(std::move(*line));
+    };
     for (size_t row = 0; row < kImageRows; ++row) {
         const size_t at = row * kTranslateRecordSize;
-        if (std::equal(a.begin() + static_cast<long>(at),
-                       a.begin() + static_cast<long>(at + kTranslateRecordSize),
+        const size_t end = at + kTranslateRecordSize;
+        const bool said = SaysAnythingIn(saidA, at, end) || SaysAnythingIn(saidB, at, end);
+        if (!said &&
+            std::equal(a.begin() + static_cast<long>(at), a.begin() + static_cast<long>(end),
                        b.begin() + static_cast<long>(at)))
             continue;
         const std::string prefix = "var.xml row " + std::to_string(row + 1);
-        if (SlotEmpty(a, row) || SlotEmpty(b, row)) {
+        if (!said && (SlotEmpty(a, row) || SlotEmpty(b, row))) {
             lines.push_back(prefix + ": " + sa + " " + ShowRecord(a, row) + ", " + sb + " " +
                             ShowRecord(b, row));
             continue;
         }
         for (const auto& field : kRecordFields) {
-            unsigned va = RecordValue(a, row, field);
-            unsigned vb = RecordValue(b, row, field);
-            if (va != vb)
-                lines.push_back(prefix + " " + field.name + ": " + sa + " " + std::to_string(va) +
-                                ", " + sb + " " + std::to_string(vb));
+            const unsigned va = RecordValue(a, row, field);
+            const unsigned vb = RecordValue(b, row, field);
+            add(FieldLine(prefix + " " + field.name, sa, sb, std::to_string(va), std::to_string(vb),
+                          va == vb, SaidFor(saidA, at + field.offset),
+                          SaidFor(saidB, at + field.offset)));
         }
     }
     for (const auto& field : kFields) {
         const size_t width = FieldWidth(field.kind);
-        if (std::equal(a.begin() + static_cast<long>(field.offset),
-                       a.begin() + static_cast<long>(field.offset + width),
-                       b.begin() + static_cast<long>(field.offset)))
-            continue;
-        lines.push_back(std::string("pargen.xml ") +
-                        kGeneralParameterNames[Index(field.parameter)] + ": " + sa + " " +
-                        ShowField(a, field) + ", " + sb + " " + ShowField(b, field));
+        const bool equal = std::equal(a.begin() + static_cast<long>(field.offset),
+                                      a.begin() + static_cast<long>(field.offset + width),
+                                      b.begin() + static_cast<long>(field.offset));
+        add(FieldLine(std::string("pargen.xml ") + kGeneralParameterNames[Index(field.parameter)],
+                      sa, sb, ShowField(a, field), ShowField(b, field), equal,
+                      SaidFor(saidA, field.offset), SaidFor(saidB, field.offset)));
     }
     for (size_t offset = 0; offset < kImageSize; ++offset)
         if (ReservedByte(offset) && a[offset] != b[offset])
@@ -253,6 +361,12 @@ std::vector<std::string> CompareImages(const ConfigurationImage& a, const Config
 
 Status WriteDecodedProject(const std::string& folder, const ConfigurationImage& image,
                            std::vector<std::string>& notes) {
+    const DecodedProject decoded = DecodeImage(image);
+    for (size_t i = 0; i < kGeneralParameterCount; ++i)
+        if (auto character = FirstCharacterXmlCannotCarry(decoded.pargen[i]))
+            return Status::Error(std::string("the image's ") + kGeneralParameterNames[i] +
+                                 " holds " + CharacterCode(*character) +
+                                 ", a character pargen.xml cannot carry; nothing written");
     namespace fs = std::filesystem;
     const fs::path dir = platform::PathOfUtf8(folder);
     const fs::path pargen = dir / "pargen.xml";
@@ -268,7 +382,6 @@ Status WriteDecodedProject(const std::string& folder, const ConfigurationImage& 
                                  ": already exists; decode writes only into a folder without a "
                                  "project");
 
-    const DecodedProject decoded = DecodeImage(image);
     // Both documents go to temporaries first; they take their names only when both are whole.
     const std::string tag = ".decode" + std::to_string(platform::CurrentProcessId());
     const fs::path pargenTemporary = dir / (".pargen.xml" + tag);

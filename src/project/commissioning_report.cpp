@@ -4,6 +4,7 @@
 #include "base/regular_file.h"
 #include "base/sha256.h"
 #include "documents/var.h"
+#include "documents/xml_characters.h"
 #include "editors/project_check.h"
 #include "firmware/merge.h"
 #include "image/configuration_image.h"
@@ -88,7 +89,21 @@ code { font-family: "DejaVu Sans Mono", monospace; font-size: 9pt; }
 std::string HtmlEscape(const std::string& text) {
     std::string out;
     out.reserve(text.size());
-    for (char c : text) {
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        const auto byte = static_cast<unsigned char>(c);
+        // A control character is shown by its code, never sent as it is (an ESC would reach
+        // the terminal the page is printed to): C0, DEL, and C1 (C2 80 to C2 9F in UTF-8).
+        if (byte < 0x20 || byte == 0x7F) {
+            out += "&lt;" + CharacterCode(byte) + "&gt;";
+            continue;
+        }
+        if (byte == 0xC2 && i + 1 < text.size() &&
+            static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+            static_cast<unsigned char>(text[i + 1]) <= 0x9F) {
+            out += "&lt;" + CharacterCode(static_cast<unsigned char>(text[++i])) + "&gt;";
+            continue;
+        }
         switch (c) {
         case '&':
             out += "&amp;";

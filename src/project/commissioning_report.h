@@ -4,7 +4,8 @@
 
 namespace fabricor {
 
-// Escapes & < > " ' for HTML text and attribute values.
+// Escapes & < > " ' for HTML text and attribute values, and shows every control character
+// (C0 with tab, line feed and carriage return, DEL, C1) by its code: ESC as "<U+001B>".
 std::string HtmlEscape(const std::string& text);
 
 // "192.168.1.7/24" for a contiguous mask, else "192.168.1.7 mask 255.0.255.0".

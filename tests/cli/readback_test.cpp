@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <filesystem>
 #include <sstream>
 
@@ -91,6 +92,45 @@ TEST_F(ReadBack, AChangedFieldIsNamedByVerifyAndDiff) {
     EXPECT_NE(verified.out.find("outside the configuration window: base firmware line"),
               std::string::npos)
         << verified.out;
+}
+
+// What the project says is compared, not the low bits its image keeps of it: a value that does
+// not fit its field is a difference, for verify and for diff alike.
+TEST_F(ReadBack, AValueTheImageCannotHoldIsADifference) {
+    ASSERT_EQ(Update().code, kExitOk); // TCP_PORT 502, TIME_OUT 1000, RTU_ADD_DEV 2, "harbor"
+    auto edit = [](std::string text, const std::string& from, const std::string& to) {
+        return text.replace(text.find(from), from.size(), to);
+    };
+    const std::string pargen = kSamplePargen, var = kSampleVar;
+    // pargen.xml, var.xml, what verify P says and what diff FIRMWARE P says.
+    const std::vector<std::array<std::string, 4>> cases = {
+        {edit(edit(pargen, ">502<", ">66038<"), ">1000<", ">66536<"), var,
+         "pargen.xml TCP_PORT: project 66038, stored as 502\n"
+         "pargen.xml TIME_OUT: project 66536, stored as 1000\n",
+         "pargen.xml TCP_PORT: B 66038, stored as 502\npargen.xml TIME_OUT: B 66536, stored as "
+         "1000\n"},
+        {pargen, edit(var, "RTU_ADD_DEV=\"2\"", "RTU_ADD_DEV=\"258\""),
+         "var.xml row 1 RTU_ADD_DEV: project 258, stored as 2\n",
+         "var.xml row 1 RTU_ADD_DEV: B 258, stored as 2\n"},
+        {pargen, edit(var, "RTU_ADD_DEV=\"2\"", "RTU_ADD_DEV=\"-255\""),
+         "var.xml row 1 RTU_ADD_DEV: project -255 (stored as 1), firmware 2\n",
+         "var.xml row 1 RTU_ADD_DEV: A 2, B -255 (stored as 1)\n"},
+        {edit(pargen, ">harbor<", ">harbor-and-quay<"), var,
+         "pargen.xml SNMP_PUBLIC: project \"harbor-and-quay\" (stored as \"harbor-and-qu\"), "
+         "firmware \"harbor\"\n",
+         "pargen.xml SNMP_PUBLIC: A \"harbor\", B \"harbor-and-quay\" (stored as "
+         "\"harbor-and-qu\")\n"}};
+    for (const auto& [pargenText, varText, verified, diffed] : cases) {
+        WriteFile(dir / "P" / "pargen.xml", pargenText);
+        WriteFile(dir / "P" / "var.xml", varText);
+        EXPECT_EQ(Cli({"verify", P()}).out, verified);
+        EXPECT_EQ(Cli({"verify", P()}).code, kExitFailure);
+        EXPECT_EQ(Cli({"diff", Firmware(), P()}).out, diffed);
+        // Two projects that say the same are identical, whatever their images keep.
+        fs::remove_all(dir / "Q");
+        fs::copy(dir / "P", dir / "Q", fs::copy_options::recursive);
+        EXPECT_EQ(Cli({"diff", P(), (dir / "Q").string()}).out, "identical\n");
+    }
 }
 
 TEST_F(ReadBack, UnreadableInputExitsTwoAndWritesNothing) {

@@ -111,6 +111,41 @@ TEST_F(TableCommandTest, ExportRefusesATableTheEditorWouldRefuse) {
     EXPECT_FALSE(std::filesystem::exists(file));
 }
 
+// An import goes only into a project, and no output replaces the project's own documents,
+// however the path is spelled.
+TEST_F(TableCommandTest, CommandsWriteOnlyWhereTheyBelong) {
+    namespace fs = std::filesystem;
+    TempDir elsewhere;
+    WriteFile(elsewhere / "rows.csv", kHeader + "Holding Register,1,2,3,4,x\r\n");
+    auto stray = Cli({"table", "import", elsewhere.str(), (elsewhere / "rows.csv").string()});
+    EXPECT_EQ(stray.code, 1);
+    EXPECT_NE(stray.err.find("is not a project (no pargen.xml)"), std::string::npos) << stray.err;
+    EXPECT_FALSE(fs::exists(elsewhere / "var.xml"));
+
+    fs::create_directory(project / "sub");
+    std::vector<fs::path> spellings = {var(), project / "." / "pargen.xml",
+                                       project / "sub" / ".." / "var.xml"};
+#ifndef _WIN32 // a symbolic link needs a privilege on Windows
+    fs::create_symlink(var(), elsewhere / "link.xml");
+    spellings.push_back(elsewhere / "link.xml");
+#endif
+    const std::string pargen = ReadFile(project / "pargen.xml");
+    const std::string table = ReadFile(var());
+    for (const fs::path& onto : spellings) {
+        for (const char* command : {"table", "report"}) {
+            const Arguments args =
+                command == std::string("table")
+                    ? Arguments{"table", "export", project.str(), "--output", onto.string()}
+                    : Arguments{"report", project.str(), "--output", onto.string()};
+            auto refused = Cli(args);
+            EXPECT_EQ(refused.code, 1) << command << " " << onto;
+            EXPECT_NE(refused.err.find(" is the project's own "), std::string::npos) << refused.err;
+        }
+    }
+    EXPECT_EQ(ReadFile(project / "pargen.xml"), pargen);
+    EXPECT_EQ(ReadFile(var()), table);
+}
+
 TEST_F(TableCommandTest, UsageErrors) {
     for (const Arguments& args :
          std::vector<Arguments>{{"table"},

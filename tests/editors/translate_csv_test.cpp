@@ -51,6 +51,9 @@ TEST(TranslateCsv, DialectsAllReadTheSame) {
                                    "Register,8,2,0,1,\r\n"},
         {"comma, LF, no last line end",
          kHeader + "\nHolding Register,7,1,100,4,\"pump, \"\"main\"\"\"\nInput Register,8,2,0,1,"},
+        {"comma, lone CR (old Mac)",
+         kHeader +
+             "\rHolding Register,7,1,100,4,\"pump, \"\"main\"\"\"\rInput Register,8,2,0,1,\r"},
         {"byte order mark",
          "\xEF\xBB\xBF" + kHeader +
              "\r\nHolding Register,7,1,100,4,\"pump, \"\"main\"\"\"\r\n4,8,2,0,1,\r\n"},
@@ -93,6 +96,10 @@ TEST(TranslateCsv, RefusedFilesSayWhereAndWhy) {
           "line 5 Address TCP: Error!! Address TCP must be between 0 and 65535. ",
           "line 5 Address RTU: Error!! Address RTU must be between 0 and 65535. ",
           "line 6 Data Type: Error!! Data Type must be Holding Register or Input Register. "}},
+        {"line ends CR, LF and CR LF mixed, a quoted CR",
+         kHeader + "\rCoil Status,1,1,1,1,\"a\rb\"\nCoil Status,2,1,1,1,\r\n"
+                   "Coil Status,70000,1,1,1,\r",
+         {"line 5 Address TCP: Error!! Address TCP must be between 0 and 65535. "}},
         {"missing, unknown and repeated columns",
          "Data Type,Adress TCP,Address Device RTU,Address RTU,N° Point,Mnemonic,Mnemonic\r\n",
          {"line 1: column \"Adress TCP\" is unknown", "line 1: column \"Mnemonic\" appears twice",
@@ -120,6 +127,9 @@ TEST(TranslateCsv, RefusedFilesSayWhereAndWhy) {
         {"quote never closed",
          kHeader + "\nCoil Status,1,1,1,1,ok\nCoil Status,1,1,1,1,\"open\nmore\n",
          {"line 3: a quote opened here is never closed"}},
+        {"NUL byte after lone CRs",
+         kHeader + "\rCoil Status,1,1,1,1,a\rb" + std::string(1, '\0'),
+         {"line 3: a NUL byte; this is not a CSV text file"}},
         {"quote in the wrong place",
          kHeader + "\nCoil Status,1,1,1,1,\"a\"b\n",
          {"line 2: a quote in the wrong place: a quoted field begins and ends with a quote, and a "
@@ -144,12 +154,33 @@ TEST(TranslateCsv, AtMost2000Rows) {
     // A file past 16 MiB: see the 1 GiB line of the hardening tests.
 }
 
+// A cell a spreadsheet would run as a formula is written behind an apostrophe, which import takes
+// away again; a cell that merely begins with apostrophes keeps them.
+TEST(TranslateCsv, CellsThatBeginLikeFormulasAreWrittenAsText) {
+    // clang-format off
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"=HYPERLINK(\"x\")", "\"'=HYPERLINK(\"\"x\"\")\""},
+        {"=cmd|' /C calc'!A0", "'=cmd|' /C calc'!A0"},
+        {"+1", "'+1"}, {"-1", "'-1"}, {"@x", "'@x"}, {"\tx", "'\tx"}, {"\rx", "\"'\rx\""},
+        {"'=x", "''=x"}, {"''@x", "'''@x"}, {"'x", "'x"}, {"a=b", "a=b"}, {" =x", " =x"}};
+    // clang-format on
+    for (const auto& [mnemonic, cell] : cases) {
+        const std::vector<TMyRec> rows = {{3, 1, 2, 3, 4, mnemonic}};
+        const std::string csv = TranslateTableToCsv(rows, {});
+        EXPECT_EQ(csv.substr(csv.find("\r\n") + 2), "Holding Register,1,2,3,4," + cell + "\r\n");
+        auto imported = TranslateTableFromCsv(csv);
+        ASSERT_TRUE(imported.ok()) << mnemonic;
+        EXPECT_EQ(imported.rows, rows) << mnemonic;
+    }
+}
+
 // Random tables, mnemonics full of separators, quotes, line breaks and letters beyond ASCII:
 // export then import gives the same var.xml byte for byte, and exporting again the same CSV.
 TEST(TranslateCsv, RoundTripOverRandomTablesLosesNothing) {
     std::mt19937 random(13);
     const std::vector<std::string> pieces = {"a",  ",", ";", "\"",    "\r\n", "\n",
-                                             "\t", " ", "é", "Größe", "水",   "€"};
+                                             "\t", " ", "é", "Größe", "水",   "€",
+                                             "=",  "+", "-", "@",     "'",    "\r"};
     TempDir dir;
     for (int table = 0; table < 30; ++table) {
         std::vector<TMyRec> rows(random() % 40);

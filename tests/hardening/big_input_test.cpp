@@ -172,6 +172,7 @@ TEST(BigInput, OneHugeLineEverywhere) {
     // As a CSV file to import: read only up to its cap, refused with a line number, and the
     // project's var.xml untouched.
     TempDir other;
+    WriteFile(other / "pargen.xml", kSamplePargen);
     WriteFile(other / "var.xml", "<TCP_TO_RTU/>");
     auto import = InChild([&] {
         auto run =

@@ -6,6 +6,7 @@
 #include "base/settings_file.h"
 #include "documents/pargen.h"
 #include "documents/var.h"
+#include "editors/translate_csv.h"
 #include "hardening/hardening_support.h"
 
 #include <gtest/gtest.h>
@@ -266,6 +267,67 @@ TEST(HostileXml, InvalidUtf8IsKeptAsReadAndConvertedSafely) {
 }
 
 // --- Numbers at and past every limit ---
+
+// What XML 1.0 cannot carry never reaches a document: the grid, a CSV file and the writer refuse
+// a mnemonic holding it, naming the row and the character; decode refuses such a community name;
+// check and the report show it by its code. What XML can carry goes through unchanged.
+TEST(HostileText, WhatXmlCannotCarryIsRefusedWithItsRowAndCode) {
+    // clang-format off
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"a\x01" "b", "U+0001"}, {"\x1B[31m", "U+001B"}, {"\x0C", "U+000C"},
+        {std::string("nul\0x", 5), "U+0000"}, {"\xEF\xBF\xBE", "U+FFFE"}, {"x\xEF\xBF\xBF", "U+FFFF"},
+        {"tab\tline\nreturn\r", ""}, {"next\xC2\x85line \xEF\xBF\xBD Größe", ""}};
+    // clang-format on
+    for (const auto& [text, code] : cases) {
+        SCOPED_TRACE(code);
+        TempDir dir;
+        Project project(dir);
+        const std::string var = (project.folder() / "var.xml").string();
+        auto grid = CollectTranslateRows(
+            {{"Coil Status", "1", "1", "1", "1", "ok"}, {"Coil Status", "2", "1", "1", "1", text}});
+        auto csv = TranslateTableFromCsv("Data Type,Address TCP,Address Device RTU,Address RTU,"
+                                         "N° Point,Mnemonic\nCoil Status,1,1,1,1,ok\n"
+                                         "Coil Status,2,1,1,1,\"" +
+                                         text + "\"\n");
+        const std::vector<TMyRec> rows = {{1, 1, 1, 1, 1, "ok"}, {1, 2, 1, 1, 1, text}};
+        auto written = WriteTranslateTable(var, rows);
+        if (code.empty()) {
+            EXPECT_FALSE(grid.problem);
+            EXPECT_EQ(csv.rows, rows);
+            EXPECT_TRUE(written.ok());
+            EXPECT_EQ(ReadTranslateTable(var).rows.at(1).cells.at(5), text);
+            continue;
+        }
+        ASSERT_TRUE(grid.problem);
+        EXPECT_EQ(grid.problem->row, 2u);
+        EXPECT_NE(grid.problem->message.find("Mnemonic holds " + code), std::string::npos);
+        EXPECT_EQ(csv.problems.at(0).line, 3u);
+        EXPECT_EQ(written.message(), var + ": row 2 MNEMONIC holds " + code +
+                                         ", a character XML cannot carry; nothing written");
+        EXPECT_EQ(ReadFile(var), kSampleVar);
+    }
+
+    TempDir dir;
+    Project project(dir);
+    WriteFile(project.folder() / "var.xml",
+              "<TCP_TO_RTU><row DATA_TYPE=\"3\" TCP_ADDRESS=\"1\" RTU_ADD_DEV=\"2\" "
+              "RTU_ADDRESS=\"3\" N_POINT=\"4\" MNEMONIC=\"&#27;[2J\"/></TCP_TO_RTU>");
+    auto check = RunCliWith({"check", project.folder().string()});
+    EXPECT_NE(check.out.find("var.xml row 1 Mnemonic: Error!! Mnemonic holds U+001B"),
+              std::string::npos)
+        << check.out;
+    auto report = RunCliWith({"report", project.folder().string()});
+    EXPECT_EQ(report.out.find('\x1B'), std::string::npos);
+    EXPECT_NE(report.out.find("<td>&lt;U+001B&gt;[2J</td>"), std::string::npos);
+
+    ConfigurationImage image{};
+    image[image_offset::SnmpPublic] = 0x01;
+    WriteFile(dir / "image.bin", std::string(image.begin(), image.end()));
+    auto decoded =
+        RunCliWith({"decode", (dir / "image.bin").string(), "--output", (dir / "D").string()});
+    EXPECT_NE(decoded.err.find("SNMP_PUBLIC holds U+0001"), std::string::npos) << decoded.err;
+    EXPECT_FALSE(fs::exists(dir / "D"));
+}
 
 TEST(HostileNumbers, ValuesAtTheLimitsKeepTheirLowBits) {
     TempDir dir;

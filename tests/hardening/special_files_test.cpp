@@ -17,6 +17,7 @@
 #include <functional>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -34,23 +35,24 @@ struct SpecialFile {
 
 std::vector<int> boundSockets;
 
+void MakeSocket(const fs::path& path) {
+    int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_GE(fd, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    ASSERT_LT(path.string().size(), sizeof address.sun_path);
+    std::strcpy(address.sun_path, path.c_str());
+    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(fd, 1), 0);
+    boundSockets.push_back(fd);
+}
+
 std::vector<SpecialFile> Kinds() {
     return {
         {"FIFO", [](const fs::path& path) { ASSERT_EQ(::mkfifo(path.c_str(), 0644), 0); }},
         {"/dev/zero", [](const fs::path& path) { fs::create_symlink("/dev/zero", path); }},
         {"/dev/urandom", [](const fs::path& path) { fs::create_symlink("/dev/urandom", path); }},
-        {"UNIX socket",
-         [](const fs::path& path) {
-             int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-             ASSERT_GE(fd, 0);
-             sockaddr_un address{};
-             address.sun_family = AF_UNIX;
-             ASSERT_LT(path.string().size(), sizeof address.sun_path);
-             std::strcpy(address.sun_path, path.c_str());
-             ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-             ASSERT_EQ(::listen(fd, 1), 0);
-             boundSockets.push_back(fd);
-         }},
+        {"UNIX socket", MakeSocket},
     };
 }
 
@@ -164,6 +166,56 @@ TEST(SpecialFiles, EveryReaderRefusesThemAtOnceNamingTheFile) {
     for (int fd : boundSockets)
         ::close(fd);
     std::printf("special files: %d refusals, each naming the file\n", refusals);
+}
+
+// Every command that saves, aimed at a special file or at a link to one: refused, naming it, and
+// the special file stays as it was.
+TEST(SpecialFiles, EveryWriterRefusesThemAndLeavesThemAsTheyWere) {
+    using Make = std::function<void(const fs::path&)>;
+    std::vector<std::pair<Make, std::string>> kinds = {
+        {[](const fs::path& at) { ASSERT_EQ(::mkfifo(at.c_str(), 0644), 0); }, "a FIFO"},
+        {MakeSocket, "a socket"}};
+    const bool root = ::geteuid() == 0;
+    if (root) // a device node of our own in the test's folder, with the null device's numbers
+        kinds.emplace_back(
+            [](const fs::path& at) {
+                ASSERT_EQ(::mknod(at.c_str(), S_IFCHR | 0666, makedev(1, 3)), 0);
+            },
+            "a character device");
+    for (const auto& [make, kind] : kinds) {
+        for (bool linked : {false, true}) {
+            TempDir dir;
+            Project project(dir);
+            const std::string p = project.folder().string();
+            WriteFile(dir / "rows.csv", "Data Type,Address TCP,Address Device RTU,Address RTU,"
+                                        "N° Point,Mnemonic\nCoil Status,1,2,3,4,x\n");
+            const std::vector<std::pair<fs::path, std::vector<std::string>>> saves = {
+                {dir / "out.csv", {"table", "export", p, "--output", (dir / "out.csv").string()}},
+                {dir / "out.html", {"report", p, "--output", (dir / "out.html").string()}},
+                {project.folder() / "var.xml",
+                 {"table", "import", p, (dir / "rows.csv").string()}}};
+            for (const auto& [target, args] : saves) {
+                SCOPED_TRACE(kind + (linked ? " behind a link: " : ": ") + args[0] + " " + args[1]);
+                const fs::path special = linked ? fs::path(target.string() + ".special") : target;
+                fs::remove(target);
+                make(special);
+                if (linked)
+                    fs::create_symlink(special, target);
+                auto run = RunCliWith(args);
+                EXPECT_EQ(run.code, 1);
+                EXPECT_NE(run.err.find(target.string() + ": not a regular file (" + kind + ")"),
+                          std::string::npos)
+                    << run.err;
+                EXPECT_EQ(fs::is_symlink(target), linked);
+                EXPECT_FALSE(fs::is_regular_file(special));
+                EXPECT_EQ(TemporariesIn(target.parent_path()), 0u);
+            }
+        }
+    }
+    for (int fd : boundSockets)
+        ::close(fd);
+    if (!root)
+        GTEST_SKIP() << "making a device node (mknod) needs root: only a FIFO and a socket tried";
 }
 
 } // namespace

@@ -140,8 +140,40 @@ std::filesystem::path PathOfUtf8(const std::string& name) {
     return std::filesystem::path(Wide(name));
 }
 
+namespace {
+
+// What a name in the system's device namespace (NUL, CON, COM1, a pipe: the names the system
+// turns into "\\.\...") is, when it is not a file on a disk. A pipe is not opened, as that
+// would connect to it; any other device is opened without access, which touches nothing.
+bool DescribeDevice(const std::wstring& name, FileStatus& status) {
+    wchar_t full[MAX_PATH];
+    const DWORD size = GetFullPathNameW(name.c_str(), MAX_PATH, full, nullptr);
+    if (size == 0 || size >= MAX_PATH)
+        return false;
+    const std::wstring fullName(full, size);
+    if (fullName.rfind(L"\\\\.\\", 0) != 0)
+        return false;
+    if (_wcsnicmp(fullName.c_str() + 4, L"pipe\\", 5) == 0) {
+        status = FileStatus{FileKind::Fifo, 0, true, 0};
+        return true;
+    }
+    HANDLE handle = CreateFileW(fullName.c_str(), 0, kShareAll, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return false;
+    const bool disk = GetFileType(handle) == FILE_TYPE_DISK;
+    if (!disk)
+        DescribeHandle(handle, status);
+    CloseHandle(handle);
+    return !disk;
+}
+
+} // namespace
+
 int StatusOfName(const std::string& path, FileStatus& status, bool followLinks) {
     const std::wstring name = Wide(path);
+    if (DescribeDevice(name, status))
+        return 0;
     WIN32_FILE_ATTRIBUTE_DATA data{};
     if (!GetFileAttributesExW(name.c_str(), GetFileExInfoStandard, &data))
         return LastErrno();
