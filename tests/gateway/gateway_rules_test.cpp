@@ -29,7 +29,7 @@ TEST(TcpFrame, MalformedHeadersAndLengths) {
     const Bytes cases[] = {
         B({0, 1, 0, 1, 0, 6, 1, 3, 0, 0, 0, 1}),        // protocol 1
         B({0, 1, 0, 0, 0, 1, 1}),                       // length 1
-        B({0, 1, 0, 0, 1, 0}),                          // length 256
+        B({0, 1, 0, 0, 1, 0, 1, 3}),                    // length 256
         B({0, 1, 0, 0, 0, 7, 1, 3, 0, 0, 0, 1, 0}),     // a read one byte long
         B({0, 1, 0, 0, 0, 5, 1, 6, 0, 0, 0}),           // a write one byte short
         B({0, 1, 0, 0, 0, 8, 1, 16, 0, 0, 0, 1, 2, 0}), // byte count 2, one data byte

@@ -8,6 +8,9 @@
 #include <modbus/modbus.h>
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
 #include <filesystem>
 #include <mutex>
 #include <sstream>
@@ -16,9 +19,11 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 extern char** environ;
@@ -147,6 +152,177 @@ private:
     std::atomic<bool> muted_{false};
     std::mutex mutex_;
     std::vector<std::vector<uint8_t>> requests_;
+    std::thread thread_;
+};
+
+// An RTU device that misbehaves on cue: each request for its address takes the next step of its
+// script, and once the script is used up it answers right at once. It serves holding registers
+// only (register i holds 1000 + i) and, like a real device, one request at a time: while it
+// waits to answer late, the next request waits on the line.
+class ScriptedRtuPeer {
+public:
+    enum class Act {
+        Answer,      // the right answer after `delay`
+        Silent,      // no answer
+        Drip,        // `bytes` (then nothing), one byte every `delay`
+        OtherDevice, // the right answer, from the next address, after `delay`
+        WrongLength, // the right answer with one register too many, after `delay`
+    };
+    struct Step {
+        Act act = Act::Answer;
+        std::chrono::milliseconds delay{0};
+        std::vector<uint8_t> bytes;
+    };
+
+    ScriptedRtuPeer(const std::string& device, uint8_t address) : address_(address) {
+        fd_ = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+        termios raw{};
+        if (fd_ >= 0 && ::tcgetattr(fd_, &raw) == 0) {
+            ::cfmakeraw(&raw);
+            ::tcsetattr(fd_, TCSANOW, &raw);
+            thread_ = std::thread([this] { Serve(); });
+        }
+    }
+    ~ScriptedRtuPeer() {
+        {
+            std::lock_guard lock(mutex_);
+            stop_ = true;
+        }
+        wake_.notify_all();
+        if (thread_.joinable())
+            thread_.join();
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    ScriptedRtuPeer(const ScriptedRtuPeer&) = delete;
+    ScriptedRtuPeer& operator=(const ScriptedRtuPeer&) = delete;
+
+    bool connected() const { return thread_.joinable(); }
+    void Script(std::vector<Step> steps) {
+        std::lock_guard lock(mutex_);
+        script_.assign(steps.begin(), steps.end());
+    }
+    // Every answer, scripted or not, waits this long first: a slow line and a slow device.
+    void AnswerAfter(std::chrono::milliseconds delay) { everyAnswer_ = delay; }
+    size_t requests() {
+        std::lock_guard lock(mutex_);
+        return requests_;
+    }
+
+    static void AddCrc(std::vector<uint8_t>& frame) {
+        uint16_t crc = 0xFFFF;
+        for (uint8_t byte : frame) {
+            crc ^= byte;
+            for (int bit = 0; bit < 8; ++bit)
+                crc = (crc & 1) ? uint16_t((crc >> 1) ^ 0xA001) : uint16_t(crc >> 1);
+        }
+        frame.push_back(uint8_t(crc));
+        frame.push_back(uint8_t(crc >> 8));
+    }
+
+private:
+    // Sleeps, unless the peer is being stopped. False when it is.
+    bool Pause(std::chrono::milliseconds delay) {
+        std::unique_lock lock(mutex_);
+        return !wake_.wait_for(lock, delay, [this] { return stop_; });
+    }
+    bool Stopping() {
+        std::lock_guard lock(mutex_);
+        return stop_;
+    }
+
+    // A request's length from its first bytes, 0 while not known yet.
+    static size_t RequestLength(const std::vector<uint8_t>& in) {
+        if (in.size() < 2)
+            return 0;
+        if (in[1] == 15 || in[1] == 16)
+            return in.size() >= 7 ? 9u + in[6] : 0;
+        return 8;
+    }
+
+    std::vector<uint8_t> RightAnswer(const std::vector<uint8_t>& request, int extra) {
+        std::vector<uint8_t> answer = {address_, request[1]};
+        const int first = (request[2] << 8) | request[3];
+        const int count = (request[4] << 8) | request[5];
+        if (request[1] == 3 || request[1] == 4) {
+            answer.push_back(uint8_t(2 * (count + extra)));
+            for (int i = 0; i < count + extra; ++i) {
+                answer.push_back(uint8_t((1000 + first + i) >> 8));
+                answer.push_back(uint8_t(1000 + first + i));
+            }
+        } else {
+            for (size_t i = 2; i < 6; ++i)
+                answer.push_back(request[i]);
+        }
+        return answer;
+    }
+
+    void Perform(const std::vector<uint8_t>& request) {
+        Step step;
+        {
+            std::lock_guard lock(mutex_);
+            ++requests_;
+            if (!script_.empty()) {
+                step = script_.front();
+                script_.pop_front();
+            }
+        }
+        if (!Pause(everyAnswer_.load() +
+                   (step.act == Act::Drip ? std::chrono::milliseconds(0) : step.delay)))
+            return;
+        std::vector<uint8_t> answer;
+        switch (step.act) {
+        case Act::Silent:
+            return;
+        case Act::Drip:
+            for (uint8_t byte : step.bytes) {
+                if (::write(fd_, &byte, 1) != 1 || !Pause(step.delay))
+                    return;
+            }
+            return;
+        case Act::Answer:
+            answer = RightAnswer(request, 0);
+            break;
+        case Act::OtherDevice:
+            answer = RightAnswer(request, 0);
+            answer[0] = uint8_t(address_ + 1);
+            break;
+        case Act::WrongLength:
+            answer = RightAnswer(request, 1);
+            break;
+        }
+        AddCrc(answer);
+        [[maybe_unused]] auto written = ::write(fd_, answer.data(), answer.size());
+    }
+
+    void Serve() {
+        std::vector<uint8_t> in;
+        while (!Stopping()) {
+            pollfd wait{fd_, POLLIN, 0};
+            if (::poll(&wait, 1, 20) <= 0)
+                continue;
+            uint8_t chunk[512];
+            const ssize_t got = ::read(fd_, chunk, sizeof chunk);
+            if (got <= 0)
+                continue;
+            in.insert(in.end(), chunk, chunk + got);
+            for (size_t length; (length = RequestLength(in)) && in.size() >= length;) {
+                const std::vector<uint8_t> request(in.begin(), in.begin() + ptrdiff_t(length));
+                in.erase(in.begin(), in.begin() + ptrdiff_t(length));
+                if (request[0] == address_)
+                    Perform(request);
+            }
+        }
+    }
+
+    uint8_t address_;
+    int fd_ = -1;
+    std::atomic<std::chrono::milliseconds> everyAnswer_{std::chrono::milliseconds(0)};
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    bool stop_ = false;
+    std::deque<Step> script_;
+    size_t requests_ = 0;
     std::thread thread_;
 };
 
