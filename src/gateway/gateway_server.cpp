@@ -400,7 +400,7 @@ void GatewayServer::AdvanceLine(Clock::time_point now) {
     Transaction& transaction = *current_;
     const Decision& decision = transaction.pending.decision;
     const RtuRequest request{decision.slave, decision.rtuPdu};
-    const bool owing = owed_ && now < owedUntil_;
+    bool owing = owed_ && now < owedUntil_;
     if (!transaction.sent) {
         const bool dirty = lineDirty_ || !heard_.empty();
         const auto wakeUp = *LineWakeUp();
@@ -445,11 +445,12 @@ void GatewayServer::AdvanceLine(Clock::time_point now) {
         }
         if (verdict.kind == LineVerdict::Kind::Wait)
             break;
-        // The answer to the request that timed out came late: it answers nobody now.
+        // The answer to the request that timed out came late: it answers nobody now, and what
+        // follows it may be this request's own.
         transaction.passedOver += verdict.offset + verdict.length;
         heard_.erase(heard_.begin(), heard_.begin() + ptrdiff_t(verdict.offset + verdict.length));
         owed_.reset();
-        break;
+        owing = false;
     }
     // An answer is at most one RTU frame long: older bytes cannot start one any more.
     if (heard_.size() > kKeptFromTheLine) {
