@@ -1,5 +1,4 @@
 #include "gateway/gateway_rules.h"
-#include "gateway/rtu_peers.h"
 
 #include <gtest/gtest.h>
 
@@ -115,9 +114,14 @@ TEST(TcpFrame, AWriteLongerThanModbusAllowsIsCutWholeForItsException) {
     EXPECT_EQ(ScanTcpFrame(frame.data(), frame.size()).status, FrameStatus::Malformed);
 }
 
+// An RTU frame, its CRC added.
 Bytes Rtu(std::initializer_list<int> bytes) {
     Bytes frame = B(bytes);
-    fabricor::testing::ScriptedRtuPeer::AddCrc(frame);
+    uint16_t crc = 0xFFFF;
+    for (uint8_t byte : frame)
+        for (int bit = 0, x = (crc ^= byte); bit < 8; ++bit, x = crc)
+            crc = (x & 1) ? uint16_t((x >> 1) ^ 0xA001) : uint16_t(x >> 1);
+    frame.insert(frame.end(), {uint8_t(crc), uint8_t(crc >> 8)});
     return frame;
 }
 

@@ -9,7 +9,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <deque>
 #include <filesystem>
 #include <mutex>
@@ -19,11 +18,9 @@
 #include <vector>
 
 #include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
-#include <termios.h>
 #include <unistd.h>
 
 extern char** environ;
@@ -95,6 +92,7 @@ public:
             mapping_->tab_input_bits[i] = i % 2;
         }
         modbus_set_slave(context_, address);
+        address_ = uint8_t(address);
         modbus_set_indication_timeout(context_, 0, 50000);
         connected_ = modbus_connect(context_) == 0;
         if (connected_)
@@ -117,6 +115,18 @@ public:
     // (Not a device address nobody has: libmodbus's slave then takes the next request for the
     // answer it expects from that device.)
     void Mute(bool muted) { muted_ = muted; }
+    // What it does with the next requests for it, one step each; then it answers as usual.
+    struct Step {
+        std::chrono::milliseconds delay{0}; // before answering; Drip: between bytes
+        enum class Act { Reply, Silent, Frame, Drip } act = Act::Reply;
+        std::vector<uint8_t> bytes; // Frame: sent with a CRC added; Drip: as they are
+    };
+    void Script(std::vector<Step> steps) {
+        std::lock_guard lock(mutex_);
+        script_.assign(steps.begin(), steps.end());
+    }
+    // Every answer waits this long: a slow line and a slow device.
+    void AnswerAfter(std::chrono::milliseconds delay) { everyAnswer_ = delay; }
     // Every request it received, for it or not: address, function and data, without the CRC.
     std::vector<std::vector<uint8_t>> requests() {
         std::lock_guard lock(mutex_);
@@ -138,191 +148,47 @@ private:
             const int got = modbus_receive(context_, request);
             if (got <= 0)
                 continue;
+            Step step;
+            {
+                std::lock_guard lock(mutex_);
+                requests_.emplace_back(request, request + got - 2);
+                if (!script_.empty() && request[0] == address_) {
+                    step = script_.front();
+                    script_.pop_front();
+                }
+            }
+            // Like a real device, it reads nothing more until it has answered.
+            Pause(everyAnswer_.load() +
+                  (step.act == Step::Act::Drip ? decltype(step.delay){} : step.delay));
+            if (step.act == Step::Act::Frame)
+                modbus_send_raw_request(context_, step.bytes.data(), int(step.bytes.size()));
+            for (size_t i = 0; step.act == Step::Act::Drip && i < step.bytes.size() && !stop_;
+                 ++i) {
+                [[maybe_unused]] auto ignored =
+                    ::write(modbus_get_socket(context_), &step.bytes[i], 1);
+                Pause(step.delay);
+            }
             std::lock_guard lock(mutex_);
-            requests_.emplace_back(request, request + got - 2);
-            if (!muted_)
+            if (!muted_ && step.act == Step::Act::Reply)
                 modbus_reply(context_, request, got, mapping_);
         }
+    }
+    void Pause(std::chrono::milliseconds delay) {
+        for (auto until = std::chrono::steady_clock::now() + delay;
+             !stop_ && std::chrono::steady_clock::now() < until;)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
 
     modbus_t* context_ = nullptr;
     modbus_mapping_t* mapping_ = nullptr;
+    uint8_t address_ = 0;
     bool connected_ = false;
+    std::deque<Step> script_;
+    std::atomic<std::chrono::milliseconds> everyAnswer_{};
     std::atomic<bool> stop_{false};
     std::atomic<bool> muted_{false};
     std::mutex mutex_;
     std::vector<std::vector<uint8_t>> requests_;
-    std::thread thread_;
-};
-
-// An RTU device that misbehaves on cue: each request for its address takes the next step of its
-// script, and once the script is used up it answers right at once. It serves holding registers
-// only (register i holds 1000 + i) and, like a real device, one request at a time: while it
-// waits to answer late, the next request waits on the line.
-class ScriptedRtuPeer {
-public:
-    enum class Act {
-        Answer,      // the right answer after `delay`
-        Silent,      // no answer
-        Drip,        // `bytes` (then nothing), one byte every `delay`
-        OtherDevice, // the right answer, from the next address, after `delay`
-        WrongLength, // the right answer with one register too many, after `delay`
-    };
-    struct Step {
-        Act act = Act::Answer;
-        std::chrono::milliseconds delay{0};
-        std::vector<uint8_t> bytes;
-    };
-
-    ScriptedRtuPeer(const std::string& device, uint8_t address) : address_(address) {
-        fd_ = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-        termios raw{};
-        if (fd_ >= 0 && ::tcgetattr(fd_, &raw) == 0) {
-            ::cfmakeraw(&raw);
-            ::tcsetattr(fd_, TCSANOW, &raw);
-            thread_ = std::thread([this] { Serve(); });
-        }
-    }
-    ~ScriptedRtuPeer() {
-        {
-            std::lock_guard lock(mutex_);
-            stop_ = true;
-        }
-        wake_.notify_all();
-        if (thread_.joinable())
-            thread_.join();
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    ScriptedRtuPeer(const ScriptedRtuPeer&) = delete;
-    ScriptedRtuPeer& operator=(const ScriptedRtuPeer&) = delete;
-
-    bool connected() const { return thread_.joinable(); }
-    void Script(std::vector<Step> steps) {
-        std::lock_guard lock(mutex_);
-        script_.assign(steps.begin(), steps.end());
-    }
-    // Every answer, scripted or not, waits this long first: a slow line and a slow device.
-    void AnswerAfter(std::chrono::milliseconds delay) { everyAnswer_ = delay; }
-    size_t requests() {
-        std::lock_guard lock(mutex_);
-        return requests_;
-    }
-
-    static void AddCrc(std::vector<uint8_t>& frame) {
-        uint16_t crc = 0xFFFF;
-        for (uint8_t byte : frame) {
-            crc ^= byte;
-            for (int bit = 0; bit < 8; ++bit)
-                crc = (crc & 1) ? uint16_t((crc >> 1) ^ 0xA001) : uint16_t(crc >> 1);
-        }
-        frame.push_back(uint8_t(crc));
-        frame.push_back(uint8_t(crc >> 8));
-    }
-
-private:
-    // Sleeps, unless the peer is being stopped. False when it is.
-    bool Pause(std::chrono::milliseconds delay) {
-        std::unique_lock lock(mutex_);
-        return !wake_.wait_for(lock, delay, [this] { return stop_; });
-    }
-    bool Stopping() {
-        std::lock_guard lock(mutex_);
-        return stop_;
-    }
-
-    // A request's length from its first bytes, 0 while not known yet.
-    static size_t RequestLength(const std::vector<uint8_t>& in) {
-        if (in.size() < 2)
-            return 0;
-        if (in[1] == 15 || in[1] == 16)
-            return in.size() >= 7 ? 9u + in[6] : 0;
-        return 8;
-    }
-
-    std::vector<uint8_t> RightAnswer(const std::vector<uint8_t>& request, int extra) {
-        std::vector<uint8_t> answer = {address_, request[1]};
-        const int first = (request[2] << 8) | request[3];
-        const int count = (request[4] << 8) | request[5];
-        if (request[1] == 3 || request[1] == 4) {
-            answer.push_back(uint8_t(2 * (count + extra)));
-            for (int i = 0; i < count + extra; ++i) {
-                answer.push_back(uint8_t((1000 + first + i) >> 8));
-                answer.push_back(uint8_t(1000 + first + i));
-            }
-        } else {
-            for (size_t i = 2; i < 6; ++i)
-                answer.push_back(request[i]);
-        }
-        return answer;
-    }
-
-    void Perform(const std::vector<uint8_t>& request) {
-        Step step;
-        {
-            std::lock_guard lock(mutex_);
-            ++requests_;
-            if (!script_.empty()) {
-                step = script_.front();
-                script_.pop_front();
-            }
-        }
-        if (!Pause(everyAnswer_.load() +
-                   (step.act == Act::Drip ? std::chrono::milliseconds(0) : step.delay)))
-            return;
-        std::vector<uint8_t> answer;
-        switch (step.act) {
-        case Act::Silent:
-            return;
-        case Act::Drip:
-            for (uint8_t byte : step.bytes) {
-                if (::write(fd_, &byte, 1) != 1 || !Pause(step.delay))
-                    return;
-            }
-            return;
-        case Act::Answer:
-            answer = RightAnswer(request, 0);
-            break;
-        case Act::OtherDevice:
-            answer = RightAnswer(request, 0);
-            answer[0] = uint8_t(address_ + 1);
-            break;
-        case Act::WrongLength:
-            answer = RightAnswer(request, 1);
-            break;
-        }
-        AddCrc(answer);
-        [[maybe_unused]] auto written = ::write(fd_, answer.data(), answer.size());
-    }
-
-    void Serve() {
-        std::vector<uint8_t> in;
-        while (!Stopping()) {
-            pollfd wait{fd_, POLLIN, 0};
-            if (::poll(&wait, 1, 20) <= 0)
-                continue;
-            uint8_t chunk[512];
-            const ssize_t got = ::read(fd_, chunk, sizeof chunk);
-            if (got <= 0)
-                continue;
-            in.insert(in.end(), chunk, chunk + got);
-            for (size_t length; (length = RequestLength(in)) && in.size() >= length;) {
-                const std::vector<uint8_t> request(in.begin(), in.begin() + ptrdiff_t(length));
-                in.erase(in.begin(), in.begin() + ptrdiff_t(length));
-                if (request[0] == address_)
-                    Perform(request);
-            }
-        }
-    }
-
-    uint8_t address_;
-    int fd_ = -1;
-    std::atomic<std::chrono::milliseconds> everyAnswer_{std::chrono::milliseconds(0)};
-    std::mutex mutex_;
-    std::condition_variable wake_;
-    bool stop_ = false;
-    std::deque<Step> script_;
-    size_t requests_ = 0;
     std::thread thread_;
 };
 
