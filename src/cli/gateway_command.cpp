@@ -27,13 +27,15 @@ void GatewayHelp(std::ostream& out) {
            "\n"
            "SOURCE is a project folder, and only that: a firmware or an image cannot be read\n"
            "back yet. A project that would not save cleanly is refused with the lines\n"
-           "'fabricor-cli check' prints.\n"
+           "'fabricor-cli check' prints; so are settings the device would not run as given\n"
+           "(no baud rate, a time-out outside 1 to 65535 ms, two stop bits with a parity).\n"
            "\n"
            "NAT mode: each request is served by the first row of the translate table of its\n"
            "kind that holds the whole requested range. Routing mode: the unit identifier is\n"
-           "the RTU address and the request goes through unchanged (unit 0: a broadcast,\n"
-           "answered to nobody). Only the table is served: the device's system data offset,\n"
-           "SNMP and the rest of its own behaviour are not.\n"
+           "the RTU address and the request goes through unchanged (unit 0: a broadcast\n"
+           "write, answered to nobody; a read of unit 0 gets exception 0x0A). Only the table\n"
+           "is served: the device's system data offset, SNMP and the rest of its own\n"
+           "behaviour are not.\n"
            "\n"
            "Options:\n"
            "  --serial DEVICE             the serial port of the RTU line, e.g. /dev/ttyUSB0\n"
@@ -69,8 +71,7 @@ const char* ModeName(OperationMode mode) {
 
 } // namespace
 
-int GatewayCommand(const Arguments& args, std::ostream& out, std::ostream& err,
-                   TerminalProgress&) {
+int GatewayCommand(const Arguments& args, std::ostream& out, std::ostream& err, TerminalProgress&) {
     std::vector<std::string> words;
     bool verbose = false;
     for (const auto& word : args) {
@@ -106,9 +107,12 @@ int GatewayCommand(const Arguments& args, std::ostream& out, std::ostream& err,
         return kExitFailure;
     }
     auto loaded = gateway::LoadGatewayProject(project);
-    if (!loaded.problems.empty()) {
-        err << "fabricor-cli gateway: " << project << " would not save cleanly:\n";
-        for (const auto& line : loaded.problems)
+    if (!loaded.problems.empty() || !loaded.refusals.empty()) {
+        const bool saves = loaded.problems.empty();
+        err << "fabricor-cli gateway: " << project
+            << (saves ? " cannot be served as the device would run it:\n"
+                      : " would not save cleanly:\n");
+        for (const auto& line : saves ? loaded.refusals : loaded.problems)
             err << line << "\n";
         return kExitFailure;
     }

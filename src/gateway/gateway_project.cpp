@@ -18,25 +18,32 @@ GatewayProject LoadGatewayProject(const std::string& projectFolder) {
     if (!project.problems.empty())
         return project;
     const std::filesystem::path folder = platform::PathOfUtf8(projectFolder);
-    const auto parameters = DecodeGeneralParameters(
-        ReadGeneralParameters(platform::Utf8Name(folder / ProjectFiles::kGeneralParametersName)));
+    const auto general =
+        ReadGeneralParameters(platform::Utf8Name(folder / ProjectFiles::kGeneralParametersName));
+    const auto parameters = DecodeGeneralParameters(general);
     auto& settings = project.settings;
     settings.mode = parameters.mode;
     settings.tcpPort = parameters.port;
     if (parameters.baudIndex < 0 || parameters.baudIndex >= int(BaudRateList.size()))
-        project.problems.push_back("pargen.xml BAUD: no baud rate selected");
+        project.refusals.push_back("pargen.xml BAUD: no baud rate selected");
     else
         settings.baudRate = BaudRateList[size_t(parameters.baudIndex)];
     settings.parity = parameters.parity == Parity::Even  ? 'E'
                       : parameters.parity == Parity::Odd ? 'O'
                                                          : 'N';
     settings.stopBits = parameters.twoStopBits ? 2 : 1;
+    // The dialog gives two stop bits no parity, but the image takes both as written: the line
+    // would not run as the device is told to.
+    const auto& parityText = general[GeneralParameter::PARITY];
+    if (parameters.twoStopBits && DecodeParity(parityText) != Parity::None)
+        project.refusals.push_back("pargen.xml PARITY " + parityText.value_or("") +
+                                   " with STOP_BIT 1: two stop bits come only with no parity");
     // The device keeps only the low 16 bits of the time-out, and 0 would never wait: refuse both
     // rather than wait for something else than the device will.
     auto timeOut = ParseIntegerText(parameters.timeOut);
     if (!timeOut || *timeOut < 1 || *timeOut > 65535)
-        project.problems.push_back("pargen.xml TIME_OUT: the gateway needs 1 to 65535 ms, not '" +
-                                   parameters.timeOut + "'");
+        project.refusals.push_back("pargen.xml TIME_OUT " + parameters.timeOut +
+                                   ": the gateway needs a time-out from 1 to 65535 ms");
     else
         settings.timeOutMs = *timeOut;
 
@@ -49,11 +56,15 @@ GatewayProject LoadGatewayProject(const std::string& projectFolder) {
     auto collected = ConfirmTranslateRows(cells);
     // The editor ends the table at the first empty Address TCP and the image builder stops
     // there: the rows after it would never reach the device, so they are not served either.
-    if (collected.rows.size() < cells.size())
-        project.problems.push_back("var.xml row " + std::to_string(collected.rows.size() + 1) +
-                                   ": Address TCP is empty, which ends the table there; the " +
-                                   std::to_string(cells.size() - collected.rows.size() - 1) +
-                                   " rows after it would not reach the device");
+    if (collected.rows.size() < cells.size()) {
+        const size_t after = cells.size() - collected.rows.size() - 1;
+        project.refusals.push_back("var.xml row " + std::to_string(collected.rows.size() + 1) +
+                                   ": Address TCP is empty, which ends the table there; " +
+                                   (after == 1
+                                        ? std::string("the row after it")
+                                        : "the " + std::to_string(after) + " rows after it") +
+                                   " would not reach the device");
+    }
     settings.rows = std::move(collected.rows);
     return project;
 }

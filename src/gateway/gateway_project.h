@@ -23,13 +23,17 @@ struct GatewaySettings {
 };
 
 struct GatewayProject {
-    // The lines 'fabricor-cli check' prints, then what only the gateway cannot work without.
+    // The lines 'fabricor-cli check' prints: the project would not save cleanly.
     std::vector<std::string> problems;
+    // What the gateway cannot serve as the device would, in a project that may save cleanly.
+    std::vector<std::string> refusals;
     GatewaySettings settings;
 };
 
 // Reads a project folder. A project that would not save cleanly is refused with the check's
-// own lines; so are a missing baud rate and a time-out the device would not keep as given.
+// own lines. So are, with a line each, settings the device would not run as given: no baud rate,
+// a time-out outside 1 to 65535 ms, two stop bits with a parity, and rows after an empty Address
+// TCP (they never reach the device).
 GatewayProject LoadGatewayProject(const std::string& projectFolder);
 
 // "ADDRESS:PORT" with a dotted IPv4 address and a port 0 to 65535 (0: any free port).

@@ -1,5 +1,6 @@
 #include "gateway/gateway_rules.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace fabricor::gateway {
@@ -9,6 +10,8 @@ namespace {
 constexpr size_t kHeaderLength = 7; // transaction, protocol, length, unit
 constexpr uint8_t kExceptionBit = 0x80;
 constexpr uint8_t kHighestRtuSlave = 247;
+constexpr size_t kLongestWriteLength = 7 + 255; // unit, function 15 or 16 header, byte count
+constexpr size_t kLongestRtuFrame = 256;
 
 uint16_t Word(const uint8_t* at) {
     return uint16_t((at[0] << 8) | at[1]);
@@ -87,6 +90,12 @@ bool RoutableFunction(uint8_t function) {
     default:
         return false;
     }
+}
+
+// The writes a broadcast may carry: nobody answers it.
+bool BroadcastFunction(uint8_t function) {
+    return function == 0x05 || function == 0x06 || function == 0x0F || function == 0x10 ||
+           function == 0x16;
 }
 
 Decision Refuse(uint8_t code) {
@@ -168,39 +177,45 @@ std::string Hex4(unsigned value) {
 
 FrameScan ScanTcpFrame(const uint8_t* data, size_t size) {
     FrameScan scan;
-    if (size >= 6) {
-        const uint16_t protocol = Word(data + 2);
-        const uint16_t length = Word(data + 4);
-        if (protocol != 0) {
-            scan.status = FrameStatus::Malformed;
-            scan.problem = "protocol identifier " + std::to_string(protocol) + " is not Modbus";
+    if (size < 6)
+        return scan;
+    const uint16_t protocol = Word(data + 2);
+    const uint16_t length = Word(data + 4);
+    if (protocol != 0) {
+        scan.status = FrameStatus::Malformed;
+        scan.problem = "protocol identifier " + std::to_string(protocol) + " is not Modbus";
+        return scan;
+    }
+    if (length < 2 || length > 254) {
+        // A write of many coils or registers longer than Modbus allows, whose length field
+        // matches its byte count, is cut whole: it gets an exception, not a dropped client.
+        const bool longWrite = length > 254 && length <= kLongestWriteLength;
+        if (longWrite && (size < 8 || ((data[7] == 0x0F || data[7] == 0x10) && size < 13)))
             return scan;
-        }
-        if (length < 2 || length > 254) {
+        if (!longWrite || (data[7] != 0x0F && data[7] != 0x10) || length != 7u + data[12]) {
             scan.status = FrameStatus::Malformed;
             scan.problem = "length field " + std::to_string(length) + " outside 2 to 254";
             return scan;
         }
-        if (size >= 6u + length) {
-            const uint8_t* pdu = data + kHeaderLength;
-            const size_t pduSize = length - 1u;
-            if (FunctionFixesLength(pdu[0])) {
-                auto expected = RequestPduLength(pdu, pduSize);
-                if (!expected || *expected != pduSize) {
-                    scan.status = FrameStatus::Malformed;
-                    scan.problem = "length field " + std::to_string(length) +
-                                   " does not match a function " + std::to_string(pdu[0]) +
-                                   " request";
-                    return scan;
-                }
-            }
-            scan.status = FrameStatus::Complete;
-            scan.length = 6u + length;
-            scan.frame.transaction = Word(data);
-            scan.frame.unit = data[6];
-            scan.frame.pdu.assign(pdu, pdu + pduSize);
+    }
+    if (size < 6u + length)
+        return scan;
+    const uint8_t* pdu = data + kHeaderLength;
+    const size_t pduSize = length - 1u;
+    if (FunctionFixesLength(pdu[0])) {
+        auto expected = RequestPduLength(pdu, pduSize);
+        if (!expected || *expected != pduSize) {
+            scan.status = FrameStatus::Malformed;
+            scan.problem = "length field " + std::to_string(length) +
+                           " does not match a function " + std::to_string(pdu[0]) + " request";
+            return scan;
         }
     }
+    scan.status = FrameStatus::Complete;
+    scan.length = 6u + length;
+    scan.frame.transaction = Word(data);
+    scan.frame.unit = data[6];
+    scan.frame.pdu.assign(pdu, pdu + pduSize);
     return scan;
 }
 
@@ -229,11 +244,10 @@ std::optional<size_t> FindRow(const std::vector<TMyRec>& rows, uint8_t kind, uin
     return std::nullopt;
 }
 
-Decision DecideNat(const std::vector<TMyRec>& rows, const Bytes& pdu) {
+std::optional<uint8_t> RequestException(const Bytes& pdu) {
     if (pdu.empty())
-        return Refuse(kIllegalFunction);
+        return std::nullopt;
     const uint8_t function = pdu[0];
-    uint8_t kind = 0;
     uint32_t quantity = 1;
     switch (function) {
     case 0x01:
@@ -241,34 +255,76 @@ Decision DecideNat(const std::vector<TMyRec>& rows, const Bytes& pdu) {
     case 0x03:
     case 0x04:
         if (pdu.size() != 5)
-            return Refuse(kIllegalDataValue);
+            return kIllegalDataValue;
         quantity = Word(&pdu[3]);
         if (quantity < 1 || quantity > (function <= 0x02 ? 2000u : 125u))
-            return Refuse(kIllegalDataValue);
-        kind = function;
+            return kIllegalDataValue;
         break;
     case 0x05:
+        if (pdu.size() != 5 || (Word(&pdu[3]) != 0xFF00 && Word(&pdu[3]) != 0x0000))
+            return kIllegalDataValue;
+        break;
     case 0x06:
         if (pdu.size() != 5)
-            return Refuse(kIllegalDataValue);
-        kind = function == 0x05 ? 1 : 3;
+            return kIllegalDataValue;
         break;
     case 0x0F:
     case 0x10: {
         if (pdu.size() < 6 || pdu.size() != 6u + pdu[5])
-            return Refuse(kIllegalDataValue);
+            return kIllegalDataValue;
         quantity = Word(&pdu[3]);
         const bool coils = function == 0x0F;
         const uint32_t bytes = coils ? (quantity + 7) / 8 : quantity * 2;
         if (quantity < 1 || quantity > (coils ? 1968u : 123u) || bytes != pdu[5])
-            return Refuse(kIllegalDataValue);
-        kind = coils ? 1 : 3;
+            return kIllegalDataValue;
+        break;
+    }
+    case 0x17: {
+        if (pdu.size() < 10 || pdu.size() != 10u + pdu[9])
+            return kIllegalDataValue;
+        quantity = Word(&pdu[3]);
+        const uint32_t writes = Word(&pdu[7]);
+        if (quantity < 1 || quantity > 125 || writes < 1 || writes > 121 || pdu[9] != writes * 2)
+            return kIllegalDataValue;
+        if (Word(&pdu[5]) + writes > 65536u)
+            return kIllegalDataAddress;
         break;
     }
     default:
+        return std::nullopt;
+    }
+    if (Word(&pdu[1]) + quantity > 65536u)
+        return kIllegalDataAddress;
+    return std::nullopt;
+}
+
+Decision DecideNat(const std::vector<TMyRec>& rows, const Bytes& pdu) {
+    if (pdu.empty())
+        return Refuse(kIllegalFunction);
+    const uint8_t function = pdu[0];
+    uint8_t kind = 0;
+    switch (function) {
+    case 0x01:
+    case 0x02:
+    case 0x03:
+    case 0x04:
+        kind = function;
+        break;
+    case 0x05:
+    case 0x0F:
+        kind = 1;
+        break;
+    case 0x06:
+    case 0x10:
+        kind = 3;
+        break;
+    default:
         return Refuse(kIllegalFunction);
     }
+    if (auto code = RequestException(pdu))
+        return Refuse(*code);
     const uint32_t address = Word(&pdu[1]);
+    const uint32_t quantity = function == 0x05 || function == 0x06 ? 1 : Word(&pdu[3]);
     auto index = FindRow(rows, kind, address, quantity);
     if (!index)
         return Refuse(kIllegalDataAddress);
@@ -287,18 +343,21 @@ Decision DecideNat(const std::vector<TMyRec>& rows, const Bytes& pdu) {
 Decision DecideRouting(uint8_t unit, const Bytes& pdu) {
     if (pdu.empty())
         return Refuse(kIllegalFunction);
-    Decision decision;
-    decision.rtuPdu = pdu;
-    decision.slave = unit;
-    if (unit == 0) {
-        decision.kind = Decision::Kind::Broadcast;
-        return decision;
-    }
     if (unit > kHighestRtuSlave)
         return Refuse(kGatewayPathUnavailable);
     if (!RoutableFunction(pdu[0]))
         return Refuse(kIllegalFunction);
+    if (auto code = RequestException(pdu))
+        return Refuse(*code);
+    Decision decision;
+    decision.rtuPdu = pdu;
+    decision.slave = unit;
     decision.kind = Decision::Kind::Forward;
+    if (unit == 0) {
+        if (!BroadcastFunction(pdu[0]))
+            return Refuse(kGatewayPathUnavailable);
+        decision.kind = Decision::Kind::Broadcast;
+    }
     return decision;
 }
 
@@ -306,12 +365,139 @@ Bytes ExceptionPdu(uint8_t function, uint8_t code) {
     return {uint8_t(function | kExceptionBit), code};
 }
 
-bool AnswersRequest(const Bytes& request, const Bytes& answer) {
-    if (request.empty() || answer.empty())
-        return false;
-    if (answer[0] == request[0])
-        return true;
-    return answer[0] == (request[0] | kExceptionBit) && answer.size() == 2;
+size_t AnswerFrameLength(const Bytes& pdu) {
+    if (pdu.size() < 5)
+        return kLongestRtuFrame;
+    const uint32_t quantity = Word(&pdu[3]);
+    switch (pdu[0]) {
+    case 0x01:
+    case 0x02:
+        return std::min<size_t>(kLongestRtuFrame, 5 + (quantity + 7) / 8);
+    case 0x03:
+    case 0x04:
+    case 0x17:
+        return std::min<size_t>(kLongestRtuFrame, 5 + 2 * quantity);
+    case 0x05:
+    case 0x06:
+    case 0x0F:
+    case 0x10:
+        return 8;
+    case 0x16:
+        return 10;
+    default:
+        return kLongestRtuFrame;
+    }
+}
+
+namespace {
+
+bool CrcHolds(const uint8_t* frame, size_t length) {
+    uint16_t crc = 0xFFFF;
+    for (size_t i = 0; i + 2 < length; ++i) {
+        crc ^= frame[i];
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc & 1) ? uint16_t((crc >> 1) ^ 0xA001) : uint16_t(crc >> 1);
+    }
+    return frame[length - 2] == uint8_t(crc) && frame[length - 1] == uint8_t(crc >> 8);
+}
+
+// The length of the frame at the start of `data` when it is complete and answers `request`.
+std::optional<size_t> AnswerAt(const RtuRequest& request, const uint8_t* data, size_t size) {
+    const Bytes& pdu = request.pdu;
+    if (size < 5 || pdu.empty() || data[0] != request.slave)
+        return std::nullopt;
+    const uint8_t function = pdu[0];
+    size_t length = 0;
+    if (data[1] == (function | kExceptionBit)) {
+        length = 5;
+    } else if (data[1] != function) {
+        return std::nullopt;
+    } else {
+        // How many bytes of the request the answer echoes after its function code, or the byte
+        // count a read's answer must carry.
+        size_t echoed = 0;
+        std::optional<size_t> count;
+        switch (function) {
+        case 0x01:
+        case 0x02:
+        case 0x03:
+        case 0x04:
+        case 0x17:
+            if (pdu.size() < 5)
+                return std::nullopt;
+            count = function <= 0x02 ? (Word(&pdu[3]) + 7u) / 8u : 2u * Word(&pdu[3]);
+            break;
+        case 0x05:
+        case 0x06:
+        case 0x0F:
+        case 0x10:
+            echoed = 4;
+            break;
+        case 0x16:
+            echoed = 6;
+            break;
+        case 0x07:
+            length = 5;
+            break;
+        case 0x11:
+            count = data[2];
+            break;
+        default:
+            return std::nullopt;
+        }
+        if (count) {
+            if (data[2] != *count)
+                return std::nullopt;
+            length = 5 + *count;
+        } else if (echoed) {
+            if (pdu.size() < 1 + echoed)
+                return std::nullopt;
+            length = 4 + echoed;
+            if (size < length ||
+                !std::equal(pdu.begin() + 1, pdu.begin() + ptrdiff_t(1 + echoed), data + 2))
+                return std::nullopt;
+        }
+    }
+    if (size < length || !CrcHolds(data, length))
+        return std::nullopt;
+    return length;
+}
+
+} // namespace
+
+LineVerdict JudgeLine(const RtuRequest& request, const RtuRequest* owed, const uint8_t* data,
+                      size_t size) {
+    LineVerdict verdict;
+    for (size_t offset = 0; offset + 5 <= size; ++offset) {
+        auto length = AnswerAt(request, data + offset, size - offset);
+        if (!length)
+            continue;
+        verdict.offset = offset;
+        verdict.length = *length;
+        const bool late = owed && AnswerAt(*owed, data + offset, size - offset) == length;
+        verdict.kind = late ? LineVerdict::Kind::Stale : LineVerdict::Kind::Answer;
+        return verdict;
+    }
+    return verdict;
+}
+
+Bytes AnswerForClient(const Bytes& clientPdu, const Bytes& rtuAnswer) {
+    Bytes answer = rtuAnswer;
+    const bool echo = !answer.empty() && (answer[0] == 0x05 || answer[0] == 0x06 ||
+                                          answer[0] == 0x0F || answer[0] == 0x10);
+    if (echo && answer.size() >= 3 && clientPdu.size() >= 3 && clientPdu[0] == answer[0]) {
+        answer[1] = clientPdu[1];
+        answer[2] = clientPdu[2];
+    }
+    return answer;
+}
+
+LineTiming TimingOf(int baudRate, char parity, int stopBits) {
+    LineTiming timing;
+    const int bits = 1 + 8 + (parity == 'N' ? 0 : 1) + stopBits;
+    timing.characterUs = bits * 1e6 / std::max(1, baudRate);
+    timing.interFrameUs = baudRate > 19200 ? 1750.0 : 3.5 * timing.characterUs;
+    return timing;
 }
 
 std::string DescribePdu(const Bytes& pdu) {

@@ -41,7 +41,9 @@ struct FrameScan {
 
 // Looks at the start of what a client sent. A frame is malformed when its header is not Modbus
 // (protocol identifier other than 0, a length field outside 2 to 254) or when the length field
-// does not match the request its function code announces.
+// does not match the request its function code announces. A write of many coils or registers
+// (15, 16) longer than Modbus allows is still cut whole when its length field matches its byte
+// count, so that it gets an exception instead of ending the connection.
 FrameScan ScanTcpFrame(const uint8_t* data, size_t size);
 
 Bytes EncodeTcpFrame(uint16_t transaction, uint8_t unit, const Bytes& pdu);
@@ -66,7 +68,13 @@ struct Decision {
 // address plus the offset into the row. No row: illegal data address. Functions other than
 // 1, 2, 3, 4, 5, 6, 15 and 16: illegal function. A quantity Modbus does not allow, or a byte
 // count that does not fit the quantity: illegal data value.
+// A request's range (address plus quantity) past 65535: illegal data address.
 Decision DecideNat(const std::vector<TMyRec>& rows, const Bytes& pdu);
+
+// What Modbus itself forbids in a request of function 1 to 6, 15, 16 or 23, whoever serves it:
+// a quantity out of its range, a byte count that does not fit the quantity, a coil value other
+// than 0xFF00 or 0x0000 (illegal data value), a range past address 65535 (illegal data address).
+std::optional<uint8_t> RequestException(const Bytes& pdu);
 
 // The index of the row that serves `quantity` objects of data type `kind` (1 to 4) from TCP
 // address `address`. A row holds only the addresses that map into the RTU address space.
@@ -74,15 +82,58 @@ std::optional<size_t> FindRow(const std::vector<TMyRec>& rows, uint8_t kind, uin
                               uint32_t quantity);
 
 // Routing mode: the unit identifier is the RTU slave address and the request goes through
-// unchanged; unit 0 is a broadcast. Units 248 to 255 name no RTU device (gateway path
-// unavailable); functions whose answer the line's framing cannot delimit get illegal function.
+// unchanged; unit 0 is a broadcast, for the writes (5, 6, 15, 16, 22) only: anything else to
+// unit 0 would wait for an answer no device gives (gateway path unavailable). Units 248 to 255
+// name no RTU device (gateway path unavailable); functions whose answer the line's framing
+// cannot delimit get illegal function.
 Decision DecideRouting(uint8_t unit, const Bytes& pdu);
 
 Bytes ExceptionPdu(uint8_t function, uint8_t code);
 
-// Whether an RTU answer (function code and data, address and CRC removed) answers `request`:
-// the same function code, or that code with the exception bit and one exception code.
-bool AnswersRequest(const Bytes& request, const Bytes& answer);
+// ---- The RTU line ----
+
+// One request on the line: the device's address and the PDU sent to it.
+struct RtuRequest {
+    uint8_t slave = 0;
+    Bytes pdu;
+};
+
+// The RTU frame bytes (address and CRC included) of the longest answer `request` can have: what
+// the time-out is lengthened by, at the line's speed.
+size_t AnswerFrameLength(const Bytes& pdu);
+
+// What the bytes the line brought since a request went out say about its answer.
+struct LineVerdict {
+    enum class Kind {
+        Wait,   // no complete answer yet
+        Answer, // the frame at `offset`, `length` bytes, answers the request
+        Stale,  // the frame at `offset` would answer `owed` too: taken for its late answer
+    };
+    Kind kind = Kind::Wait;
+    size_t offset = 0;
+    size_t length = 0;
+};
+
+// The first complete frame with a good CRC that answers `request`: from its device, with its
+// function code and, for reads, the byte count of the requested quantity; for writes the echo
+// of its address and quantity or value; or that function's exception. Everything else (another
+// device, another function, another length, a bad CRC) is passed over. `owed`, when given, is
+// the last request to time out on the line: a frame that would answer it as well is taken for
+// its late answer.
+LineVerdict JudgeLine(const RtuRequest& request, const RtuRequest* owed, const uint8_t* data,
+                      size_t size);
+
+// What the client gets from the device's answer: in NAT Mode a write's echo carries the client's
+// own address, not the row's RTU address.
+Bytes AnswerForClient(const Bytes& clientPdu, const Bytes& rtuAnswer);
+
+// RTU time of one character (start bit, 8 data bits, parity, stop bits) and of the silence that
+// ends a frame (3.5 characters, 1750 us above 19200 baud).
+struct LineTiming {
+    double characterUs = 0;
+    double interFrameUs = 0;
+};
+LineTiming TimingOf(int baudRate, char parity, int stopBits);
 
 // ---- What the gateway says ----
 

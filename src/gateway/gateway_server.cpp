@@ -4,9 +4,11 @@
 
 #include <arpa/inet.h>
 #include <fcntl.h>
+#include <linux/sockios.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <termios.h>
 #include <unistd.h>
@@ -16,22 +18,18 @@
 #include <cstdio>
 #include <cstring>
 #include <ostream>
-#include <thread>
 #include <vector>
 
 namespace fabricor::gateway {
 
-// The RTU master side, on libmodbus. A line that fails is reopened at the next request.
+// The RTU master side: libmodbus opens the port with the project's settings and frames the
+// requests; the answers are read by the gateway's own loop, byte by byte as they come. A line
+// that fails is reopened at the next request.
 class RtuLine {
 public:
-    enum class Result { Answered, Broadcast, TimedOut, BadAnswer, LineDown };
-
     RtuLine(const std::string& device, const GatewaySettings& settings) {
         context_ = modbus_new_rtu(device.c_str(), settings.baudRate, settings.parity, 8,
                                   settings.stopBits);
-        if (context_)
-            modbus_set_response_timeout(context_, uint32_t(settings.timeOutMs / 1000),
-                                        uint32_t(settings.timeOutMs % 1000) * 1000u);
     }
     ~RtuLine() {
         if (context_) {
@@ -51,65 +49,54 @@ public:
         up_ = true;
         return {};
     }
-
-    Result Transact(uint8_t slave, const Bytes& pdu, Bytes& answer) {
-        answer.clear();
+    bool Reopen() {
         if (!up_) {
             modbus_close(context_);
-            if (modbus_connect(context_) != 0)
-                return Result::LineDown;
-            up_ = true;
+            up_ = modbus_connect(context_) == 0;
         }
-        modbus_set_slave(context_, slave);
-        // A late answer to an earlier request must not pass for this one. Only what came in is
-        // dropped: modbus_flush would also drop a broadcast not yet sent out.
-        const int fd = modbus_get_socket(context_);
-        ::tcflush(fd, TCIFLUSH);
-        // The slaves get the turnaround delay to act on a broadcast before anything else comes.
-        std::this_thread::sleep_until(quietUntil_);
+        return up_;
+    }
+    // The port, non-blocking; -1 while the line is down.
+    int fd() const { return up_ ? modbus_get_socket(context_) : -1; }
+
+    // Sends the request and returns once its last character has left. False: the line is down.
+    bool Send(uint8_t slave, const Bytes& pdu) {
         Bytes request;
         request.reserve(pdu.size() + 1);
         request.push_back(slave);
         request.insert(request.end(), pdu.begin(), pdu.end());
-        if (modbus_send_raw_request(context_, request.data(), int(request.size())) < 0)
+        if (modbus_send_raw_request(context_, request.data(), int(request.size())) < 0 ||
+            ::tcdrain(fd()) != 0)
             return Down();
-        // The time-out runs from the end of the request, which on a slow line is well after
-        // the write returns.
-        if (::tcdrain(fd) != 0)
+        return true;
+    }
+    // Appends what the line has brought. False: the line is down.
+    bool Read(Bytes& into) {
+        uint8_t chunk[512];
+        for (;;) {
+            const ssize_t got = ::read(fd(), chunk, sizeof chunk);
+            if (got > 0) {
+                into.insert(into.end(), chunk, chunk + got);
+                continue;
+            }
+            if (got < 0 && errno == EINTR)
+                continue;
+            // A port without VMIN reads 0 bytes when nothing came.
+            if (got == 0 || errno == EAGAIN || errno == EWOULDBLOCK)
+                return true;
             return Down();
-        if (slave == 0) {
-            quietUntil_ = std::chrono::steady_clock::now() + kTurnaroundDelay;
-            return Result::Broadcast;
         }
-        uint8_t buffer[MODBUS_RTU_MAX_ADU_LENGTH];
-        const int got = modbus_receive_confirmation(context_, buffer);
-        if (got < 0) {
-            if (errno == ETIMEDOUT)
-                return Result::TimedOut;
-            if (errno == EMBBADCRC || errno == EMBBADDATA || errno == EMBMDATA ||
-                errno == EMBBADSLAVE || errno == EMBBADEXC)
-                return Result::BadAnswer;
-            return Down();
-        }
-        // Address byte and CRC off: what is left is the answer's PDU.
-        if (got < 4 || buffer[0] != slave)
-            return Result::BadAnswer;
-        answer.assign(buffer + 1, buffer + got - 2);
-        return AnswersRequest(pdu, answer) ? Result::Answered : Result::BadAnswer;
+    }
+    bool Down() {
+        if (up_)
+            modbus_close(context_);
+        up_ = false;
+        return false;
     }
 
 private:
-    Result Down() {
-        modbus_close(context_);
-        up_ = false;
-        return Result::LineDown;
-    }
-
-    static constexpr std::chrono::milliseconds kTurnaroundDelay{100};
-
     modbus_t* context_ = nullptr;
     bool up_ = false;
-    std::chrono::steady_clock::time_point quietUntil_{};
 };
 
 namespace {
@@ -120,6 +107,8 @@ std::string PeerName(const sockaddr_in& address) {
     return std::string(text) + ":" + std::to_string(ntohs(address.sin_port));
 }
 
+constexpr size_t kKeptFromTheLine = 2 * 256; // two RTU frames
+
 std::string Milliseconds(double ms) {
     char text[32];
     std::snprintf(text, sizeof text, "%.3f ms", ms);
@@ -128,7 +117,10 @@ std::string Milliseconds(double ms) {
 
 } // namespace
 
-GatewayServer::GatewayServer(GatewayOptions options) : options_(std::move(options)) {}
+GatewayServer::GatewayServer(GatewayOptions options)
+    : options_(std::move(options)),
+      timing_(TimingOf(options_.settings.baudRate, options_.settings.parity,
+                       options_.settings.stopBits)) {}
 
 GatewayServer::~GatewayServer() {
     for (auto& [id, client] : clients_)
@@ -183,7 +175,10 @@ void GatewayServer::Accept() {
         }
         int yes = 1;
         ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
-        clients_[nextClient_++] = Client{fd, PeerName(peer), {}, std::nullopt};
+        Client client;
+        client.fd = fd;
+        client.peer = PeerName(peer);
+        clients_[nextClient_++] = std::move(client);
     }
 }
 
@@ -194,9 +189,9 @@ void GatewayServer::DropClient(uint64_t id, const std::string& why) {
     if (!why.empty())
         Say(found->second.peer + ": dropped, " + why);
     ::close(found->second.fd);
-    clients_.erase(found);
     // Its requests still waiting would be answered to nobody.
-    std::erase_if(queue_, [id](const Pending& pending) { return pending.client == id; });
+    clients_.erase(found);
+    std::erase(turns_, id);
 }
 
 void GatewayServer::ReadClient(uint64_t id) {
@@ -214,21 +209,56 @@ void GatewayServer::ReadClient(uint64_t id) {
         return;
     }
     client.buffer.insert(client.buffer.end(), chunk, chunk + got);
+    TakeRequests(id);
+}
+
+// Cuts the client's requests and answers at once those that need no line, unless one of its
+// requests is on the line: its answers keep the order of its requests.
+void GatewayServer::TakeRequests(uint64_t id) {
+    for (;;) {
+        CutRequests(id);
+        auto found = clients_.find(id);
+        if (found == clients_.end() || (current_ && current_->client == id))
+            return;
+        const size_t waiting = found->second.queue.size();
+        AnswerWhatNeedsNoLine(id);
+        found = clients_.find(id);
+        if (found == clients_.end() || found->second.queue.size() == waiting)
+            return;
+    }
+}
+
+// Cuts complete requests from what the client sent, as long as it has room for them.
+void GatewayServer::CutRequests(uint64_t id) {
+    Client& client = clients_.at(id);
     const auto now = Clock::now();
     size_t used = 0;
-    for (;;) {
+    FrameStatus status = FrameStatus::NeedMore;
+    while (client.queue.size() < options_.maxQueuedPerClient) {
         auto scan = ScanTcpFrame(client.buffer.data() + used, client.buffer.size() - used);
-        if (scan.status == FrameStatus::Malformed) {
+        status = scan.status;
+        if (status == FrameStatus::Malformed) {
             DropClient(id, "malformed frame: " + scan.problem);
             return;
         }
-        if (scan.status == FrameStatus::NeedMore)
+        if (status == FrameStatus::NeedMore)
             break;
-        queue_.push_back(Pending{id, std::move(scan.frame), now});
         used += scan.length;
+        Pending pending;
+        pending.frame = std::move(scan.frame);
+        pending.received = now;
+        const uint8_t function = pending.frame.pdu.empty() ? 0 : pending.frame.pdu[0];
+        ++counters_.requestsByFunction[function];
+        pending.decision = options_.settings.mode == OperationMode::Routing
+                               ? DecideRouting(pending.frame.unit, pending.frame.pdu)
+                               : DecideNat(options_.settings.rows, pending.frame.pdu);
+        if (client.queue.empty())
+            turns_.push_back(id);
+        client.queue.push_back(std::move(pending));
     }
     client.buffer.erase(client.buffer.begin(), client.buffer.begin() + ptrdiff_t(used));
-    if (client.buffer.empty())
+    // Only a frame begun and not finished counts; whole requests kept for later do not.
+    if (status != FrameStatus::NeedMore || client.buffer.empty())
         client.unfinishedSince.reset();
     else if (!client.unfinishedSince || used > 0)
         client.unfinishedSince = now;
@@ -244,81 +274,34 @@ void GatewayServer::DropStaleClients(Clock::time_point now) {
         DropClient(id, "frame left unfinished");
 }
 
-bool GatewayServer::Reply(uint64_t id, const TcpFrame& request, const Bytes& pdu) {
+std::string GatewayServer::Describe(uint64_t id, const Pending& pending) const {
     auto found = clients_.find(id);
-    if (found == clients_.end())
-        return false;
-    const Bytes frame = EncodeTcpFrame(request.transaction, request.unit, pdu);
-    const ssize_t sent =
-        ::send(found->second.fd, frame.data(), frame.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
-    if (sent != ssize_t(frame.size())) {
-        // A client that does not take its answers cannot hold the others up.
-        DropClient(id, "cannot take its answer");
-        return false;
-    }
-    return true;
+    return (found != clients_.end() ? found->second.peer : std::string("?")) + " unit " +
+           std::to_string(pending.frame.unit) + " " + DescribePdu(pending.frame.pdu) + " -> ";
 }
 
-void GatewayServer::Serve(const Pending& pending) {
-    const TcpFrame& request = pending.frame;
-    const uint8_t function = request.pdu.empty() ? 0 : request.pdu[0];
-    ++counters_.requestsByFunction[function];
-    const Decision decision = options_.settings.mode == OperationMode::Routing
-                                  ? DecideRouting(request.unit, request.pdu)
-                                  : DecideNat(options_.settings.rows, request.pdu);
-    std::string peer = clients_.count(pending.client) ? clients_[pending.client].peer : "?";
-    std::string line =
-        peer + " unit " + std::to_string(request.unit) + " " + DescribePdu(request.pdu) + " -> ";
-    std::optional<Bytes> answer;
+void GatewayServer::Answer(uint64_t id, const Pending& pending, const Bytes& pdu,
+                           std::string line) {
+    if (pdu.size() >= 2 && (pdu[0] & 0x80))
+        ++counters_.exceptionsByCode[pdu[1]];
     bool answered = false;
-    if (decision.kind == Decision::Kind::Exception) {
-        answer = ExceptionPdu(function, decision.exception);
-        line += "exception " + DescribeException(decision.exception);
-    } else {
-        line += (decision.kind == Decision::Kind::Broadcast
-                     ? std::string("RTU broadcast ")
-                     : "RTU " + std::to_string(decision.slave) + " ") +
-                DescribePdu(decision.rtuPdu) + " -> ";
-        Bytes rtuAnswer;
-        switch (line_->Transact(decision.slave, decision.rtuPdu, rtuAnswer)) {
-        case RtuLine::Result::Answered:
-            answer = rtuAnswer;
-            if (rtuAnswer[0] & 0x80)
-                line += "RTU exception " + DescribeException(rtuAnswer[1]);
-            else
-                line += "answered, " + std::to_string(rtuAnswer.size()) + " bytes";
-            break;
-        case RtuLine::Result::Broadcast:
-            line += "broadcast, no answer";
-            answered = true;
-            break;
-        case RtuLine::Result::TimedOut:
-            ++counters_.timeOuts;
-            answer = ExceptionPdu(function, kGatewayTargetFailed);
-            line += "no answer: exception " + DescribeException(kGatewayTargetFailed);
-            break;
-        case RtuLine::Result::BadAnswer:
-            answer = ExceptionPdu(function, kGatewayTargetFailed);
-            line += "unusable answer: exception " + DescribeException(kGatewayTargetFailed);
-            break;
-        case RtuLine::Result::LineDown:
-            if (decision.kind == Decision::Kind::Broadcast) {
-                line += "serial line unusable, no answer";
-                answered = true;
-                break;
-            }
-            answer = ExceptionPdu(function, kGatewayPathUnavailable);
-            line += "serial line unusable: exception " + DescribeException(kGatewayPathUnavailable);
-            break;
+    auto found = clients_.find(id);
+    if (found != clients_.end()) {
+        const int fd = found->second.fd;
+        const Bytes frame = EncodeTcpFrame(pending.frame.transaction, pending.frame.unit, pdu);
+        const ssize_t sent = ::send(fd, frame.data(), frame.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+        int unread = 0;
+        answered = sent == ssize_t(frame.size());
+        if (!answered) {
+            DropClient(id, "cannot take its answer");
+        } else if (::ioctl(fd, SIOCOUTQ, &unread) == 0 &&
+                   size_t(unread) > options_.maxUnreadAnswerBytes) {
+            // A client that sends and never reads would have the line work for nobody.
+            DropClient(id, "leaves its answers unread (" + std::to_string(unread) + " bytes)");
         }
     }
-    if (answer) {
-        if ((*answer)[0] & 0x80)
-            ++counters_.exceptionsByCode[(*answer)[1]];
-        answered = Reply(pending.client, request, *answer);
-        if (!answered)
-            line += " (client gone)";
-    }
+    if (!answered)
+        line += " (client gone)";
     const double ms =
         std::chrono::duration<double, std::milli>(Clock::now() - pending.received).count();
     if (answered)
@@ -326,52 +309,250 @@ void GatewayServer::Serve(const Pending& pending) {
     Say(line + ", " + Milliseconds(ms));
 }
 
+// The exceptions at the head of a client's queue need no line: they are answered now, in order.
+void GatewayServer::AnswerWhatNeedsNoLine(uint64_t id) {
+    for (auto found = clients_.find(id); found != clients_.end() && !found->second.queue.empty();
+         found = clients_.find(id)) {
+        auto& queue = found->second.queue;
+        if (queue.front().decision.kind != Decision::Kind::Exception)
+            return;
+        const Pending pending = std::move(queue.front());
+        queue.pop_front();
+        if (queue.empty())
+            std::erase(turns_, id);
+        const uint8_t function = pending.frame.pdu.empty() ? 0 : pending.frame.pdu[0];
+        const uint8_t code = pending.decision.exception;
+        Answer(id, pending, ExceptionPdu(function, code),
+               Describe(id, pending) + "exception " + DescribeException(code));
+    }
+}
+
+// Takes the next client's turn: its first request goes to the line.
+void GatewayServer::StartNext() {
+    while (!current_ && !turns_.empty()) {
+        const uint64_t id = turns_.front();
+        turns_.pop_front();
+        Client& client = clients_.at(id);
+        Transaction transaction;
+        transaction.client = id;
+        transaction.pending = std::move(client.queue.front());
+        client.queue.pop_front();
+        if (!client.queue.empty())
+            turns_.push_back(id);
+        const Decision& decision = transaction.pending.decision;
+        if (decision.kind == Decision::Kind::Exception) {
+            const uint8_t function = transaction.pending.frame.pdu[0];
+            Answer(id, transaction.pending, ExceptionPdu(function, decision.exception),
+                   Describe(id, transaction.pending) + "exception " +
+                       DescribeException(decision.exception));
+            continue;
+        }
+        transaction.line = Describe(id, transaction.pending) +
+                           (decision.kind == Decision::Kind::Broadcast
+                                ? std::string("RTU broadcast ")
+                                : "RTU " + std::to_string(decision.slave) + " ") +
+                           DescribePdu(decision.rtuPdu) + " -> ";
+        // Whatever the line still brings is drained first, for at most a time-out.
+        transaction.deadline =
+            Clock::now() + std::chrono::milliseconds(options_.settings.timeOutMs);
+        current_ = std::move(transaction);
+        if (!line_->Reopen()) {
+            Finish(std::nullopt, "serial line unusable");
+            continue;
+        }
+        CutRequests(id); // room for one more of its requests
+        AdvanceLine(Clock::now());
+    }
+}
+
+void GatewayServer::ListenToLine(short events) {
+    const size_t before = heard_.size();
+    const bool read = line_->Read(heard_);
+    // A port whose far end is gone says so by hanging up, and reads nothing.
+    if (!read || (heard_.size() == before && (events & (POLLHUP | POLLERR | POLLNVAL)))) {
+        line_->Down();
+        if (current_)
+            Finish(std::nullopt, "serial line unusable");
+        return;
+    }
+    if (heard_.size() > before)
+        lastActivity_ = Clock::now();
+    // Between requests, what the line brings is only kept to drain it.
+    if (!(current_ && current_->sent) && heard_.size() > kKeptFromTheLine) {
+        heard_.erase(heard_.begin(), heard_.end() - ptrdiff_t(kKeptFromTheLine));
+        lineDirty_ = true;
+    }
+}
+
+std::optional<GatewayServer::Clock::time_point> GatewayServer::LineWakeUp() const {
+    if (!current_)
+        return std::nullopt;
+    if (current_->sent)
+        return current_->deadline;
+    auto quiet = std::max(quietUntil_,
+                          lastActivity_ + std::chrono::microseconds(int64_t(timing_.interFrameUs)));
+    return std::min(quiet, current_->deadline);
+}
+
+void GatewayServer::AdvanceLine(Clock::time_point now) {
+    if (!current_)
+        return;
+    Transaction& transaction = *current_;
+    const Decision& decision = transaction.pending.decision;
+    const RtuRequest request{decision.slave, decision.rtuPdu};
+    bool owing = owed_ && now < owedUntil_;
+    if (!transaction.sent) {
+        const bool dirty = lineDirty_ || !heard_.empty();
+        const auto wakeUp = *LineWakeUp();
+        if (now < wakeUp && (dirty || now < quietUntil_))
+            return;
+        // The late answer the last time-out left owing, if it came, is not owed any more.
+        if (owing && JudgeLine(*owed_, nullptr, heard_.data(), heard_.size()).kind !=
+                         LineVerdict::Kind::Wait)
+            owed_.reset();
+        transaction.passedOver = 0;
+        heard_.clear();
+        lineDirty_ = false;
+        if (!line_->Send(request.slave, request.pdu)) {
+            Finish(std::nullopt, "serial line unusable");
+            return;
+        }
+        if (decision.kind == Decision::Kind::Broadcast) {
+            // The devices get the turnaround delay to act on it before anything else comes.
+            quietUntil_ = Clock::now() + std::chrono::milliseconds(100);
+            Finish(std::nullopt, "broadcast, no answer");
+            return;
+        }
+        transaction.sent = true;
+        // The whole answer must be in within the time-out and its own transmission time.
+        transaction.deadline =
+            Clock::now() + std::chrono::milliseconds(options_.settings.timeOutMs) +
+            std::chrono::microseconds(
+                int64_t(double(AnswerFrameLength(request.pdu)) * timing_.characterUs));
+        return;
+    }
+    for (;;) {
+        const auto verdict =
+            JudgeLine(request, owing ? &*owed_ : nullptr, heard_.data(), heard_.size());
+        if (verdict.kind == LineVerdict::Kind::Answer) {
+            const auto* frame = heard_.data() + verdict.offset;
+            Bytes answer(frame + 1, frame + verdict.length - 2);
+            transaction.passedOver += heard_.size() - verdict.length;
+            lineDirty_ = heard_.size() > verdict.offset + verdict.length;
+            heard_.clear();
+            Finish(answer, "");
+            return;
+        }
+        if (verdict.kind == LineVerdict::Kind::Wait)
+            break;
+        // The answer to the request that timed out came late: it answers nobody now, and what
+        // follows it may be this request's own.
+        transaction.passedOver += verdict.offset + verdict.length;
+        heard_.erase(heard_.begin(), heard_.begin() + ptrdiff_t(verdict.offset + verdict.length));
+        owed_.reset();
+        owing = false;
+    }
+    // An answer is at most one RTU frame long: older bytes cannot start one any more.
+    if (heard_.size() > kKeptFromTheLine) {
+        transaction.passedOver += heard_.size() - kKeptFromTheLine;
+        heard_.erase(heard_.begin(), heard_.end() - ptrdiff_t(kKeptFromTheLine));
+    }
+    if (now >= transaction.deadline) {
+        ++counters_.timeOuts;
+        // A device that said nothing at all may still answer late, for a time-out more: the
+        // next request's answer cannot be told from that one when they look the same.
+        if (heard_.empty() && transaction.passedOver == 0) {
+            owed_ = request;
+            owedUntil_ = now + std::chrono::milliseconds(options_.settings.timeOutMs);
+        }
+        lineDirty_ = true;
+        lastActivity_ = now;
+        transaction.passedOver += heard_.size();
+        Finish(std::nullopt, "no answer");
+    }
+}
+
+void GatewayServer::Finish(const std::optional<Bytes>& rtuAnswer, const std::string& outcome) {
+    Transaction transaction = std::move(*current_);
+    current_.reset();
+    const Pending& pending = transaction.pending;
+    const uint8_t function = pending.frame.pdu.empty() ? 0 : pending.frame.pdu[0];
+    std::string line = transaction.line;
+    std::optional<Bytes> answer;
+    if (rtuAnswer) {
+        answer = AnswerForClient(pending.frame.pdu, *rtuAnswer);
+        if ((*answer)[0] & 0x80)
+            line += "RTU exception " + DescribeException((*answer)[1]);
+        else
+            line += "answered, " + std::to_string(answer->size()) + " bytes";
+    } else if (outcome == "no answer") {
+        answer = ExceptionPdu(function, kGatewayTargetFailed);
+        line += outcome + ": exception " + DescribeException(kGatewayTargetFailed);
+    } else if (pending.decision.kind == Decision::Kind::Broadcast) {
+        line += outcome == "serial line unusable" ? outcome + ", no answer" : outcome;
+    } else {
+        answer = ExceptionPdu(function, kGatewayPathUnavailable);
+        line += outcome + ": exception " + DescribeException(kGatewayPathUnavailable);
+    }
+    if (transaction.passedOver)
+        line += " (" + std::to_string(transaction.passedOver) + " bytes from the line passed over)";
+    if (answer) {
+        Answer(transaction.client, pending, *answer, line);
+    } else {
+        const double ms =
+            std::chrono::duration<double, std::milli>(Clock::now() - pending.received).count();
+        counters_.AddLatency(ms);
+        Say(line + ", " + Milliseconds(ms));
+    }
+    if (clients_.count(transaction.client))
+        TakeRequests(transaction.client);
+}
+
 void GatewayServer::Run(int stopFd) {
     std::vector<pollfd> polled;
     std::vector<uint64_t> ids;
     for (;;) {
+        StartNext();
         polled.clear();
         ids.clear();
         polled.push_back({stopFd, POLLIN, 0});
         polled.push_back({listenFd_, POLLIN, 0});
-        std::map<uint64_t, size_t> waiting;
-        for (const auto& pending : queue_)
-            ++waiting[pending.client];
+        polled.push_back({line_->fd(), POLLIN, 0});
         for (const auto& [id, client] : clients_) {
-            // A client with enough requests in the queue is not read until they are served, so
-            // one that floods the gateway cannot fill its memory or push the others back.
-            if (waiting[id] >= options_.maxQueuedPerClient)
+            // A client with enough requests waiting is not read until one is served, so one
+            // that floods the gateway cannot fill its memory.
+            if (client.queue.size() >= options_.maxQueuedPerClient)
                 continue;
             polled.push_back({client.fd, POLLIN, 0});
             ids.push_back(id);
         }
-        // Wake up for the next request waiting, or when an unfinished frame runs out of time.
+        // Wake up for the line, or when an unfinished frame runs out of time.
+        std::optional<Clock::time_point> wakeUp = LineWakeUp();
+        for (const auto& [id, client] : clients_)
+            if (client.unfinishedSince) {
+                const auto at = *client.unfinishedSince + options_.unfinishedFrameLimit;
+                wakeUp = wakeUp ? std::min(*wakeUp, at) : at;
+            }
         int wait = -1;
-        if (!queue_.empty())
-            wait = 0;
-        else
-            for (const auto& [id, client] : clients_)
-                if (client.unfinishedSince) {
-                    const auto left = std::chrono::ceil<std::chrono::milliseconds>(
-                        *client.unfinishedSince + options_.unfinishedFrameLimit - Clock::now());
-                    const int ms = int(std::max<int64_t>(0, left.count()));
-                    wait = wait < 0 ? ms : std::min(wait, ms);
-                }
+        if (wakeUp) {
+            const auto left =
+                std::chrono::ceil<std::chrono::milliseconds>(*wakeUp - Clock::now()).count();
+            wait = int(std::clamp<int64_t>(left, 0, 60000));
+        }
         if (::poll(polled.data(), polled.size(), wait) < 0 && errno != EINTR)
             return;
         if (polled[0].revents)
             return;
         if (polled[1].revents & POLLIN)
             Accept();
-        for (size_t i = 2; i < polled.size(); ++i)
-            if (polled[i].revents && clients_.count(ids[i - 2]))
-                ReadClient(ids[i - 2]);
-        DropStaleClients(Clock::now());
-        if (!queue_.empty()) {
-            const Pending pending = std::move(queue_.front());
-            queue_.pop_front();
-            Serve(pending);
-        }
+        if (polled[2].fd >= 0 && polled[2].revents)
+            ListenToLine(polled[2].revents);
+        for (size_t i = 3; i < polled.size(); ++i)
+            if (polled[i].revents && clients_.count(ids[i - 3]))
+                ReadClient(ids[i - 3]);
+        const auto now = Clock::now();
+        DropStaleClients(now);
+        AdvanceLine(now);
     }
 }
 

@@ -9,6 +9,7 @@
 #include <sys/socket.h>
 
 #include <chrono>
+#include <cstdio>
 
 namespace fabricor::gateway {
 namespace {
@@ -55,9 +56,12 @@ struct ClientFree {
 };
 using Client = std::unique_ptr<modbus_t, ClientFree>;
 
-// A plain socket to the gateway, for what libmodbus would never send.
-int RawSocket(uint16_t port) {
+// A plain socket to the gateway, for what libmodbus would never send. With a small receive
+// buffer, a client's unread answers soon fill the gateway's side.
+int RawSocket(uint16_t port, int receiveBuffer = 0) {
     const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    if (receiveBuffer)
+        ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(port);
@@ -196,6 +200,8 @@ TEST_F(GatewayTest, NatExceptions) {
     EXPECT_EQ(modbus_read_registers(client.get(), 102, 2, registers), -1);
     EXPECT_EQ(errno, EMBXGTAR);
     slave.Mute(false);
+    // Within a time-out of the time-out, the same read's answer could be the late one.
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
     EXPECT_EQ(modbus_read_registers(client.get(), 102, 2, registers), 2) << "the line recovers";
 
     gateway.Stop();
@@ -237,6 +243,7 @@ TEST_F(GatewayTest, RoutingPassesRequestsThroughByUnitAndBroadcastsUnitZero) {
     EXPECT_EQ(modbus_read_registers(client.get(), 5, 1, registers), -1);
     EXPECT_EQ(errno, EMBXGTAR);
     slave.Mute(false);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
     Client noDevice(gateway.Client(250));
     EXPECT_EQ(modbus_read_registers(noDevice.get(), 5, 1, registers), -1);
     EXPECT_EQ(errno, EMBXGPATH);
@@ -324,6 +331,155 @@ TEST_F(GatewayTest, AMalformedOrAbandonedFrameDropsOnlyItsClient) {
                                   "function 3 request"),
               std::string::npos)
         << gateway.said();
+}
+
+// ---- A device that misbehaves on the line, clients that misbehave on TCP ----
+
+using Clock = std::chrono::steady_clock;
+using Act = RtuSlave::Step::Act;
+using namespace std::chrono_literals;
+
+double MsSince(Clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+// A figure for the record, on the test's output.
+void Figure(const char* what, double value) {
+    std::printf("[ figure   ] %s: %.1f\n", what, value);
+}
+
+// A read of 4 registers at TCP 100 (RTU 10) that got its own values.
+bool ReadsFirstRow(modbus_t* client) {
+    uint16_t registers[4] = {};
+    return modbus_read_registers(client, 100, 4, registers) == 4 && registers[0] == 1010 &&
+           registers[3] == 1013;
+}
+
+TEST_F(GatewayTest, AnAnswerIsTakenOnlyWhenItAnswersThisRequest) {
+    struct Case {
+        const char* name;
+        int count; // of the first read, at TCP 130 (RTU 80)
+        RtuSlave::Step step;
+    };
+    const Case cases[] = {
+        {"late, same count", 4, {200ms, Act::Reply, {}}},
+        {"late, other count", 1, {200ms, Act::Reply, {}}},
+        {"from another device", 4, {0ms, Act::Frame, {kSlave + 1, 3, 8, 0, 1, 0, 2, 0, 3, 0, 4}}},
+        {"with a wrong length",
+         4,
+         {0ms, Act::Frame, {kSlave, 3, 10, 0, 1, 0, 2, 0, 3, 0, 4, 0, 5}}},
+    };
+    RunningGateway gateway(Options(OperationMode::Nat));
+    Client client(gateway.Client());
+    ASSERT_TRUE(client);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        int wrong = 0;
+        for (int round = 0; round < 3; ++round) {
+            slave.Script({c.step});
+            uint16_t registers[4];
+            EXPECT_EQ(modbus_read_registers(client.get(), 130, c.count, registers), -1);
+            EXPECT_EQ(errno, EMBXGTAR);
+            // At once, while the device may still owe the first answer.
+            wrong += !ReadsFirstRow(client.get());
+        }
+        if (c.step.delay > 0ms && c.count == 4)
+            Figure("late answers taken for the next request, of 3", wrong);
+        EXPECT_EQ(wrong, 0);
+    }
+}
+
+TEST_F(GatewayTest, TheTimeOutBoundsTheWholeAnswer) {
+    std::vector<uint8_t> drip = {kSlave, 3, 0xFA};
+    drip.resize(30, 0x55);
+    slave.Script({{400ms, Act::Drip, drip}});
+    auto options = Options(OperationMode::Routing);
+    options.settings.timeOutMs = 300;
+    RunningGateway gateway(options);
+    Client client(gateway.Client(kSlave));
+    ASSERT_TRUE(client);
+    uint16_t registers[125];
+    const auto start = Clock::now();
+    EXPECT_EQ(modbus_read_registers(client.get(), 0, 125, registers), -1);
+    EXPECT_EQ(errno, EMBXGTAR);
+    Figure("dripping device: ms to exception 0x0B with TIME_OUT 300", MsSince(start));
+    // 255 bytes to come: 266 ms at 9600 baud on top of the time-out.
+    EXPECT_LT(MsSince(start), 300 + 266 + 150);
+}
+
+TEST_F(GatewayTest, NatAnswersEchoTheClientsAddressAndLongWritesGetAnException) {
+    RunningGateway gateway(Options(OperationMode::Nat));
+    const int fd = RawSocket(gateway.port());
+    const std::string writes[] = {
+        {"\x00\x01\x00\x00\x00\x06\x01\x06\x00\x69\x12\x34", 12},
+        {"\x00\x02\x00\x00\x00\x06\x01\x05\x00\x04\xFF\x00", 12},
+        {"\x00\x03\x00\x00\x00\x09\x01\x10\x00\x69\x00\x01\x02\x12\x34", 15},
+        {"\x00\x04\x00\x00\x00\x08\x01\x0F\x00\x04\x00\x03\x01\x05", 14},
+    };
+    for (const auto& write : writes) {
+        SendAll(fd, write);
+        std::string echo = write.substr(0, 12);
+        echo[5] = 6;
+        EXPECT_EQ(ReceiveSome(fd), echo) << int(write[7]);
+    }
+    // 124 registers, one more than Modbus allows: a length field of 255.
+    SendAll(fd, std::string("\x00\x07\x00\x00\x00\xFF\x01\x10\x00\x69\x00\x7C\xF8", 13) +
+                    std::string(248, '\0'));
+    EXPECT_EQ(ReceiveSome(fd), std::string("\x00\x07\x00\x00\x00\x03\x01\x90\x03", 9));
+    SendAll(fd, writes[0]);
+    EXPECT_EQ(ReceiveSome(fd).size(), 12u) << "the connection stays";
+    ::close(fd);
+}
+
+TEST_F(GatewayTest, NoClientHoldsUpTheOthers) {
+    slave.AnswerAfter(20ms); // a slow line: 300 answers take 6 s
+    RunningGateway gateway(Options(OperationMode::Nat));
+    const int flood = RawSocket(gateway.port());
+    const int deaf = RawSocket(gateway.port(), 2048);
+    std::string burst;
+    for (int i = 0; i < 300; ++i)
+        burst += std::string("\x00\x00\x00\x00\x00\x06\x01\x03\x00\x82\x00\x04", 12);
+    SendAll(flood, burst);
+    SendAll(deaf, burst);
+    Client client(gateway.Client());
+    ASSERT_TRUE(client);
+    double worst = 0;
+    for (int i = 0; i < 5; ++i) {
+        const auto start = Clock::now();
+        EXPECT_TRUE(ReadsFirstRow(client.get()));
+        worst = std::max(worst, MsSince(start));
+    }
+    Figure("normal client's worst ms beside a client flooding 300 requests", worst);
+    EXPECT_LT(worst, 500) << "a turn or two of 20 ms each, on a busy machine";
+
+    // What needs no line is answered at once, not behind a request waiting on the line.
+    slave.Script({{0ms, Act::Silent, {}}});
+    std::thread timeOut([&] { ReadsFirstRow(client.get()); });
+    std::this_thread::sleep_for(50ms);
+    const int other = RawSocket(gateway.port());
+    const auto start = Clock::now();
+    SendAll(other, std::string("\x00\x01\x00\x00\x00\x06\x01\x03\x01\x2C\x00\x04", 12));
+    EXPECT_EQ(ReceiveSome(other).size(), 9u);
+    EXPECT_LT(MsSince(start), 100);
+    timeOut.join();
+    for (int fd : {other, flood, deaf})
+        ::close(fd);
+}
+
+TEST_F(GatewayTest, AClientThatNeverReadsItsAnswersIsDropped) {
+    RunningGateway gateway(Options(OperationMode::Nat));
+    const int deaf = RawSocket(gateway.port(), 2048);
+    const std::string read("\x00\x01\x00\x00\x00\x06\x01\x03\x00\x64\x00\x04", 12);
+    bool dropped = false;
+    for (const auto start = Clock::now(); !dropped && MsSince(start) < 3000;) {
+        dropped = ::send(deaf, read.data(), read.size(), MSG_NOSIGNAL | MSG_DONTWAIT) < 0 &&
+                  errno != EAGAIN;
+        std::this_thread::sleep_for(100us);
+    }
+    EXPECT_TRUE(dropped);
+    gateway.Stop();
+    EXPECT_NE(gateway.said().find("unread"), std::string::npos);
+    ::close(deaf);
 }
 
 } // namespace

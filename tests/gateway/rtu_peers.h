@@ -8,6 +8,8 @@
 #include <modbus/modbus.h>
 
 #include <atomic>
+#include <chrono>
+#include <deque>
 #include <filesystem>
 #include <mutex>
 #include <sstream>
@@ -90,6 +92,7 @@ public:
             mapping_->tab_input_bits[i] = i % 2;
         }
         modbus_set_slave(context_, address);
+        address_ = uint8_t(address);
         modbus_set_indication_timeout(context_, 0, 50000);
         connected_ = modbus_connect(context_) == 0;
         if (connected_)
@@ -112,6 +115,18 @@ public:
     // (Not a device address nobody has: libmodbus's slave then takes the next request for the
     // answer it expects from that device.)
     void Mute(bool muted) { muted_ = muted; }
+    // What it does with the next requests for it, one step each; then it answers as usual.
+    struct Step {
+        std::chrono::milliseconds delay{0}; // before answering; Drip: between bytes
+        enum class Act { Reply, Silent, Frame, Drip } act = Act::Reply;
+        std::vector<uint8_t> bytes; // Frame: sent with a CRC added; Drip: as they are
+    };
+    void Script(std::vector<Step> steps) {
+        std::lock_guard lock(mutex_);
+        script_.assign(steps.begin(), steps.end());
+    }
+    // Every answer waits this long: a slow line and a slow device.
+    void AnswerAfter(std::chrono::milliseconds delay) { everyAnswer_ = delay; }
     // Every request it received, for it or not: address, function and data, without the CRC.
     std::vector<std::vector<uint8_t>> requests() {
         std::lock_guard lock(mutex_);
@@ -133,16 +148,43 @@ private:
             const int got = modbus_receive(context_, request);
             if (got <= 0)
                 continue;
+            Step step;
+            {
+                std::lock_guard lock(mutex_);
+                requests_.emplace_back(request, request + got - 2);
+                if (!script_.empty() && request[0] == address_) {
+                    step = script_.front();
+                    script_.pop_front();
+                }
+            }
+            // Like a real device, it reads nothing more until it has answered.
+            Pause(everyAnswer_.load() +
+                  (step.act == Step::Act::Drip ? decltype(step.delay){} : step.delay));
+            if (step.act == Step::Act::Frame)
+                modbus_send_raw_request(context_, step.bytes.data(), int(step.bytes.size()));
+            for (size_t i = 0; step.act == Step::Act::Drip && i < step.bytes.size() && !stop_;
+                 ++i) {
+                [[maybe_unused]] auto ignored =
+                    ::write(modbus_get_socket(context_), &step.bytes[i], 1);
+                Pause(step.delay);
+            }
             std::lock_guard lock(mutex_);
-            requests_.emplace_back(request, request + got - 2);
-            if (!muted_)
+            if (!muted_ && step.act == Step::Act::Reply)
                 modbus_reply(context_, request, got, mapping_);
         }
+    }
+    void Pause(std::chrono::milliseconds delay) {
+        for (auto until = std::chrono::steady_clock::now() + delay;
+             !stop_ && std::chrono::steady_clock::now() < until;)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
 
     modbus_t* context_ = nullptr;
     modbus_mapping_t* mapping_ = nullptr;
+    uint8_t address_ = 0;
     bool connected_ = false;
+    std::deque<Step> script_;
+    std::atomic<std::chrono::milliseconds> everyAnswer_{};
     std::atomic<bool> stop_{false};
     std::atomic<bool> muted_{false};
     std::mutex mutex_;
