@@ -5,6 +5,8 @@
 #include "support/temp_dir.h"
 
 #include <QDialog>
+#include <QFontDatabase>
+#include <QFontInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -86,8 +88,16 @@ TEST_F(MainWindow, ControlsSitWhereTheWorkflowPutsThem) {
     EXPECT_EQ(window->frameGeometry().size(), QSize(574, 233));
     EXPECT_EQ(window->palette().color(QPalette::Window), QColor(248, 247, 237));
     EXPECT_EQ(window->palette().color(QPalette::WindowText), QColor(51, 51, 51));
-    // A condensed face, so every caption fits its control; Verdana where it is missing.
-    EXPECT_EQ(window->font().families(), (QStringList{"DejaVu Sans Condensed", "Verdana"}));
+    // Verdana; where it is missing, the condensed face really drawn, not the system's fallback.
+    EXPECT_EQ(window->font().families(), (QStringList{"Verdana", "DejaVu Sans Condensed"}));
+    const QFontInfo drawn(window->font());
+    if (QFontDatabase::hasFamily("Verdana"))
+        EXPECT_EQ(drawn.family(), "Verdana");
+    else
+        EXPECT_EQ(
+            QFontMetrics(window->font()).horizontalAdvance("Update Device"),
+            QFontMetrics(QFont("DejaVu Sans Condensed", 8)).horizontalAdvance("Update Device"))
+            << drawn.family().toStdString() << " " << drawn.styleName().toStdString();
     EXPECT_EQ(window->font().pointSize(), 8);
     EXPECT_TRUE(window->windowFlags().testFlag(Qt::Tool));
     EXPECT_FALSE(window->windowFlags().testFlag(Qt::WindowCloseButtonHint));

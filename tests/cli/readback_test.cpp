@@ -75,6 +75,23 @@ TEST_F(ReadBack, UpdateDecodeVerifyIsIdentical) {
     EXPECT_EQ(Cli({"diff", (dir / "D").string(), P()}).out, "identical\n");
 }
 
+// DIR becomes a project: a name New project refuses is refused before anything is made, and
+// the name is that of the folder as it stands ("E/" and "E/." are E).
+TEST_F(ReadBack, DecodeMakesOnlyFoldersNewProjectWouldName) {
+    ASSERT_EQ(Update().code, kExitOk);
+    const std::pair<std::string, const char*> refused[] = {
+        {"q\"x", "holds \""}, {"\xD0\xBD\xD0\xB0\xD1\x81", "Windows-1252"}, {"con", "device"}};
+    for (const auto& [name, why] : refused) {
+        auto decoded = Cli({"decode", Firmware(), "--output", (dir / name).string()});
+        EXPECT_EQ(decoded.code, kExitFailure) << name;
+        EXPECT_NE(decoded.err.find(why), std::string::npos) << decoded.err;
+        EXPECT_FALSE(fs::exists(dir / name));
+    }
+    for (const char* given : {"E/", "F/."})
+        EXPECT_EQ(Cli({"decode", Firmware(), "--output", (dir / given).string()}).code, kExitOk)
+            << given;
+}
+
 TEST_F(ReadBack, AChangedFieldIsNamedByVerifyAndDiff) {
     ASSERT_EQ(Update().code, kExitOk);
     std::string pargen = kSamplePargen;

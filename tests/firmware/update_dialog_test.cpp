@@ -24,6 +24,7 @@
 
 #include <cstdlib>
 #include <sys/stat.h>
+#include <tuple>
 
 namespace fabricor {
 namespace {
@@ -131,10 +132,21 @@ TEST_F(UpdateDevice, AfterTheMergeTheHashesShowAndTheReportSavesAsPdf) {
     doubles.files.answers = {pdf};
     QString imageHash, firmwareHash;
     bool reportBefore = true, reportAfter = false;
+    QStringList hashRowsBefore, hashRowsAfter; // captions and values shown
     doubles.dialogs.scripts["TFModifyFileSx"] = [&](QDialog& dialog) {
+        auto rowsShown = [&] {
+            QStringList shown;
+            for (QLabel* label : dialog.findChildren<QLabel*>())
+                if (label->objectName().contains("Hash") && label->isVisible())
+                    shown << label->objectName();
+            shown.sort();
+            return shown;
+        };
         auto* report = dialog.findChild<QPushButton*>("SaveReportPdf");
         reportBefore = report->isEnabled();
+        hashRowsBefore = rowsShown();
         dialog.findChild<QPushButton*>("LbButton2")->click();
+        hashRowsAfter = rowsShown();
         imageHash = dialog.findChild<QLabel*>("ImageHash")->toolTip();
         firmwareHash = dialog.findChild<QLabel*>("FirmwareHash")->toolTip();
         reportAfter = report->isEnabled();
@@ -145,6 +157,9 @@ TEST_F(UpdateDevice, AfterTheMergeTheHashesShowAndTheReportSavesAsPdf) {
     EXPECT_TRUE(doubles.boxes.shown.empty()) << doubles.boxes.texts().join("|").toStdString();
     EXPECT_FALSE(reportBefore);
     EXPECT_TRUE(reportAfter);
+    EXPECT_EQ(hashRowsBefore, QStringList());
+    EXPECT_EQ(hashRowsAfter, (QStringList{"FirmwareHash", "FirmwareHashCaption", "ImageHash",
+                                          "ImageHashCaption"}));
     EXPECT_EQ(imageHash.toStdString(),
               *Sha256OfFile((Project() / "bin" / "bank1.bin").string()).hex);
     EXPECT_EQ(firmwareHash.toStdString(),
@@ -256,6 +271,17 @@ TEST_F(UpdateDevice, ABaseFirmwareThatIsNoRegularFileIsNamedForWhatItIs) {
               QStringList{QString::fromStdString(base.string() + ": not a regular file (a FIFO)")});
     EXPECT_FALSE(buttonEnabled);
     EXPECT_TRUE(doubles.shell.started.empty());
+    // A reason longer than a line, a path without blanks, goes on in a second line.
+    QLabel* reason = window->findChild<QLabel*>("DisabledReason");
+    EXPECT_GT(reason->fontMetrics().horizontalAdvance(reason->text()), reason->width());
+    EXPECT_EQ(reason->toolTip(), reason->text());
+    const QImage shot = reason->grab().toImage();
+    const int second = reason->fontMetrics().lineSpacing();
+    int redInSecondLine = 0;
+    for (int y = second; y < std::min(shot.height(), 2 * second); ++y)
+        for (int x = 0; x < shot.width(); ++x)
+            redInSecondLine += shot.pixelColor(x, y).red() > shot.pixelColor(x, y).green() + 60;
+    EXPECT_GT(redInSecondLine, 20);
 }
 
 TEST_F(UpdateDevice, MissingFlashToolIsToldAndNothingStarts) {
@@ -345,6 +371,28 @@ TEST_F(UpdateDevice, ACutShortBuildIsWrittenButNeverFlashed) {
     EXPECT_TRUE(doubles.shell.started.empty());
 }
 
+// New project writes no var.xml when the rows it was given are refused; in Routing Mode the
+// table's editor is off, so Update Device offers the empty table: "No" leaves the project as it
+// was, "Yes" writes it and goes on to the update.
+TEST_F(UpdateDevice, AProjectWithoutATableIsOfferedAnEmptyOneAndGoesOn) {
+    fs::remove(Project() / "var.xml");
+    PressExecuteWith(0);
+    auto window = Start();
+    for (bool yes : {false, true}) {
+        doubles.boxes.shown.clear();
+        doubles.boxes.answers = {yes};
+        window->findChild<QPushButton*>("CreateBin")->click();
+        ASSERT_EQ(doubles.boxes.shown.size(), 1u) << yes;
+        EXPECT_EQ(doubles.boxes.shown[0].kind, RecordingMessageBoxes::Shown::Question);
+        EXPECT_TRUE(doubles.boxes.shown[0].text.contains("var.xml"));
+        EXPECT_EQ(fs::exists(Project() / "var.xml"), yes);
+        EXPECT_EQ(doubles.dialogs.shown.size(), yes ? 1u : 0u);
+    }
+    EXPECT_TRUE(ReadTranslateTable((Project() / "var.xml").string()).rows.empty());
+    EXPECT_EQ(doubles.shell.started.size(), 1u);
+    EXPECT_EQ(WindowOfNewFirmware().substr(0, 14000), std::string(14000, '\0')); // no rows
+}
+
 TEST_F(UpdateDevice, EmptyProjectFolderWritesNothing) {
     auto window = Start();
     window->workspace().ProjectFolder.clear(); // as a cancelled Open leaves it
@@ -366,6 +414,9 @@ TEST_F(UpdateDevice, AMergeThatFailedNeverStartsTheTool) {
     EXPECT_EQ(doubles.boxes.texts(), QStringList{"File New Sx Not Create,Abort Procedure"});
     EXPECT_FALSE(doubles.boxes.shown[0].busyCursor); // shown in the middle of the merge
     EXPECT_TRUE(doubles.shell.started.empty());
+    // The box keeps its words; the dialog's red line says where and why.
+    EXPECT_EQ(window->findChild<QLabel*>("DisabledReason")->text(),
+              "New_SX30418.sx was not written: line 2: blank line");
 }
 
 TEST_F(UpdateDevice, ANewFirmwareThatCannotBeReplacedIsLeftAsItWasAndNothingIsFlashed) {
@@ -504,6 +555,25 @@ TEST_F(GenerateFirmware, TheUpperPartSaysWhatItReadsAndWritesAndWhyItCannot) {
               "\"Execute update firmware\" is off: SX30418.sx is missing from MASTER.");
     EXPECT_LE(reason->fontMetrics().horizontalAdvance(reason->text()), reason->width());
     EXPECT_EQ(doubles.boxes.texts(), QStringList{"Error file SX30418.sx not found"});
+}
+
+// The tool's parameter is one quoted Windows-1252 string: a path it cannot carry keeps the
+// button off with the reason, before anything is merged or started.
+TEST_F(GenerateFirmware, APathTheFlashToolCannotBeGivenKeepsTheButtonOffAndSaysWhy) {
+    const std::tuple<std::string, bool, const char*> folders[] = {
+        {"q\"x", false, "double quote"},
+        {"\xD0\xBD\xD0\xB0\xD1\x81\xD0\xBE\xD1\x81", false, "outside Windows-1252"},
+        {"\xC3\xA9t\xC3\xA9 \xE2\x82\xAC", true, ""}};
+    for (const auto& [name, passes, why] : folders) {
+        workspace.ProjectFolder = MakeProject(name, true).string();
+        dialog.show();
+        const QString reason = dialog.findChild<QLabel*>("DisabledReason")->text();
+        EXPECT_EQ(Execute()->isEnabled(), passes) << name;
+        EXPECT_EQ(reason.isEmpty(), passes) << name;
+        EXPECT_TRUE(reason.contains(why)) << reason.toStdString();
+        dialog.hide();
+    }
+    EXPECT_TRUE(doubles.boxes.shown.empty());
 }
 
 TEST_F(GenerateFirmware, FieldsFollowTheProjectFolderWithOneSeparator) {

@@ -22,7 +22,7 @@ namespace fabricor::testing {
 class RecordingMessageBoxes final : public MessageBoxes {
 public:
     struct Shown {
-        enum Kind { Plain, Error } kind;
+        enum Kind { Plain, Error, Question } kind;
         QString text;
         bool busyCursor; // a box must never wait for the user under the busy cursor
     };
@@ -32,6 +32,16 @@ public:
     void Error(QWidget*, const QString& text) override {
         shown.push_back({Shown::Error, text, BusyCursorShown()});
     }
+    // Answered from `answers`, first to last; "No" once they are used up.
+    bool Question(QWidget*, const QString& text) override {
+        shown.push_back({Shown::Question, text, BusyCursorShown()});
+        if (answers.empty())
+            return false;
+        bool yes = answers.front();
+        answers.pop_front();
+        return yes;
+    }
+    std::deque<bool> answers;
     static bool BusyCursorShown() {
         const QCursor* cursor = QGuiApplication::overrideCursor();
         return cursor && cursor->shape() == Qt::WaitCursor;
