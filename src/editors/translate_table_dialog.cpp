@@ -197,8 +197,8 @@ namespace {
 
 constexpr const char* kCsvFilter = "CSV files (*.csv);;All files (*)";
 
-// The summary beside the buttons: wrapped onto as many lines as the bar holds (two at the
-// dialog's starting size), and ending in "…" only when even they are too few.
+// The summary beside the buttons: wrapped between its parts onto as many lines as the bar holds
+// (two at the dialog's starting size), and ending in "…" only when even they are too few.
 class ElidedLabel final : public QLabel {
 public:
     using QLabel::QLabel;
@@ -210,13 +210,18 @@ protected:
         const QRect area = contentsRect();
         const QFontMetrics metrics = fontMetrics();
         const int flags = static_cast<int>(alignment()) | Qt::TextWordWrap;
-        QString shown = text();
+        // Lines break between the parts only, never inside "1 without points".
+        const QString dot = QStringLiteral(" \u00B7 ");
+        QString whole = text();
+        whole.replace(QLatin1Char(' '), QChar::Nbsp);
+        whole.replace(QString(dot).replace(QLatin1Char(' '), QChar::Nbsp), dot);
+        QString shown = whole;
         const int lines = std::max(1, area.height() / metrics.lineSpacing());
         // Shortened from the end until the wrapped text fits the lines there are.
         for (int room = area.width() * lines;
              room > 0 && metrics.boundingRect(area, flags, shown).height() > area.height();
              room -= metrics.averageCharWidth())
-            shown = metrics.elidedText(text(), Qt::ElideRight, room);
+            shown = metrics.elidedText(whole, Qt::ElideRight, room);
         painter.drawText(area, flags, shown);
     }
 };

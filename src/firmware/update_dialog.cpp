@@ -182,10 +182,12 @@ TFModifyFileSx::TFModifyFileSx(const Workspace& workspace, const Services& servi
         hash->setTextInteractionFlags(Qt::TextSelectableByMouse);
     imageHashCaption_ = findChild<QLabel*>(QStringLiteral("ImageHashCaption"));
     firmwareHashCaption_ = findChild<QLabel*>(QStringLiteral("FirmwareHashCaption"));
-    // Two lines down to the buttons, so a long reason shows whole; the tooltip holds it too.
+    // The red line takes the hash rows' place, never shown with them (a merge that gives hashes
+    // leaves nothing to say), down to the port's caption: three lines, so a long reason shows
+    // whole; the tooltip holds it too.
     disabledReason_ = new ReasonLabel(this);
     disabledReason_->setObjectName("DisabledReason");
-    disabledReason_->setGeometry(8, 106, 417, 142 - 2 - 106);
+    disabledReason_->setGeometry(8, 72, 417, 126 - 2 - 72);
     disabledReason_->setStyleSheet(QStringLiteral("color: rgb(176, 32, 32);"));
     auto* portCaption = new QLabel(QStringLiteral("Serial port"), this);
     portCaption->setObjectName("PortCaption");
