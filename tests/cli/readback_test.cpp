@@ -79,12 +79,10 @@ TEST_F(ReadBack, UpdateDecodeVerifyIsIdentical) {
 // the name is that of the folder as it stands ("E/" is E).
 TEST_F(ReadBack, DecodeMakesOnlyFoldersNewProjectWouldName) {
     ASSERT_EQ(Update().code, kExitOk);
-    const std::pair<std::string, const char*> refused[] = {
-        {"q\"x", "holds \""}, {"\xD0\xBD\xD0\xB0\xD1\x81", "Windows-1252"}, {"con", "device"}};
-    for (const auto& [name, why] : refused) {
+    for (const char* name : {"q\"x", "\xD0\xBD\xD0\xB0\xD1\x81", "con"}) {
         auto decoded = Cli({"decode", Firmware(), "--output", (dir / name).string()});
         EXPECT_EQ(decoded.code, kExitFailure) << name;
-        EXPECT_NE(decoded.err.find(why), std::string::npos) << decoded.err;
+        EXPECT_NE(decoded.err.find("cannot name a project"), std::string::npos) << decoded.err;
         EXPECT_FALSE(fs::exists(dir / name));
     }
     EXPECT_EQ(Cli({"decode", Firmware(), "--output", (dir / "E/").string()}).code, kExitOk);
