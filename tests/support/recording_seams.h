@@ -32,16 +32,11 @@ public:
     void Error(QWidget*, const QString& text) override {
         shown.push_back({Shown::Error, text, BusyCursorShown()});
     }
-    // Answered from `answers`, first to last; "No" once they are used up.
     bool Question(QWidget*, const QString& text) override {
         shown.push_back({Shown::Question, text, BusyCursorShown()});
-        if (answers.empty())
-            return false;
-        bool yes = answers.front();
-        answers.pop_front();
-        return yes;
+        return answer;
     }
-    std::deque<bool> answers;
+    bool answer = false; // "Yes" when true
     static bool BusyCursorShown() {
         const QCursor* cursor = QGuiApplication::overrideCursor();
         return cursor && cursor->shape() == Qt::WaitCursor;
