@@ -358,9 +358,7 @@ TEST_F(UpdateDevice, ACutShortBuildIsWrittenButNeverFlashed) {
     EXPECT_TRUE(doubles.shell.started.empty());
 }
 
-// New project writes no var.xml when the rows it was given are refused; in Routing Mode the
-// table's editor is off, so Update Device offers the empty table: "No" leaves the project as it
-// was, "Yes" writes it and goes on to the update.
+// Without var.xml (and its editor off in Routing Mode) Update Device offers the empty table.
 TEST_F(UpdateDevice, AProjectWithoutATableIsOfferedAnEmptyOneAndGoesOn) {
     fs::remove(Project() / "var.xml");
     PressExecuteWith(0);
@@ -543,8 +541,7 @@ TEST_F(GenerateFirmware, TheUpperPartSaysWhatItReadsAndWritesAndWhyItCannot) {
     EXPECT_EQ(doubles.boxes.texts(), QStringList{"Error file SX30418.sx not found"});
 }
 
-// The tool's parameter is one quoted Windows-1252 string: a path it cannot carry keeps the
-// button off with the reason, before anything is merged or started.
+// The tool's one quoted Windows-1252 parameter cannot carry every path: the button stays off.
 TEST_F(GenerateFirmware, APathTheFlashToolCannotBeGivenKeepsTheButtonOffAndSaysWhy) {
     const std::pair<std::string, const char*> folders[] = {
         {"q\"x", "double quote"},

