@@ -33,6 +33,10 @@ bool IsReservedDeviceName(const std::string& name) {
 
 } // namespace
 
+bool IsValidProjectName(const std::string& name) {
+    return ProjectNameProblem(name).empty();
+}
+
 std::string ProjectNameProblem(const std::string& name) {
     if (name.empty())
         return "the name is empty";
@@ -43,7 +47,7 @@ std::string ProjectNameProblem(const std::string& name) {
     if (HoldsControlCharacter(name))
         return "it holds a control character";
     if (size_t at = name.find_first_of("<>:\"/\\|?*"); at != std::string::npos)
-        return std::string("it holds ") + name[at] + ", which Windows does not take in a name";
+        return std::string("it holds '") + name[at] + "', which Windows does not take in a name";
     if (IsReservedDeviceName(name))
         return "Windows keeps that name for a device";
     // No update of such a project could ever be handed to the flash tool.
@@ -53,10 +57,6 @@ std::string ProjectNameProblem(const std::string& name) {
         return "it is longer than a folder name may be (" + std::to_string(kLongestFolderName) +
                " bytes)";
     return {};
-}
-
-bool IsValidProjectName(const std::string& name) {
-    return ProjectNameProblem(name).empty();
 }
 
 NewProjectFolder CreateNewProjectFolder(const std::string& destination, const std::string& name,
