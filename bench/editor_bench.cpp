@@ -33,6 +33,7 @@ class CountingBoxes final : public MessageBoxes {
 public:
     void Plain(QWidget*, const QString&) override { ++shown; }
     void Error(QWidget*, const QString&) override { ++shown; }
+    bool Question(QWidget*, const QString&) override { return ++shown, false; }
     int shown = 0;
 };
 

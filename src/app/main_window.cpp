@@ -275,30 +275,47 @@ void TFFabricoreFirmWare::UpdateDevice() {
 
     // Lives until the update dialog has closed: its merge runs under the same lock.
     std::optional<ProjectUpdate> update;
+    auto buildAndWrite = [&] {
+        BusyCursor busy;
+        const UpdateResult& written = update->BuildAndWrite(*services_.clock);
+        if (!written.sourceWritten)
+            throw std::runtime_error(written.sourceWritten.message());
+        if (!written.imageWritten)
+            throw std::runtime_error(written.imageWritten.message());
+    };
     {
         BusyCursor busy;
         QCoreApplication::processEvents();
         update.emplace(ProjectFiles(workspace_.ProjectFolder), services_.projectLockWait);
-        if (!update->refused()) {
-            const UpdateResult& written = update->BuildAndWrite(*services_.clock);
-            if (!written.sourceWritten)
-                throw std::runtime_error(written.sourceWritten.message());
-            if (!written.imageWritten)
-                throw std::runtime_error(written.imageWritten.message());
-        }
     }
     if (update->refused()) {
         services_.boxes->Error(this, QString::fromStdString(update->refusal()));
         return;
     }
-    const UpdateResult& built = update->result();
+    buildAndWrite();
     Labelstate_->setText(QStringLiteral("--"));
 
-    if (!built.MayMerge()) {
-        services_.boxes->Error(
-            this, QStringLiteral("The configuration could not be read completely, so the "
-                                 "device is not updated.\n%1")
-                      .arg(QString::fromStdString(built.build.description)));
+    auto refusal = [&] {
+        return QStringLiteral("The configuration could not be read completely, so the device is "
+                              "not updated.\n%1")
+            .arg(QString::fromStdString(update->result().build.description));
+    };
+    // A project without a table (New project writes none when the rows it was given are
+    // refused) has its way out here: in Routing Mode the table's editor is off.
+    if (!update->result().MayMerge() && update->OnlyTranslateTableMissing()) {
+        if (!services_.boxes->Question(
+                this, refusal() + QStringLiteral("\n\nThe project has no translate table. Write "
+                                                 "an empty one and update the device?")))
+            return;
+        if (Status written = update->WriteEmptyTranslateTable(*services_.fileOutput);
+            !written.ok()) {
+            services_.boxes->Error(this, QString::fromStdString(written.message()));
+            return;
+        }
+        buildAndWrite();
+    }
+    if (!update->result().MayMerge()) {
+        services_.boxes->Error(this, refusal());
         return;
     }
     services_.dialogs->Run(*ModifyFileSx_);

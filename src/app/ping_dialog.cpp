@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QThread>
 
+#include <algorithm>
 #include <chrono>
 
 namespace fabricor {
@@ -95,7 +96,13 @@ TFPing::TFPing(QWidget* parent) : QDialog(parent) {
     setObjectName("TFPing");
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     setModal(true);
-    setFixedSize(250, 98);
+    // 250 wide, or wider when the title bar needs it for the longest caption; the controls keep
+    // their places at the left.
+    int width = 250;
+    for (auto kind : {PingResultKind::Found, PingResultKind::NotFound, PingResultKind::Error})
+        width =
+            std::max(width, WidthForCaption(QString::fromUtf8(TextsOfPingResult(kind).caption)));
+    setFixedSize(width, 98);
     ApplyFabricorLook(this);
 
     I_P_F = MakePicture(this, "I_P_F", FoundPicture());

@@ -8,7 +8,6 @@
 #include <QDesktopServices>
 #include <QDialog>
 #include <QFileDialog>
-#include <QFontDatabase>
 #include <QGridLayout>
 #include <QMessageBox>
 #include <QUrl>
@@ -19,9 +18,6 @@ namespace fabricor {
 
 namespace {
 
-// A title bar holds the caption beside the frame's icon and buttons.
-constexpr int kTitleBarExtras = 120;
-
 class FabricorMessageBox final : public QMessageBox {
 public:
     FabricorMessageBox(Icon icon, const QString& caption, const QString& text, QWidget* owner)
@@ -29,9 +25,7 @@ public:
         ApplyFabricorLook(this);
         // The box sizes itself to its text; a spacer as wide as the caption needs keeps a short
         // text from cutting the caption.
-        QFont title = QFontDatabase::systemFont(QFontDatabase::TitleFont);
-        title.setBold(true);
-        const int captionWidth = QFontMetrics(title).horizontalAdvance(caption) + kTitleBarExtras;
+        const int captionWidth = WidthForCaption(caption);
         if (auto* grid = qobject_cast<QGridLayout*>(layout()))
             grid->addItem(
                 new QSpacerItem(captionWidth, 0, QSizePolicy::Minimum, QSizePolicy::Minimum),
@@ -61,6 +55,13 @@ void QtMessageBoxes::Plain(QWidget* parent, const QString& text) {
 
 void QtMessageBoxes::Error(QWidget* parent, const QString& text) {
     MakeMessageBox(QMessageBox::Critical, QStringLiteral("Error"), text, parent)->exec();
+}
+
+bool QtMessageBoxes::Question(QWidget* parent, const QString& text) {
+    auto box = MakeMessageBox(QMessageBox::Question, kApplicationTitle, text, parent);
+    box->setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+    box->setDefaultButton(QMessageBox::No);
+    return box->exec() == QMessageBox::Yes;
 }
 
 bool QtFolderBrowser::Browse(QWidget* parent, const QString& caption, const QString& root,

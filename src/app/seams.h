@@ -21,6 +21,9 @@ public:
     virtual void Plain(QWidget* parent, const QString& text) = 0;
     // The error box: error icon, caption "Error", one OK button.
     virtual void Error(QWidget* parent, const QString& text) = 0;
+    // A question: the application title as caption, a question icon, "Yes" and "No" (the
+    // default). True when the user answered "Yes".
+    virtual bool Question(QWidget* parent, const QString& text) = 0;
 };
 
 class FolderBrowser {
@@ -72,6 +75,7 @@ class QtMessageBoxes final : public MessageBoxes {
 public:
     void Plain(QWidget* parent, const QString& text) override;
     void Error(QWidget* parent, const QString& text) override;
+    bool Question(QWidget* parent, const QString& text) override;
 };
 
 class QtFolderBrowser final : public FolderBrowser {

@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QCursor>
+#include <QFontDatabase>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPalette>
@@ -46,10 +48,10 @@ QPushButton:focus {
 } // namespace
 
 QFont FabricorFont() {
-    // 8 point in a condensed face, so the titles and captions fit the widths the windows have
-    // always had; Verdana, what the device's tools used, where the condensed face is missing.
+    // Verdana 8 point, the face the windows' widths were made for; where it is missing, the
+    // condensed face, so titles and captions still fit those widths.
     QFont font;
-    font.setFamilies({QStringLiteral("DejaVu Sans Condensed"), QStringLiteral("Verdana")});
+    font.setFamilies({QStringLiteral("Verdana"), QStringLiteral("DejaVu Sans Condensed")});
     font.setPointSize(8);
     return font;
 }
@@ -67,6 +69,14 @@ void ApplyFabricorLook(QWidget* window) {
         QApplication::setFont(FabricorFont());
     window->setFont(FabricorFont());
     window->setStyleSheet(QString::fromLatin1(kFlatButtons));
+}
+
+int WidthForCaption(const QString& caption) {
+    // A title bar holds the caption beside the frame's icon and buttons.
+    constexpr int kTitleBarExtras = 120;
+    QFont title = QFontDatabase::systemFont(QFontDatabase::TitleFont);
+    title.setBold(true);
+    return QFontMetrics(title).horizontalAdvance(caption) + kTitleBarExtras;
 }
 
 void UseToolWindowFrame(QWidget* window) {

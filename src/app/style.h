@@ -20,7 +20,7 @@ inline const QColor kStepLabelColour(128, 128, 128);
 inline constexpr const char* kVendorWebAddress = "fabricor.example";
 inline constexpr const char* kProductPageUrl = "https://www.fabricor.example/sw30418";
 
-// The text face of every window: 8 point, condensed.
+// The text face of every window: Verdana 8 point, DejaVu Sans Condensed where Verdana is missing.
 QFont FabricorFont();
 
 // Background, font, text colour and the flat button style (keyboard focus drawn as a blue
@@ -29,6 +29,10 @@ void ApplyFabricorLook(QWidget* window);
 
 // The tool-window frame: a thin caption bar without system buttons (each window has its own "X").
 void UseToolWindowFrame(QWidget* window);
+
+// How wide a window must be for `caption` to show whole in its title bar, beside the frame's
+// icon and buttons (which a window manager may draw even where none are asked for).
+int WidthForCaption(const QString& caption);
 
 // Centres the window on the screen it is on (the primary screen before it is shown).
 void CentreOnScreen(QWidget* window);

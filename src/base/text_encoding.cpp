@@ -92,4 +92,9 @@ std::string Windows1252ToUtf8(std::string_view bytes) {
     return out;
 }
 
+bool FitsWindows1252(std::string_view utf8) {
+    // What does not fit comes back as a replacement, which never equals the original.
+    return Windows1252ToUtf8(Utf8ToWindows1252(utf8)) == utf8;
+}
+
 } // namespace fabricor

@@ -11,4 +11,8 @@ namespace fabricor {
 std::string Utf8ToWindows1252(std::string_view utf8, char replacement = '?');
 std::string Windows1252ToUtf8(std::string_view bytes);
 
+// True when every character of the UTF-8 text has a Windows-1252 byte, so the conversion above
+// loses nothing.
+bool FitsWindows1252(std::string_view utf8);
+
 } // namespace fabricor

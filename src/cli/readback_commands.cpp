@@ -1,5 +1,5 @@
-#include "base/folders.h"
 #include "base/atomic_file.h"
+#include "base/folders.h"
 #include "base/regular_file.h"
 #include "cli/cli.h"
 #include "cli/options.h"
@@ -10,6 +10,7 @@
 #include "image/image_decode.h"
 #include "platform/files.h"
 #include "project/commissioning_report.h"
+#include "project/project_folders.h"
 
 #include <filesystem>
 #include <ostream>
@@ -111,6 +112,18 @@ LoadedImage LoadAny(const std::string& path) {
     return LoadFirmwareOrImage(path);
 }
 
+// The name of the folder a path ends in, as it stands on disk: "out/" and "out/." name "out".
+std::string FolderNameOf(const std::string& dir) {
+    std::error_code ec;
+    std::filesystem::path path = std::filesystem::absolute(platform::PathOfUtf8(dir), ec);
+    if (ec)
+        path = platform::PathOfUtf8(dir);
+    path = path.lexically_normal();
+    if (!path.has_filename())
+        path = path.parent_path();
+    return platform::Utf8Name(path.filename());
+}
+
 } // namespace
 
 int DecodeCommand(const Arguments& args, std::ostream& out, std::ostream& err, TerminalProgress&) {
@@ -124,7 +137,8 @@ int DecodeCommand(const Arguments& args, std::ostream& out, std::ostream& err, T
             << ") or a 16384-byte image file, and writes DIR/pargen.xml\n"
                "and DIR/var.xml: a project that builds the same image again, the build time and\n"
                "date aside. Both documents are written or neither; a DIR that already holds\n"
-               "either is refused. The image holds no mnemonics: every MNEMONIC is empty.\n"
+               "either is refused, and so is a DIR whose name New project would refuse. The\n"
+               "image holds no mnemonics: every MNEMONIC is empty.\n"
                "\n"
                "Exit status: 0 when written; 1 when the input is refused or a file cannot be\n"
                "written; 2 on a usage error.\n";
@@ -138,6 +152,13 @@ int DecodeCommand(const Arguments& args, std::ostream& out, std::ostream& err, T
     auto output = parsed.values.find("output");
     if (output == parsed.values.end() || output->second.empty())
         return Usage(err, "decode", kDecodeUsage, "--output DIR is missing");
+    // DIR becomes a project: a name New project refuses would make one that no update could
+    // ever hand to the flash tool.
+    if (std::string name = FolderNameOf(output->second); !IsValidProjectName(name)) {
+        err << "fabricor-cli decode: " << output->second << ": \"" << name
+            << "\" cannot name a project: " << ProjectNameProblem(name) << "\n";
+        return kExitFailure;
+    }
 
     auto loaded = LoadFirmwareOrImage(parsed.positional.front());
     if (!loaded.ok) {

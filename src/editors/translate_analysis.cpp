@@ -89,15 +89,8 @@ void SortFindings(std::vector<Finding>& findings, size_t rows) {
     pass(rows + 1, [](const Finding& f) { return size_t{f.row}; });
 }
 
-std::string Thousands(size_t n) {
-    std::string digits = std::to_string(n);
-    for (size_t at = digits.size(); at > 3; at -= 3)
-        digits.insert(at - 3, ",");
-    return digits;
-}
-
 std::string Counted(size_t n, const char* one, const char* many) {
-    return Thousands(n) + " " + (n == 1 ? one : many);
+    return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
 } // namespace
@@ -221,7 +214,9 @@ TranslateTableAnalysis AnalyseTranslateTable(const std::vector<TMyRec>& rows) {
 }
 
 std::string TableAnalysisSummary(const TranslateTableAnalysis& a) {
-    std::string text = Thousands(a.rowsUsed) + " of " + std::to_string(kMaxTranslateRows) + " rows";
+    // Counts as the rest of the editor writes them ("2000", the row numbers): without separators.
+    std::string text =
+        std::to_string(a.rowsUsed) + " of " + std::to_string(kMaxTranslateRows) + " rows";
     const char* dot = " · ";
     if (a.overlaps)
         text += dot + Counted(a.overlaps, "overlap", "overlaps");

@@ -75,7 +75,8 @@ TFSetVar::TFSetVar(Workspace& workspace, MessageBoxes& boxes, QWidget* parent)
     auto* bar = new QWidget(this);
     bar->setFixedHeight(41);
     auto* buttons = new QHBoxLayout(bar);
-    buttons->setContentsMargins(8, 8, 8, 8);
+    // Two lines of the summary fit between the bar's edges; the buttons stay centred in it.
+    buttons->setContentsMargins(8, 6, 8, 6);
     buttons->setSpacing(8);
     bitbtn1_->setFixedSize(75, 25);
     bitbtn2_->setFixedSize(75, 25);
@@ -196,7 +197,8 @@ namespace {
 
 constexpr const char* kCsvFilter = "CSV files (*.csv);;All files (*)";
 
-// A one-line label that ends in "…" when the bar is too narrow for its text.
+// The summary beside the buttons: wrapped between its parts onto as many lines as the bar holds
+// (two at the dialog's starting size), and ending in "…" only when even they are too few.
 class ElidedLabel final : public QLabel {
 public:
     using QLabel::QLabel;
@@ -206,8 +208,21 @@ protected:
         QPainter painter(this);
         painter.setPen(palette().color(QPalette::WindowText));
         const QRect area = contentsRect();
-        painter.drawText(area, static_cast<int>(alignment()),
-                         fontMetrics().elidedText(text(), Qt::ElideRight, area.width()));
+        const QFontMetrics metrics = fontMetrics();
+        const int flags = static_cast<int>(alignment()) | Qt::TextWordWrap;
+        // Lines break between the parts only, never inside "1 without points".
+        const QString dot = QStringLiteral(" \u00B7 ");
+        QString whole = text();
+        whole.replace(QLatin1Char(' '), QChar::Nbsp);
+        whole.replace(QString(dot).replace(QLatin1Char(' '), QChar::Nbsp), dot);
+        QString shown = whole;
+        const int lines = std::max(1, area.height() / metrics.lineSpacing());
+        // Shortened from the end until the wrapped text fits the lines there are.
+        for (int room = area.width() * lines;
+             room > 0 && metrics.boundingRect(area, flags, shown).height() > area.height();
+             room -= metrics.averageCharWidth())
+            shown = metrics.elidedText(whole, Qt::ElideRight, room);
+        painter.drawText(area, flags, shown);
     }
 };
 

@@ -4,11 +4,20 @@
 
 namespace fabricor {
 
+std::string FlashToolPathProblem(const std::string& firmwarePath) {
+    if (firmwarePath.find('"') != std::string::npos)
+        return "it holds a double quote (\"), which would end the quoted path early";
+    if (!FitsWindows1252(firmwarePath))
+        return "it holds a character outside Windows-1252, the code page the path is passed in";
+    return {};
+}
+
 std::optional<std::string> FlashToolParameters(const std::string& firmwarePath, int portIndex) {
-    std::string path = Utf8ToWindows1252(firmwarePath);
-    if (Windows1252ToUtf8(path) != firmwarePath || portIndex < 0 || portIndex >= kSerialPortCount)
+    if (!FlashToolPathProblem(firmwarePath).empty() || portIndex < 0 ||
+        portIndex >= kSerialPortCount)
         return std::nullopt;
-    return '"' + path + '"' + kParameterPilcrow + std::to_string(portIndex);
+    return '"' + Utf8ToWindows1252(firmwarePath) + '"' + kParameterPilcrow +
+           std::to_string(portIndex);
 }
 
 FlashToolRequest ParseFlashToolParameters(std::string_view parameters) {

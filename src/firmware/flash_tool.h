@@ -12,8 +12,13 @@ inline constexpr const char* kFlashToolFileName = "Progwerk.exe";
 inline constexpr char kParameterPilcrow = '\xB6';
 inline constexpr int kSerialPortCount = 8;
 
-// The parameter string for a firmware path (UTF-8) and a port index. Nothing when the path holds
-// a character that Windows-1252 cannot carry: the tool would be sent to another file.
+// Why the parameter string cannot carry a firmware path (UTF-8): a double quote would end the
+// quoted path early, and a character that Windows-1252 cannot carry would send the tool to
+// another file. Empty when it can.
+std::string FlashToolPathProblem(const std::string& firmwarePath);
+
+// The parameter string for a firmware path (UTF-8) and a port index. Nothing when the path
+// cannot be carried (see FlashToolPathProblem) or the index is out of range.
 std::optional<std::string> FlashToolParameters(const std::string& firmwarePath, int portIndex);
 
 struct FlashToolRequest {

@@ -17,10 +17,12 @@
 #include <QFrame>
 #include <QLabel>
 #include <QPageSize>
+#include <QPainter>
 #include <QPdfWriter>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTextDocument>
+#include <QTextLayout>
 
 #include <filesystem>
 #include <stdexcept>
@@ -56,6 +58,41 @@ public:
 private:
     QProgressBar& bar_;
     int64_t scale_ = 1;
+};
+
+// The red line: wrapped at blanks, or anywhere in a long path, onto the lines it has; what does
+// not fit ends in "…" (the whole text is in the tooltip).
+class ReasonLabel final : public QLabel {
+public:
+    using QLabel::QLabel;
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.setPen(palette().color(QPalette::WindowText));
+        const QRect area = contentsRect();
+        const QFontMetrics metrics = fontMetrics();
+        const int lines = std::max(1, area.height() / metrics.lineSpacing());
+        const QString all = text();
+        QTextLayout layout(all, font());
+        QTextOption option;
+        option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+        layout.setTextOption(option);
+        layout.beginLayout();
+        QPoint at(area.left(), area.top() + metrics.ascent());
+        for (int n = 0; n < lines; ++n) {
+            QTextLine line = layout.createLine();
+            if (!line.isValid())
+                break;
+            line.setLineWidth(area.width());
+            QString shown = all.mid(line.textStart(), line.textLength());
+            if (n == lines - 1 && line.textStart() + line.textLength() < all.size())
+                shown = metrics.elidedText(all.mid(line.textStart()), Qt::ElideRight, area.width());
+            painter.drawText(at, shown);
+            at.ry() += metrics.lineSpacing();
+        }
+        layout.endLayout();
+    }
 };
 
 bool FileExists(const std::string& path) {
@@ -128,10 +165,12 @@ TFModifyFileSx::TFModifyFileSx(const Workspace& workspace, const Services& servi
     // The rows at 72 and 88 show the SHA-256 of bank1.bin and of the new firmware once merged.
     auto addRow = [this](const char* name, const QString& caption, int top) {
         auto* title = new QLabel(caption, this);
+        title->setObjectName(QStringLiteral("%1Caption").arg(QLatin1String(name)));
         title->setGeometry(8, top, kPathLeft - 12, kRowHeight);
         auto* value = new QLabel(this);
         value->setObjectName(name);
         value->setGeometry(kPathLeft, top, kPathWidth, kRowHeight);
+        title->setBuddy(value);
         return value;
     };
     projectPath_ = addRow("ProjectPath", QStringLiteral("Project"), 24);
@@ -141,9 +180,14 @@ TFModifyFileSx::TFModifyFileSx(const Workspace& workspace, const Services& servi
     firmwareHash_ = addRow("FirmwareHash", QStringLiteral("SHA-256 new firmware"), 88);
     for (QLabel* hash : {imageHash_, firmwareHash_})
         hash->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    disabledReason_ = new QLabel(this);
+    imageHashCaption_ = findChild<QLabel*>(QStringLiteral("ImageHashCaption"));
+    firmwareHashCaption_ = findChild<QLabel*>(QStringLiteral("FirmwareHashCaption"));
+    // The red line takes the hash rows' place, never shown with them (a merge that gives hashes
+    // leaves nothing to say), down to the port's caption: three lines, so a long reason shows
+    // whole; the tooltip holds it too.
+    disabledReason_ = new ReasonLabel(this);
     disabledReason_->setObjectName("DisabledReason");
-    disabledReason_->setGeometry(8, 106, 417, kRowHeight);
+    disabledReason_->setGeometry(8, 72, 417, 126 - 2 - 72);
     disabledReason_->setStyleSheet(QStringLiteral("color: rgb(176, 32, 32);"));
     auto* portCaption = new QLabel(QStringLiteral("Serial port"), this);
     portCaption->setObjectName("PortCaption");
@@ -180,34 +224,46 @@ void TFModifyFileSx::FormShow() {
     ShowPlan(project, base, project.empty() ? std::string() : files.NewFirmware());
     const QString disabled = QStringLiteral("\"Execute update firmware\" is off: ");
     if (project.empty()) {
-        disabledReason_->setText(disabled + QStringLiteral("no project is open."));
+        ShowReason(disabled + QStringLiteral("no project is open."));
         return;
     }
 
     if (!FileExists(base)) {
         // A FIFO or a device there is named for what it is rather than reported missing.
         if (RegularFile opened = RegularFile::Open(base, kFirmwareReadLimit); !opened.missing()) {
-            disabledReason_->setText(disabled + QString::fromStdString(opened.error()));
+            ShowReason(disabled + QString::fromStdString(opened.error()));
             services_.boxes->Error(this, QString::fromStdString(opened.error()));
             return;
         }
-        disabledReason_->setText(disabled + QStringLiteral("%1 is missing from MASTER.")
-                                                .arg(QString::fromLatin1(ProjectFiles::kBaseFirmwareName)));
+        ShowReason(disabled + QStringLiteral("%1 is missing from MASTER.")
+                                  .arg(QString::fromLatin1(ProjectFiles::kBaseFirmwareName)));
         services_.boxes->Error(this,
                                QStringLiteral("Error file %1 not found")
                                    .arg(QString::fromLatin1(ProjectFiles::kBaseFirmwareName)));
         return;
     }
     if (!QDir::setCurrent(QString::fromStdString(workspace_.MasterFolder))) {
-        disabledReason_->setText(disabled +
-                                 QStringLiteral("MASTER cannot be made the working folder."));
+        ShowReason(disabled + QStringLiteral("MASTER cannot be made the working folder."));
         services_.boxes->Error(this, QStringLiteral("Error"));
         return;
     }
     BaseFileSx = ProjectFiles::kBaseFirmwareName;
     OutDir = files.OutputFolder();
     NewFileSxName = ProjectFiles::NewFirmwareName();
+    // The tool learns the new firmware's path from one quoted Windows-1252 string; a path that
+    // string cannot carry would start it on another file or on none, with nothing said here.
+    if (std::string problem = FlashToolPathProblem(OutDir + NewFileSxName); !problem.empty()) {
+        ShowReason(disabled + QStringLiteral("Progwerk.exe cannot be given this project's path, "
+                                             "since %1.")
+                                  .arg(QString::fromStdString(problem)));
+        return;
+    }
     LbButton2_->setEnabled(true);
+}
+
+void TFModifyFileSx::ShowReason(const QString& text) {
+    disabledReason_->setText(text);
+    disabledReason_->setToolTip(text);
 }
 
 void TFModifyFileSx::ShowPath(QLabel* label, const std::string& path) {
@@ -222,7 +278,14 @@ void TFModifyFileSx::ShowPlan(const std::string& project, const std::string& bas
     ShowPath(projectPath_, project.empty() ? std::string("(none)") : project);
     ShowPath(basePath_, base);
     ShowPath(newPath_, written);
-    disabledReason_->clear();
+    ForgetLastMerge();
+}
+
+void TFModifyFileSx::ForgetLastMerge() {
+    ShowReason(QString());
+    // The hash rows appear with their hashes: before a merge there is nothing to show.
+    for (QLabel* row : {imageHash_, firmwareHash_, imageHashCaption_, firmwareHashCaption_})
+        row->hide();
     imageHash_->clear();
     firmwareHash_->clear();
     reportButton_->setEnabled(false);
@@ -244,6 +307,7 @@ void TFModifyFileSx::LbButton2Click() {
 }
 
 bool TFModifyFileSx::ExeModFileSxClick(ProjectUpdate& update) {
+    ForgetLastMerge();
     BoxReporter reporter(*services_.boxes, this);
     BarProgress progress(*Avanzamento_);
     MergeResult merged;
@@ -261,6 +325,11 @@ bool TFModifyFileSx::ExeModFileSxClick(ProjectUpdate& update) {
         ShowHash(imageHash_, BinDir + kImageFileName);
         ShowHash(firmwareHash_, OutDir + NewFileSxName);
         reportButton_->setEnabled(true);
+    } else if (merged.outcome == MergeOutcome::MergeFailed) {
+        // The box says only that it failed; the cause stays here for the user to act on.
+        ShowReason(
+            QStringLiteral("%1 was not written: %2")
+                .arg(QString::fromStdString(NewFileSxName), QString::fromStdString(merged.error)));
     }
     return merged.outcome == MergeOutcome::Written;
 }
@@ -298,6 +367,9 @@ void TFModifyFileSx::ShowHash(QLabel* label, const std::string& path) {
     const QString full = QString::fromStdString(hash.hex ? *hash.hex : hash.error);
     label->setText(label->fontMetrics().elidedText(full, Qt::ElideMiddle, label->width()));
     label->setToolTip(full);
+    label->show();
+    if (QWidget* caption = label == imageHash_ ? imageHashCaption_ : firmwareHashCaption_)
+        caption->show();
 }
 
 void TFModifyFileSx::ExeUpdateFirClick() {

@@ -41,6 +41,10 @@ private:
     // The upper part: what the update reads and writes, and why it cannot run when it cannot.
     void ShowPlan(const std::string& project, const std::string& base, const std::string& written);
     void ShowPath(QLabel* label, const std::string& path);
+    // Hides what the last merge showed: its hashes, its failure, its report.
+    void ForgetLastMerge();
+    // The red line: why the button is off, or why the last merge failed (whole in the tooltip).
+    void ShowReason(const QString& text);
     // The SHA-256 of a file just written, elided in the middle when too wide (whole in the
     // tooltip).
     void ShowHash(QLabel* label, const std::string& path);
@@ -62,6 +66,8 @@ private:
     QLabel* disabledReason_ = nullptr;
     QLabel* imageHash_ = nullptr;
     QLabel* firmwareHash_ = nullptr;
+    QLabel* imageHashCaption_ = nullptr;
+    QLabel* firmwareHashCaption_ = nullptr;
 };
 
 } // namespace fabricor

@@ -1,5 +1,7 @@
 #include "firmware/update_pipeline.h"
 
+#include "base/regular_file.h"
+#include "documents/var.h"
 #include "image/c_source.h"
 
 namespace fabricor {
@@ -20,6 +22,35 @@ const UpdateResult& ProjectUpdate::BuildAndWrite(Clock& clock) {
     result_.imageWritten = WriteConfigurationImage(files_.Folder(), result_.image);
     result_.sourceWritten = WriteImageCSource(files_.Folder(), result_.image);
     return result_;
+}
+
+bool ProjectUpdate::OnlyTranslateTableMissing() const {
+    const BuildReport& build = result_.build;
+    if (result_.refused || !result_.built || build.complete ||
+        build.document != BuildReport::Document::TranslateTable)
+        return false;
+    if (!ReadRegularFile(files_.TranslateTable(), kDocumentReadLimit).missing)
+        return false;
+    // The general parameters as the build would read them, beside an empty table.
+    FileRead pargen = ReadRegularFile(files_.GeneralParameters(), kDocumentReadLimit);
+    if (!pargen.bytes)
+        return false;
+    ConfigurationImage trial{};
+    FixedClock clock{LocalTime{}};
+    const std::string emptyTable = std::string("<") + kTranslateTableRoot + "/>";
+    return BuildConfigurationImageFromText(emptyTable, files_.TranslateTable(), *pargen.bytes,
+                                           files_.GeneralParameters(), clock, trial)
+        .complete;
+}
+
+Status ProjectUpdate::WriteEmptyTranslateTable(FileOutput& output) {
+    if (result_.refused)
+        return Status::Error(result_.refusal);
+    const std::string path = files_.TranslateTable();
+    // Written only in place of nothing: a table that appeared meanwhile is the user's.
+    if (!ReadRegularFile(path, kDocumentReadLimit).missing)
+        return Status::Error(path + ": already exists");
+    return WriteTranslateTable(path, {}, output);
 }
 
 const UpdateResult& ProjectUpdate::Merge(const std::string& baseFirmware, MergeReporter& reporter,

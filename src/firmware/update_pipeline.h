@@ -56,6 +56,17 @@ public:
     // build stopped early, so they show how far it got. Nothing when refused.
     const UpdateResult& BuildAndWrite(Clock& clock);
 
+    // True when the build stopped only because var.xml does not exist: nothing of that name is
+    // there, and pargen.xml builds whole beside an empty table. A Routing project made while the
+    // translate table editor held refused rows is such a project, and it has no other way to a
+    // table, its editor being off in Routing Mode.
+    bool OnlyTranslateTableMissing() const;
+
+    // Writes var.xml as the translate table editor saves an empty table (atomically), in place
+    // of nothing: an error when refused or when a file of that name exists. BuildAndWrite then
+    // builds with it.
+    Status WriteEmptyTranslateTable(FileOutput& output = SystemFileOutput());
+
     // Merges bin/bank1.bin into baseFirmware (opened as given: a bare name is found in the
     // current directory). Nothing when refused, and nothing after a build stage whose image may
     // not be merged (see MayMerge); without a build stage, the image already in bin is merged.

@@ -65,10 +65,14 @@ void TFsaveproj::BitBtn1Click() {
     closePermission = true;
     newName = Edit1->text();
     const std::string name = newName.toStdString();
-    NewProjectFolder outcome = CreateNewProjectFolder(destination.toStdString(), name);
+    std::string systemError;
+    NewProjectFolder outcome =
+        CreateNewProjectFolder(destination.toStdString(), name, &systemError);
     if (outcome != NewProjectFolder::Created) {
         if (*MessageOf(outcome) != '\0')
             boxes_.Plain(this, QString::fromUtf8(MessageOf(outcome)));
+        else if (!systemError.empty()) // staying open without a word would look like a hang
+            boxes_.Error(this, QString::fromStdString(systemError));
         closePermission = false;
         return;
     }

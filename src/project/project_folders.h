@@ -14,19 +14,27 @@ inline constexpr const char* kOpenProjectCaption = "Select directory of project"
 // between Linux and Windows: refused are the empty name, "." and "..", a character Windows
 // forbids in file names (< > : " / \ | ? * and control characters), a name ending in a dot or
 // a blank, and the names Windows keeps for devices (CON, PRN, AUX, NUL, COM1 to COM9, LPT1 to
-// LPT9, in any case, also with an extension: "con.txt").
+// LPT9, in any case, also with an extension: "con.txt"). It must also reach the flash tool,
+// whose parameter is Windows-1252: a character outside it is refused. And it must be a name a
+// file system takes: at most 255 bytes.
 bool IsValidProjectName(const std::string& name);
 
+// Why `name` is refused by IsValidProjectName, for a person; empty when it is valid.
+std::string ProjectNameProblem(const std::string& name);
+
 enum class NewProjectFolder {
-    Created,      // the folder and its bin folder were made
-    InvalidName,  // "Name project not valid"
+    Created,       // the folder and its bin folder were made
+    InvalidName,   // "Name project not valid"
     AlreadyExists, // "Name project not valid because directory already exists"
-    NotCreated,   // the system refused the folder; no message
+    NotCreated,    // the system refused the folder for another reason than its name
 };
 
 // The folder part of New project: checks the name, then makes the single folder
-// `destination`/`name` (never its parents) and, below it, "bin".
-NewProjectFolder CreateNewProjectFolder(const std::string& destination, const std::string& name);
+// `destination`/`name` (never its parents) and, below it, "bin". A name the file system itself
+// refuses (too long, not valid there) is InvalidName; for NotCreated, `systemError` (when given)
+// receives the folder and the system's reason.
+NewProjectFolder CreateNewProjectFolder(const std::string& destination, const std::string& name,
+                                        std::string* systemError = nullptr);
 
 // The text shown for an outcome; empty where nothing is shown.
 const char* MessageOf(NewProjectFolder outcome);

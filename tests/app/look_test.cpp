@@ -36,6 +36,10 @@ public:
     void Error(QWidget* parent, const QString& text) override {
         Show(QMessageBox::Critical, QStringLiteral("Error"), text, parent);
     }
+    bool Question(QWidget* parent, const QString& text) override {
+        Show(QMessageBox::Question, kApplicationTitle, text, parent);
+        return false;
+    }
     std::vector<Shown> shown;
 
 private:

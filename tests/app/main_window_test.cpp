@@ -5,6 +5,7 @@
 #include "support/temp_dir.h"
 
 #include <QDialog>
+#include <QFontDatabase>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -86,8 +87,11 @@ TEST_F(MainWindow, ControlsSitWhereTheWorkflowPutsThem) {
     EXPECT_EQ(window->frameGeometry().size(), QSize(574, 233));
     EXPECT_EQ(window->palette().color(QPalette::Window), QColor(248, 247, 237));
     EXPECT_EQ(window->palette().color(QPalette::WindowText), QColor(51, 51, 51));
-    // A condensed face, so every caption fits its control; Verdana where it is missing.
-    EXPECT_EQ(window->font().families(), (QStringList{"DejaVu Sans Condensed", "Verdana"}));
+    // Verdana; where it is missing, the condensed face really drawn, not the system's fallback.
+    EXPECT_EQ(window->font().families(), (QStringList{"Verdana", "DejaVu Sans Condensed"}));
+    const QString face = QFontDatabase::hasFamily("Verdana") ? "Verdana" : "DejaVu Sans Condensed";
+    EXPECT_EQ(QFontMetrics(window->font()).horizontalAdvance("Update Device"),
+              QFontMetrics(QFont(face, 8)).horizontalAdvance("Update Device"));
     EXPECT_EQ(window->font().pointSize(), 8);
     EXPECT_TRUE(window->windowFlags().testFlag(Qt::Tool));
     EXPECT_FALSE(window->windowFlags().testFlag(Qt::WindowCloseButtonHint));

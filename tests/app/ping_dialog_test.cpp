@@ -1,5 +1,6 @@
 #include "app/ping_dialog.h"
 
+#include <QFontDatabase>
 #include <QLabel>
 #include <QPushButton>
 #include <QTimer>
@@ -35,7 +36,12 @@ TEST(PingDialog, EachResultShowsOnlyItsPictureWithItsTexts) {
 
 TEST(PingDialog, LayoutAndNames) {
     TFPing dialog;
-    EXPECT_EQ(dialog.size(), QSize(250, 98));
+    // 98 high; 250 wide, or wider where a title bar would cut a caption beside its buttons.
+    EXPECT_EQ(dialog.height(), 98);
+    QFont title = QFontDatabase::systemFont(QFontDatabase::TitleFont);
+    title.setBold(true);
+    for (const char* caption : {"Ping! Device Found!", "Ping! Device Not Found!", "Ping! Error!!!"})
+        EXPECT_GE(dialog.width(), QFontMetrics(title).horizontalAdvance(caption) + 100) << caption;
     for (QLabel* picture : {dialog.I_P_F, dialog.I_P_NF, dialog.I_P_E}) {
         EXPECT_EQ(picture->geometry(), QRect(16, 16, 41, 41)) << picture->objectName().toStdString();
         EXPECT_FALSE(picture->pixmap().isNull());

@@ -76,6 +76,17 @@ TEST_F(ReadBack, UpdateDecodeVerifyIsIdentical) {
     EXPECT_EQ(Cli({"diff", (dir / "D").string(), P()}).out, "identical\n");
 }
 
+// DIR becomes a project: a name New project refuses is refused before anything is made.
+TEST_F(ReadBack, DecodeMakesOnlyFoldersNewProjectWouldName) {
+    ASSERT_EQ(Update().code, kExitOk);
+    for (const char* name : {"q\"x", "\xD0\xBD\xD0\xB0\xD1\x81", "con"}) {
+        auto decoded = Cli({"decode", Firmware(), "--output", (dir / name).string()});
+        EXPECT_EQ(decoded.code, kExitFailure) << name;
+        EXPECT_NE(decoded.err.find("cannot name a project"), std::string::npos) << decoded.err;
+        EXPECT_FALSE(fs::exists(dir / name));
+    }
+}
+
 TEST_F(ReadBack, AChangedFieldIsNamedByVerifyAndDiff) {
     ASSERT_EQ(Update().code, kExitOk);
     std::string pargen = kSamplePargen;

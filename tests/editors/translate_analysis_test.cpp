@@ -54,7 +54,8 @@ TEST(TranslateAnalysis, CountsMarksAndSummary) {
     EXPECT_TRUE(analysis.full);
     EXPECT_EQ(analysis.warnings.size(), kMaxListedTableWarnings);
     EXPECT_EQ(analysis.unlisted, analysis.overlaps + 1 - kMaxListedTableWarnings);
-    EXPECT_EQ(TableAnalysisSummary(analysis), "2,000 of 2000 rows · 1,999,000 overlaps");
+    EXPECT_EQ(TableAnalysisSummary(analysis),
+              "2000 of 2000 rows · 1999000 overlaps"); // one spelling
     // Every row is marked, each with a few of its warnings.
     ASSERT_EQ(analysis.rowNotes.size(), 2000u);
     EXPECT_EQ(analysis.rowNotes[1999].rfind(

@@ -123,6 +123,19 @@ TEST_F(TranslateTableCsv, RowsWithAWarningAreMarkedAndTheSummaryFollowsEdits) {
     QCoreApplication::processEvents();
     EXPECT_EQ(summary->text(), "2 of 2000 rows");
     EXPECT_EQ(grid.RowMark(2), "");
+
+    // At the dialog's starting size a summary wider than its place goes on in a second line.
+    for (int c = 1; c < 7; ++c)
+        grid.SetCells(c, 3, grid.Cells(c, 1));
+    grid.SetCells(5, 2, "0");
+    QCoreApplication::processEvents();
+    ASSERT_GT(summary->fontMetrics().horizontalAdvance(summary->text()), summary->width());
+    const QImage shot = summary->grab().toImage();
+    int ink = 0;
+    for (int y = shot.height() / 2 + 1; y < shot.height(); ++y)
+        for (int x = 0; x < shot.width(); ++x)
+            ink += shot.pixelColor(x, y).lightness() < 128;
+    EXPECT_GT(ink, 20);
 }
 
 } // namespace

@@ -131,10 +131,13 @@ TEST_F(UpdateDevice, AfterTheMergeTheHashesShowAndTheReportSavesAsPdf) {
     doubles.files.answers = {pdf};
     QString imageHash, firmwareHash;
     bool reportBefore = true, reportAfter = false;
+    bool hashRowBefore = true, hashRowAfter = false;
     doubles.dialogs.scripts["TFModifyFileSx"] = [&](QDialog& dialog) {
         auto* report = dialog.findChild<QPushButton*>("SaveReportPdf");
         reportBefore = report->isEnabled();
+        hashRowBefore = dialog.findChild<QLabel*>("ImageHashCaption")->isVisible();
         dialog.findChild<QPushButton*>("LbButton2")->click();
+        hashRowAfter = dialog.findChild<QLabel*>("ImageHashCaption")->isVisible();
         imageHash = dialog.findChild<QLabel*>("ImageHash")->toolTip();
         firmwareHash = dialog.findChild<QLabel*>("FirmwareHash")->toolTip();
         reportAfter = report->isEnabled();
@@ -145,6 +148,8 @@ TEST_F(UpdateDevice, AfterTheMergeTheHashesShowAndTheReportSavesAsPdf) {
     EXPECT_TRUE(doubles.boxes.shown.empty()) << doubles.boxes.texts().join("|").toStdString();
     EXPECT_FALSE(reportBefore);
     EXPECT_TRUE(reportAfter);
+    EXPECT_FALSE(hashRowBefore); // no empty rows before there is a hash
+    EXPECT_TRUE(hashRowAfter);
     EXPECT_EQ(imageHash.toStdString(),
               *Sha256OfFile((Project() / "bin" / "bank1.bin").string()).hex);
     EXPECT_EQ(firmwareHash.toStdString(),
@@ -256,6 +261,14 @@ TEST_F(UpdateDevice, ABaseFirmwareThatIsNoRegularFileIsNamedForWhatItIs) {
               QStringList{QString::fromStdString(base.string() + ": not a regular file (a FIFO)")});
     EXPECT_FALSE(buttonEnabled);
     EXPECT_TRUE(doubles.shell.started.empty());
+    // A reason longer than a line, a path without blanks, goes on in a second line (red ink).
+    QLabel* reason = window->findChild<QLabel*>("DisabledReason");
+    const QImage shot = reason->grab().toImage();
+    int red = 0;
+    for (int y = reason->fontMetrics().lineSpacing(); y < shot.height(); ++y)
+        for (int x = 0; x < shot.width(); ++x)
+            red += shot.pixelColor(x, y).red() > shot.pixelColor(x, y).green() + 60;
+    EXPECT_GT(red, 20);
 }
 
 TEST_F(UpdateDevice, MissingFlashToolIsToldAndNothingStarts) {
@@ -345,6 +358,25 @@ TEST_F(UpdateDevice, ACutShortBuildIsWrittenButNeverFlashed) {
     EXPECT_TRUE(doubles.shell.started.empty());
 }
 
+// Without var.xml (and its editor off in Routing Mode) Update Device offers the empty table.
+TEST_F(UpdateDevice, AProjectWithoutATableIsOfferedAnEmptyOneAndGoesOn) {
+    fs::remove(Project() / "var.xml");
+    PressExecuteWith(0);
+    auto window = Start();
+    for (bool yes : {false, true}) {
+        doubles.boxes.answer = yes;
+        window->findChild<QPushButton*>("CreateBin")->click();
+        EXPECT_EQ(doubles.boxes.shown.back().kind, RecordingMessageBoxes::Shown::Question);
+        EXPECT_EQ(fs::exists(Project() / "var.xml"), yes);
+        EXPECT_EQ(doubles.dialogs.shown.size(), yes ? 1u : 0u);
+    }
+    EXPECT_EQ(doubles.boxes.shown.size(), 2u);
+    // The table the editor writes when it holds no row, and a device updated with it.
+    ASSERT_TRUE(WriteTranslateTable((app / "empty.xml").string(), {}));
+    EXPECT_EQ(ReadFile(Project() / "var.xml"), ReadFile(app / "empty.xml"));
+    EXPECT_EQ(doubles.shell.started.size(), 1u);
+}
+
 TEST_F(UpdateDevice, EmptyProjectFolderWritesNothing) {
     auto window = Start();
     window->workspace().ProjectFolder.clear(); // as a cancelled Open leaves it
@@ -366,6 +398,9 @@ TEST_F(UpdateDevice, AMergeThatFailedNeverStartsTheTool) {
     EXPECT_EQ(doubles.boxes.texts(), QStringList{"File New Sx Not Create,Abort Procedure"});
     EXPECT_FALSE(doubles.boxes.shown[0].busyCursor); // shown in the middle of the merge
     EXPECT_TRUE(doubles.shell.started.empty());
+    // The box keeps its words; the dialog's red line says where and why.
+    EXPECT_EQ(window->findChild<QLabel*>("DisabledReason")->text(),
+              "New_SX30418.sx was not written: line 2: blank line");
 }
 
 TEST_F(UpdateDevice, ANewFirmwareThatCannotBeReplacedIsLeftAsItWasAndNothingIsFlashed) {
@@ -481,11 +516,11 @@ TEST_F(GenerateFirmware, TheUpperPartSaysWhatItReadsAndWritesAndWhyItCannot) {
                                              dialog.findChild<QProgressBar*>("Avanzamento")})
             EXPECT_FALSE(added->geometry().intersects(placed->geometry()))
                 << added->objectName().toStdString();
-        // The two rows at 72 and 88 hold the hashes of bank1.bin and the new firmware.
+        // The two rows at 72 and 88 hold the hashes of bank1.bin and the new firmware, or the
+        // red line, never both at once.
         if (added->geometry().intersects(QRect(8, 72, 417, 32))) {
-            EXPECT_TRUE(added->objectName() == "ImageHash" ||
-                        added->objectName() == "FirmwareHash" ||
-                        added->text().startsWith("SHA-256"))
+            EXPECT_TRUE(added->objectName().contains("Hash") ||
+                        added->objectName() == "DisabledReason")
                 << added->objectName().toStdString();
         }
     }
@@ -504,6 +539,22 @@ TEST_F(GenerateFirmware, TheUpperPartSaysWhatItReadsAndWritesAndWhyItCannot) {
               "\"Execute update firmware\" is off: SX30418.sx is missing from MASTER.");
     EXPECT_LE(reason->fontMetrics().horizontalAdvance(reason->text()), reason->width());
     EXPECT_EQ(doubles.boxes.texts(), QStringList{"Error file SX30418.sx not found"});
+}
+
+// The tool's one quoted Windows-1252 parameter cannot carry every path: the button stays off.
+TEST_F(GenerateFirmware, APathTheFlashToolCannotBeGivenKeepsTheButtonOffAndSaysWhy) {
+    const std::pair<std::string, const char*> folders[] = {
+        {"q\"x", "double quote"},
+        {"\xD0\xBD\xD0\xB0\xD1\x81", "outside Windows-1252"},
+        {"\xC3\xA9t\xC3\xA9 \xE2\x82\xAC", nullptr}}; // the last one it can carry
+    for (const auto& [name, why] : folders) {
+        workspace.ProjectFolder = MakeProject(name, true).string();
+        dialog.show();
+        const QString reason = dialog.findChild<QLabel*>("DisabledReason")->text();
+        EXPECT_EQ(Execute()->isEnabled(), !why) << name;
+        EXPECT_TRUE(why ? reason.contains(why) : reason.isEmpty()) << reason.toStdString();
+        dialog.hide();
+    }
 }
 
 TEST_F(GenerateFirmware, FieldsFollowTheProjectFolderWithOneSeparator) {

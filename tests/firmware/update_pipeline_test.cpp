@@ -70,6 +70,23 @@ TEST_F(Pipeline, ABuildThatStoppedEarlyIsWrittenButNeverMerged) {
     EXPECT_EQ(ReadFile(Files().NewFirmware()), "an older firmware");
 }
 
+// The empty table is offered for a missing var.xml only, and only when pargen.xml then builds.
+TEST_F(Pipeline, OnlyAMissingTableIsOfferedAnEmptyOne) {
+    const fs::path var = dir / "P" / "var.xml";
+    auto offered = [&] {
+        ProjectUpdate update(Files());
+        EXPECT_FALSE(update.BuildAndWrite(clock).MayMerge());
+        return update.OnlyTranslateTableMissing();
+    };
+    fs::remove(var);
+    EXPECT_TRUE(offered());
+    fs::create_directory(var); // something else of that name
+    EXPECT_FALSE(offered());
+    fs::remove(var);
+    WriteFile(dir / "P" / "pargen.xml", "<General_Parameter>"); // would stop the build too
+    EXPECT_FALSE(offered());
+}
+
 TEST_F(Pipeline, AFileThatCouldNotBeWrittenStopsTheUpdate) {
     fs::create_directories(Files().Image()); // a folder cannot be replaced by the image
     ProjectUpdate update(Files());

@@ -125,10 +125,11 @@ TEST_F(NewProject, CancelAfterARefusalClosesAndRewritesTheTitle) {
 }
 
 TEST_F(NewProject, NamesThatAreNoPlainFolderNameAreRefused) {
-    // Also names that would not travel to Windows: the flash tool's quoted parameter alone
-    // breaks on a double quote.
-    for (QString bad : {"", ".", "..", "a/b", "../outside", "pump/", "say \"hi\"", "a:b", "pump.",
-                        "pump ", "con.txt", "LPT1", "a\tb"}) {
+    // Also names that would not travel to Windows, that no update could hand to the flash tool
+    // (a double quote, a character outside Windows-1252), or that no file system takes.
+    for (const QString& bad : QStringList{"", ".", "..", "a/b", "../outside", "pump/", "say \"hi\"",
+                                          "a:b", "pump.", "pump ", "con.txt", "LPT1", "a\tb",
+                                          "\u043D\u0430\u0441\u043E\u0441", QString(300, 'x')}) {
         doubles.boxes.shown.clear();
         New([&](TFsaveproj& dialog) {
             TypeAndOk(dialog, bad);
@@ -155,14 +156,18 @@ TEST_F(NewProject, EachShowingStartsWithAnEmptyNameAndTheNameIsTakenAsTyped) {
     EXPECT_EQ(window->workspace().ProjectName, " pump 2");
 }
 
-TEST_F(NewProject, FolderTheSystemRefusesKeepsTheDialogOpenWithoutAMessage) {
+TEST_F(NewProject, FolderTheSystemRefusesKeepsTheDialogOpenAndSaysWhy) {
+    fs::remove(projects); // gone since start-up
     New([&](TFsaveproj& dialog) {
-        TypeAndOk(dialog, QString(300, 'x'));
+        TypeAndOk(dialog, "pump");
         EXPECT_TRUE(dialog.isVisible());
         dialog.bitbtn2->click();
     });
-    EXPECT_TRUE(doubles.boxes.shown.empty());
-    EXPECT_TRUE(fs::is_empty(projects));
+    ASSERT_EQ(doubles.boxes.shown.size(), 1u);
+    EXPECT_EQ(doubles.boxes.shown[0].kind, RecordingMessageBoxes::Shown::Error);
+    EXPECT_TRUE(doubles.boxes.shown[0].text.startsWith(
+        QString::fromStdString((projects / "pump").string() + ": ")));
+    EXPECT_FALSE(fs::exists(projects));
 }
 
 TEST_F(NewProject, FailedGeneralParametersWriteIsShownAndKeepsTheDialogOpen) {

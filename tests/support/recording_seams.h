@@ -22,7 +22,7 @@ namespace fabricor::testing {
 class RecordingMessageBoxes final : public MessageBoxes {
 public:
     struct Shown {
-        enum Kind { Plain, Error } kind;
+        enum Kind { Plain, Error, Question } kind;
         QString text;
         bool busyCursor; // a box must never wait for the user under the busy cursor
     };
@@ -32,6 +32,11 @@ public:
     void Error(QWidget*, const QString& text) override {
         shown.push_back({Shown::Error, text, BusyCursorShown()});
     }
+    bool Question(QWidget*, const QString& text) override {
+        shown.push_back({Shown::Question, text, BusyCursorShown()});
+        return answer;
+    }
+    bool answer = false; // "Yes" when true
     static bool BusyCursorShown() {
         const QCursor* cursor = QGuiApplication::overrideCursor();
         return cursor && cursor->shape() == Qt::WaitCursor;

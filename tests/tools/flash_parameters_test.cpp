@@ -24,6 +24,8 @@ TEST(FlashToolParameters, RefusesWhatWouldSendTheToolElsewhere) {
     // A character Windows-1252 cannot carry would name another file.
     EXPECT_FALSE(
         FlashToolParameters("/p/\xE2\x82\xAC\xE6\x97\xA5/New.sx", 0)); // euro ok, kanji not
+    // A double quote would end the quoted path early.
+    EXPECT_FALSE(FlashToolParameters("/p/q\"x/New.sx", 0));
     EXPECT_FALSE(FlashToolParameters("/p/New.sx", -1));
     EXPECT_FALSE(FlashToolParameters("/p/New.sx", 8));
 }
