@@ -3,6 +3,7 @@
 
 #include "documents/integer_text.h"
 #include "documents/var.h"
+#include "documents/xml_characters.h"
 #include "fuzz_support.h"
 
 #include <cstdint>
@@ -59,6 +60,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         auto points = InRange(row.cells[4], 127);
         if (!kind || !tcp || !device || !rtu || !points)
             break;
+        if (FirstCharacterXmlCannotCarry(row.cells[5]))
+            break; // the editor refuses a mnemonic no XML document can carry
+
         accepted.push_back(TMyRec{static_cast<uint8_t>(*kind + 1), static_cast<uint16_t>(*tcp),
                                   static_cast<uint8_t>(*device), static_cast<uint16_t>(*rtu),
                                   static_cast<uint8_t>(*points), row.cells[5]});
