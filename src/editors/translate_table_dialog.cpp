@@ -4,10 +4,12 @@
 #include "base/atomic_file.h"
 #include "documents/integer_text.h"
 #include "editors/grid.h"
+#include "editors/translate_block.h"
 #include "editors/translate_csv.h"
 
 #include <QFile>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QPainter>
@@ -62,6 +64,20 @@ TFSetVar::TFSetVar(Workspace& workspace, MessageBoxes& boxes, QWidget* parent)
     sga_->Columns()[static_cast<int>(TranslateColumn::AddressDeviceRtu)].SetColor(kPaleCyan);
     sga_->Columns()[static_cast<int>(TranslateColumn::AddressRtu)].SetColor(kPaleCyan);
     sga_->SetSelectedIndex(static_cast<int>(TranslateColumn::DataType));
+    TApplegrid::EditRules rules;
+    rules.pasted = [](int col, const QString& text) {
+        return QString::fromStdString(
+            PastedTranslateCell(static_cast<TranslateColumn>(col), text.toStdString()));
+    };
+    rules.filledDown = [](int col, const QStringList& above) {
+        TranslateRowCells cells;
+        for (size_t c = 0; c < cells.size() && c < size_t(above.size()); ++c)
+            cells[c] = above[qsizetype(c)].toStdString();
+        return QString::fromStdString(
+            FilledDownTranslateCell(static_cast<TranslateColumn>(col), cells));
+    };
+    sga_->SetEditRules(std::move(rules));
+    connect(sga_, &TApplegrid::Notice, this, [this](const QString& text) { boxes_.Plain(this, text); });
 
     bitbtn1_ = new QPushButton(QStringLiteral("OK"), this);
     bitbtn1_->setObjectName(QStringLiteral("bitbtn1"));
@@ -112,6 +128,16 @@ void TFSetVar::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
 }
 
+void TFSetVar::keyPressEvent(QKeyEvent* event) {
+    // Ctrl+Tab and Ctrl+Shift+Tab on a button take the focus back into the grid.
+    if (event->modifiers().testFlag(Qt::ControlModifier) &&
+        (event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab) && !sga_->hasFocus()) {
+        sga_->setFocus(Qt::TabFocusReason);
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
 void TFSetVar::hideEvent(QHideEvent* event) {
     // Closing, Cancel included, keeps an edit still open in the grid as typed.
     sga_->CommitEdit();
@@ -136,6 +162,7 @@ void TFSetVar::FormShow() {
         }
     }
     sga_->EndUpdate();
+    sga_->ClearUndo();
     // Every showing starts at the top, on row 1's "Data Type", wherever the last one was left.
     sga_->SetCurrentCell(static_cast<int>(TranslateColumn::DataType), 1);
     sga_->scrollToTop();
@@ -335,6 +362,7 @@ void TFSetVar::ImportCsvClick() {
         return;
     }
     sga_->SetRowCountMin(kDataRows + 1);
+    sga_->BeginUndoStep(1, kDataRows);
     sga_->BeginUpdate();
     for (int r = 1; r <= kDataRows; ++r) {
         const auto index = static_cast<size_t>(r - 1);
@@ -355,6 +383,7 @@ void TFSetVar::ImportCsvClick() {
         }
     }
     sga_->EndUpdate();
+    sga_->EndUndoStep();
     UpdateTableAnalysis();
 }
 
