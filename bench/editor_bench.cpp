@@ -155,9 +155,16 @@ int main(int argc, char** argv) {
     };
     const auto paste = [&] { grid.Paste(block); };
     Print("paste a 2000 x 6 block", Time(runs, fresh, timed(paste)), 100);
-    Print("undo it", Time(runs, [&] { fresh(), paste(); }, timed([&] { grid.Undo(); })), 100);
-    Print("redo it", Time(runs, [&] { fresh(), paste(), grid.Undo(); }, timed([&] { grid.Redo(); })), 100);
-    Print("delete 1000 rows at row 1", Time(runs, fresh, timed([&] { grid.DeleteRows(1, 1000); })), 100);
+    Print("undo it",
+          Time(
+              runs, [&] { fresh(), paste(); }, timed([&] { grid.Undo(); })),
+          100);
+    Print("redo it",
+          Time(
+              runs, [&] { fresh(), paste(), grid.Undo(); }, timed([&] { grid.Redo(); })),
+          100);
+    Print("delete 1000 rows at row 1", Time(runs, fresh, timed([&] { grid.DeleteRows(1, 1000); })),
+          100);
     if (grid.CanRedo() || !grid.CanUndo())
         std::fprintf(stderr, "unexpected: the deletion is not one undo step\n");
 

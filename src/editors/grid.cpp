@@ -6,9 +6,9 @@
 #include <QAbstractButton>
 #include <QClipboard>
 #include <QGuiApplication>
-#include <QMenu>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -773,7 +773,9 @@ QString TApplegrid::CopyText() const {
     return QString::fromStdString(FormatTabText(cells));
 }
 
-void TApplegrid::Copy() { QGuiApplication::clipboard()->setText(CopyText()); }
+void TApplegrid::Copy() {
+    QGuiApplication::clipboard()->setText(CopyText());
+}
 
 void TApplegrid::Cut() {
     Copy();
@@ -809,7 +811,10 @@ void TApplegrid::Paste(const QString& text) {
     if (!fill && (target.height() < rows || target.width() < cols))
         emit Notice(tr("Pasted %1 of %2 rows and %3 of %4 columns: the rest lies beyond the "
                        "table's last row or column.")
-                        .arg(target.height()).arg(rows).arg(target.width()).arg(cols));
+                        .arg(target.height())
+                        .arg(rows)
+                        .arg(target.width())
+                        .arg(cols));
 }
 
 void TApplegrid::ClearSelectedCells() {
@@ -866,7 +871,8 @@ bool TApplegrid::InsertRow(int row) {
     for (const QString& text : RowTexts(last))
         if (!text.isEmpty()) {
             emit Notice(tr("No row was inserted: row %1 holds data and would be pushed out of "
-                           "the table.").arg(last));
+                           "the table.")
+                            .arg(last));
             return false;
         }
     BeginUndoStep(row, last);
@@ -900,8 +906,9 @@ void TApplegrid::RowMenu(const QPoint& at) {
     QMenu menu(this);
     menu.setObjectName(QStringLiteral("rowMenu"));
     menu.addAction(tr("Insert row above"), this, [this, row] { InsertRow(row); });
-    menu.addAction(block.height() > 1 ? tr("Delete rows %1 to %2").arg(block.top()).arg(block.bottom())
-                                      : tr("Delete row %1").arg(row),
+    menu.addAction(block.height() > 1
+                       ? tr("Delete rows %1 to %2").arg(block.top()).arg(block.bottom())
+                       : tr("Delete row %1").arg(row),
                    this, [this, block] { DeleteRows(block.top(), block.bottom()); });
     menu.exec(numbers_->viewport()->mapToGlobal(at));
 }
@@ -929,7 +936,8 @@ void TApplegrid::Restore(int first, int last, const std::vector<QString>& cells)
 }
 
 void TApplegrid::EditCell(int col, int row, const QString& text) {
-    if (col < 1 || row < 1 || col >= ColCount() || row >= RowCount() || model_->Text(col, row) == text)
+    if (col < 1 || row < 1 || col >= ColCount() || row >= RowCount() ||
+        model_->Text(col, row) == text)
         return;
     BeginUndoStep(row, row);
     model_->SetText(col, row, text);

@@ -8,6 +8,7 @@
 #include "editors/translate_csv.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -77,7 +78,8 @@ TFSetVar::TFSetVar(Workspace& workspace, MessageBoxes& boxes, QWidget* parent)
             FilledDownTranslateCell(static_cast<TranslateColumn>(col), cells));
     };
     sga_->SetEditRules(std::move(rules));
-    connect(sga_, &TApplegrid::Notice, this, [this](const QString& text) { boxes_.Plain(this, text); });
+    connect(sga_, &TApplegrid::Notice, this,
+            [this](const QString& text) { boxes_.Plain(this, text); });
 
     bitbtn1_ = new QPushButton(QStringLiteral("OK"), this);
     bitbtn1_->setObjectName(QStringLiteral("bitbtn1"));
@@ -122,7 +124,10 @@ void TFSetVar::showEvent(QShowEvent* event) {
             if (frame.width() < 0 || frame.height() < 0)
                 frame = QSize(0, 0);
             resize(kOuterSize - frame);
+        } else if (lastSize_.isValid()) {
+            resize(lastSize_);
         }
+        laidOutWidth_ = width();
         sga_->setFocus();
     }
     QDialog::showEvent(event);
@@ -138,7 +143,21 @@ void TFSetVar::keyPressEvent(QKeyEvent* event) {
     QDialog::keyPressEvent(event);
 }
 
+void TFSetVar::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    // Width gained or lost by the dialog after its sizing goes to Mnemonic, never below its own.
+    if (laidOutWidth_ <= 0)
+        return;
+    const int mnemonic = static_cast<int>(TranslateColumn::Mnemonic);
+    const int width = sga_->ColWidths(mnemonic) + event->size().width() - laidOutWidth_;
+    sga_->SetColWidths(mnemonic, std::max(kColumnWidths[mnemonic], width));
+    laidOutWidth_ = event->size().width();
+}
+
 void TFSetVar::hideEvent(QHideEvent* event) {
+    // The next showing within this run comes back at this size.
+    if (sized_)
+        lastSize_ = size();
     // Closing, Cancel included, keeps an edit still open in the grid as typed.
     sga_->CommitEdit();
     QDialog::hideEvent(event);
@@ -361,6 +380,21 @@ void TFSetVar::ImportCsvClick() {
         ShowCsvProblems(path, lines);
         return;
     }
+    int held = 0;
+    for (int r = 1; r < sga_->RowCount(); ++r)
+        for (int c = 1; c < kTranslateColumnCount; ++c)
+            if (!sga_->Cells(c, r).isEmpty()) {
+                ++held;
+                break;
+            }
+    const QString name = QFileInfo(path).fileName();
+    if (held > 0 &&
+        !boxes_.Question(this,
+                         QStringLiteral("Replace the %1 rows in the table with the %2 rows of %3?")
+                             .arg(held)
+                             .arg(imported.rows.size())
+                             .arg(name)))
+        return;
     sga_->SetRowCountMin(kDataRows + 1);
     sga_->BeginUndoStep(1, kDataRows);
     sga_->BeginUpdate();
@@ -385,6 +419,13 @@ void TFSetVar::ImportCsvClick() {
     sga_->EndUpdate();
     sga_->EndUndoStep();
     UpdateTableAnalysis();
+    ShowDone(QStringLiteral("%1 rows read from %2").arg(imported.rows.size()).arg(name));
+}
+
+void TFSetVar::ShowDone(const QString& line) {
+    // In the bar until the next edit sums the table up again.
+    summary_->setText(line);
+    summary_->setToolTip(line);
 }
 
 void TFSetVar::ExportCsvClick() {
@@ -408,8 +449,12 @@ void TFSetVar::ExportCsvClick() {
     csvPath_ = path;
     Status written = WriteFileAtomically(QFile::encodeName(path).toStdString(),
                                          TranslateTableToCsv(rows_, TranslateCsvOptions{}));
-    if (!written.ok())
+    if (!written.ok()) {
         boxes_.Error(this, QString::fromStdString(written.message()));
+        return;
+    }
+    ShowDone(
+        QStringLiteral("%1 rows written to %2").arg(rows_.size()).arg(QFileInfo(path).fileName()));
 }
 
 } // namespace fabricor

@@ -59,6 +59,7 @@ protected:
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     std::vector<TranslateRowCells> GridRows() const;
@@ -73,8 +74,11 @@ private:
     QPushButton* bitbtn2_ = nullptr;
     std::vector<TMyRec> rows_;
     bool sized_ = false;
+    QSize lastSize_;
+    int laidOutWidth_ = 0;
 
     void AddCsvControls(QHBoxLayout* buttons);
+    void ShowDone(const QString& line);
     void ShowCsvProblems(const QString& path, const std::vector<std::string>& problems);
     FileChooser* files_ = nullptr;
     DialogRunner* dialogs_ = nullptr;

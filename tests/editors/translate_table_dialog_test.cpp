@@ -6,10 +6,12 @@
 #include "support/temp_dir.h"
 
 #include <QClipboard>
+#include <QHeaderView>
+#include <QMouseEvent>
 #include <QPushButton>
 
-#include <functional>
 #include <QTest>
+#include <functional>
 #include <gtest/gtest.h>
 
 namespace fabricor {
@@ -289,7 +291,6 @@ TEST_F(TranslateTableDialog, AnOpenEditCountsAsTyped) {
     EXPECT_EQ(grid.Cells(6, 1), "typed");
 }
 
-
 // ---- editing blocks of cells ----
 
 class TranslateTableEditing : public TranslateTableDialog {
@@ -315,28 +316,53 @@ protected:
     }
 };
 
+TEST_F(TranslateTableEditing, BlocksAreSelectedByMouseAndKeyboard) {
+    grid.SetCurrentCell(2, 3);
+    Key(Qt::Key_Down, Qt::ShiftModifier);
+    Key(Qt::Key_Right, Qt::ShiftModifier);
+    EXPECT_EQ(grid.SelectedBlock(), QRect(QPoint(2, 3), QPoint(3, 4)));
+    auto* numbers = grid.verticalHeader();
+    const auto rowAt = [&](int row) {
+        return QPoint(5, numbers->sectionViewportPosition(row - 1) +
+                             numbers->sectionSize(row - 1) / 2);
+    };
+    QTest::mouseClick(numbers->viewport(), Qt::LeftButton, {}, rowAt(5));
+    EXPECT_EQ(grid.SelectedBlock(), QRect(QPoint(1, 5), QPoint(6, 5)));
+    QTest::mouseClick(numbers->viewport(), Qt::LeftButton, Qt::ShiftModifier, rowAt(7));
+    EXPECT_EQ(grid.SelectedBlock(), QRect(QPoint(1, 5), QPoint(6, 7)));
+    const QRect b = grid.CellRect(2, 2), e = grid.CellRect(4, 6);
+    QTest::mousePress(grid.viewport(), Qt::LeftButton, {}, b.center());
+    QMouseEvent move(QEvent::MouseMove, e.center(), grid.viewport()->mapToGlobal(e.center()),
+                     Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(grid.viewport(), &move);
+    QTest::mouseRelease(grid.viewport(), Qt::LeftButton, {}, e.center());
+    EXPECT_EQ(grid.SelectedBlock(), QRect(QPoint(2, 2), QPoint(4, 6)));
+    Key(Qt::Key_A);
+    EXPECT_EQ(grid.SelectedBlock(), QRect(QPoint(1, 1), QPoint(6, 2000)));
+}
+
 TEST_F(TranslateTableEditing, PastesBlocksFromSpreadsheets) {
     PasteAt(1, 1, " input register\t7\t1\t2\t3\t\"a\tb\"\r\nCOIL STATUS\t8\t1\t2\t3\tc\r\n");
     EXPECT_EQ(grid.Cells(1, 1), "Input Register");
     EXPECT_EQ(grid.Cells(6, 1), "a\tb");
     EXPECT_EQ(grid.Cells(1, 2), "Coil Status");
-    EXPECT_EQ(grid.Cells(1, 3), "");  // the trailing line break adds no row
+    EXPECT_EQ(grid.Cells(1, 3), ""); // the trailing line break adds no row
     EXPECT_TRUE(boxes.shown.empty());
     PressOk();
     EXPECT_EQ(Saved().size(), 2u);
 
-    Open();  // over the edge: the rest is dropped, and the user is told
+    Open(); // over the edge: the rest is dropped, and the user is told
     PasteAt(5, 1999, "1\t2\t3\r\n4\t5\t6\r\n7\t8\t9\r\n");
     EXPECT_EQ(grid.Cells(6, 2000), "5");
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_TRUE(boxes.shown[0].text.contains("2 of 3 rows"));
 
-    grid.SelectBlock(2, 10, 3, 12);  // one value fills a selected block
+    grid.SelectBlock(2, 10, 3, 12); // one value fills a selected block
     QGuiApplication::clipboard()->setText("9\r\n");
     Key(Qt::Key_V);
     EXPECT_EQ(grid.Cells(3, 12) + grid.Cells(2, 10) + grid.Cells(4, 12), "99");
 
-    grid.SelectBlock(1, 1, 2, 2);  // and back out as the same text
+    grid.SelectBlock(1, 1, 2, 2); // and back out as the same text
     Key(Qt::Key_C);
     EXPECT_EQ(QGuiApplication::clipboard()->text(), "Input Register\t7\r\nCoil Status\t8\r\n");
 }
@@ -347,12 +373,36 @@ TEST_F(TranslateTableEditing, EveryKindOfChangeIsUndoneAndRedoneAsOneStep) {
     const std::vector<std::pair<const char*, std::function<void()>>> changes = {
         {"typed", [&] { Type(2, 3, "5"); }},
         {"paste", [&] { PasteAt(2, 1, "7\t8\r\n9\t10\r\n"); }},
-        {"cut", [&] { grid.SelectBlock(2, 1, 3, 2); Key(Qt::Key_X); }},
-        {"clear", [&] { grid.SelectBlock(1, 2, 6, 2); Key(Qt::Key_Delete, Qt::NoModifier); }},
-        {"fill", [&] { grid.SelectBlock(1, 1, 6, 4); Key(Qt::Key_D); }},
-        {"fill right", [&] { grid.SelectBlock(2, 1, 5, 1); Key(Qt::Key_R); }},
-        {"insert", [&] { grid.SetCurrentCell(1, 1); Key(Qt::Key_Plus); }},
-        {"delete", [&] { grid.SelectBlock(1, 1, 1, 2); Key(Qt::Key_Minus); }},
+        {"cut",
+         [&] {
+             grid.SelectBlock(2, 1, 3, 2);
+             Key(Qt::Key_X);
+         }},
+        {"clear",
+         [&] {
+             grid.SelectBlock(1, 2, 6, 2);
+             Key(Qt::Key_Delete, Qt::NoModifier);
+         }},
+        {"fill",
+         [&] {
+             grid.SelectBlock(1, 1, 6, 4);
+             Key(Qt::Key_D);
+         }},
+        {"fill right",
+         [&] {
+             grid.SelectBlock(2, 1, 5, 1);
+             Key(Qt::Key_R);
+         }},
+        {"insert",
+         [&] {
+             grid.SetCurrentCell(1, 1);
+             Key(Qt::Key_Plus);
+         }},
+        {"delete",
+         [&] {
+             grid.SelectBlock(1, 1, 1, 2);
+             Key(Qt::Key_Minus);
+         }},
     };
     for (const auto& [name, change] : changes) {
         const QStringList before = All();
@@ -367,7 +417,7 @@ TEST_F(TranslateTableEditing, EveryKindOfChangeIsUndoneAndRedoneAsOneStep) {
         Key(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
         EXPECT_EQ(All(), after) << name;
     }
-    dialog.reject();  // Cancel writes nothing
+    dialog.reject(); // Cancel writes nothing
     EXPECT_TRUE(Saved().empty());
 }
 
@@ -379,10 +429,10 @@ TEST_F(TranslateTableEditing, RowsAreInsertedAndDeletedAtTheEdges) {
     EXPECT_EQ(grid.Cells(2, 1), "");
     EXPECT_EQ(grid.Cells(2, 2), "1");
     EXPECT_EQ(grid.Cells(2, 2000), "1999");
-    EXPECT_EQ(grid.Cells(0, 2000), "2000");  // row numbers stay
+    EXPECT_EQ(grid.Cells(0, 2000), "2000"); // row numbers stay
     const QStringList full = All();
     grid.SetCurrentCell(3, 5);
-    Key(Qt::Key_Plus);  // row 2000 holds data: refused, saying so
+    Key(Qt::Key_Plus); // row 2000 holds data: refused, saying so
     EXPECT_EQ(All(), full);
     EXPECT_EQ(boxes.shown.size(), 1u);
 
@@ -390,14 +440,14 @@ TEST_F(TranslateTableEditing, RowsAreInsertedAndDeletedAtTheEdges) {
     Key(Qt::Key_Minus);
     EXPECT_EQ(grid.Cells(2, 2000), "");
     FillRow(1001, "Coil Status", "x");
-    grid.SelectBlock(2, 1, 2, 1000);  // 1000 rows at row 1
+    grid.SelectBlock(2, 1, 2, 1000); // 1000 rows at row 1
     Key(Qt::Key_Minus);
     EXPECT_EQ(grid.Cells(2, 1), "x");
     EXPECT_EQ(grid.Cells(2, 2), "");
 }
 
 TEST_F(TranslateTableEditing, FillDownCountsOnOverConsecutiveBlocks) {
-    FillRow(1, "Holding Register", "100");  // N° Point 3, Address RTU 2
+    FillRow(1, "Holding Register", "100"); // N° Point 3, Address RTU 2
     grid.SelectBlock(1, 1, 6, 3);
     Key(Qt::Key_D);
     EXPECT_EQ(grid.Cells(2, 3), "106");
