@@ -146,3 +146,69 @@ std::string FilledDownTranslateCell(TranslateColumn column, const TranslateRowCe
 }
 
 } // namespace fabricor
+
+namespace fabricor {
+
+namespace {
+
+bool HoldsIgnoringCase(std::string_view text, std::string_view needle) {
+    if (needle.size() > text.size())
+        return false;
+    for (size_t i = 0; i + needle.size() <= text.size(); ++i)
+        if (SameIgnoringCase(text.substr(i, needle.size()), needle))
+            return true;
+    return false;
+}
+
+} // namespace
+
+std::optional<TranslateCellPlace> FindTranslateCell(const std::vector<TranslateRowCells>& rows,
+                                                    std::string_view needle,
+                                                    TranslateCellPlace after) {
+    const std::string_view trimmed = Trimmed(needle);
+    if (trimmed.empty() || rows.empty())
+        return std::nullopt;
+    const auto number = ParseIntegerText(trimmed);
+    const size_t columns = std::tuple_size_v<TranslateRowCells>;
+    const size_t cells = rows.size() * columns;
+    const size_t start =
+        std::min(after.row - 1, rows.size() - 1) * columns + static_cast<size_t>(after.column) - 1;
+    for (size_t step = 1; step <= cells; ++step) {
+        const size_t at = (start + step) % cells;
+        const std::string& text = rows[at / columns][at % columns];
+        if (text.empty())
+            continue;
+        const auto value = number ? ParseIntegerText(text) : std::nullopt;
+        if (HoldsIgnoringCase(text, trimmed) || (value && *value == *number))
+            return TranslateCellPlace{at / columns + 1,
+                                      static_cast<TranslateColumn>(at % columns + 1)};
+    }
+    return std::nullopt;
+}
+
+std::optional<size_t> GoToTranslateRow(const std::vector<TranslateRowCells>& rows,
+                                       std::string_view target) {
+    target = Trimmed(target);
+    if (auto row = ParseIntegerText(target)) {
+        if (*row >= 1 && static_cast<size_t>(*row) <= rows.size())
+            return static_cast<size_t>(*row);
+        return std::nullopt;
+    }
+    const size_t split = target.find_last_of(" \t");
+    if (split == std::string_view::npos)
+        return std::nullopt;
+    const std::string kind =
+        PastedTranslateCell(TranslateColumn::DataType, target.substr(0, split));
+    const auto address = ParseIntegerText(target.substr(split + 1));
+    if (!address || !KindIndexOfName(kind))
+        return std::nullopt;
+    for (size_t r = 0; r < rows.size(); ++r) {
+        auto record = RecordOfCells(rows[r]);
+        if (record && CellOf(rows[r], TranslateColumn::DataType) == kind &&
+            *address >= record->TcpAddress && *address < record->TcpAddress + record->NPoint)
+            return r + 1;
+    }
+    return std::nullopt;
+}
+
+} // namespace fabricor

@@ -2,6 +2,7 @@
 
 #include "editors/translate_rules.h"
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,5 +31,28 @@ std::string PastedTranslateCell(TranslateColumn column, std::string_view text);
 // RTU count on by the row's N° Point when the whole row is filled and valid (consecutive blocks),
 // every other cell is a copy.
 std::string FilledDownTranslateCell(TranslateColumn column, const TranslateRowCells& above);
+
+} // namespace fabricor
+
+namespace fabricor {
+
+// A cell of the table: data row from 1, column as the grid numbers them.
+struct TranslateCellPlace {
+    size_t row = 0;
+    TranslateColumn column = TranslateColumn::DataType;
+    bool operator==(const TranslateCellPlace&) const = default;
+};
+
+// The next cell after `after`, row by row and wrapping round, whose text holds `needle` without
+// regard to case or, when the needle is a number, whose number is the same ("0x10" finds "16").
+// `after` itself is looked at last.
+std::optional<TranslateCellPlace> FindTranslateCell(const std::vector<TranslateRowCells>& rows,
+                                                    std::string_view needle,
+                                                    TranslateCellPlace after);
+
+// "Go to": a row number, or a kind name and a TCP address ("holding register 105") for the first
+// row of that kind whose TCP range (Address TCP to Address TCP + N° Point - 1) holds the address.
+std::optional<size_t> GoToTranslateRow(const std::vector<TranslateRowCells>& rows,
+                                       std::string_view target);
 
 } // namespace fabricor

@@ -7,11 +7,13 @@
 #include "editors/translate_block.h"
 #include "editors/translate_csv.h"
 
+#include <QAction>
 #include <QFile>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPainter>
 #include <QPushButton>
@@ -109,6 +111,7 @@ TFSetVar::TFSetVar(Workspace& workspace, MessageBoxes& boxes, QWidget* parent)
     layout->addWidget(sga_, 1);
     layout->addWidget(bar);
 
+    AddFindControls();
     setTabOrder(sga_, bitbtn1_);
     setTabOrder(bitbtn1_, bitbtn2_);
     resize(kOuterSize);
@@ -133,7 +136,84 @@ void TFSetVar::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
 }
 
+void TFSetVar::AddFindControls() {
+    // Over the grid's top right corner, outside the layout, shown by Ctrl+F and Ctrl+G.
+    finder_ = new QLineEdit(this);
+    finder_->setObjectName(QStringLiteral("E_Find"));
+    finder_->setClearButtonEnabled(true);
+    finder_->hide();
+    connect(finder_, &QLineEdit::returnPressed, this, [this] { goTo_ ? GoTo() : FindNext(); });
+    const auto shortcut = [this](const QKeySequence& keys, auto slot) {
+        auto* action = new QAction(this);
+        action->setShortcut(keys);
+        action->setShortcutContext(Qt::WindowShortcut);
+        connect(action, &QAction::triggered, this, slot);
+        addAction(action);
+    };
+    shortcut(QKeySequence(Qt::CTRL | Qt::Key_F), [this] { OpenFinder(false); });
+    shortcut(QKeySequence(Qt::CTRL | Qt::Key_G), [this] { OpenFinder(true); });
+    shortcut(QKeySequence(Qt::Key_F3), [this] {
+        if (finder_->text().isEmpty() || goTo_)
+            OpenFinder(false);
+        else
+            FindNext();
+    });
+}
+
+void TFSetVar::OpenFinder(bool goTo) {
+    sga_->CommitEdit();
+    if (goTo != goTo_)
+        finder_->clear();
+    goTo_ = goTo;
+    finder_->setPlaceholderText(goTo ? QStringLiteral("Row, or kind and TCP address")
+                                     : QStringLiteral("Find text or number"));
+    const int width = std::min(240, sga_->width() / 2);
+    const QPoint corner = sga_->mapTo(this, QPoint(sga_->width() - width - 24, 2));
+    finder_->setGeometry(corner.x(), corner.y(), width, finder_->sizeHint().height());
+    finder_->show();
+    finder_->raise();
+    finder_->setFocus();
+    finder_->selectAll();
+}
+
+void TFSetVar::FindNext() {
+    const QString needle = finder_->text();
+    TranslateCellPlace after{static_cast<size_t>(sga_->Row()),
+                             static_cast<TranslateColumn>(sga_->Col())};
+    const auto found = FindTranslateCell(GridRows(), needle.toStdString(), after);
+    if (!found) {
+        ShowDone(QStringLiteral("Nothing found for \u201C%1\u201D").arg(needle));
+        return;
+    }
+    const int row = static_cast<int>(found->row), col = static_cast<int>(found->column);
+    if (row < sga_->Row() || (row == sga_->Row() && col <= sga_->Col()))
+        ShowDone(QStringLiteral("Found again from the top: row %1").arg(row));
+    else
+        ShowDone(QStringLiteral("Found in row %1").arg(row));
+    sga_->SetCurrentCell(col, row);
+    sga_->scrollTo(sga_->model()->index(row - 1, col - 1));
+}
+
+void TFSetVar::GoTo() {
+    const auto row = GoToTranslateRow(GridRows(), finder_->text().toStdString());
+    if (!row) {
+        ShowDone(QStringLiteral("No row for \u201C%1\u201D").arg(finder_->text()));
+        return;
+    }
+    const int r = static_cast<int>(*row);
+    sga_->SetCurrentCell(sga_->Col(), r);
+    sga_->scrollTo(sga_->model()->index(r - 1, sga_->Col() - 1));
+    finder_->hide();
+    sga_->setFocus();
+}
+
 void TFSetVar::keyPressEvent(QKeyEvent* event) {
+    // Esc in the find box closes the box, not the dialog.
+    if (event->key() == Qt::Key_Escape && finder_->isVisible()) {
+        finder_->hide();
+        sga_->setFocus();
+        return;
+    }
     // Ctrl+Tab and Ctrl+Shift+Tab on a button take the focus back into the grid.
     if (event->modifiers().testFlag(Qt::ControlModifier) &&
         (event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab) && !sga_->hasFocus()) {

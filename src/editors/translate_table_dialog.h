@@ -12,6 +12,7 @@
 
 class QHBoxLayout;
 class QLabel;
+class QLineEdit;
 class QPushButton;
 class QTimer;
 
@@ -79,6 +80,12 @@ private:
 
     void AddCsvControls(QHBoxLayout* buttons);
     void ShowDone(const QString& line);
+    void AddFindControls();
+    void OpenFinder(bool goTo);
+    void FindNext();
+    void GoTo();
+    QLineEdit* finder_ = nullptr;
+    bool goTo_ = false;
     void ShowCsvProblems(const QString& path, const std::vector<std::string>& problems);
     FileChooser* files_ = nullptr;
     DialogRunner* dialogs_ = nullptr;

@@ -46,5 +46,28 @@ TEST(TabText, FillDownCountsOnOverConsecutiveBlocks) {
     EXPECT_EQ(FilledDownTranslateCell(TranslateColumn::AddressTcp, row), "100");
 }
 
+TEST(TabText, FindWrapsAndGoToFindsTheServingRow) {
+    const std::vector<TranslateRowCells> rows = {
+        {"Holding Register", "100", "1", "16", "8", "Pump"},
+        {"Coil Status", "104", "1", "0", "4", "pump relay"},
+        {"Holding Register", "200", "2", "0", "1", ""},
+    };
+    using C = TranslateColumn;
+    const auto find = [&](const char* needle, size_t row, C col) {
+        return FindTranslateCell(rows, needle, {row, col});
+    };
+    EXPECT_EQ(find("PUMP", 1, C::DataType), (TranslateCellPlace{1, C::Mnemonic}));
+    EXPECT_EQ(find("pump", 1, C::Mnemonic), (TranslateCellPlace{2, C::Mnemonic}));
+    EXPECT_EQ(find("pump", 2, C::Mnemonic), (TranslateCellPlace{1, C::Mnemonic})); // wraps
+    EXPECT_EQ(find("0x10", 3, C::Mnemonic), (TranslateCellPlace{1, C::AddressRtu}));
+    EXPECT_EQ(find("valve", 1, C::DataType), std::nullopt);
+
+    EXPECT_EQ(GoToTranslateRow(rows, " 3 "), 3u);
+    EXPECT_EQ(GoToTranslateRow(rows, "4"), std::nullopt);
+    EXPECT_EQ(GoToTranslateRow(rows, "holding register 107"), 1u);
+    EXPECT_EQ(GoToTranslateRow(rows, "Holding Register 108"), std::nullopt);
+    EXPECT_EQ(GoToTranslateRow(rows, "coil status 104"), 2u);
+}
+
 } // namespace
 } // namespace fabricor

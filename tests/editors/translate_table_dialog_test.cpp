@@ -7,6 +7,7 @@
 
 #include <QClipboard>
 #include <QHeaderView>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
 
@@ -466,5 +467,35 @@ TEST_F(TranslateTableEditing, CtrlTabLeavesTheGridAndComesBack) {
     Key(Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
     EXPECT_NE(QApplication::focusWidget(), &grid);
 }
+TEST_F(TranslateTableEditing, FindWrapsAndGoToReachesRows) {
+    FillRow(3, "Holding Register", "100");
+    FillRow(1500, "Coil Status", "100");
+    grid.SetCurrentCell(1, 1);
+    Key(Qt::Key_F);
+    auto* finder = dialog.findChild<QLineEdit*>("E_Find");
+    ASSERT_TRUE(finder && finder->hasFocus());
+    QTest::keyClicks(finder, "0x64");
+    QTest::keyClick(finder, Qt::Key_Return);
+    EXPECT_EQ(grid.Row(), 3);
+    EXPECT_EQ(grid.Col(), 2);
+    QTest::keyClick(finder, Qt::Key_Return);
+    EXPECT_EQ(grid.Row(), 1500);
+    QTest::keyClick(finder, Qt::Key_Escape); // closes the box, not the dialog
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_TRUE(grid.hasFocus());
+    Key(Qt::Key_F3, Qt::NoModifier);
+    EXPECT_EQ(grid.Row(), 3); // wrapped
+
+    Key(Qt::Key_G);
+    QTest::keyClicks(finder, "coil status 100");
+    QTest::keyClick(finder, Qt::Key_Return);
+    EXPECT_EQ(grid.Row(), 1500);
+    Key(Qt::Key_G);
+    QTest::keyClicks(finder, "1999");
+    QTest::keyClick(finder, Qt::Key_Return);
+    EXPECT_EQ(grid.Row(), 1999);
+    EXPECT_TRUE(boxes.shown.empty());
+}
+
 } // namespace
 } // namespace fabricor
