@@ -8,8 +8,10 @@
 #include <QClipboard>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QTimer>
 
 #include <QTest>
 #include <functional>
@@ -373,6 +375,15 @@ TEST_F(TranslateTableEditing, EveryKindOfChangeIsUndoneAndRedoneAsOneStep) {
     FillRow(2, "Coil Status", "2");
     const std::vector<std::pair<const char*, std::function<void()>>> changes = {
         {"typed", [&] { Type(2, 3, "5"); }},
+        {"pick",
+         [&] {
+             grid.SetCurrentCell(1, 3);
+             Key(Qt::Key_Return, Qt::NoModifier);
+             QTest::keyClick(grid.InplaceEditor(), Qt::Key_Down, Qt::AltModifier);
+             QTest::keyClick(grid.InplaceEditor(), Qt::Key_Down);
+             QTest::keyClick(grid.InplaceEditor(), Qt::Key_Return);
+             QTest::keyClick(grid.InplaceEditor(), Qt::Key_Return);
+         }},
         {"paste", [&] { PasteAt(2, 1, "7\t8\r\n9\t10\r\n"); }},
         {"cut",
          [&] {
@@ -445,6 +456,29 @@ TEST_F(TranslateTableEditing, RowsAreInsertedAndDeletedAtTheEdges) {
     Key(Qt::Key_Minus);
     EXPECT_EQ(grid.Cells(2, 1), "x");
     EXPECT_EQ(grid.Cells(2, 2), "");
+}
+
+TEST_F(TranslateTableEditing, TheRowNumbersMenuInsertsAndDeletes) {
+    FillRow(1, "Coil Status", "1");
+    FillRow(2, "Coil Status", "2");
+    auto* numbers = grid.verticalHeader();
+    const auto choose = [&](int row, int item) {
+        QTimer::singleShot(0, [item] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            ASSERT_NE(menu, nullptr);
+            for (int i = 0; i <= item; ++i)
+                QTest::keyClick(menu, Qt::Key_Down);
+            QTest::keyClick(menu, Qt::Key_Return);
+        });
+        emit numbers->customContextMenuRequested(
+            QPoint(5, numbers->sectionViewportPosition(row - 1) + 2));
+    };
+    choose(2, 0); // insert above row 2
+    EXPECT_EQ(grid.Cells(2, 2), "");
+    EXPECT_EQ(grid.Cells(2, 3), "2");
+    grid.SelectBlock(1, 1, 6, 2);
+    choose(1, 1); // delete the selected rows 1 and 2
+    EXPECT_EQ(grid.Cells(2, 1), "2");
 }
 
 TEST_F(TranslateTableEditing, FillDownCountsOnOverConsecutiveBlocks) {
