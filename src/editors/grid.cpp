@@ -733,6 +733,13 @@ void TApplegrid::currentChanged(const QModelIndex& current, const QModelIndex& p
     viewport()->update();
 }
 
+void TApplegrid::selectionChanged(const QItemSelection& selected,
+                                  const QItemSelection& deselected) {
+    QTableView::selectionChanged(selected, deselected);
+    // The block's frame moves with its edges, beyond the cells that changed.
+    viewport()->update();
+}
+
 // ---- blocks of cells ----
 
 QRect TApplegrid::SelectedBlock() const {
@@ -803,7 +810,8 @@ void TApplegrid::Paste(const QString& text) {
             const auto& value = fill ? cells[0][0]
                                      : cells[static_cast<size_t>(r - target.top())]
                                             [static_cast<size_t>(c - target.left())];
-            model_->SetText(c, r, pasted(c, value));
+            if (!columns_[c].ReadOnly())
+                model_->SetText(c, r, pasted(c, value));
         }
     EndUpdate();
     EndUndoStep();
@@ -823,7 +831,8 @@ void TApplegrid::ClearSelectedCells() {
     BeginUpdate();
     for (int r = block.top(); r <= block.bottom(); ++r)
         for (int c = block.left(); c <= block.right(); ++c)
-            model_->SetText(c, r, QString());
+            if (!columns_[c].ReadOnly())
+                model_->SetText(c, r, QString());
     EndUpdate();
     EndUndoStep();
 }
@@ -840,7 +849,9 @@ void TApplegrid::FillDown() {
     for (int r = block.top() + 1; r <= block.bottom(); ++r) {
         const QStringList above = RowTexts(r - 1);
         for (int c = block.left(); c <= block.right(); ++c)
-            model_->SetText(c, r, rules_.filledDown ? rules_.filledDown(c, above) : above[c - 1]);
+            if (!columns_[c].ReadOnly())
+                model_->SetText(c, r,
+                                rules_.filledDown ? rules_.filledDown(c, above) : above[c - 1]);
     }
     EndUpdate();
     EndUndoStep();
@@ -858,7 +869,8 @@ void TApplegrid::FillRight() {
     for (int r = block.top(); r <= block.bottom(); ++r) {
         const QString first = Cells(block.left(), r);
         for (int c = block.left() + 1; c <= block.right(); ++c)
-            model_->SetText(c, r, rules_.pasted ? rules_.pasted(c, first) : first);
+            if (!columns_[c].ReadOnly())
+                model_->SetText(c, r, rules_.pasted ? rules_.pasted(c, first) : first);
     }
     EndUpdate();
     EndUndoStep();
@@ -960,6 +972,11 @@ void TApplegrid::EndUndoStep() {
         return;
     steps_.resize(done_);
     steps_.push_back(std::move(step));
+    // A long session keeps its last few hundred steps.
+    constexpr size_t kKept = 500;
+    if (steps_.size() > kKept)
+        steps_.erase(steps_.begin(),
+                     steps_.begin() + static_cast<std::ptrdiff_t>(steps_.size() - kKept));
     done_ = steps_.size();
 }
 

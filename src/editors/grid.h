@@ -239,6 +239,8 @@ protected:
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+    void selectionChanged(const QItemSelection& selected,
+                          const QItemSelection& deselected) override;
 
 private:
     friend class TColumn;
