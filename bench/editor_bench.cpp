@@ -132,6 +132,42 @@ int main(int argc, char** argv) {
     if (ReadTranslateTable(workspace.VarPath).rows.size() != table.size() || boxes.shown != 0)
         std::fprintf(stderr, "unexpected: the table did not survive the round trip\n");
 
+    // Editing blocks: each step with the table analysis it sets off and a repaint.
+    std::printf("Editing blocks in the full grid (each with analysis and repaint)\n");
+    QString block;
+    for (int r = 0; r < 2000; ++r)
+        block += QStringLiteral("holding register\t%1\t1\t%2\t1\tp%1\r\n").arg(r).arg(r + 7);
+    TApplegrid& grid = dialog.sga();
+    const auto settle = [&] {
+        QApplication::processEvents();
+        (void)grid.grab();
+    };
+    const auto fresh = [&] {
+        dialog.FormShow();
+        settle();
+        grid.SetCurrentCell(1, 1);
+    };
+    const auto timed = [&](const std::function<void()>& work) {
+        return [&, work] {
+            work();
+            settle();
+        };
+    };
+    const auto paste = [&] { grid.Paste(block); };
+    Print("paste a 2000 x 6 block", Time(runs, fresh, timed(paste)), 100);
+    Print("undo it",
+          Time(
+              runs, [&] { fresh(), paste(); }, timed([&] { grid.Undo(); })),
+          100);
+    Print("redo it",
+          Time(
+              runs, [&] { fresh(), paste(), grid.Undo(); }, timed([&] { grid.Redo(); })),
+          100);
+    Print("delete 1000 rows at row 1", Time(runs, fresh, timed([&] { grid.DeleteRows(1, 1000); })),
+          100);
+    if (grid.CanRedo() || !grid.CanUndo())
+        std::fprintf(stderr, "unexpected: the deletion is not one undo step\n");
+
     TFpargen pargen(workspace, boxes);
     pargen.ResetGeneralParameters();
     pargen.BitBtn1Click();

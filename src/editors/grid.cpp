@@ -1,10 +1,14 @@
 #include "editors/grid.h"
 
 #include "editors/grid_inplace_edit.h"
+#include "editors/translate_block.h"
 
 #include <QAbstractButton>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -111,7 +115,7 @@ public:
     bool setData(const QModelIndex& index, const QVariant& value, int role) override {
         if (!index.isValid() || role != Qt::EditRole)
             return false;
-        SetText(index.column() + 1, index.row() + 1, value.toString());
+        grid_.EditCell(index.column() + 1, index.row() + 1, value.toString());
         return true;
     }
     Qt::ItemFlags flags(const QModelIndex& index) const override {
@@ -292,7 +296,31 @@ public:
             painter->setPen(dotted);
             painter->drawRect(option.rect.adjusted(0, 0, -1, -1));
         }
+        PaintSelection(*painter, option.rect, col, row);
         painter->restore();
+    }
+
+    // A block of more than one cell is tinted, all but its current cell, and framed.
+    void PaintSelection(QPainter& painter, const QRect& rect, int col, int row) const {
+        const QRect block = grid_.SelectedBlock();
+        if (block.width() * block.height() <= 1 || !block.contains(col, row))
+            return;
+        QColor tint = grid_.palette().color(QPalette::Highlight);
+        if (!(col == grid_.Col() && row == grid_.Row())) {
+            tint.setAlpha(60);
+            painter.fillRect(rect, tint);
+        }
+        tint.setAlpha(255);
+        painter.setPen(QPen(tint, 2));
+        const QRect r = rect.adjusted(1, 1, -1, -1);
+        if (col == block.left())
+            painter.drawLine(r.topLeft(), r.bottomLeft());
+        if (col == block.right())
+            painter.drawLine(r.topRight(), r.bottomRight());
+        if (row == block.top())
+            painter.drawLine(r.topLeft(), r.topRight());
+        if (row == block.bottom())
+            painter.drawLine(r.bottomLeft(), r.bottomRight());
     }
 
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem&,
@@ -368,10 +396,14 @@ TApplegrid::TApplegrid(QWidget* parent)
         header->setHighlightSections(false);
         header->setMinimumSectionSize(1);
     }
+    // A click on a row number selects the row, a drag or Shift+click more rows.
+    numbers_->setSectionsClickable(true);
+    numbers_->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(numbers_, &QWidget::customContextMenuRequested, this, &TApplegrid::RowMenu);
     titles_->setDefaultSectionSize(64);
     titles_->setStretchLastSection(false);
     numbers_->setSectionResizeMode(QHeaderView::Fixed);
-    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionMode(QAbstractItemView::ContiguousSelection);
     setSelectionBehavior(QAbstractItemView::SelectItems);
     setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
     setWordWrap(false);
@@ -610,6 +642,10 @@ void TApplegrid::Repaint() {
 }
 
 void TApplegrid::keyPressEvent(QKeyEvent* event) {
+    if (state() != QAbstractItemView::EditingState && EditingKey(event)) {
+        event->accept();
+        return;
+    }
     // Enter is never inserted: in the grid it opens the editor on the current cell.
     if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
         state() != QAbstractItemView::EditingState) {
@@ -695,6 +731,316 @@ void TApplegrid::focusOutEvent(QFocusEvent* event) {
 void TApplegrid::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
     QTableView::currentChanged(current, previous);
     viewport()->update();
+}
+
+void TApplegrid::selectionChanged(const QItemSelection& selected,
+                                  const QItemSelection& deselected) {
+    QTableView::selectionChanged(selected, deselected);
+    // The block's frame moves with its edges, beyond the cells that changed.
+    viewport()->update();
+}
+
+// ---- blocks of cells ----
+
+QRect TApplegrid::SelectedBlock() const {
+    QRect block;
+    if (selectionModel())
+        for (const QItemSelectionRange& range : selectionModel()->selection())
+            block |= QRect(QPoint(range.left() + 1, range.top() + 1),
+                           QPoint(range.right() + 1, range.bottom() + 1));
+    if (!block.contains(Col(), Row()))
+        block = QRect(Col(), Row(), 1, 1);
+    return block;
+}
+
+void TApplegrid::SelectBlock(int col1, int row1, int col2, int row2) {
+    auto from = model_->index(row1 - 1, col1 - 1), to = model_->index(row2 - 1, col2 - 1);
+    if (!from.isValid() || !to.isValid())
+        return;
+    selectionModel()->setCurrentIndex(from, QItemSelectionModel::NoUpdate);
+    selectionModel()->select(QItemSelection(from, to), QItemSelectionModel::ClearAndSelect);
+    viewport()->update();
+}
+
+QStringList TApplegrid::RowTexts(int row) const {
+    QStringList texts;
+    for (int c = 1; c < ColCount(); ++c)
+        texts << Cells(c, row);
+    return texts;
+}
+
+QString TApplegrid::CopyText() const {
+    const QRect block = SelectedBlock();
+    TextBlock cells;
+    for (int r = block.top(); r <= block.bottom(); ++r) {
+        cells.emplace_back();
+        for (int c = block.left(); c <= block.right(); ++c)
+            cells.back().push_back(Cells(c, r).toStdString());
+    }
+    return QString::fromStdString(FormatTabText(cells));
+}
+
+void TApplegrid::Copy() {
+    QGuiApplication::clipboard()->setText(CopyText());
+}
+
+void TApplegrid::Cut() {
+    Copy();
+    ClearSelectedCells();
+}
+
+void TApplegrid::Paste(const QString& text) {
+    const TextBlock cells = ParseTabText(text.toStdString());
+    if (cells.empty() || cells.front().empty())
+        return;
+    const QRect selected = SelectedBlock();
+    const int rows = static_cast<int>(cells.size()), cols = static_cast<int>(cells.front().size());
+    const bool fill = rows == 1 && cols == 1 && selected.width() * selected.height() > 1;
+    const int lastRow = RowCount() - 1, lastCol = ColCount() - 1;
+    QRect target = fill ? selected : QRect(selected.left(), selected.top(), cols, rows);
+    target = target.intersected(QRect(QPoint(1, 1), QPoint(lastCol, lastRow)));
+    const auto pasted = [this](int col, const std::string& value) {
+        const QString text = QString::fromStdString(value);
+        return rules_.pasted ? rules_.pasted(col, text) : text;
+    };
+    BeginUndoStep(target.top(), target.bottom());
+    BeginUpdate();
+    for (int r = target.top(); r <= target.bottom(); ++r)
+        for (int c = target.left(); c <= target.right(); ++c) {
+            const auto& value = fill ? cells[0][0]
+                                     : cells[static_cast<size_t>(r - target.top())]
+                                            [static_cast<size_t>(c - target.left())];
+            if (!columns_[c].ReadOnly())
+                model_->SetText(c, r, pasted(c, value));
+        }
+    EndUpdate();
+    EndUndoStep();
+    SelectBlock(target.left(), target.top(), target.right(), target.bottom());
+    if (!fill && (target.height() < rows || target.width() < cols))
+        emit Notice(tr("Pasted %1 of %2 rows and %3 of %4 columns: the rest lies beyond the "
+                       "table's last row or column.")
+                        .arg(target.height())
+                        .arg(rows)
+                        .arg(target.width())
+                        .arg(cols));
+}
+
+void TApplegrid::ClearSelectedCells() {
+    const QRect block = SelectedBlock();
+    BeginUndoStep(block.top(), block.bottom());
+    BeginUpdate();
+    for (int r = block.top(); r <= block.bottom(); ++r)
+        for (int c = block.left(); c <= block.right(); ++c)
+            if (!columns_[c].ReadOnly())
+                model_->SetText(c, r, QString());
+    EndUpdate();
+    EndUndoStep();
+}
+
+void TApplegrid::FillDown() {
+    QRect block = SelectedBlock();
+    if (block.height() == 1) {
+        if (block.top() <= 1)
+            return;
+        block.setTop(block.top() - 1);
+    }
+    BeginUndoStep(block.top() + 1, block.bottom());
+    BeginUpdate();
+    for (int r = block.top() + 1; r <= block.bottom(); ++r) {
+        const QStringList above = RowTexts(r - 1);
+        for (int c = block.left(); c <= block.right(); ++c)
+            if (!columns_[c].ReadOnly())
+                model_->SetText(c, r,
+                                rules_.filledDown ? rules_.filledDown(c, above) : above[c - 1]);
+    }
+    EndUpdate();
+    EndUndoStep();
+}
+
+void TApplegrid::FillRight() {
+    QRect block = SelectedBlock();
+    if (block.width() == 1) {
+        if (block.left() <= 1)
+            return;
+        block.setLeft(block.left() - 1);
+    }
+    BeginUndoStep(block.top(), block.bottom());
+    BeginUpdate();
+    for (int r = block.top(); r <= block.bottom(); ++r) {
+        const QString first = Cells(block.left(), r);
+        for (int c = block.left() + 1; c <= block.right(); ++c)
+            if (!columns_[c].ReadOnly())
+                model_->SetText(c, r, rules_.pasted ? rules_.pasted(c, first) : first);
+    }
+    EndUpdate();
+    EndUndoStep();
+}
+
+bool TApplegrid::InsertRow(int row) {
+    const int last = RowCount() - 1;
+    if (row < 1 || row > last)
+        return false;
+    for (const QString& text : RowTexts(last))
+        if (!text.isEmpty()) {
+            emit Notice(tr("No row was inserted: row %1 holds data and would be pushed out of "
+                           "the table.")
+                            .arg(last));
+            return false;
+        }
+    BeginUndoStep(row, last);
+    auto cells = Capture(row, last - 1);
+    cells.insert(cells.begin(), static_cast<size_t>(ColCount() - 1), QString());
+    Restore(row, last, cells);
+    EndUndoStep();
+    return true;
+}
+
+void TApplegrid::DeleteRows(int first, int last) {
+    const int end = RowCount() - 1;
+    first = std::max(first, 1);
+    last = std::min(last, end);
+    if (first > last)
+        return;
+    BeginUndoStep(first, end);
+    auto cells = Capture(last + 1, end);
+    cells.resize(static_cast<size_t>(end - first + 1) * static_cast<size_t>(ColCount() - 1));
+    Restore(first, end, cells);
+    EndUndoStep();
+}
+
+void TApplegrid::RowMenu(const QPoint& at) {
+    const int row = numbers_->logicalIndexAt(at) + 1;
+    if (row < 1)
+        return;
+    QRect block = SelectedBlock();
+    if (!(row >= block.top() && row <= block.bottom()))
+        block = QRect(1, row, 1, 1);
+    QMenu menu(this);
+    menu.setObjectName(QStringLiteral("rowMenu"));
+    menu.addAction(tr("Insert row above"), this, [this, row] { InsertRow(row); });
+    menu.addAction(block.height() > 1
+                       ? tr("Delete rows %1 to %2").arg(block.top()).arg(block.bottom())
+                       : tr("Delete row %1").arg(row),
+                   this, [this, block] { DeleteRows(block.top(), block.bottom()); });
+    menu.exec(numbers_->viewport()->mapToGlobal(at));
+}
+
+// ---- undo ----
+
+std::vector<QString> TApplegrid::Capture(int first, int last) const {
+    std::vector<QString> cells;
+    if (first > last)
+        return cells;
+    cells.reserve(static_cast<size_t>(last - first + 1) * static_cast<size_t>(ColCount() - 1));
+    for (int r = first; r <= last; ++r)
+        for (int c = 1; c < ColCount(); ++c)
+            cells.push_back(model_->Text(c, r));
+    return cells;
+}
+
+void TApplegrid::Restore(int first, int last, const std::vector<QString>& cells) {
+    BeginUpdate();
+    size_t i = 0;
+    for (int r = first; r <= last; ++r)
+        for (int c = 1; c < ColCount(); ++c, ++i)
+            model_->SetText(c, r, i < cells.size() ? cells[i] : QString());
+    EndUpdate();
+}
+
+void TApplegrid::EditCell(int col, int row, const QString& text) {
+    if (col < 1 || row < 1 || col >= ColCount() || row >= RowCount() ||
+        model_->Text(col, row) == text)
+        return;
+    BeginUndoStep(row, row);
+    model_->SetText(col, row, text);
+    EndUndoStep();
+}
+
+void TApplegrid::BeginUndoStep(int first, int last) {
+    first = std::max(first, 1);
+    last = std::min(last, RowCount() - 1);
+    open_ = UndoStep{first, last, Capture(first, last), {}};
+}
+
+void TApplegrid::EndUndoStep() {
+    if (!open_)
+        return;
+    UndoStep step = std::move(*open_);
+    open_.reset();
+    step.after = Capture(step.first, step.last);
+    if (step.after == step.before)
+        return;
+    steps_.resize(done_);
+    steps_.push_back(std::move(step));
+    // A long session keeps its last few hundred steps.
+    constexpr size_t kKept = 500;
+    if (steps_.size() > kKept)
+        steps_.erase(steps_.begin(),
+                     steps_.begin() + static_cast<std::ptrdiff_t>(steps_.size() - kKept));
+    done_ = steps_.size();
+}
+
+void TApplegrid::Undo() {
+    if (!CanUndo())
+        return;
+    const UndoStep& step = steps_[--done_];
+    Restore(step.first, step.last, step.before);
+    SelectBlock(1, step.first, ColCount() - 1, step.last);
+}
+
+void TApplegrid::Redo() {
+    if (!CanRedo())
+        return;
+    const UndoStep& step = steps_[done_++];
+    Restore(step.first, step.last, step.after);
+    SelectBlock(1, step.first, ColCount() - 1, step.last);
+}
+
+void TApplegrid::ClearUndo() {
+    steps_.clear();
+    done_ = 0;
+    open_.reset();
+}
+
+bool TApplegrid::EditingKey(QKeyEvent* event) {
+    const auto mods = event->modifiers() & ~Qt::KeypadModifier;
+    const bool ctrl = mods.testFlag(Qt::ControlModifier);
+    const bool shift = mods.testFlag(Qt::ShiftModifier);
+    const bool editing = options_.testFlag(Editing);
+    const int key = event->key();
+    if (ctrl && (key == Qt::Key_Tab || key == Qt::Key_Backtab)) {
+        // Out of the grid, to the next or previous control; plain Tab stays in the grid.
+        QWidget::focusNextPrevChild(key == Qt::Key_Tab && !shift);
+        return true;
+    }
+    if (ctrl && key == Qt::Key_C) {
+        Copy();
+        return true;
+    }
+    if (!editing)
+        return false;
+    if (ctrl && key == Qt::Key_X)
+        Cut();
+    else if (ctrl && key == Qt::Key_V)
+        Paste(QGuiApplication::clipboard()->text());
+    else if (key == Qt::Key_Delete && !ctrl)
+        ClearSelectedCells();
+    else if (ctrl && !shift && key == Qt::Key_Z)
+        Undo();
+    else if (ctrl && (key == Qt::Key_Y || (shift && key == Qt::Key_Z)))
+        Redo();
+    else if (ctrl && (key == Qt::Key_Plus || key == Qt::Key_Equal))
+        InsertRow(SelectedBlock().top());
+    else if (ctrl && key == Qt::Key_Minus) {
+        const QRect block = SelectedBlock();
+        DeleteRows(block.top(), block.bottom());
+    } else if (ctrl && key == Qt::Key_D)
+        FillDown();
+    else if (ctrl && key == Qt::Key_R)
+        FillRight();
+    else
+        return false;
+    return true;
 }
 
 } // namespace fabricor

@@ -5,6 +5,8 @@
 #include <QStringList>
 #include <QTableView>
 
+#include <functional>
+
 #include <memory>
 #include <optional>
 #include <vector>
@@ -181,6 +183,54 @@ public:
     QString RowMark(int row) const;
     static QColor MarkColor() { return QColor(0xFF, 0xC8, 0x5A); }
 
+    // ---- editing blocks of cells, as in a spreadsheet ----
+
+    // How the owner shapes texts: what a pasted text becomes in a column, and what filling down
+    // puts into a column below a row (given that row's ordinary cells, from column 1).
+    struct EditRules {
+        std::function<QString(int col, const QString& text)> pasted;
+        std::function<QString(int col, const QStringList& above)> filledDown;
+    };
+    void SetEditRules(EditRules rules) { rules_ = std::move(rules); }
+
+    // The selected block in grid coordinates (x column, y row); the current cell when nothing
+    // more is selected. SelectBlock makes (col1, row1) current and selects up to (col2, row2).
+    QRect SelectedBlock() const;
+    void SelectBlock(int col1, int row1, int col2, int row2);
+
+    // The selected block as tab-separated text with CR LF rows.
+    QString CopyText() const;
+    // Puts the selected block on the clipboard; Cut empties it afterwards, as one undo step.
+    void Copy();
+    void Cut();
+    // Pastes tab-separated text at the selected block's top-left cell, clipped at the last row
+    // and column (saying so); one value into a selected block fills the block. One undo step.
+    void Paste(const QString& text);
+    void ClearSelectedCells();
+    // Fills the selected rows below the first from it (a single row: from the row above), and
+    // the selected columns right of the first from it (a single column: from the one left).
+    void FillDown();
+    void FillRight();
+    // Inserts an empty row above `row`; refused, saying so, when the last row holds text.
+    bool InsertRow(int row);
+    // Deletes rows first..last; the rows below move up and empty rows fill the bottom.
+    void DeleteRows(int first, int last);
+
+    // A typed or picked cell: written and kept as one undo step.
+    void EditCell(int col, int row, const QString& text);
+    // Changes made between these two calls to rows first..last are one undo step.
+    void BeginUndoStep(int first, int last);
+    void EndUndoStep();
+    void Undo();
+    void Redo();
+    bool CanUndo() const { return done_ > 0; }
+    bool CanRedo() const { return done_ < steps_.size(); }
+    void ClearUndo();
+
+signals:
+    // Something the user asked for was cut short or refused; the owner shows the text.
+    void Notice(const QString& text);
+
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
@@ -189,6 +239,8 @@ protected:
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+    void selectionChanged(const QItemSelection& selected,
+                          const QItemSelection& deselected) override;
 
 private:
     friend class TColumn;
@@ -200,6 +252,20 @@ private:
     void ApplyRowHeight();
     void CornerMouse(QMouseEvent* event);
     void PaintFixedCell(QPainter& painter, const QRect& rect, int col, int row) const;
+    bool EditingKey(QKeyEvent* event);
+    void RowMenu(const QPoint& at);
+    std::vector<QString> Capture(int first, int last) const;
+    void Restore(int first, int last, const std::vector<QString>& cells);
+    QStringList RowTexts(int row) const;
+
+    struct UndoStep {
+        int first = 0, last = 0;
+        std::vector<QString> before, after;
+    };
+    EditRules rules_;
+    std::vector<UndoStep> steps_;
+    size_t done_ = 0;
+    std::optional<UndoStep> open_;
 
     Model* model_;
     Header* titles_;

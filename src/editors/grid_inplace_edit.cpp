@@ -262,7 +262,7 @@ void TDataGridInplaceEdit::CloseUp(bool accept) {
         return;
     const QString value = chosen->text();
     if (cell_.isValid())
-        grid_.SetCells(cell_.column() + 1, cell_.row() + 1, value);
+        grid_.EditCell(cell_.column() + 1, cell_.row() + 1, value);
     setText(value);
     setModified(true);
 }

@@ -4,11 +4,16 @@
 #include "base/atomic_file.h"
 #include "documents/integer_text.h"
 #include "editors/grid.h"
+#include "editors/translate_block.h"
 #include "editors/translate_csv.h"
 
+#include <QAction>
 #include <QFile>
+#include <QFileInfo>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPainter>
 #include <QPushButton>
@@ -62,6 +67,21 @@ TFSetVar::TFSetVar(Workspace& workspace, MessageBoxes& boxes, QWidget* parent)
     sga_->Columns()[static_cast<int>(TranslateColumn::AddressDeviceRtu)].SetColor(kPaleCyan);
     sga_->Columns()[static_cast<int>(TranslateColumn::AddressRtu)].SetColor(kPaleCyan);
     sga_->SetSelectedIndex(static_cast<int>(TranslateColumn::DataType));
+    TApplegrid::EditRules rules;
+    rules.pasted = [](int col, const QString& text) {
+        return QString::fromStdString(
+            PastedTranslateCell(static_cast<TranslateColumn>(col), text.toStdString()));
+    };
+    rules.filledDown = [](int col, const QStringList& above) {
+        TranslateRowCells cells;
+        for (size_t c = 0; c < cells.size() && c < size_t(above.size()); ++c)
+            cells[c] = above[qsizetype(c)].toStdString();
+        return QString::fromStdString(
+            FilledDownTranslateCell(static_cast<TranslateColumn>(col), cells));
+    };
+    sga_->SetEditRules(std::move(rules));
+    connect(sga_, &TApplegrid::Notice, this,
+            [this](const QString& text) { boxes_.Plain(this, text); });
 
     bitbtn1_ = new QPushButton(QStringLiteral("OK"), this);
     bitbtn1_->setObjectName(QStringLiteral("bitbtn1"));
@@ -91,6 +111,7 @@ TFSetVar::TFSetVar(Workspace& workspace, MessageBoxes& boxes, QWidget* parent)
     layout->addWidget(sga_, 1);
     layout->addWidget(bar);
 
+    AddFindControls();
     setTabOrder(sga_, bitbtn1_);
     setTabOrder(bitbtn1_, bitbtn2_);
     resize(kOuterSize);
@@ -106,13 +127,117 @@ void TFSetVar::showEvent(QShowEvent* event) {
             if (frame.width() < 0 || frame.height() < 0)
                 frame = QSize(0, 0);
             resize(kOuterSize - frame);
+        } else if (lastSize_.isValid()) {
+            resize(lastSize_);
         }
+        laidOutWidth_ = width();
         sga_->setFocus();
     }
     QDialog::showEvent(event);
 }
 
+void TFSetVar::AddFindControls() {
+    // Over the grid's top right corner, outside the layout, shown by Ctrl+F and Ctrl+G.
+    finder_ = new QLineEdit(this);
+    finder_->setObjectName(QStringLiteral("E_Find"));
+    finder_->setClearButtonEnabled(true);
+    finder_->hide();
+    connect(finder_, &QLineEdit::returnPressed, this, [this] { goTo_ ? GoTo() : FindNext(); });
+    const auto shortcut = [this](const QKeySequence& keys, auto slot) {
+        auto* action = new QAction(this);
+        action->setShortcut(keys);
+        action->setShortcutContext(Qt::WindowShortcut);
+        connect(action, &QAction::triggered, this, slot);
+        addAction(action);
+    };
+    shortcut(QKeySequence(Qt::CTRL | Qt::Key_F), [this] { OpenFinder(false); });
+    shortcut(QKeySequence(Qt::CTRL | Qt::Key_G), [this] { OpenFinder(true); });
+    shortcut(QKeySequence(Qt::Key_F3), [this] {
+        if (finder_->text().isEmpty() || goTo_)
+            OpenFinder(false);
+        else
+            FindNext();
+    });
+}
+
+void TFSetVar::OpenFinder(bool goTo) {
+    sga_->CommitEdit();
+    if (goTo != goTo_)
+        finder_->clear();
+    goTo_ = goTo;
+    finder_->setPlaceholderText(goTo ? QStringLiteral("Row, or kind and TCP address")
+                                     : QStringLiteral("Find text or number"));
+    const int width = std::min(240, sga_->width() / 2);
+    const QPoint corner = sga_->mapTo(this, QPoint(sga_->width() - width - 24, 2));
+    finder_->setGeometry(corner.x(), corner.y(), width, finder_->sizeHint().height());
+    finder_->show();
+    finder_->raise();
+    finder_->setFocus();
+    finder_->selectAll();
+}
+
+void TFSetVar::FindNext() {
+    const QString needle = finder_->text();
+    TranslateCellPlace after{static_cast<size_t>(sga_->Row()),
+                             static_cast<TranslateColumn>(sga_->Col())};
+    const auto found = FindTranslateCell(GridRows(), needle.toStdString(), after);
+    if (!found) {
+        ShowDone(QStringLiteral("Nothing found for \u201C%1\u201D").arg(needle));
+        return;
+    }
+    const int row = static_cast<int>(found->row), col = static_cast<int>(found->column);
+    if (row < sga_->Row() || (row == sga_->Row() && col <= sga_->Col()))
+        ShowDone(QStringLiteral("Found again from the top: row %1").arg(row));
+    else
+        ShowDone(QStringLiteral("Found in row %1").arg(row));
+    sga_->SetCurrentCell(col, row);
+    sga_->scrollTo(sga_->model()->index(row - 1, col - 1));
+}
+
+void TFSetVar::GoTo() {
+    const auto row = GoToTranslateRow(GridRows(), finder_->text().toStdString());
+    if (!row) {
+        ShowDone(QStringLiteral("No row for \u201C%1\u201D").arg(finder_->text()));
+        return;
+    }
+    const int r = static_cast<int>(*row);
+    sga_->SetCurrentCell(sga_->Col(), r);
+    sga_->scrollTo(sga_->model()->index(r - 1, sga_->Col() - 1));
+    finder_->hide();
+    sga_->setFocus();
+}
+
+void TFSetVar::keyPressEvent(QKeyEvent* event) {
+    // Esc in the find box closes the box, not the dialog.
+    if (event->key() == Qt::Key_Escape && finder_->isVisible()) {
+        finder_->hide();
+        sga_->setFocus();
+        return;
+    }
+    // Ctrl+Tab and Ctrl+Shift+Tab on a button take the focus back into the grid.
+    if (event->modifiers().testFlag(Qt::ControlModifier) &&
+        (event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab) && !sga_->hasFocus()) {
+        sga_->setFocus(Qt::TabFocusReason);
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void TFSetVar::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    // Width gained or lost by the dialog after its sizing goes to Mnemonic, never below its own.
+    if (laidOutWidth_ <= 0)
+        return;
+    const int mnemonic = static_cast<int>(TranslateColumn::Mnemonic);
+    const int width = sga_->ColWidths(mnemonic) + event->size().width() - laidOutWidth_;
+    sga_->SetColWidths(mnemonic, std::max(kColumnWidths[mnemonic], width));
+    laidOutWidth_ = event->size().width();
+}
+
 void TFSetVar::hideEvent(QHideEvent* event) {
+    // The next showing within this run comes back at this size.
+    if (sized_)
+        lastSize_ = size();
     // Closing, Cancel included, keeps an edit still open in the grid as typed.
     sga_->CommitEdit();
     QDialog::hideEvent(event);
@@ -136,6 +261,7 @@ void TFSetVar::FormShow() {
         }
     }
     sga_->EndUpdate();
+    sga_->ClearUndo();
     // Every showing starts at the top, on row 1's "Data Type", wherever the last one was left.
     sga_->SetCurrentCell(static_cast<int>(TranslateColumn::DataType), 1);
     sga_->scrollToTop();
@@ -334,7 +460,23 @@ void TFSetVar::ImportCsvClick() {
         ShowCsvProblems(path, lines);
         return;
     }
+    int held = 0;
+    for (int r = 1; r < sga_->RowCount(); ++r)
+        for (int c = 1; c < kTranslateColumnCount; ++c)
+            if (!sga_->Cells(c, r).isEmpty()) {
+                ++held;
+                break;
+            }
+    const QString name = QFileInfo(path).fileName();
+    if (held > 0 &&
+        !boxes_.Question(this,
+                         QStringLiteral("Replace the %1 rows in the table with the %2 rows of %3?")
+                             .arg(held)
+                             .arg(imported.rows.size())
+                             .arg(name)))
+        return;
     sga_->SetRowCountMin(kDataRows + 1);
+    sga_->BeginUndoStep(1, kDataRows);
     sga_->BeginUpdate();
     for (int r = 1; r <= kDataRows; ++r) {
         const auto index = static_cast<size_t>(r - 1);
@@ -355,7 +497,15 @@ void TFSetVar::ImportCsvClick() {
         }
     }
     sga_->EndUpdate();
+    sga_->EndUndoStep();
     UpdateTableAnalysis();
+    ShowDone(QStringLiteral("%1 rows read from %2").arg(imported.rows.size()).arg(name));
+}
+
+void TFSetVar::ShowDone(const QString& line) {
+    // In the bar until the next edit sums the table up again.
+    summary_->setText(line);
+    summary_->setToolTip(line);
 }
 
 void TFSetVar::ExportCsvClick() {
@@ -379,8 +529,12 @@ void TFSetVar::ExportCsvClick() {
     csvPath_ = path;
     Status written = WriteFileAtomically(QFile::encodeName(path).toStdString(),
                                          TranslateTableToCsv(rows_, TranslateCsvOptions{}));
-    if (!written.ok())
+    if (!written.ok()) {
         boxes_.Error(this, QString::fromStdString(written.message()));
+        return;
+    }
+    ShowDone(
+        QStringLiteral("%1 rows written to %2").arg(rows_.size()).arg(QFileInfo(path).fileName()));
 }
 
 } // namespace fabricor

@@ -12,6 +12,7 @@
 
 class QHBoxLayout;
 class QLabel;
+class QLineEdit;
 class QPushButton;
 class QTimer;
 
@@ -58,6 +59,8 @@ public:
 protected:
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     std::vector<TranslateRowCells> GridRows() const;
@@ -72,8 +75,17 @@ private:
     QPushButton* bitbtn2_ = nullptr;
     std::vector<TMyRec> rows_;
     bool sized_ = false;
+    QSize lastSize_;
+    int laidOutWidth_ = 0;
 
     void AddCsvControls(QHBoxLayout* buttons);
+    void ShowDone(const QString& line);
+    void AddFindControls();
+    void OpenFinder(bool goTo);
+    void FindNext();
+    void GoTo();
+    QLineEdit* finder_ = nullptr;
+    bool goTo_ = false;
     void ShowCsvProblems(const QString& path, const std::vector<std::string>& problems);
     FileChooser* files_ = nullptr;
     DialogRunner* dialogs_ = nullptr;

@@ -425,5 +425,26 @@ TEST_F(ApplegridEditing, NearTheBottomOfTheScreenTheListOpensAbove) {
     EXPECT_EQ(editor->List().geometry().bottom() + 1, editor->mapToGlobal(QPoint(0, 0)).y());
 }
 
+TEST(ApplegridBlocks, BlockEditsLeaveReadOnlyColumnsAndUndoAsOneStep) {
+    TApplegrid grid;
+    grid.SetGridOptions(TApplegrid::Editing);
+    grid.SetColCount(3);
+    grid.SetRowCount(4);
+    grid.Columns()[2].SetReadOnly(true);
+    grid.SetCells(2, 2, "kept");
+    grid.SelectBlock(1, 1, 2, 3);
+    grid.Paste("x\r\n");
+    EXPECT_EQ(grid.Cells(1, 3), "x");
+    EXPECT_EQ(grid.Cells(2, 2), "kept");
+    grid.ClearSelectedCells();
+    EXPECT_EQ(grid.Cells(1, 1) + grid.Cells(2, 2), "kept");
+    grid.Undo();
+    EXPECT_EQ(grid.Cells(1, 2), "x");
+    grid.Undo();
+    EXPECT_EQ(grid.Cells(1, 2), "");
+    EXPECT_FALSE(grid.CanUndo());
+    EXPECT_TRUE(grid.CanRedo());
+}
+
 } // namespace
 } // namespace fabricor

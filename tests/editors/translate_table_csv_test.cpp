@@ -59,6 +59,7 @@ TEST_F(TranslateTableCsv, ImportFillsTheGridOrListsEveryProblemAndKeepsIt) {
     const std::string saved = ReadFile(workspace.VarPath);
     WriteFile(project / "good.csv", kHeader + "Input Register,007,1,2,3,\"a,b\"\r\n2,9,1,2,3,\r\n");
     seams.files.answers = {QString::fromStdString((project / "good.csv").string())};
+    seams.boxes.answer = true; // replacing the row read from var.xml
     Click("btn_ImportCsv");
     EXPECT_EQ(Row(1), QStringList({"Input Register", "7", "1", "2", "3", "a,b"}));
     EXPECT_EQ(Row(2), QStringList({"Input Status", "9", "1", "2", "3", ""}));
@@ -82,6 +83,39 @@ TEST_F(TranslateTableCsv, ImportFillsTheGridOrListsEveryProblemAndKeepsIt) {
              "line 3 N° Point: Error!! N° Point must be between 0 and 127. "}));
     EXPECT_EQ(Row(1), QStringList({"Input Register", "7", "1", "2", "3", "a,b"}));
     EXPECT_EQ(seams.files.asked, std::vector<bool>({false, false}));
+}
+
+TEST_F(TranslateTableCsv, ImportAsksBeforeReplacingRowsAndIsOneUndoStep) {
+    const QStringList old = Row(1);
+    WriteFile(project / "two.csv", kHeader + "Coil Status,5,1,2,3,\r\nCoil Status,8,1,2,3,\r\n");
+    seams.files.answers = {QString::fromStdString((project / "two.csv").string())};
+    Click("btn_ImportCsv"); // answered "No"
+    EXPECT_EQ(Row(1), old);
+    ASSERT_EQ(seams.boxes.shown.size(), 1u);
+    EXPECT_EQ(seams.boxes.shown[0].kind, testing::RecordingMessageBoxes::Shown::Question);
+
+    seams.boxes.answer = true;
+    seams.files.answers = {QString::fromStdString((project / "two.csv").string())};
+    Click("btn_ImportCsv");
+    EXPECT_EQ(grid.Cells(2, 2), "8");
+    auto* summary = dialog.findChild<QLabel*>("L_TableSummary");
+    EXPECT_TRUE(summary->text().startsWith("2 rows")) << summary->text().toStdString();
+    grid.setFocus();
+    QTest::keyClick(&grid, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(Row(1), old);
+    EXPECT_EQ(grid.Cells(2, 2), "");
+
+    dialog.resize(dialog.width() + 100, dialog.height()); // Mnemonic takes the extra width
+    QCoreApplication::processEvents();
+    const int mnemonic = grid.ColWidths(6);
+    EXPECT_GE(mnemonic, 64 + 100);
+    EXPECT_EQ(grid.ColWidths(5), 64);
+    const QSize size = dialog.size();
+    dialog.hide();
+    dialog.show();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(dialog.size(), size);
+    EXPECT_EQ(grid.ColWidths(6), mnemonic);
 }
 
 TEST_F(TranslateTableCsv, ExportWritesTheGridAfterTheChecksOfOk) {

@@ -5,8 +5,16 @@
 #include "support/recording_seams.h"
 #include "support/temp_dir.h"
 
+#include <QClipboard>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMouseEvent>
 #include <QPushButton>
+#include <QTimer>
+
 #include <QTest>
+#include <functional>
 #include <gtest/gtest.h>
 
 namespace fabricor {
@@ -284,6 +292,243 @@ TEST_F(TranslateTableDialog, AnOpenEditCountsAsTyped) {
     Open();
     EXPECT_EQ(grid.InplaceEditor(), nullptr);
     EXPECT_EQ(grid.Cells(6, 1), "typed");
+}
+
+// ---- editing blocks of cells ----
+
+class TranslateTableEditing : public TranslateTableDialog {
+protected:
+    void SetUp() override {
+        Open();
+        grid.setFocus();
+    }
+    QStringList All() const {
+        QStringList cells;
+        for (int r = 1; r < grid.RowCount(); ++r)
+            for (int c = 1; c < 7; ++c)
+                cells << grid.Cells(c, r);
+        return cells;
+    }
+    void Key(int key, Qt::KeyboardModifiers mods = Qt::ControlModifier) {
+        QTest::keyClick(&grid, Qt::Key(key), mods);
+    }
+    void PasteAt(int col, int row, const QString& text) {
+        grid.SetCurrentCell(col, row);
+        QGuiApplication::clipboard()->setText(text);
+        Key(Qt::Key_V);
+    }
+};
+
+TEST_F(TranslateTableEditing, BlocksAreSelectedByMouseAndKeyboard) {
+    grid.SetCurrentCell(2, 3);
+    Key(Qt::Key_Down, Qt::ShiftModifier);
+    Key(Qt::Key_Right, Qt::ShiftModifier);
+    EXPECT_EQ(grid.SelectedBlock(), QRect(QPoint(2, 3), QPoint(3, 4)));
+    auto* numbers = grid.verticalHeader();
+    const auto rowAt = [&](int row) {
+        return QPoint(5, numbers->sectionViewportPosition(row - 1) +
+                             numbers->sectionSize(row - 1) / 2);
+    };
+    QTest::mouseClick(numbers->viewport(), Qt::LeftButton, {}, rowAt(5));
+    EXPECT_EQ(grid.SelectedBlock(), QRect(QPoint(1, 5), QPoint(6, 5)));
+    QTest::mouseClick(numbers->viewport(), Qt::LeftButton, Qt::ShiftModifier, rowAt(7));
+    EXPECT_EQ(grid.SelectedBlock(), QRect(QPoint(1, 5), QPoint(6, 7)));
+    const QRect b = grid.CellRect(2, 2), e = grid.CellRect(4, 6);
+    QTest::mousePress(grid.viewport(), Qt::LeftButton, {}, b.center());
+    QMouseEvent move(QEvent::MouseMove, e.center(), grid.viewport()->mapToGlobal(e.center()),
+                     Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(grid.viewport(), &move);
+    QTest::mouseRelease(grid.viewport(), Qt::LeftButton, {}, e.center());
+    EXPECT_EQ(grid.SelectedBlock(), QRect(QPoint(2, 2), QPoint(4, 6)));
+    Key(Qt::Key_A);
+    EXPECT_EQ(grid.SelectedBlock(), QRect(QPoint(1, 1), QPoint(6, 2000)));
+}
+
+TEST_F(TranslateTableEditing, PastesBlocksFromSpreadsheets) {
+    PasteAt(1, 1, " input register\t7\t1\t2\t3\t\"a\tb\"\r\nCOIL STATUS\t8\t1\t2\t3\tc\r\n");
+    EXPECT_EQ(grid.Cells(1, 1), "Input Register");
+    EXPECT_EQ(grid.Cells(6, 1), "a\tb");
+    EXPECT_EQ(grid.Cells(1, 2), "Coil Status");
+    EXPECT_EQ(grid.Cells(1, 3), ""); // the trailing line break adds no row
+    EXPECT_TRUE(boxes.shown.empty());
+    PressOk();
+    EXPECT_EQ(Saved().size(), 2u);
+
+    Open(); // over the edge: the rest is dropped, and the user is told
+    PasteAt(5, 1999, "1\t2\t3\r\n4\t5\t6\r\n7\t8\t9\r\n");
+    EXPECT_EQ(grid.Cells(6, 2000), "5");
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_TRUE(boxes.shown[0].text.contains("2 of 3 rows"));
+
+    grid.SelectBlock(2, 10, 3, 12); // one value fills a selected block
+    QGuiApplication::clipboard()->setText("9\r\n");
+    Key(Qt::Key_V);
+    EXPECT_EQ(grid.Cells(3, 12) + grid.Cells(2, 10) + grid.Cells(4, 12), "99");
+
+    grid.SelectBlock(1, 1, 2, 2); // and back out as the same text
+    Key(Qt::Key_C);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "Input Register\t7\r\nCoil Status\t8\r\n");
+}
+
+TEST_F(TranslateTableEditing, EveryKindOfChangeIsUndoneAndRedoneAsOneStep) {
+    FillRow(1, "Coil Status", "1");
+    FillRow(2, "Coil Status", "2");
+    const std::vector<std::pair<const char*, std::function<void()>>> changes = {
+        {"typed", [&] { Type(2, 3, "5"); }},
+        {"pick",
+         [&] {
+             grid.SetCurrentCell(1, 3);
+             Key(Qt::Key_Return, Qt::NoModifier);
+             QTest::keyClick(grid.InplaceEditor(), Qt::Key_Down, Qt::AltModifier);
+             QTest::keyClick(grid.InplaceEditor(), Qt::Key_Down);
+             QTest::keyClick(grid.InplaceEditor(), Qt::Key_Return);
+             QTest::keyClick(grid.InplaceEditor(), Qt::Key_Return);
+         }},
+        {"paste", [&] { PasteAt(2, 1, "7\t8\r\n9\t10\r\n"); }},
+        {"cut",
+         [&] {
+             grid.SelectBlock(2, 1, 3, 2);
+             Key(Qt::Key_X);
+         }},
+        {"clear",
+         [&] {
+             grid.SelectBlock(1, 2, 6, 2);
+             Key(Qt::Key_Delete, Qt::NoModifier);
+         }},
+        {"fill",
+         [&] {
+             grid.SelectBlock(1, 1, 6, 4);
+             Key(Qt::Key_D);
+         }},
+        {"fill right",
+         [&] {
+             grid.SelectBlock(2, 1, 5, 1);
+             Key(Qt::Key_R);
+         }},
+        {"insert",
+         [&] {
+             grid.SetCurrentCell(1, 1);
+             Key(Qt::Key_Plus);
+         }},
+        {"delete",
+         [&] {
+             grid.SelectBlock(1, 1, 1, 2);
+             Key(Qt::Key_Minus);
+         }},
+    };
+    for (const auto& [name, change] : changes) {
+        const QStringList before = All();
+        change();
+        const QStringList after = All();
+        ASSERT_NE(after, before) << name;
+        Key(Qt::Key_Z);
+        EXPECT_EQ(All(), before) << name;
+        Key(Qt::Key_Y);
+        EXPECT_EQ(All(), after) << name;
+        Key(Qt::Key_Z);
+        Key(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+        EXPECT_EQ(All(), after) << name;
+    }
+    dialog.reject(); // Cancel writes nothing
+    EXPECT_TRUE(Saved().empty());
+}
+
+TEST_F(TranslateTableEditing, RowsAreInsertedAndDeletedAtTheEdges) {
+    FillRow(1, "Coil Status", "1");
+    FillRow(1999, "Coil Status", "1999");
+    grid.SetCurrentCell(1, 1);
+    Key(Qt::Key_Equal, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(grid.Cells(2, 1), "");
+    EXPECT_EQ(grid.Cells(2, 2), "1");
+    EXPECT_EQ(grid.Cells(2, 2000), "1999");
+    EXPECT_EQ(grid.Cells(0, 2000), "2000"); // row numbers stay
+    const QStringList full = All();
+    grid.SetCurrentCell(3, 5);
+    Key(Qt::Key_Plus); // row 2000 holds data: refused, saying so
+    EXPECT_EQ(All(), full);
+    EXPECT_EQ(boxes.shown.size(), 1u);
+
+    grid.SelectBlock(1, 2000, 6, 2000);
+    Key(Qt::Key_Minus);
+    EXPECT_EQ(grid.Cells(2, 2000), "");
+    FillRow(1001, "Coil Status", "x");
+    grid.SelectBlock(2, 1, 2, 1000); // 1000 rows at row 1
+    Key(Qt::Key_Minus);
+    EXPECT_EQ(grid.Cells(2, 1), "x");
+    EXPECT_EQ(grid.Cells(2, 2), "");
+}
+
+TEST_F(TranslateTableEditing, TheRowNumbersMenuInsertsAndDeletes) {
+    FillRow(1, "Coil Status", "1");
+    FillRow(2, "Coil Status", "2");
+    auto* numbers = grid.verticalHeader();
+    const auto choose = [&](int row, int item) {
+        QTimer::singleShot(0, [item] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            ASSERT_NE(menu, nullptr);
+            for (int i = 0; i <= item; ++i)
+                QTest::keyClick(menu, Qt::Key_Down);
+            QTest::keyClick(menu, Qt::Key_Return);
+        });
+        emit numbers->customContextMenuRequested(
+            QPoint(5, numbers->sectionViewportPosition(row - 1) + 2));
+    };
+    choose(2, 0); // insert above row 2
+    EXPECT_EQ(grid.Cells(2, 2), "");
+    EXPECT_EQ(grid.Cells(2, 3), "2");
+    grid.SelectBlock(1, 1, 6, 2);
+    choose(1, 1); // delete the selected rows 1 and 2
+    EXPECT_EQ(grid.Cells(2, 1), "2");
+}
+
+TEST_F(TranslateTableEditing, FillDownCountsOnOverConsecutiveBlocks) {
+    FillRow(1, "Holding Register", "100"); // N° Point 3, Address RTU 2
+    grid.SelectBlock(1, 1, 6, 3);
+    Key(Qt::Key_D);
+    EXPECT_EQ(grid.Cells(2, 3), "106");
+    EXPECT_EQ(grid.Cells(4, 3), "8");
+    EXPECT_EQ(grid.Cells(1, 3), "Holding Register");
+    PressOk();
+    EXPECT_EQ(Saved().size(), 3u);
+}
+
+TEST_F(TranslateTableEditing, CtrlTabLeavesTheGridAndComesBack) {
+    grid.SetCurrentCell(1, 2000);
+    Key(Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), dialog.findChild<QPushButton*>("bitbtn1"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::focusWidget(), &grid);
+    Key(Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_NE(QApplication::focusWidget(), &grid);
+}
+TEST_F(TranslateTableEditing, FindWrapsAndGoToReachesRows) {
+    FillRow(3, "Holding Register", "100");
+    FillRow(1500, "Coil Status", "100");
+    grid.SetCurrentCell(1, 1);
+    Key(Qt::Key_F);
+    auto* finder = dialog.findChild<QLineEdit*>("E_Find");
+    ASSERT_TRUE(finder && finder->hasFocus());
+    QTest::keyClicks(finder, "0x64");
+    QTest::keyClick(finder, Qt::Key_Return);
+    EXPECT_EQ(grid.Row(), 3);
+    EXPECT_EQ(grid.Col(), 2);
+    QTest::keyClick(finder, Qt::Key_Return);
+    EXPECT_EQ(grid.Row(), 1500);
+    QTest::keyClick(finder, Qt::Key_Escape); // closes the box, not the dialog
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_TRUE(grid.hasFocus());
+    Key(Qt::Key_F3, Qt::NoModifier);
+    EXPECT_EQ(grid.Row(), 3); // wrapped
+
+    Key(Qt::Key_G);
+    QTest::keyClicks(finder, "coil status 100");
+    QTest::keyClick(finder, Qt::Key_Return);
+    EXPECT_EQ(grid.Row(), 1500);
+    Key(Qt::Key_G);
+    QTest::keyClicks(finder, "1999");
+    QTest::keyClick(finder, Qt::Key_Return);
+    EXPECT_EQ(grid.Row(), 1999);
+    EXPECT_TRUE(boxes.shown.empty());
 }
 
 } // namespace
