@@ -440,7 +440,8 @@ MergeResult MergeBankSx(const std::string& baseFileName, const std::string& newF
         return openFailed(opened.message());
 
     RegularFileSource source(base);
-    MergeResult merged = MergeFirmwareStreams(source, *staging, writer, progress);
+    HashingSink hashed(writer);
+    MergeResult merged = MergeFirmwareStreams(source, *staging, hashed, progress);
     result.baseLines = merged.baseLines;
     result.imagePlaced = merged.imagePlaced;
     counter += merged.baseLines;
@@ -451,6 +452,10 @@ MergeResult MergeBankSx(const std::string& baseFileName, const std::string& newF
     } else if (auto committed = writer.Commit(); !committed.ok()) {
         failure = "writing the new firmware: " + committed.message();
         targetUntouched = true; // it could not be replaced, so it is left as it was
+    } else {
+        result.hash.hex = hashed.Hex();
+        if (!result.hash.hex)
+            result.hash.error = outputPath + ": SHA-256 failed";
     }
 
     if (failure) {

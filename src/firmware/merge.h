@@ -3,6 +3,7 @@
 #include "base/atomic_file.h"
 #include "base/byte_stream.h"
 #include "base/project_files.h"
+#include "base/sha256.h"
 #include "firmware/srecord.h"
 
 #include <cstddef>
@@ -31,7 +32,7 @@ inline constexpr uint32_t kBankWindowLast = 0x38BFFF;
 inline constexpr int kStagingRecords = 512;
 
 // The size of the pieces the base firmware is read and the new one written in.
-inline constexpr size_t kMergeChunkSize = 1 << 20;
+inline constexpr size_t kMergeChunkSize = 256 << 10;
 
 // Where the merge's messages go: a message box in the dialog, stderr in the command line.
 class MergeReporter {
@@ -61,6 +62,8 @@ struct MergeResult {
     bool imagePlaced = false;   // whether the base firmware had a record in the bank window
     int64_t baseLines = 0;
     std::string error;          // system's text for OpenFailed, the cause for MergeFailed
+    // When Written: the new firmware's SHA-256, taken from the bytes as they were written.
+    FileHash hash;
 };
 
 // Copies the base firmware into outputFolder + newFileName, putting the 512 records built from
@@ -68,8 +71,9 @@ struct MergeResult {
 // the first of them). baseFileName is opened as given, so a bare name is found in the current
 // directory. binFolder and outputFolder end with a path separator. Output lines end in CR LF.
 // The records of the image pass through binFolder + "Bin.sx", which exists only while the merge
-// runs. The new firmware is written atomically (see AtomicFileWriter); both files' bytes go
-// through `output`. Memory does not grow with the base firmware's size.
+// runs. The new firmware is written atomically (see AtomicFileWriter) and hashed as it is
+// written; both files' bytes go through `output`. Memory does not grow with the base firmware's
+// size.
 MergeResult MergeBankSx(const std::string& baseFileName, const std::string& newFileName,
                         const std::string& binFolder, const std::string& outputFolder,
                         MergeReporter& reporter, MergeProgress& progress,
