@@ -171,6 +171,11 @@ int BuildCommand(const Arguments& args, std::ostream& out, std::ostream& err, Te
 
 int UpdateCommand(const Arguments& args, std::ostream& out, std::ostream& err,
                   TerminalProgress& progress) {
+    return UpdateCommand(args, out, err, progress, kProjectLockWait);
+}
+
+int UpdateCommand(const Arguments& args, std::ostream& out, std::ostream& err,
+                  TerminalProgress& progress, std::chrono::milliseconds lockWait) {
     auto parsed = ParseArguments(args, {"time", "master"});
     if (parsed.help && parsed.error.empty()) {
         UpdateHelp(out);
@@ -186,7 +191,7 @@ int UpdateCommand(const Arguments& args, std::ostream& out, std::ostream& err,
 
     // Build, write and merge under one lock: another run's Bin.sx or bank1.bin never mixes with
     // ours.
-    ProjectUpdate update{ProjectFiles(request->project)};
+    ProjectUpdate update{ProjectFiles(request->project), lockWait};
     if (update.refused()) {
         err << "fabricor-cli: " << update.refusal() << "\n";
         return kExitFailure;
