@@ -203,8 +203,8 @@ TEST_F(UpdateProcess, ASecondUpdateOfTheProjectIsRefusedWhileTheFirstHoldsTheLoc
 
     std::ostringstream out, err;
     cli::TerminalProgress progress(err, false);
-    EXPECT_EQ(cli::UpdateCommand({project().string(), "--master", master_.string()}, out,
-                                 err, progress, std::chrono::milliseconds(100)),
+    EXPECT_EQ(cli::UpdateCommand({project().string(), "--master", master_.string()}, out, err,
+                                 progress, std::chrono::milliseconds(100)),
               cli::kExitFailure);
     EXPECT_NE(err.str().find(std::string(kProjectBeingUpdated)), std::string::npos) << err.str();
     EXPECT_NE(err.str().find(project().string()), std::string::npos) << err.str();
