@@ -48,6 +48,9 @@ public:
     virtual ~MergeProgress() = default;
     virtual void SetMaximum(int64_t maximum) = 0;
     virtual void SetPosition(int64_t position) = 0;
+    // Whether anybody sees it: when nobody does, the base is not read ahead of the merge only
+    // to count its lines for the maximum.
+    virtual bool Followed() const { return true; }
 };
 
 enum class MergeOutcome {
@@ -83,9 +86,9 @@ MergeResult MergeBankSx(const std::string& baseFileName, const std::string& newF
 // staging records in place of the base's records of the bank window (at the position of the
 // first of them). A base record that intrudes on the window (see WindowPlace: an S1 or S3
 // record there, an S2 record across its edge) fails the merge. Only the first twelve characters
-// of a line decide its fate, so a line of any length streams through. `base` is read twice, in
-// pieces of chunkSize bytes (0: the normal size): once to count its lines for the progress
-// maximum, then to merge. Reports nothing; the outcome is Written or MergeFailed with the cause
+// of a line decide its fate, so a line of any length streams through. `base` is read in pieces
+// of chunkSize bytes (0: the normal size), twice when the progress is followed: once to count
+// its lines for the progress maximum, then to merge. Reports nothing; the outcome is Written or MergeFailed with the cause
 // in error. What becomes of `out` (kept, discarded) and the progress's last position are the
 // caller's.
 MergeResult MergeFirmwareStreams(ByteSource& base, std::string_view staging, ByteSink& out,
@@ -100,6 +103,7 @@ class NoMergeProgress final : public MergeProgress {
 public:
     void SetMaximum(int64_t) override {}
     void SetPosition(int64_t) override {}
+    bool Followed() const override { return false; }
 };
 
 } // namespace fabricor

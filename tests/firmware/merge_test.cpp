@@ -103,6 +103,16 @@ protected:
         auto staging = StagingRecordsText(std::string_view(
             reinterpret_cast<const char*>(image.data()), image.size()));
         auto result = MergeFirmwareStreams(source, staging, sink, progress, chunk);
+        // Nobody following the progress, the base is read once and merged the same.
+        MemorySource again(base);
+        MemorySink unfollowed;
+        NoMergeProgress nobody;
+        auto once = MergeFirmwareStreams(again, staging, unfollowed, nobody, chunk);
+        EXPECT_EQ(once.outcome, result.outcome);
+        EXPECT_EQ(unfollowed.bytes(), sink.bytes());
+        if (result.outcome == MergeOutcome::Written) {
+            EXPECT_EQ(once.baseLines, result.baseLines);
+        }
         return {result, sink.bytes()};
     }
 
