@@ -11,6 +11,9 @@
 namespace fabricor {
 namespace {
 
+// How much of a file is written before the disk is asked to take it (see Write).
+constexpr long long kWriteBehindBytes = 4 << 20;
+
 class SystemFiles final : public FileOutput {
 public:
     long long Write(int fd, const char* bytes, size_t size) override {
@@ -67,6 +70,7 @@ Status AtomicFileWriter::Fail(const std::string& what, int error) {
 Status AtomicFileWriter::Open() {
     Abort();
     committed_ = false;
+    written_ = onTheWay_ = 0;
     // Refused now rather than after the whole file was written.
     std::optional<platform::FileStatus> existing;
     if (auto refusal = RefusalToReplace(target_, existing); !refusal)
@@ -92,6 +96,13 @@ Status AtomicFileWriter::Write(std::string_view bytes) {
         if (written <= 0)
             return Fail(target_, written < 0 ? errno : EIO);
         bytes.remove_prefix(static_cast<size_t>(written));
+        written_ += written;
+    }
+    // A large file goes to the disk while the rest of it is made, rather than all at once when
+    // Commit flushes it: the flush then waits for the last piece only.
+    if (written_ - onTheWay_ >= kWriteBehindBytes) {
+        platform::StartWritingToDisk(fd_, onTheWay_, written_ - onTheWay_);
+        onTheWay_ = written_;
     }
     return Status::Ok();
 }

@@ -58,6 +58,8 @@ private:
     FileOutput& output_;
     std::filesystem::path temporary_;
     std::string temporaryName_; // UTF-8
+    long long written_ = 0;     // bytes in the temporary file
+    long long onTheWay_ = 0;    // of those, how many the disk was asked to take already
     int fd_ = -1;
     int temporarySlot_ = -1; // see run_temporaries.h
     bool committed_ = false;

@@ -2,39 +2,34 @@
 
 #include "base/regular_file.h"
 
-#include "platform/sha256_digest.h"
-
 #include <memory>
 
 namespace fabricor {
 namespace {
 
-class Hasher {
-public:
-    void Add(const char* bytes, size_t size) { digest_.Add(bytes, size); }
-    std::optional<std::string> Hex() {
-        std::optional<std::string> digest = digest_.Finish();
-        if (!digest)
-            return std::nullopt;
-        static const char* digits = "0123456789abcdef";
-        std::string hex;
-        for (unsigned char byte : *digest) {
-            hex += digits[byte >> 4];
-            hex += digits[byte & 15];
-        }
-        return hex;
-    }
+// Pieces of a file read for its hash: large enough that the calls cost nothing beside the
+// hashing, small enough not to show in the program's memory.
+constexpr size_t kHashChunkSize = 64 * 1024;
 
-private:
-    Sha256Digest digest_;
-};
+std::optional<std::string> HexOf(Sha256Digest& digest) {
+    std::optional<std::string> bytes = digest.Finish();
+    if (!bytes)
+        return std::nullopt;
+    static const char* digits = "0123456789abcdef";
+    std::string hex;
+    for (unsigned char byte : *bytes) {
+        hex += digits[byte >> 4];
+        hex += digits[byte & 15];
+    }
+    return hex;
+}
 
 } // namespace
 
 std::string Sha256Hex(std::string_view bytes) {
-    Hasher hasher;
-    hasher.Add(bytes.data(), bytes.size());
-    return hasher.Hex().value_or("");
+    Sha256Digest digest;
+    digest.Add(bytes.data(), bytes.size());
+    return HexOf(digest).value_or("");
 }
 
 FileHash Sha256OfFile(const std::string& path) {
@@ -44,22 +39,33 @@ FileHash Sha256OfFile(const std::string& path) {
         result.error = file.error();
         return result;
     }
-    Hasher hasher;
-    std::unique_ptr<char[]> chunk(new char[1 << 20]);
+    Sha256Digest digest;
+    std::unique_ptr<char[]> chunk(new char[kHashChunkSize]);
     for (;;) {
-        long long got = file.ReadSome(chunk.get(), 1 << 20);
+        long long got = file.ReadSome(chunk.get(), kHashChunkSize);
         if (got < 0) {
             result.error = file.error();
             return result;
         }
         if (got == 0)
             break;
-        hasher.Add(chunk.get(), static_cast<size_t>(got));
+        digest.Add(chunk.get(), static_cast<size_t>(got));
     }
-    result.hex = hasher.Hex();
+    result.hex = HexOf(digest);
     if (!result.hex)
         result.error = path + ": SHA-256 failed";
     return result;
+}
+
+Status HashingSink::Write(std::string_view bytes) {
+    Status written = next_.Write(bytes);
+    if (written.ok())
+        digest_.Add(bytes.data(), bytes.size());
+    return written;
+}
+
+std::optional<std::string> HashingSink::Hex() {
+    return HexOf(digest_);
 }
 
 } // namespace fabricor

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <iosfwd>
 #include <string>
@@ -38,6 +39,9 @@ int BuildCommand(const Arguments& args, std::ostream& out, std::ostream& err,
                  TerminalProgress& progress);
 int UpdateCommand(const Arguments& args, std::ostream& out, std::ostream& err,
                   TerminalProgress& progress);
+// The same, waiting `lockWait` rather than kProjectLockWait for another update of the project.
+int UpdateCommand(const Arguments& args, std::ostream& out, std::ostream& err,
+                  TerminalProgress& progress, std::chrono::milliseconds lockWait);
 int DecodeCommand(const Arguments& args, std::ostream& out, std::ostream& err, TerminalProgress&);
 int VerifyCommand(const Arguments& args, std::ostream& out, std::ostream& err, TerminalProgress&);
 int DiffCommand(const Arguments& args, std::ostream& out, std::ostream& err, TerminalProgress&);

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <memory>
 #include <ostream>
+#include <utility>
 
 namespace fabricor::cli {
 namespace {
@@ -170,6 +171,11 @@ int BuildCommand(const Arguments& args, std::ostream& out, std::ostream& err, Te
 
 int UpdateCommand(const Arguments& args, std::ostream& out, std::ostream& err,
                   TerminalProgress& progress) {
+    return UpdateCommand(args, out, err, progress, kProjectLockWait);
+}
+
+int UpdateCommand(const Arguments& args, std::ostream& out, std::ostream& err,
+                  TerminalProgress& progress, std::chrono::milliseconds lockWait) {
     auto parsed = ParseArguments(args, {"time", "master"});
     if (parsed.help && parsed.error.empty()) {
         UpdateHelp(out);
@@ -185,7 +191,7 @@ int UpdateCommand(const Arguments& args, std::ostream& out, std::ostream& err,
 
     // Build, write and merge under one lock: another run's Bin.sx or bank1.bin never mixes with
     // ours.
-    ProjectUpdate update{ProjectFiles(request->project)};
+    ProjectUpdate update{ProjectFiles(request->project), lockWait};
     if (update.refused()) {
         err << "fabricor-cli: " << update.refusal() << "\n";
         return kExitFailure;
@@ -205,8 +211,10 @@ int UpdateCommand(const Arguments& args, std::ostream& out, std::ostream& err,
     case MergeOutcome::Written:
         out << "Wrote " << update.files().NewFirmware() << "\n";
         // Fingerprints of what goes into the device: the same project and --time give the same.
-        for (const std::string& hashed : {update.files().Image(), update.files().NewFirmware()}) {
-            auto hash = Sha256OfFile(hashed);
+        // The new firmware's was taken as the merge wrote it: it is not read again.
+        for (const auto& [hashed, hash] :
+             {std::pair{update.files().Image(), Sha256OfFile(update.files().Image())},
+              std::pair{update.files().NewFirmware(), merged.hash}}) {
             if (hash.hex)
                 out << "SHA-256 " << platform::Utf8Name(platform::PathOfUtf8(hashed).filename())
                     << ": " << *hash.hex << "\n";

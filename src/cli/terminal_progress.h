@@ -22,6 +22,7 @@ public:
     void Start(int64_t bytes);
     void SetMaximum(int64_t maximum) override;
     void SetPosition(int64_t position) override;
+    bool Followed() const override { return enabled_; }
     // Ends the bar's line, if one was drawn.
     void Finish();
 

@@ -92,6 +92,7 @@ public:
     }
 
     bool imagePlaced() const { return placed_; }
+    int64_t lines() const { return line_; }
 
 private:
     enum class Fate { Undecided, Copy, Drop };
@@ -368,21 +369,25 @@ MergeResult MergeFirmwareStreams(ByteSource& base, std::string_view staging, Byt
     // No buffer larger than the base (a file that grows meanwhile is still read whole).
     if (size_t known = base.SizeHint(); known > 0)
         chunkSize = std::min(chunkSize, std::max<size_t>(known, 4096));
-    std::string error;
-    auto lines = CountLines(base, chunkSize, error);
-    if (!lines) {
-        result.outcome = MergeOutcome::MergeFailed;
-        result.error = error;
-        return result;
+    std::optional<int64_t> lines;
+    if (progress.Followed()) {
+        std::string error;
+        lines = CountLines(base, chunkSize, error);
+        if (!lines) {
+            result.outcome = MergeOutcome::MergeFailed;
+            result.error = error;
+            return result;
+        }
+        progress.SetMaximum(kStagingRecords + *lines);
     }
-    result.baseLines = *lines;
-    progress.SetMaximum(kStagingRecords + *lines);
     int64_t position = 0;
     LineMerger merger(base, out, staging, progress, position, chunkSize);
     if (auto failure = merger.Run()) {
         result.outcome = MergeOutcome::MergeFailed;
         result.error = *failure;
     }
+    // Unfollowed, the lines are those the merge went through: all of them once it is written.
+    result.baseLines = lines.value_or(merger.lines());
     result.imagePlaced = merger.imagePlaced();
     return result;
 }
@@ -440,7 +445,8 @@ MergeResult MergeBankSx(const std::string& baseFileName, const std::string& newF
         return openFailed(opened.message());
 
     RegularFileSource source(base);
-    MergeResult merged = MergeFirmwareStreams(source, *staging, writer, progress);
+    HashingSink hashed(writer);
+    MergeResult merged = MergeFirmwareStreams(source, *staging, hashed, progress);
     result.baseLines = merged.baseLines;
     result.imagePlaced = merged.imagePlaced;
     counter += merged.baseLines;
@@ -451,6 +457,10 @@ MergeResult MergeBankSx(const std::string& baseFileName, const std::string& newF
     } else if (auto committed = writer.Commit(); !committed.ok()) {
         failure = "writing the new firmware: " + committed.message();
         targetUntouched = true; // it could not be replaced, so it is left as it was
+    } else {
+        result.hash.hex = hashed.Hex();
+        if (!result.hash.hex)
+            result.hash.error = outputPath + ": SHA-256 failed";
     }
 
     if (failure) {

@@ -3,6 +3,7 @@
 #include "base/atomic_file.h"
 #include "base/byte_stream.h"
 #include "base/project_files.h"
+#include "base/sha256.h"
 #include "firmware/srecord.h"
 
 #include <cstddef>
@@ -31,7 +32,7 @@ inline constexpr uint32_t kBankWindowLast = 0x38BFFF;
 inline constexpr int kStagingRecords = 512;
 
 // The size of the pieces the base firmware is read and the new one written in.
-inline constexpr size_t kMergeChunkSize = 1 << 20;
+inline constexpr size_t kMergeChunkSize = 256 << 10;
 
 // Where the merge's messages go: a message box in the dialog, stderr in the command line.
 class MergeReporter {
@@ -47,6 +48,9 @@ public:
     virtual ~MergeProgress() = default;
     virtual void SetMaximum(int64_t maximum) = 0;
     virtual void SetPosition(int64_t position) = 0;
+    // Whether anybody sees it: when nobody does, the base is not read ahead of the merge only
+    // to count its lines for the maximum.
+    virtual bool Followed() const { return true; }
 };
 
 enum class MergeOutcome {
@@ -61,6 +65,8 @@ struct MergeResult {
     bool imagePlaced = false;   // whether the base firmware had a record in the bank window
     int64_t baseLines = 0;
     std::string error;          // system's text for OpenFailed, the cause for MergeFailed
+    // When Written: the new firmware's SHA-256, taken from the bytes as they were written.
+    FileHash hash;
 };
 
 // Copies the base firmware into outputFolder + newFileName, putting the 512 records built from
@@ -68,8 +74,9 @@ struct MergeResult {
 // the first of them). baseFileName is opened as given, so a bare name is found in the current
 // directory. binFolder and outputFolder end with a path separator. Output lines end in CR LF.
 // The records of the image pass through binFolder + "Bin.sx", which exists only while the merge
-// runs. The new firmware is written atomically (see AtomicFileWriter); both files' bytes go
-// through `output`. Memory does not grow with the base firmware's size.
+// runs. The new firmware is written atomically (see AtomicFileWriter) and hashed as it is
+// written; both files' bytes go through `output`. Memory does not grow with the base firmware's
+// size.
 MergeResult MergeBankSx(const std::string& baseFileName, const std::string& newFileName,
                         const std::string& binFolder, const std::string& outputFolder,
                         MergeReporter& reporter, MergeProgress& progress,
@@ -79,9 +86,9 @@ MergeResult MergeBankSx(const std::string& baseFileName, const std::string& newF
 // staging records in place of the base's records of the bank window (at the position of the
 // first of them). A base record that intrudes on the window (see WindowPlace: an S1 or S3
 // record there, an S2 record across its edge) fails the merge. Only the first twelve characters
-// of a line decide its fate, so a line of any length streams through. `base` is read twice, in
-// pieces of chunkSize bytes (0: the normal size): once to count its lines for the progress
-// maximum, then to merge. Reports nothing; the outcome is Written or MergeFailed with the cause
+// of a line decide its fate, so a line of any length streams through. `base` is read in pieces
+// of chunkSize bytes (0: the normal size), twice when the progress is followed: once to count
+// its lines for the progress maximum, then to merge. Reports nothing; the outcome is Written or MergeFailed with the cause
 // in error. What becomes of `out` (kept, discarded) and the progress's last position are the
 // caller's.
 MergeResult MergeFirmwareStreams(ByteSource& base, std::string_view staging, ByteSink& out,
@@ -96,6 +103,7 @@ class NoMergeProgress final : public MergeProgress {
 public:
     void SetMaximum(int64_t) override {}
     void SetPosition(int64_t) override {}
+    bool Followed() const override { return false; }
 };
 
 } // namespace fabricor

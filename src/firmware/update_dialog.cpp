@@ -322,8 +322,8 @@ bool TFModifyFileSx::ExeModFileSxClick(ProjectUpdate& update) {
         std::filesystem::remove(platform::PathOfUtf8(OutDir + leftover), ignored);
     }
     if (merged.outcome == MergeOutcome::Written) {
-        ShowHash(imageHash_, BinDir + kImageFileName);
-        ShowHash(firmwareHash_, OutDir + NewFileSxName);
+        ShowHash(imageHash_, Sha256OfFile(BinDir + kImageFileName));
+        ShowHash(firmwareHash_, merged.hash); // taken as the merge wrote it
         reportButton_->setEnabled(true);
     } else if (merged.outcome == MergeOutcome::MergeFailed) {
         // The box says only that it failed; the cause stays here for the user to act on.
@@ -362,8 +362,7 @@ void TFModifyFileSx::SaveReportClick() {
     });
 }
 
-void TFModifyFileSx::ShowHash(QLabel* label, const std::string& path) {
-    auto hash = Sha256OfFile(path);
+void TFModifyFileSx::ShowHash(QLabel* label, const FileHash& hash) {
     const QString full = QString::fromStdString(hash.hex ? *hash.hex : hash.error);
     label->setText(label->fontMetrics().elidedText(full, Qt::ElideMiddle, label->width()));
     label->setToolTip(full);

@@ -2,6 +2,7 @@
 
 #include "app/services.h"
 #include "app/workspace.h"
+#include "base/sha256.h"
 
 #include <QDialog>
 
@@ -47,7 +48,7 @@ private:
     void ShowReason(const QString& text);
     // The SHA-256 of a file just written, elided in the middle when too wide (whole in the
     // tooltip).
-    void ShowHash(QLabel* label, const std::string& path);
+    void ShowHash(QLabel* label, const FileHash& hash);
     // True when the new firmware is complete and may go to the device.
     bool ExeModFileSxClick(ProjectUpdate& update);
     void ExeUpdateFirClick();

@@ -57,6 +57,10 @@ long long WriteTo(int fd, const char* bytes, size_t size);
 bool SeekToStart(int fd);
 // Flushes what was written to the disk itself. 0 or an errno value.
 int FlushToDisk(int fd);
+// Asks the system to start writing `length` bytes from `offset` to the disk now, without waiting
+// for them, so that a later FlushToDisk has less left to wait for. Only a hint: where the system
+// has no such call it does nothing, and failures show in FlushToDisk.
+void StartWritingToDisk(int fd, long long offset, long long length);
 // 0 or an errno value.
 int CloseFile(int fd);
 

@@ -84,6 +84,10 @@ protected:
         WriteFile(BasePath(), base);
         auto result = MergeBankSx(BasePath().string(), "New_SX30418.sx", BinFolder(), OutFolder(),
                                   reporter, progress, output);
+        // The hash taken while writing is the hash of the file as it lies on the disk.
+        if (result.outcome == MergeOutcome::Written) {
+            EXPECT_EQ(result.hash.hex.value_or(result.hash.error), Sha256Hex(ReadFile(NewPath())));
+        }
         // Whatever else a test's base holds, no record the merge writes may have a wrong checksum.
         if (judgeEveryRun && result.outcome == MergeOutcome::Written) {
             auto verdict = AskSrecCat(NewPath(), project);
@@ -99,6 +103,16 @@ protected:
         auto staging = StagingRecordsText(std::string_view(
             reinterpret_cast<const char*>(image.data()), image.size()));
         auto result = MergeFirmwareStreams(source, staging, sink, progress, chunk);
+        // Nobody following the progress, the base is read once and merged the same.
+        MemorySource again(base);
+        MemorySink unfollowed;
+        NoMergeProgress nobody;
+        auto once = MergeFirmwareStreams(again, staging, unfollowed, nobody, chunk);
+        EXPECT_EQ(once.outcome, result.outcome);
+        EXPECT_EQ(unfollowed.bytes(), sink.bytes());
+        if (result.outcome == MergeOutcome::Written) {
+            EXPECT_EQ(once.baseLines, result.baseLines);
+        }
         return {result, sink.bytes()};
     }
 

@@ -104,6 +104,16 @@ int FlushToDisk(int fd) {
     return ::fsync(fd) == 0 ? 0 : errno;
 }
 
+void StartWritingToDisk(int fd, long long offset, long long length) {
+#ifdef SYNC_FILE_RANGE_WRITE
+    ::sync_file_range(fd, offset, length, SYNC_FILE_RANGE_WRITE);
+#else
+    (void)fd;
+    (void)offset;
+    (void)length;
+#endif
+}
+
 int CloseFile(int fd) {
     return ::close(fd) == 0 ? 0 : errno;
 }
