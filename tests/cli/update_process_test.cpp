@@ -185,7 +185,7 @@ TEST_F(UpdateProcess, TheNextUpdateRemovesWhatAKilledOneLeftButNotALiveRunsTempo
 // The lock is held by another process: an update waits its time, then refuses and writes
 // nothing.
 TEST_F(UpdateProcess, ASecondUpdateOfTheProjectIsRefusedWhileTheFirstHoldsTheLock) {
-    LockHolder first(project() / "bin" / kProjectLockFileName);
+    LockHolder first(project() / "bin" / ProjectFiles::kLockName);
     ASSERT_TRUE(first.held());
 
     int refused = Wait(Start());
