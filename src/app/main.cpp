@@ -1,6 +1,7 @@
 #include "app/main_window.h"
 #include "app/ping_dialog.h"
 #include "app/top_level_handler.h"
+#include "base/application_folder.h"
 #include "base/run_temporaries.h"
 #include "base/version.h"
 
@@ -103,7 +104,8 @@ int main(int argc, char** argv) {
         services.pingWait = &pingWait;
         services.files = &files;
 
-        fabricor::TFFabricoreFirmWare window(QCoreApplication::applicationFilePath(), services);
+        fabricor::TFFabricoreFirmWare window(QString::fromStdString(fabricor::ExecutablePath()),
+                                             services);
         QObject::connect(&window, &fabricor::TFFabricoreFirmWare::closed, &application,
                          &QCoreApplication::quit, Qt::QueuedConnection);
         window.show();

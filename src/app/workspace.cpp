@@ -1,5 +1,6 @@
 #include "app/workspace.h"
 
+#include "base/application_files.h"
 #include "base/project_files.h"
 #include "base/settings_file.h"
 #include "documents/integer_text.h"
@@ -21,14 +22,7 @@ void Workspace::UpdateDocumentPaths() {
 }
 
 std::string Workspace::SettingsPath() const {
-    return DataFolder + kSeparator + kSettingsFileName;
-}
-
-std::string FolderOfExecutable(const std::string& executablePath) {
-    auto cut = executablePath.find_last_of(kSeparator);
-    if (cut == std::string::npos)
-        return {};
-    return executablePath.substr(0, cut);
+    return ApplicationFiles(DataFolder).Settings();
 }
 
 namespace {

@@ -13,7 +13,6 @@ namespace fabricor {
 inline constexpr const char* kApplicationTitle = "Firmware Fabricor";
 inline constexpr const char* ProductCaption =
     "Firmware Fabricor SW30418 - TCP/RTU gateway";
-inline constexpr const char* kSettingsFileName = "Fabricor.ini";
 inline constexpr const char* kSettingsSection = "lastproj";
 inline constexpr const char* kSettingsKey = "projectname";
 
@@ -37,9 +36,6 @@ struct Workspace {
     void UpdateDocumentPaths();
     std::string SettingsPath() const;
 };
-
-// Folder part of an executable's full path, without the trailing separator.
-std::string FolderOfExecutable(const std::string& executablePath);
 
 struct StartupResult {
     std::string title;

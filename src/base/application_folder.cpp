@@ -1,5 +1,6 @@
 #include "base/application_folder.h"
 
+#include "base/application_files.h"
 #include "base/folders.h"
 #include "platform/user_folders.h"
 
@@ -9,8 +10,19 @@ namespace fabricor {
 
 namespace fs = std::filesystem;
 
+std::string ExecutablePath() {
+    return platform::ExecutablePath();
+}
+
+std::string FolderOfExecutable(const std::string& executablePath) {
+    auto cut = executablePath.find_last_of(kSeparator);
+    if (cut == std::string::npos)
+        return {};
+    return executablePath.substr(0, cut);
+}
+
 std::string ExecutableFolder() {
-    return platform::ExecutableFolder();
+    return FolderOfExecutable(ExecutablePath());
 }
 
 bool FolderIsWritable(const std::string& folder) {
@@ -32,8 +44,6 @@ SystemFacts TheSystem() {
 
 namespace {
 
-constexpr const char* kSettingsName = "Fabricor.ini";
-
 bool Exists(const std::string& path) {
     std::error_code error;
     return fs::exists(platform::PathOfUtf8(path), error);
@@ -42,13 +52,13 @@ bool Exists(const std::string& path) {
 // An item beside the programs, taken when `usable` says so, otherwise the one in `dataFolder`.
 ApplicationFolder::Place PlaceItem(const std::string& programFolder, const std::string& dataFolder,
                                    const char* name, bool usable, const char* use) {
-    const std::string beside = programFolder + kSeparator + name;
+    const std::string beside = ApplicationFiles(programFolder).In(name);
     if (usable)
         return {beside, std::string("beside the programs, where it can be ") + use};
     std::string why = beside + (!Exists(beside)         ? " is missing"
                                 : !FolderExists(beside) ? " is not a folder"
                                                         : std::string(" cannot be ") + use);
-    return {dataFolder + kSeparator + name, std::move(why)};
+    return {ApplicationFiles(dataFolder).In(name), std::move(why)};
 }
 
 } // namespace
@@ -59,21 +69,21 @@ ApplicationFolder DecideApplicationFolder(const std::string& programFolder,
     const std::string data = system.folderWritable(programFolder)
                                  ? std::string()
                                  : platform::PerUserDataFolder(system.variable, system.homeFolder);
+    const ApplicationFiles beside(programFolder);
     if (data.empty()) {
-        result.master = {programFolder + kSeparator + "MASTER", {}};
-        result.projects = {programFolder + kSeparator + "PROJECTS", {}};
-        result.settingsFile = result.settingsSource = programFolder + kSeparator + kSettingsName;
+        result.master = {beside.Master(), {}};
+        result.projects = {beside.Projects(), {}};
+        result.settingsFile = result.settingsSource = beside.Settings();
         return result;
     }
     result.dataFolder = data;
     result.reason = programFolder + " cannot be written";
-    const std::string master = programFolder + kSeparator + "MASTER";
-    const std::string projects = programFolder + kSeparator + "PROJECTS";
-    result.master = PlaceItem(programFolder, data, "MASTER", system.folderReadable(master), "read");
-    result.projects =
-        PlaceItem(programFolder, data, "PROJECTS", system.folderWritable(projects), "written");
-    result.settingsFile = result.settingsSource = data + kSeparator + kSettingsName;
-    const std::string shared = programFolder + kSeparator + kSettingsName;
+    result.master = PlaceItem(programFolder, data, ApplicationFiles::kMasterName,
+                              system.folderReadable(beside.Master()), "read");
+    result.projects = PlaceItem(programFolder, data, ApplicationFiles::kProjectsName,
+                                system.folderWritable(beside.Projects()), "written");
+    result.settingsFile = result.settingsSource = ApplicationFiles(data).Settings();
+    const std::string shared = beside.Settings();
     if (!Exists(result.settingsFile) && Exists(shared))
         result.settingsSource = shared;
     return result;

@@ -49,8 +49,16 @@ struct SystemFacts {
 };
 SystemFacts TheSystem();
 
-// The folder of the running executable, symbolic links resolved (a program started through a
-// link in /usr/bin is in its own folder); empty when the system does not say.
+// The running executable's full path, symbolic links resolved (a program started through a link
+// in /usr/bin is in its own folder); empty when the system does not say. The one place that
+// asks the system for it.
+std::string ExecutablePath();
+
+// Folder part of an executable's full path, without the trailing separator; empty when the
+// path has no separator.
+std::string FolderOfExecutable(const std::string& executablePath);
+
+// The folder of the running executable: FolderOfExecutable(ExecutablePath()).
 std::string ExecutableFolder();
 
 // Whether the programs may write in `folder`: it exists, the system lets this process write it

@@ -52,6 +52,30 @@ std::string ProjectFiles::NewFirmware() const {
     return OutputFolder() + NewFirmwareName();
 }
 
+std::string ProjectFiles::NewFirmwareInFolder() const {
+    return folder_ + kSeparator + NewFirmwareName();
+}
+
+std::string ProjectFiles::ImageInMergeBin(const std::string& mergeBinFolder) {
+    return mergeBinFolder + kImageName;
+}
+
+std::string ProjectFiles::StagingInMergeBin(const std::string& mergeBinFolder) {
+    return mergeBinFolder + kStagingName;
+}
+
+std::filesystem::path ProjectFiles::GeneralParametersIn(const std::filesystem::path& folder) {
+    return folder / kGeneralParametersName;
+}
+
+std::filesystem::path ProjectFiles::TranslateTableIn(const std::filesystem::path& folder) {
+    return folder / kTranslateTableName;
+}
+
+std::filesystem::path ProjectFiles::NewFirmwareIn(const std::filesystem::path& folder) {
+    return folder / NewFirmwareName();
+}
+
 std::string ProjectFiles::NewFirmwareName() {
     return std::string(kNewFirmwarePrefix) + kBaseFirmwareName;
 }

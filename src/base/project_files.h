@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <string>
 
 namespace fabricor {
@@ -37,6 +38,18 @@ public:
     std::string MergeBinFolder() const;
     std::string OutputFolder() const;
     std::string NewFirmware() const; // OutputFolder() + NewFirmwareName()
+    // folder/New_SX30418.sx joined as the documents are (a trailing separator is doubled).
+    std::string NewFirmwareInFolder() const;
+
+    // The files in the merge's bin folder, which ends in a separator (see MergeBinFolder()).
+    static std::string ImageInMergeBin(const std::string& mergeBinFolder);
+    static std::string StagingInMergeBin(const std::string& mergeBinFolder);
+
+    // The files below a folder given as a filesystem path, joined as std::filesystem joins
+    // (a trailing separator is not doubled, an empty folder leaves the bare name).
+    static std::filesystem::path GeneralParametersIn(const std::filesystem::path& folder);
+    static std::filesystem::path TranslateTableIn(const std::filesystem::path& folder);
+    static std::filesystem::path NewFirmwareIn(const std::filesystem::path& folder);
 
     static std::string NewFirmwareName(); // New_SX30418.sx
     static std::string BaseFirmwareIn(const std::string& masterFolder);

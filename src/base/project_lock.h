@@ -9,7 +9,6 @@ namespace fabricor {
 
 // What a refused update says; the whole message names the project folder too.
 inline constexpr const char* kProjectBeingUpdated = "project is being updated";
-inline constexpr const char* kProjectLockFileName = ProjectFiles::kLockName;
 
 // How long an update waits for another one of the same project before it gives up.
 inline constexpr std::chrono::milliseconds kProjectLockWait{5000};

@@ -1,5 +1,6 @@
 #include "base/atomic_file.h"
 #include "base/folders.h"
+#include "base/project_files.h"
 #include "base/regular_file.h"
 #include "cli/cli.h"
 #include "cli/options.h"
@@ -92,8 +93,9 @@ LoadedImage LoadFirmwareOrImage(const std::string& path) {
 LoadedImage BuildProject(const std::string& project) {
     LoadedImage loaded;
     FixedClock clock(LocalTime{});
-    const std::string varPath = project + kSeparator + "var.xml";
-    const std::string pargenPath = project + kSeparator + "pargen.xml";
+    const ProjectFiles files(project);
+    const std::string varPath = files.TranslateTable();
+    const std::string pargenPath = files.GeneralParameters();
     auto report = BuildConfigurationImage(varPath, pargenPath, clock, loaded.image);
     if (!report.complete) {
         loaded.error = project + ": the project does not build completely: " + report.description;
@@ -172,8 +174,9 @@ int DecodeCommand(const Arguments& args, std::ostream& out, std::ostream& err, T
     }
     const auto decoded = DecodeImage(loaded.image);
     const std::string folder = output->second;
-    out << "Wrote " << folder << kSeparator << "pargen.xml\n"
-        << "Wrote " << folder << kSeparator << "var.xml (" << decoded.rows.size() << " rows)\n"
+    const ProjectFiles files(folder);
+    out << "Wrote " << files.GeneralParameters() << "\n"
+        << "Wrote " << files.TranslateTable() << " (" << decoded.rows.size() << " rows)\n"
         << "Built at " << DescribeBuildWords(decoded.timeWord, decoded.dateWord) << "\n";
     err << "fabricor-cli decode: note: the image holds no mnemonics; every MNEMONIC is empty\n";
     for (const auto& note : notes)
@@ -190,7 +193,7 @@ int VerifyCommand(const Arguments& args, std::ostream& out, std::ostream& err, T
                "Builds PROJECT's configuration image in memory and compares it, field by field,\n"
                "with the one in FIRMWARE, a firmware or an image file (default\n"
                "PROJECT/"
-            << kNewFirmwarePrefix << kBaseFirmwareName
+            << ProjectFiles::NewFirmwareName()
             << "), the build time and date aside. Prints \"identical\", or each\n"
                "difference, for example\n"
                "  var.xml row 17 RTU_ADDRESS: project 100, firmware 101\n"
@@ -198,7 +201,7 @@ int VerifyCommand(const Arguments& args, std::ostream& out, std::ostream& err, T
                "  var.xml row 2 RTU_ADD_DEV: project 258, stored as 2\n"
                "With --master, every line outside the configuration window must also be\n"
                "MASTER_DIR/"
-            << kBaseFirmwareName
+            << ProjectFiles::kBaseFirmwareName
             << "'s, in the same order.\n"
                "\n"
                "Exit status: 0 identical; 1 different; 2 on a usage error or unreadable input.\n";
@@ -210,10 +213,9 @@ int VerifyCommand(const Arguments& args, std::ostream& out, std::ostream& err, T
         return Usage(err, "verify", kVerifyUsage,
                      parsed.positional.empty() ? "PROJECT is missing" : "too many arguments");
     const std::string project = parsed.positional[0];
-    const std::string firmware =
-        parsed.positional.size() > 1
-            ? parsed.positional[1]
-            : project + kSeparator + kNewFirmwarePrefix + kBaseFirmwareName;
+    const std::string firmware = parsed.positional.size() > 1
+                                     ? parsed.positional[1]
+                                     : ProjectFiles(project).NewFirmwareInFolder();
     std::error_code ec;
     if (!std::filesystem::is_directory(platform::PathOfUtf8(project), ec)) {
         err << "fabricor-cli verify: " << project << ": not a project folder\n";
@@ -226,7 +228,7 @@ int VerifyCommand(const Arguments& args, std::ostream& out, std::ostream& err, T
     }
     std::optional<std::string> base;
     if (auto master = parsed.values.find("master"); master != parsed.values.end())
-        base = master->second + kSeparator + kBaseFirmwareName;
+        base = ProjectFiles::BaseFirmwareIn(master->second);
     // Without a base firmware to compare with, an image file will do as well.
     FirmwareWindow window;
     if (base || LooksLikeFirmware(firmware)) {

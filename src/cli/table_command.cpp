@@ -52,7 +52,7 @@ int TableUsageError(std::ostream& err, const std::string& problem) {
 }
 
 std::string VarPathOf(const std::string& project) {
-    return platform::Utf8Name(platform::PathOfUtf8(project) / ProjectFiles::kTranslateTableName);
+    return platform::Utf8Name(ProjectFiles::TranslateTableIn(platform::PathOfUtf8(project)));
 }
 
 std::optional<char> SeparatorNamed(const std::string& name) {

@@ -14,9 +14,6 @@ namespace fabricor {
 
 namespace {
 
-constexpr const char* kPargenName = ProjectFiles::kGeneralParametersName;
-constexpr const char* kVarName = ProjectFiles::kTranslateTableName;
-
 bool ReportUnread(ReadOutcome outcome, const std::string& error, bool unreadable, const char* name,
                   std::vector<std::string>& lines) {
     if (outcome == ReadOutcome::NoFile) {
@@ -32,20 +29,22 @@ bool ReportUnread(ReadOutcome outcome, const std::string& error, bool unreadable
 
 void CheckGeneralParametersDocument(const std::string& path, std::vector<std::string>& lines) {
     auto document = ReadGeneralParameters(path);
-    if (ReportUnread(document.outcome, document.error, document.unreadable, kPargenName, lines))
+    if (ReportUnread(document.outcome, document.error, document.unreadable,
+                     ProjectFiles::kGeneralParametersName, lines))
         return;
     for (const auto& problem : AllGeneralParameterProblems(DecodeGeneralParameters(document)))
-        lines.push_back(std::string(kPargenName) + " " + ElementNameOf(problem.field) + ": " +
-                        problem.message);
+        lines.push_back(std::string(ProjectFiles::kGeneralParametersName) + " " +
+                        ElementNameOf(problem.field) + ": " + problem.message);
 }
 
 void CheckTranslateTableDocument(const TranslateTableDocument& document,
                                  std::vector<std::string>& lines) {
-    if (ReportUnread(document.outcome, document.error, document.unreadable, kVarName, lines))
+    if (ReportUnread(document.outcome, document.error, document.unreadable,
+                     ProjectFiles::kTranslateTableName, lines))
         return;
     if (document.stoppedAt)
-        lines.push_back(std::string(kVarName) + " row " + std::to_string(document.stoppedAt->row + 1) +
-                        ": attribute " +
+        lines.push_back(std::string(ProjectFiles::kTranslateTableName) + " row " +
+                        std::to_string(document.stoppedAt->row + 1) + ": attribute " +
                         kRowAttributeNames[static_cast<size_t>(document.stoppedAt->attribute)] +
                         " missing; the editor loads nothing from here on");
     std::vector<TranslateRowCells> rows;
@@ -53,7 +52,8 @@ void CheckTranslateTableDocument(const TranslateTableDocument& document,
     for (const auto& row : document.rows)
         rows.push_back(CellsOfDocumentRow(row));
     for (const auto& problem : AllTranslateTableProblems(rows))
-        lines.push_back(std::string(kVarName) + " row " + std::to_string(problem.row) + " " +
+        lines.push_back(std::string(ProjectFiles::kTranslateTableName) + " row " +
+                        std::to_string(problem.row) + " " +
                         kTranslateColumnTitles[static_cast<size_t>(problem.column)] + ": " +
                         problem.message);
 }
@@ -74,10 +74,11 @@ std::vector<std::string> TranslateTableWarnings(const TranslateTableDocument& do
     }
     auto analysis = AnalyseTranslateTable(rows);
     for (const auto& warning : analysis.warnings)
-        lines.push_back(std::string(kVarName) + (warning.row ? " " : ": ") + warning.text);
+        lines.push_back(std::string(ProjectFiles::kTranslateTableName) +
+                        (warning.row ? " " : ": ") + warning.text);
     if (analysis.unlisted)
-        lines.push_back(std::string(kVarName) + ": " + std::to_string(analysis.unlisted) +
-                        " more warnings not listed");
+        lines.push_back(std::string(ProjectFiles::kTranslateTableName) + ": " +
+                        std::to_string(analysis.unlisted) + " more warnings not listed");
     return lines;
 }
 
@@ -86,17 +87,20 @@ std::vector<std::string> TranslateTableWarnings(const TranslateTableDocument& do
 std::vector<std::string> CheckProjectDocuments(const std::string& projectFolder) {
     std::vector<std::string> lines;
     const std::filesystem::path folder = platform::PathOfUtf8(projectFolder);
-    CheckGeneralParametersDocument(platform::Utf8Name(folder / kPargenName), lines);
-    CheckTranslateTableDocument(ReadTranslateTable(platform::Utf8Name(folder / kVarName)), lines);
+    CheckGeneralParametersDocument(platform::Utf8Name(ProjectFiles::GeneralParametersIn(folder)),
+                                   lines);
+    CheckTranslateTableDocument(
+        ReadTranslateTable(platform::Utf8Name(ProjectFiles::TranslateTableIn(folder))), lines);
     return lines;
 }
 
 ProjectCheck CheckProject(const std::string& projectFolder) {
     ProjectCheck check;
     const std::filesystem::path folder = platform::PathOfUtf8(projectFolder);
-    CheckGeneralParametersDocument(platform::Utf8Name(folder / kPargenName), check.problems);
+    CheckGeneralParametersDocument(platform::Utf8Name(ProjectFiles::GeneralParametersIn(folder)),
+                                   check.problems);
     // var.xml is read once for both.
-    auto document = ReadTranslateTable(platform::Utf8Name(folder / kVarName));
+    auto document = ReadTranslateTable(platform::Utf8Name(ProjectFiles::TranslateTableIn(folder)));
     CheckTranslateTableDocument(document, check.problems);
     check.warnings = TranslateTableWarnings(document);
     return check;

@@ -410,11 +410,11 @@ MergeResult MergeBankSx(const std::string& baseFileName, const std::string& newF
         return checkFailed(kMergeNewNameEmpty);
     if (binFolder.empty() || !FolderExists(binFolder))
         return checkFailed(kMergeBinMissing);
-    const std::string imagePath = binFolder + kImageFileName;
+    const std::string imagePath = ProjectFiles::ImageInMergeBin(binFolder);
     if (!IsRegularFile(imagePath))
         return checkFailed(kMergeImageMissing);
 
-    const std::string stagingPath = binFolder + kStagingFileName;
+    const std::string stagingPath = ProjectFiles::StagingInMergeBin(binFolder);
     // Removed on every way out, an interruption included.
     RunTemporary stagingWhileMerging(stagingPath);
     const std::string outputPath = outputFolder + newFileName;

@@ -20,12 +20,6 @@ inline constexpr const char* kMergeBinMissing = "Directory Bin Not Found,Abort P
 inline constexpr const char* kMergeImageMissing = "File bank1.bin Not Found,Abort Procedure";
 inline constexpr const char* kMergeFailed = "File New Sx Not Create,Abort Procedure";
 
-// The merge finds its files by the names every other part of the program uses.
-inline constexpr const char* kBaseFirmwareName = ProjectFiles::kBaseFirmwareName;
-inline constexpr const char* kNewFirmwarePrefix = ProjectFiles::kNewFirmwarePrefix;
-inline constexpr const char* kStagingFileName = ProjectFiles::kStagingName;
-inline constexpr const char* kImageFileName = ProjectFiles::kImageName;
-
 // Load addresses of configuration bank 1.
 inline constexpr uint32_t kBankWindowFirst = 0x388000;
 inline constexpr uint32_t kBankWindowLast = 0x38BFFF;
@@ -70,7 +64,7 @@ struct MergeResult {
 };
 
 // Copies the base firmware into outputFolder + newFileName, putting the 512 records built from
-// binFolder + "bank1.bin" in place of the base's records of the bank window (at the position of
+// the image in binFolder in place of the base's records of the bank window (at the position of
 // the first of them). baseFileName is opened as given, so a bare name is found in the current
 // directory. binFolder and outputFolder end with a path separator. Output lines end in CR LF.
 // The records of the image pass through binFolder + "Bin.sx", which exists only while the merge

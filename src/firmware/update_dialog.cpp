@@ -252,7 +252,7 @@ void TFModifyFileSx::FormShow() {
     NewFileSxName = ProjectFiles::NewFirmwareName();
     // The tool learns the new firmware's path from one quoted Windows-1252 string; a path that
     // string cannot carry would start it on another file or on none, with nothing said here.
-    if (std::string problem = FlashToolPathProblem(OutDir + NewFileSxName); !problem.empty()) {
+    if (std::string problem = FlashToolPathProblem(files.NewFirmware()); !problem.empty()) {
         ShowReason(disabled + QStringLiteral("Progwerk.exe cannot be given this project's path, "
                                              "since %1.")
                                   .arg(QString::fromStdString(problem)));
@@ -322,7 +322,7 @@ bool TFModifyFileSx::ExeModFileSxClick(ProjectUpdate& update) {
         std::filesystem::remove(platform::PathOfUtf8(OutDir + leftover), ignored);
     }
     if (merged.outcome == MergeOutcome::Written) {
-        ShowHash(imageHash_, Sha256OfFile(BinDir + kImageFileName));
+        ShowHash(imageHash_, Sha256OfFile(ProjectFiles::ImageInMergeBin(BinDir)));
         ShowHash(firmwareHash_, merged.hash); // taken as the merge wrote it
         reportButton_->setEnabled(true);
     } else if (merged.outcome == MergeOutcome::MergeFailed) {

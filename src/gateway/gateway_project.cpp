@@ -19,7 +19,7 @@ GatewayProject LoadGatewayProject(const std::string& projectFolder) {
         return project;
     const std::filesystem::path folder = platform::PathOfUtf8(projectFolder);
     const auto general =
-        ReadGeneralParameters(platform::Utf8Name(folder / ProjectFiles::kGeneralParametersName));
+        ReadGeneralParameters(platform::Utf8Name(ProjectFiles::GeneralParametersIn(folder)));
     const auto parameters = DecodeGeneralParameters(general);
     auto& settings = project.settings;
     settings.mode = parameters.mode;
@@ -48,7 +48,7 @@ GatewayProject LoadGatewayProject(const std::string& projectFolder) {
         settings.timeOutMs = *timeOut;
 
     const auto document =
-        ReadTranslateTable(platform::Utf8Name(folder / ProjectFiles::kTranslateTableName));
+        ReadTranslateTable(platform::Utf8Name(ProjectFiles::TranslateTableIn(folder)));
     std::vector<TranslateRowCells> cells;
     cells.reserve(document.rows.size());
     for (const auto& row : document.rows)

@@ -369,8 +369,8 @@ Status WriteDecodedProject(const std::string& folder, const ConfigurationImage& 
                                  ", a character pargen.xml cannot carry; nothing written");
     namespace fs = std::filesystem;
     const fs::path dir = platform::PathOfUtf8(folder);
-    const fs::path pargen = dir / "pargen.xml";
-    const fs::path var = dir / "var.xml";
+    const fs::path pargen = ProjectFiles::GeneralParametersIn(dir);
+    const fs::path var = ProjectFiles::TranslateTableIn(dir);
     std::error_code ec;
     if (fs::symlink_status(dir, ec).type() == fs::file_type::not_found)
         fs::create_directory(dir, ec); // the folder itself, not its parents
@@ -384,8 +384,8 @@ Status WriteDecodedProject(const std::string& folder, const ConfigurationImage& 
 
     // Both documents go to temporaries first; they take their names only when both are whole.
     const std::string tag = ".decode" + std::to_string(platform::CurrentProcessId());
-    const fs::path pargenTemporary = dir / (".pargen.xml" + tag);
-    const fs::path varTemporary = dir / (".var.xml" + tag);
+    const fs::path pargenTemporary = dir / ("." + platform::Utf8Name(pargen.filename()) + tag);
+    const fs::path varTemporary = dir / ("." + platform::Utf8Name(var.filename()) + tag);
     auto cleanUp = [&] {
         fs::remove(pargenTemporary, ec);
         fs::remove(varTemporary, ec);

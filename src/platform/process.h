@@ -20,7 +20,4 @@ bool StartDetachedProgram(const std::string& program, const std::string& argumen
 // when it is empty.
 std::optional<std::string> ProgramParameterString(int argc, char** argv);
 
-// The full path of the running program's executable; empty when the system cannot tell.
-std::filesystem::path RunningProgramPath();
-
 } // namespace fabricor

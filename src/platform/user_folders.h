@@ -8,9 +8,9 @@
 // are UTF-8 text.
 namespace fabricor::platform {
 
-// The folder of the running executable, symbolic links resolved; empty when the system does
+// The full path of the running executable, symbolic links resolved; empty when the system does
 // not say.
-std::string ExecutableFolder();
+std::string ExecutablePath();
 
 // Whether the program may make files in `folder` (see base/application_folder.h).
 bool FolderIsWritable(const std::string& folder);

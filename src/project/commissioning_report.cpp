@@ -1,6 +1,7 @@
 #include "project/commissioning_report.h"
 
 #include "base/clock.h"
+#include "base/project_files.h"
 #include "base/regular_file.h"
 #include "base/sha256.h"
 #include "documents/var.h"
@@ -141,8 +142,9 @@ std::string CommissioningReportHtml(const std::string& projectFolder) {
     const std::string name = platform::Utf8Name(folder.filename());
     ConfigurationImage image{};
     FixedClock clock(LocalTime{});
-    auto build = BuildConfigurationImage(platform::Utf8Name(folder / "var.xml"),
-                                         platform::Utf8Name(folder / "pargen.xml"), clock, image);
+    auto build = BuildConfigurationImage(
+        platform::Utf8Name(ProjectFiles::TranslateTableIn(folder)),
+        platform::Utf8Name(ProjectFiles::GeneralParametersIn(folder)), clock, image);
     const DecodedProject decoded = DecodeImage(image);
     const unsigned char* at = image.data();
 
@@ -175,7 +177,7 @@ std::string CommissioningReportHtml(const std::string& projectFolder) {
     Row(html, "System data offset", std::to_string(Word(image, image_offset::Offset)));
     html += "</table>\n";
 
-    auto table = ReadTranslateTable(platform::Utf8Name(folder / "var.xml"));
+    auto table = ReadTranslateTable(platform::Utf8Name(ProjectFiles::TranslateTableIn(folder)));
     html += "<h2>Translate table (" + std::to_string(table.rows.size()) + " rows)</h2>\n";
     if (!table.rows.empty()) {
         html += "<table>\n<tr><th>Row</th><th>Data type</th><th>TCP address</th><th>RTU device"
@@ -211,12 +213,11 @@ std::string CommissioningReportHtml(const std::string& projectFolder) {
     }
 
     const std::string imagePath = ConfigurationImagePath(projectFolder);
-    const std::string firmwarePath =
-        platform::Utf8Name(folder / (std::string(kNewFirmwarePrefix) + kBaseFirmwareName));
+    const std::string firmwarePath = platform::Utf8Name(ProjectFiles::NewFirmwareIn(folder));
     html += "<h2>Build</h2>\n<table>\n";
     Row(html, "Built at", ImageBuildTime(imagePath));
     html += "<tr><th>SHA-256 bank1.bin</th><td><code>" + HtmlEscape(HashOf(imagePath)) +
-            "</code></td></tr>\n<tr><th>SHA-256 " + kNewFirmwarePrefix + kBaseFirmwareName +
+            "</code></td></tr>\n<tr><th>SHA-256 " + ProjectFiles::NewFirmwareName() +
             "</th><td><code>" + HtmlEscape(HashOf(firmwarePath)) + "</code></td></tr>\n</table>\n";
     html += "</body></html>\n";
     return html;

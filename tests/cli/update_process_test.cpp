@@ -198,7 +198,7 @@ TEST_F(UpdateProcess, ASecondUpdateOfTheProjectIsRefusedWhileTheFirstHoldsTheLoc
     master_ = dir / "M";
     fs::create_directories(master_);
     WriteLargeBase(master_ / "SX30418.sx", 1);
-    LockHolder first(project() / "bin" / kProjectLockFileName);
+    LockHolder first(project() / "bin" / ProjectFiles::kLockName);
     ASSERT_TRUE(first.held());
 
     std::ostringstream out, err;

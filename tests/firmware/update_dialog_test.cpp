@@ -295,7 +295,7 @@ TEST_F(UpdateDevice, ProjectWithoutBinFolderEndsAtTheCSourceAndOpensNoDialog) {
 }
 
 TEST_F(UpdateDevice, AnUpdateOfTheProjectRunningElsewhereIsToldAndNothingIsWritten) {
-    testing::LockHolder elsewhere(Project() / "bin" / kProjectLockFileName);
+    testing::LockHolder elsewhere(Project() / "bin" / ProjectFiles::kLockName);
     ASSERT_TRUE(elsewhere.held());
     doubles.projectLockWait = std::chrono::milliseconds(50);
     PressExecuteWith(0);

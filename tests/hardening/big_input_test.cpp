@@ -112,7 +112,7 @@ TEST(BigInput, OneHugeLineEverywhere) {
     EXPECT_LT(settings.peakMiB, memoryLimit);
 
     // The merge streams: its memory does not follow the line's length.
-    fs::rename(big, project.master() / kBaseFirmwareName);
+    fs::rename(big, project.master() / ProjectFiles::kBaseFirmwareName);
     WriteFile(project.bin() / "bank1.bin", std::string(kImageSize, '\0'));
     auto merge = InChild([&] {
         Recorder recorder;
@@ -136,8 +136,9 @@ TEST(BigInput, OneHugeLineEverywhere) {
 
     // Read back: refused with a message, never a project, in bounded memory.
     auto decode = InChild([&] {
-        auto run = RunCliWith({"decode", (project.master() / kBaseFirmwareName).string(),
-                               "--output", (dir / "decoded").string()});
+        auto run =
+            RunCliWith({"decode", (project.master() / ProjectFiles::kBaseFirmwareName).string(),
+                        "--output", (dir / "decoded").string()});
         return run.code == 1 && !run.err.empty() && !fs::exists(dir / "decoded") ? 0 : 1;
     });
     report("fabricor-cli decode", decode);
@@ -145,7 +146,7 @@ TEST(BigInput, OneHugeLineEverywhere) {
     EXPECT_LT(decode.peakMiB, 256);
     auto verify = InChild([&] {
         auto run = RunCliWith({"verify", project.folder().string(),
-                               (project.master() / kBaseFirmwareName).string()});
+                               (project.master() / ProjectFiles::kBaseFirmwareName).string()});
         return run.code == 2 && !run.err.empty() ? 0 : 1;
     });
     report("fabricor-cli verify", verify);
@@ -153,7 +154,7 @@ TEST(BigInput, OneHugeLineEverywhere) {
     EXPECT_LT(verify.peakMiB, 256);
 
     // As var.xml of the command line: exit 1 and a message, in bounded memory.
-    fs::rename(project.master() / kBaseFirmwareName, project.folder() / "var.xml");
+    fs::rename(project.master() / ProjectFiles::kBaseFirmwareName, project.folder() / "var.xml");
     auto build = InChild([&] {
         auto run = RunCliWith({"build", project.folder().string(), "--time", "2026-12-08T14:35:47"});
         return run.code == 1 && run.err.find("var.xml") != std::string::npos ? 0 : 1;

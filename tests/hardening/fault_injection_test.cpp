@@ -105,7 +105,7 @@ struct Scene {
             base += line;
         }
         base += "S804000000FB\r\n";
-        WriteFile(project.master() / kBaseFirmwareName, base);
+        WriteFile(project.master() / ProjectFiles::kBaseFirmwareName, base);
     }
     TempDir dir;
     Project project;
@@ -179,7 +179,7 @@ TEST(FaultInjection, AReadOnlyFileIsNeverReplaced) {
         EXPECT_EQ(ReadFile(file), old);
         EXPECT_EQ(fs::status(file).permissions(), mode);
         EXPECT_EQ(TemporariesIn(file.parent_path()), 0u);
-        EXPECT_FALSE(fs::exists(scene.project.bin() / kStagingFileName));
+        EXPECT_FALSE(fs::exists(scene.project.bin() / ProjectFiles::kStagingName));
     }
     std::printf("read-only file: %d faults injected, every file intact\n", faults);
 }

@@ -29,7 +29,7 @@ struct Project {
         std::filesystem::create_directories(master());
         WriteFile(folder() / "pargen.xml", kSamplePargen);
         WriteFile(folder() / "var.xml", kSampleVar);
-        WriteFile(master() / kBaseFirmwareName, kGoodBase);
+        WriteFile(master() / ProjectFiles::kBaseFirmwareName, kGoodBase);
     }
     std::filesystem::path folder() const { return root / "P"; }
     std::filesystem::path master() const { return root / "M"; }
@@ -62,9 +62,9 @@ struct Recorder final : MergeReporter, MergeProgress {
 
 inline MergeResult Merge(const Project& project, Recorder& recorder,
                          FileOutput& output = SystemFileOutput()) {
-    return MergeBankSx((project.master() / kBaseFirmwareName).string(), "New_SX30418.sx",
-                       project.bin().string() + "/", project.folder().string() + "/", recorder,
-                       recorder, output);
+    return MergeBankSx((project.master() / ProjectFiles::kBaseFirmwareName).string(),
+                       "New_SX30418.sx", project.bin().string() + "/",
+                       project.folder().string() + "/", recorder, recorder, output);
 }
 
 class Stopwatch {

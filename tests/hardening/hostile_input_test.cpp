@@ -77,7 +77,8 @@ TEST(HostileCatalogue, EveryFileMeetsEveryReaderWithAClearOutcome) {
         }
 
         // As the base firmware: one of the merge's outcomes, never a partial new firmware.
-        fs::copy_file(file, project.master() / kBaseFirmwareName, fs::copy_options::overwrite_existing);
+        fs::copy_file(file, project.master() / ProjectFiles::kBaseFirmwareName,
+                      fs::copy_options::overwrite_existing);
         ASSERT_TRUE(WriteConfigurationImage(project.folder().string(), image));
         Recorder recorder;
         auto merged = Merge(project, recorder);
@@ -89,7 +90,7 @@ TEST(HostileCatalogue, EveryFileMeetsEveryReaderWithAClearOutcome) {
             EXPECT_EQ(recorder.messages, std::vector<std::string>{kMergeFailed});
             EXPECT_FALSE(fs::exists(project.newFirmware()));
         }
-        EXPECT_FALSE(fs::exists(project.bin() / kStagingFileName));
+        EXPECT_FALSE(fs::exists(project.bin() / ProjectFiles::kStagingName));
 
         // The command line, with the file as each of the project's documents in turn.
         for (const char* role : {"var.xml", "pargen.xml"}) {
@@ -410,7 +411,7 @@ TEST(HostileFirmware, EachBadBaseGetsTheMergesOwnOutcome) {
         SCOPED_TRACE(name);
         TempDir dir;
         Project project(dir);
-        fs::copy_file(kCatalogue / name, project.master() / kBaseFirmwareName,
+        fs::copy_file(kCatalogue / name, project.master() / ProjectFiles::kBaseFirmwareName,
                       fs::copy_options::overwrite_existing);
         WriteFile(project.bin() / "bank1.bin", std::string(kImageSize, '\x11'));
         Recorder recorder;
@@ -425,7 +426,8 @@ TEST(HostileFirmware, EachBadBaseGetsTheMergesOwnOutcome) {
     // The lower-case record is an ordinary line: copied, with CR LF.
     TempDir dir;
     Project project(dir);
-    fs::copy_file(kCatalogue / "sx_lower_case.sx", project.master() / kBaseFirmwareName,
+    fs::copy_file(kCatalogue / "sx_lower_case.sx",
+                  project.master() / ProjectFiles::kBaseFirmwareName,
                   fs::copy_options::overwrite_existing);
     WriteFile(project.bin() / "bank1.bin", std::string(kImageSize, '\0'));
     Recorder recorder;

@@ -96,17 +96,18 @@ std::vector<Reader> Readers() {
              EXPECT_EQ(saved.message(), started.settingsProblem);
              return started.settingsProblem;
          }},
-        {"base firmware, merge", [](const Project& p) { return p.master() / kBaseFirmwareName; },
+        {"base firmware, merge",
+         [](const Project& p) { return p.master() / ProjectFiles::kBaseFirmwareName; },
          [](const Project& p) {
              WriteFile(p.bin() / "bank1.bin", std::string(kImageSize, '\0'));
              Recorder recorder;
              auto merged = Merge(p, recorder);
              EXPECT_EQ(merged.outcome, MergeOutcome::OpenFailed);
-             EXPECT_FALSE(fs::exists(p.bin() / kStagingFileName));
+             EXPECT_FALSE(fs::exists(p.bin() / ProjectFiles::kStagingName));
              return merged.error;
          }},
         {"base firmware, fabricor-cli update",
-         [](const Project& p) { return p.master() / kBaseFirmwareName; }, cliUpdate},
+         [](const Project& p) { return p.master() / ProjectFiles::kBaseFirmwareName; }, cliUpdate},
         {"var.xml, fabricor-cli update", [](const Project& p) { return p.folder() / "var.xml"; },
          cliUpdate},
         {"pargen.xml, fabricor-cli update",

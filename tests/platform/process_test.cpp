@@ -1,7 +1,9 @@
 // Starting a program as the update dialog starts the flash tool: detached, in a given folder,
 // with one parameter string that must arrive as these exact bytes (Windows-1252, the pilcrow
 // 0xB6 included, the quotes kept). On Windows this goes through ShellExecuteA.
+#include "platform/files.h"
 #include "platform/process.h"
+#include "platform/user_folders.h"
 
 #include "support/temp_dir.h"
 
@@ -47,8 +49,8 @@ TEST(StartDetachedProgram, AProgramThatIsNotThereIsReportedAsNotStarted) {
                                       dir.str()));
 }
 
-TEST(RunningProgramPath, NamesThisTestProgram) {
-    fs::path self = RunningProgramPath();
+TEST(ExecutablePath, NamesThisTestProgram) {
+    fs::path self = platform::PathOfUtf8(platform::ExecutablePath());
     ASSERT_FALSE(self.empty());
     EXPECT_TRUE(fs::equivalent(self, fs::path(FABRICOR_THIS_TEST)));
 }

@@ -1,6 +1,8 @@
 #include "flash/flash_job.h"
 #include "platform/files.h"
 
+#include "base/application_files.h"
+#include "base/application_folder.h"
 #include "base/atomic_file.h"
 #include "base/regular_file.h"
 #include "firmware/flash_tool.h"
@@ -36,7 +38,7 @@ Status FlashJob::Prepare(std::string_view parameters, const fs::path& toolFolder
     if (!check.ok())
         return Status::Error(firmware_ + " cannot go to the device: " + check.error);
 
-    fs::path settings = toolFolder / kToolSettingsFileName;
+    fs::path settings = ApplicationFiles::ToolSettingsIn(toolFolder);
     // Missing settings mean the usual ports; settings that are there but cannot be read would
     // send the firmware to a port nobody chose.
     if (FileRead read = ReadRegularFile(settings, kSettingsReadLimit); !read.bytes && !read.missing)
@@ -144,7 +146,7 @@ std::string FlashJob::ProgressText() const {
 }
 
 fs::path ToolFolder() {
-    return RunningProgramPath().parent_path();
+    return platform::PathOfUtf8(ExecutableFolder());
 }
 
 } // namespace fabricor::flash

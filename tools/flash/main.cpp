@@ -2,6 +2,7 @@
 // Started by the update dialog with one argument: "<firmware path>"¶<port index>, in
 // Windows-1252. Exit status 0 only when every record has left the port.
 
+#include "base/application_files.h"
 #include "base/application_folder.h"
 #include "base/folders.h"
 #include "base/run_temporaries.h"
@@ -95,7 +96,7 @@ bool WantsWindow(const fs::path& folder) {
     const char* platform = std::getenv("QT_QPA_PLATFORM");
     if (platform && std::string(platform) == "offscreen")
         return false;
-    return ReadIniValue(folder / kToolSettingsFileName, "display", "window") != "0";
+    return ReadIniValue(ApplicationFiles::ToolSettingsIn(folder), "display", "window") != "0";
 }
 
 int RunInWindow(int argc, char** argv, const std::optional<std::string>& parameters,
@@ -165,7 +166,7 @@ int main(int argc, char** argv) {
         return *answered;
     InstallInterruptCleanup();
     fs::path folder = FilesFolder();
-    Transcript say(folder.empty() ? fs::path() : folder / "Progwerk.log");
+    Transcript say(folder.empty() ? fs::path() : ApplicationFiles::ToolLogIn(folder));
     // Whatever escapes (no memory for a firmware, a failure of the window system) still ends
     // with its message on stderr and in the log, and a failure status.
     try {

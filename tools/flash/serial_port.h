@@ -10,7 +10,6 @@
 
 namespace fabricor::flash {
 
-inline constexpr const char* kToolSettingsFileName = "Progwerk.ini";
 inline constexpr int kDefaultBaudRate = 115200;
 // How long the line may take no data before the transfer stops.
 inline constexpr std::chrono::milliseconds kDefaultWriteTimeout{10000};

@@ -55,10 +55,4 @@ std::optional<std::string> ProgramParameterString(int argc, char** argv) {
     return std::string(argv[1]);
 }
 
-std::filesystem::path RunningProgramPath() {
-    std::error_code error;
-    std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
-    return error ? std::filesystem::path() : self;
-}
-
 } // namespace fabricor

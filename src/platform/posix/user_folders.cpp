@@ -22,10 +22,10 @@ bool IsAbsolute(const std::string& path) {
 
 } // namespace
 
-std::string ExecutableFolder() {
+std::string ExecutablePath() {
     std::error_code error;
     std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
-    return error ? std::string() : self.parent_path().string();
+    return error ? std::string() : self.string();
 }
 
 bool FolderIsWritable(const std::string& folder) {

@@ -39,18 +39,4 @@ std::optional<std::string> ProgramParameterString(int, char**) {
     return std::string(line);
 }
 
-std::filesystem::path RunningProgramPath() {
-    std::vector<wchar_t> buffer(MAX_PATH);
-    for (;;) {
-        DWORD size = GetModuleFileNameW(nullptr, buffer.data(), DWORD(buffer.size()));
-        if (size == 0)
-            return {};
-        if (size < buffer.size())
-            return std::filesystem::path(std::wstring(buffer.data(), size));
-        if (buffer.size() >= 32768)
-            return {};
-        buffer.resize(buffer.size() * 2);
-    }
-}
-
 } // namespace fabricor

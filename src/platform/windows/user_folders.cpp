@@ -39,15 +39,13 @@ bool IsAbsolute(const std::string& path) {
 
 } // namespace
 
-std::string ExecutableFolder() {
+std::string ExecutablePath() {
     std::wstring path(32768, L'\0');
     DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
     if (length == 0 || length >= path.size())
         return {};
     path.resize(length);
-    std::string text = Narrow(path);
-    auto cut = text.find_last_of("\\/");
-    return cut == std::string::npos ? std::string() : text.substr(0, cut);
+    return Narrow(path);
 }
 
 // A folder's read-only attribute says nothing about writing into it: try it, with a file that
