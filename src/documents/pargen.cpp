@@ -64,16 +64,13 @@ int DecodeBaudIndex(const ElementText& text) {
     auto value = IntegerOf(text);
     if (!value)
         return 3;
-    return *value >= 0 && *value < static_cast<int32_t>(BaudRateList.size()) ? *value : -1;
+    return BaudRateAt(*value) ? *value : kNoBaudRateIndex;
 }
 
 Parity DecodeParity(const ElementText& text) {
     auto value = IntegerOf(text);
-    if (value == 2)
-        return Parity::Even;
-    if (value == 3)
-        return Parity::Odd;
-    return Parity::None;
+    const ParityCoding* coding = value ? ParityCodingOfCode(*value) : nullptr;
+    return coding ? coding->parity : Parity::None;
 }
 
 OperationMode DecodeMode(const ElementText& text) {
@@ -98,15 +95,7 @@ std::string DecodeCommunityName(const ElementText& text) {
 }
 
 std::string EncodeParity(Parity parity) {
-    switch (parity) {
-    case Parity::Odd:
-        return "3";
-    case Parity::Even:
-        return "2";
-    case Parity::None:
-        break;
-    }
-    return "0";
+    return std::to_string(ParityCodingOf(parity).code);
 }
 
 std::string EncodeMode(OperationMode mode) { return mode == OperationMode::Routing ? "0" : "1"; }

@@ -52,6 +52,52 @@ Status WriteGeneralParameters(const std::string& path,
                               FileOutput& output = SystemFileOutput());
 
 enum class Parity { None, Odd, Even };
+
+// BAUD: the index the document stores (-1, stored in the image as 255, when none is selected)
+// and the rate it stands for.
+inline constexpr int kNoBaudRateIndex = -1;
+inline constexpr uint8_t kNoBaudRateByte = 0xFF;
+inline constexpr std::optional<int> BaudRateAt(int64_t index) {
+    if (index < 0 || index >= static_cast<int64_t>(BaudRateList.size()))
+        return std::nullopt;
+    return BaudRateList[static_cast<size_t>(index)];
+}
+
+// PARITY: the code the document and the image store, the letter of a line's frame ("8E1") and
+// the name the editor lists, in the editor's list order. Any other code reads as none.
+struct ParityCoding {
+    Parity parity;
+    int code;
+    char letter;
+    const char* name;
+};
+inline constexpr std::array<ParityCoding, 3> kParityCodings = {{
+    {Parity::None, 0, 'N', "NONE"},
+    {Parity::Odd, 3, 'O', "ODD"},
+    {Parity::Even, 2, 'E', "EVEN"},
+}};
+inline constexpr const ParityCoding& ParityCodingOf(Parity parity) {
+    for (const auto& coding : kParityCodings)
+        if (coding.parity == parity)
+            return coding;
+    return kParityCodings[0];
+}
+// The coding for a stored code, nothing for a code no parity has.
+inline constexpr const ParityCoding* ParityCodingOfCode(int64_t code) {
+    for (const auto& coding : kParityCodings)
+        if (coding.code == code)
+            return &coding;
+    return nullptr;
+}
+// The editor's list index of a parity, and the parity at a list index (none outside the list).
+inline constexpr int ParityListIndex(Parity parity) {
+    return static_cast<int>(&ParityCodingOf(parity) - kParityCodings.data());
+}
+inline constexpr Parity ParityAtListIndex(int index) {
+    return index >= 0 && index < static_cast<int>(kParityCodings.size())
+               ? kParityCodings[static_cast<size_t>(index)].parity
+               : Parity::None;
+}
 enum class OperationMode { Routing, Nat };
 
 // The settings as the editor holds them. Values the user types stay text.

@@ -26,11 +26,6 @@ namespace {
 constexpr QSize kClientSize(457, 346);
 constexpr int kBoxHeight = 21;
 
-// List indexes of CB_Par.
-constexpr int kParityNone = 0;
-constexpr int kParityOdd = 1;
-constexpr int kParityEven = 2;
-
 QLabel* AddLabel(QWidget* parent, const QString& text, int left, int top) {
     auto* label = new QLabel(text, parent);
     label->adjustSize();
@@ -116,7 +111,8 @@ void TFpargen::BuildControls() {
     AddLabel(rtu, QStringLiteral("Parity"), 8, 45);
     CB_Par_ = new QComboBox(rtu);
     CB_Par_->setObjectName(QStringLiteral("CB_Par"));
-    CB_Par_->addItems({QStringLiteral("NONE"), QStringLiteral("ODD"), QStringLiteral("EVEN")});
+    for (const auto& coding : kParityCodings)
+        CB_Par_->addItem(QString::fromLatin1(coding.name));
     CB_Par_->setGeometry(90, 42, 121, kBoxHeight);
     AddLabel(rtu, QStringLiteral("Timeout (ms)"), 8, 69);
     E_Time_ = new QLineEdit(rtu);
@@ -161,18 +157,8 @@ void TFpargen::ShowParameters(const GeneralParameters& p) {
     SE_Port_->setValue(p.port);
     snmpPublic_ = p.snmpPublic;
     snmpPrivate_ = p.snmpPrivate;
-    CB_Baud_->setCurrentIndex(p.baudIndex >= 0 && p.baudIndex < CB_Baud_->count() ? p.baudIndex : -1);
-    switch (p.parity) {
-    case Parity::None:
-        CB_Par_->setCurrentIndex(kParityNone);
-        break;
-    case Parity::Odd:
-        CB_Par_->setCurrentIndex(kParityOdd);
-        break;
-    case Parity::Even:
-        CB_Par_->setCurrentIndex(kParityEven);
-        break;
-    }
+    CB_Baud_->setCurrentIndex(BaudRateAt(p.baudIndex) ? p.baudIndex : kNoBaudRateIndex);
+    CB_Par_->setCurrentIndex(ParityListIndex(p.parity));
     E_Time_->setText(QString::fromStdString(p.timeOut));
     E_Offset_->setText(QString::fromStdString(p.offset));
     (p.mode == OperationMode::Routing ? routingMode_ : natMode_)->setChecked(true);
@@ -183,7 +169,7 @@ void TFpargen::SetTwoStopBits(bool on) {
     twoStopBits_ = on;
     // Two stop bits leave no room for a parity bit.
     if (on)
-        CB_Par_->setCurrentIndex(kParityNone);
+        CB_Par_->setCurrentIndex(ParityListIndex(Parity::None));
     CB_Par_->setEnabled(!on);
 }
 
@@ -199,17 +185,7 @@ GeneralParameters TFpargen::CurrentParameters() const {
     p.snmpPublic = snmpPublic_;
     p.snmpPrivate = snmpPrivate_;
     p.baudIndex = CB_Baud_->currentIndex();
-    switch (CB_Par_->currentIndex()) {
-    case kParityOdd:
-        p.parity = Parity::Odd;
-        break;
-    case kParityEven:
-        p.parity = Parity::Even;
-        break;
-    default:
-        p.parity = Parity::None;
-        break;
-    }
+    p.parity = ParityAtListIndex(CB_Par_->currentIndex());
     p.timeOut = E_Time_->text().toStdString();
     p.offset = E_Offset_->text().toStdString();
     p.mode = natMode_->isChecked() ? OperationMode::Nat : OperationMode::Routing;

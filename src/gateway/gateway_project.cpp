@@ -24,13 +24,11 @@ GatewayProject LoadGatewayProject(const std::string& projectFolder) {
     auto& settings = project.settings;
     settings.mode = parameters.mode;
     settings.tcpPort = parameters.port;
-    if (parameters.baudIndex < 0 || parameters.baudIndex >= int(BaudRateList.size()))
-        project.refusals.push_back("pargen.xml BAUD: no baud rate selected");
+    if (auto rate = BaudRateAt(parameters.baudIndex))
+        settings.baudRate = *rate;
     else
-        settings.baudRate = BaudRateList[size_t(parameters.baudIndex)];
-    settings.parity = parameters.parity == Parity::Even  ? 'E'
-                      : parameters.parity == Parity::Odd ? 'O'
-                                                         : 'N';
+        project.refusals.push_back("pargen.xml BAUD: no baud rate selected");
+    settings.parity = ParityCodingOf(parameters.parity).letter;
     settings.stopBits = parameters.twoStopBits ? 2 : 1;
     // The dialog gives two stop bits no parity, but the image takes both as written: the line
     // would not run as the device is told to.

@@ -177,8 +177,8 @@ DecodedProject DecodeImage(const ConfigurationImage& image) {
         }
     }
     // No rate selected is written "-1" by the editor, which the builder stores as 255.
-    if (image[image_offset::Baud] == 0xFF)
-        decoded.pargen[Index(GeneralParameter::BAUD)] = "-1";
+    if (image[image_offset::Baud] == kNoBaudRateByte)
+        decoded.pargen[Index(GeneralParameter::BAUD)] = std::to_string(kNoBaudRateIndex);
     for (size_t row = 0; row < kImageRows && !SlotEmpty(image, row); ++row) {
         const uint8_t* record = image.data() + row * kTranslateRecordSize;
         TMyRec rec;
@@ -294,7 +294,7 @@ std::vector<UnheldValue> ValuesTheImageCannotHold(const std::string& varPath,
             continue;
         const int64_t limit = field.kind == FieldKind::Word ? 0xFFFF : 0xFF;
         // No rate selected is written -1 and stored as 255, which decodes to -1 again.
-        const bool noRate = field.parameter == GeneralParameter::BAUD && *value == -1;
+        const bool noRate = field.parameter == GeneralParameter::BAUD && *value == kNoBaudRateIndex;
         if ((*value < 0 || *value > limit) && !noRate)
             unheld.push_back({field.offset, CanonicalDecimal(*value)});
     }

@@ -32,13 +32,14 @@ uint16_t Word(const ConfigurationImage& image, size_t offset) {
 
 std::string Serial(const ConfigurationImage& image) {
     const unsigned baud = image[image_offset::Baud];
-    std::string text = baud < BaudRateList.size()
-                           ? std::to_string(BaudRateList[baud])
-                           : "no baud rate (code " + std::to_string(baud) + ")";
+    const auto rate = BaudRateAt(baud);
+    std::string text =
+        rate ? std::to_string(*rate) : "no baud rate (code " + std::to_string(baud) + ")";
     const unsigned parity = image[image_offset::Parity];
-    const char* letter = parity == 2 ? "E" : parity == 3 ? "O" : "N";
-    text += std::string(" 8") + letter + (image[image_offset::StopBits] == 1 ? "2" : "1");
-    if (parity != 0 && parity != 2 && parity != 3)
+    const ParityCoding* coding = ParityCodingOfCode(parity);
+    text += std::string(" 8") + (coding ? coding->letter : ParityCodingOf(Parity::None).letter) +
+            (image[image_offset::StopBits] == 1 ? "2" : "1");
+    if (!coding)
         text += " (parity code " + std::to_string(parity) + ")";
     return text;
 }
