@@ -8,7 +8,6 @@ namespace fabricor::gateway {
 namespace {
 
 constexpr size_t kHeaderLength = 7; // transaction, protocol, length, unit
-constexpr uint8_t kExceptionBit = 0x80;
 constexpr uint8_t kHighestRtuSlave = 247;
 constexpr size_t kLongestWriteLength = 7 + 255; // unit, function 15 or 16 header, byte count
 constexpr size_t kLongestRtuFrame = 256;
@@ -25,24 +24,24 @@ void PutWord(Bytes& bytes, size_t at, uint32_t value) {
 // The PDU length a request of this function must have, when its function fixes it.
 std::optional<size_t> RequestPduLength(const uint8_t* pdu, size_t size) {
     switch (pdu[0]) {
-    case 0x01:
-    case 0x02:
-    case 0x03:
-    case 0x04:
-    case 0x05:
-    case 0x06:
+    case kReadCoils:
+    case kReadDiscreteInputs:
+    case kReadHoldingRegisters:
+    case kReadInputRegisters:
+    case kWriteSingleCoil:
+    case kWriteSingleRegister:
         return 5;
-    case 0x07:
-    case 0x0B:
-    case 0x0C:
-    case 0x11:
+    case kReadExceptionStatus:
+    case kGetCommEventCounter:
+    case kGetCommEventLog:
+    case kReportServerId:
         return 1;
-    case 0x0F:
-    case 0x10:
+    case kWriteMultipleCoils:
+    case kWriteMultipleRegisters:
         return size >= 6 ? std::optional<size_t>(6 + pdu[5]) : std::nullopt;
-    case 0x16:
+    case kMaskWriteRegister:
         return 7;
-    case 0x17:
+    case kReadWriteMultipleRegisters:
         return size >= 10 ? std::optional<size_t>(10 + pdu[9]) : std::nullopt;
     default:
         return std::nullopt;
@@ -51,20 +50,20 @@ std::optional<size_t> RequestPduLength(const uint8_t* pdu, size_t size) {
 
 bool FunctionFixesLength(uint8_t function) {
     switch (function) {
-    case 0x01:
-    case 0x02:
-    case 0x03:
-    case 0x04:
-    case 0x05:
-    case 0x06:
-    case 0x07:
-    case 0x0B:
-    case 0x0C:
-    case 0x0F:
-    case 0x10:
-    case 0x11:
-    case 0x16:
-    case 0x17:
+    case kReadCoils:
+    case kReadDiscreteInputs:
+    case kReadHoldingRegisters:
+    case kReadInputRegisters:
+    case kWriteSingleCoil:
+    case kWriteSingleRegister:
+    case kReadExceptionStatus:
+    case kGetCommEventCounter:
+    case kGetCommEventLog:
+    case kWriteMultipleCoils:
+    case kWriteMultipleRegisters:
+    case kReportServerId:
+    case kMaskWriteRegister:
+    case kReadWriteMultipleRegisters:
         return true;
     default:
         return false;
@@ -74,18 +73,18 @@ bool FunctionFixesLength(uint8_t function) {
 // Functions whose answer libmodbus delimits on the serial line (it reads by function code).
 bool RoutableFunction(uint8_t function) {
     switch (function) {
-    case 0x01:
-    case 0x02:
-    case 0x03:
-    case 0x04:
-    case 0x05:
-    case 0x06:
-    case 0x07:
-    case 0x0F:
-    case 0x10:
-    case 0x11:
-    case 0x16:
-    case 0x17:
+    case kReadCoils:
+    case kReadDiscreteInputs:
+    case kReadHoldingRegisters:
+    case kReadInputRegisters:
+    case kWriteSingleCoil:
+    case kWriteSingleRegister:
+    case kReadExceptionStatus:
+    case kWriteMultipleCoils:
+    case kWriteMultipleRegisters:
+    case kReportServerId:
+    case kMaskWriteRegister:
+    case kReadWriteMultipleRegisters:
         return true;
     default:
         return false;
@@ -94,8 +93,9 @@ bool RoutableFunction(uint8_t function) {
 
 // The writes a broadcast may carry: nobody answers it.
 bool BroadcastFunction(uint8_t function) {
-    return function == 0x05 || function == 0x06 || function == 0x0F || function == 0x10 ||
-           function == 0x16;
+    return function == kWriteSingleCoil || function == kWriteSingleRegister ||
+           function == kWriteMultipleCoils || function == kWriteMultipleRegisters ||
+           function == kMaskWriteRegister;
 }
 
 Decision Refuse(uint8_t code) {
@@ -107,29 +107,29 @@ Decision Refuse(uint8_t code) {
 
 const char* FunctionName(uint8_t function) {
     switch (function) {
-    case 0x01:
+    case kReadCoils:
         return "read coils";
-    case 0x02:
+    case kReadDiscreteInputs:
         return "read discrete inputs";
-    case 0x03:
+    case kReadHoldingRegisters:
         return "read holding registers";
-    case 0x04:
+    case kReadInputRegisters:
         return "read input registers";
-    case 0x05:
+    case kWriteSingleCoil:
         return "write single coil";
-    case 0x06:
+    case kWriteSingleRegister:
         return "write single register";
-    case 0x07:
+    case kReadExceptionStatus:
         return "read exception status";
-    case 0x0F:
+    case kWriteMultipleCoils:
         return "write multiple coils";
-    case 0x10:
+    case kWriteMultipleRegisters:
         return "write multiple registers";
-    case 0x11:
+    case kReportServerId:
         return "report server id";
-    case 0x16:
+    case kMaskWriteRegister:
         return "mask write register";
-    case 0x17:
+    case kReadWriteMultipleRegisters:
         return "read/write multiple registers";
     default:
         return nullptr;
@@ -138,23 +138,23 @@ const char* FunctionName(uint8_t function) {
 
 const char* ExceptionName(uint8_t code) {
     switch (code) {
-    case 0x01:
+    case kIllegalFunction:
         return "illegal function";
-    case 0x02:
+    case kIllegalDataAddress:
         return "illegal data address";
-    case 0x03:
+    case kIllegalDataValue:
         return "illegal data value";
-    case 0x04:
+    case kServerDeviceFailure:
         return "server device failure";
-    case 0x05:
+    case kAcknowledge:
         return "acknowledge";
-    case 0x06:
+    case kServerDeviceBusy:
         return "server device busy";
-    case 0x08:
+    case kMemoryParityError:
         return "memory parity error";
-    case 0x0A:
+    case kGatewayPathUnavailable:
         return "gateway path unavailable";
-    case 0x0B:
+    case kGatewayTargetFailed:
         return "gateway target device failed to respond";
     default:
         return "unknown exception";
@@ -190,9 +190,12 @@ FrameScan ScanTcpFrame(const uint8_t* data, size_t size) {
         // A write of many coils or registers longer than Modbus allows, whose length field
         // matches its byte count, is cut whole: it gets an exception, not a dropped client.
         const bool longWrite = length > 254 && length <= kLongestWriteLength;
-        if (longWrite && (size < 8 || ((data[7] == 0x0F || data[7] == 0x10) && size < 13)))
+        if (longWrite &&
+            (size < 8 ||
+             ((data[7] == kWriteMultipleCoils || data[7] == kWriteMultipleRegisters) && size < 13)))
             return scan;
-        if (!longWrite || (data[7] != 0x0F && data[7] != 0x10) || length != 7u + data[12]) {
+        if (!longWrite || (data[7] != kWriteMultipleCoils && data[7] != kWriteMultipleRegisters) ||
+            length != 7u + data[12]) {
             scan.status = FrameStatus::Malformed;
             scan.problem = "length field " + std::to_string(length) + " outside 2 to 254";
             return scan;
@@ -250,36 +253,36 @@ std::optional<uint8_t> RequestException(const Bytes& pdu) {
     const uint8_t function = pdu[0];
     uint32_t quantity = 1;
     switch (function) {
-    case 0x01:
-    case 0x02:
-    case 0x03:
-    case 0x04:
+    case kReadCoils:
+    case kReadDiscreteInputs:
+    case kReadHoldingRegisters:
+    case kReadInputRegisters:
         if (pdu.size() != 5)
             return kIllegalDataValue;
         quantity = Word(&pdu[3]);
-        if (quantity < 1 || quantity > (function <= 0x02 ? 2000u : 125u))
+        if (quantity < 1 || quantity > (function <= kReadDiscreteInputs ? 2000u : 125u))
             return kIllegalDataValue;
         break;
-    case 0x05:
+    case kWriteSingleCoil:
         if (pdu.size() != 5 || (Word(&pdu[3]) != 0xFF00 && Word(&pdu[3]) != 0x0000))
             return kIllegalDataValue;
         break;
-    case 0x06:
+    case kWriteSingleRegister:
         if (pdu.size() != 5)
             return kIllegalDataValue;
         break;
-    case 0x0F:
-    case 0x10: {
+    case kWriteMultipleCoils:
+    case kWriteMultipleRegisters: {
         if (pdu.size() < 6 || pdu.size() != 6u + pdu[5])
             return kIllegalDataValue;
         quantity = Word(&pdu[3]);
-        const bool coils = function == 0x0F;
+        const bool coils = function == kWriteMultipleCoils;
         const uint32_t bytes = coils ? (quantity + 7) / 8 : quantity * 2;
         if (quantity < 1 || quantity > (coils ? 1968u : 123u) || bytes != pdu[5])
             return kIllegalDataValue;
         break;
     }
-    case 0x17: {
+    case kReadWriteMultipleRegisters: {
         if (pdu.size() < 10 || pdu.size() != 10u + pdu[9])
             return kIllegalDataValue;
         quantity = Word(&pdu[3]);
@@ -304,19 +307,19 @@ Decision DecideNat(const std::vector<TMyRec>& rows, const Bytes& pdu) {
     const uint8_t function = pdu[0];
     uint8_t kind = 0;
     switch (function) {
-    case 0x01:
-    case 0x02:
-    case 0x03:
-    case 0x04:
+    case kReadCoils:
+    case kReadDiscreteInputs:
+    case kReadHoldingRegisters:
+    case kReadInputRegisters:
         kind = function;
         break;
-    case 0x05:
-    case 0x0F:
-        kind = 1;
+    case kWriteSingleCoil:
+    case kWriteMultipleCoils:
+        kind = kReadCoils; // a row's kind is the read function of its table
         break;
-    case 0x06:
-    case 0x10:
-        kind = 3;
+    case kWriteSingleRegister:
+    case kWriteMultipleRegisters:
+        kind = kReadHoldingRegisters;
         break;
     default:
         return Refuse(kIllegalFunction);
@@ -324,7 +327,8 @@ Decision DecideNat(const std::vector<TMyRec>& rows, const Bytes& pdu) {
     if (auto code = RequestException(pdu))
         return Refuse(*code);
     const uint32_t address = Word(&pdu[1]);
-    const uint32_t quantity = function == 0x05 || function == 0x06 ? 1 : Word(&pdu[3]);
+    const uint32_t quantity =
+        function == kWriteSingleCoil || function == kWriteSingleRegister ? 1 : Word(&pdu[3]);
     auto index = FindRow(rows, kind, address, quantity);
     if (!index)
         return Refuse(kIllegalDataAddress);
@@ -370,19 +374,19 @@ size_t AnswerFrameLength(const Bytes& pdu) {
         return kLongestRtuFrame;
     const uint32_t quantity = Word(&pdu[3]);
     switch (pdu[0]) {
-    case 0x01:
-    case 0x02:
+    case kReadCoils:
+    case kReadDiscreteInputs:
         return std::min<size_t>(kLongestRtuFrame, 5 + (quantity + 7) / 8);
-    case 0x03:
-    case 0x04:
-    case 0x17:
+    case kReadHoldingRegisters:
+    case kReadInputRegisters:
+    case kReadWriteMultipleRegisters:
         return std::min<size_t>(kLongestRtuFrame, 5 + 2 * quantity);
-    case 0x05:
-    case 0x06:
-    case 0x0F:
-    case 0x10:
+    case kWriteSingleCoil:
+    case kWriteSingleRegister:
+    case kWriteMultipleCoils:
+    case kWriteMultipleRegisters:
         return 8;
-    case 0x16:
+    case kMaskWriteRegister:
         return 10;
     default:
         return kLongestRtuFrame;
@@ -418,28 +422,29 @@ std::optional<size_t> AnswerAt(const RtuRequest& request, const uint8_t* data, s
         size_t echoed = 0;
         std::optional<size_t> count;
         switch (function) {
-        case 0x01:
-        case 0x02:
-        case 0x03:
-        case 0x04:
-        case 0x17:
+        case kReadCoils:
+        case kReadDiscreteInputs:
+        case kReadHoldingRegisters:
+        case kReadInputRegisters:
+        case kReadWriteMultipleRegisters:
             if (pdu.size() < 5)
                 return std::nullopt;
-            count = function <= 0x02 ? (Word(&pdu[3]) + 7u) / 8u : 2u * Word(&pdu[3]);
+            count =
+                function <= kReadDiscreteInputs ? (Word(&pdu[3]) + 7u) / 8u : 2u * Word(&pdu[3]);
             break;
-        case 0x05:
-        case 0x06:
-        case 0x0F:
-        case 0x10:
+        case kWriteSingleCoil:
+        case kWriteSingleRegister:
+        case kWriteMultipleCoils:
+        case kWriteMultipleRegisters:
             echoed = 4;
             break;
-        case 0x16:
+        case kMaskWriteRegister:
             echoed = 6;
             break;
-        case 0x07:
+        case kReadExceptionStatus:
             length = 5;
             break;
-        case 0x11:
+        case kReportServerId:
             count = data[2];
             break;
         default:
@@ -483,8 +488,9 @@ LineVerdict JudgeLine(const RtuRequest& request, const RtuRequest* owed, const u
 
 Bytes AnswerForClient(const Bytes& clientPdu, const Bytes& rtuAnswer) {
     Bytes answer = rtuAnswer;
-    const bool echo = !answer.empty() && (answer[0] == 0x05 || answer[0] == 0x06 ||
-                                          answer[0] == 0x0F || answer[0] == 0x10);
+    const bool echo = !answer.empty() &&
+                      (answer[0] == kWriteSingleCoil || answer[0] == kWriteSingleRegister ||
+                       answer[0] == kWriteMultipleCoils || answer[0] == kWriteMultipleRegisters);
     if (echo && answer.size() >= 3 && clientPdu.size() >= 3 && clientPdu[0] == answer[0]) {
         answer[1] = clientPdu[1];
         answer[2] = clientPdu[2];
@@ -510,9 +516,10 @@ std::string DescribePdu(const Bytes& pdu) {
         return text + (name ? std::string(" ") + name : std::string()) + " (" +
                std::to_string(pdu.size()) + " bytes)";
     text += std::string(" ") + name + " at " + std::to_string(Word(&pdu[1]));
-    if (function == 0x05 || function == 0x06)
+    if (function == kWriteSingleCoil || function == kWriteSingleRegister)
         return text + " value " + Hex4(Word(&pdu[3]));
-    if (function <= 0x04 || function == 0x0F || function == 0x10)
+    if (function <= kReadInputRegisters || function == kWriteMultipleCoils ||
+        function == kWriteMultipleRegisters)
         return text + " count " + std::to_string(Word(&pdu[3]));
     return text;
 }

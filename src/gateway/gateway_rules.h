@@ -1,6 +1,7 @@
 #pragma once
 
 #include "documents/var.h"
+#include "gateway/modbus_codes.h"
 
 #include <cstdint>
 #include <map>
@@ -14,13 +15,6 @@
 namespace fabricor::gateway {
 
 using Bytes = std::vector<uint8_t>;
-
-// Modbus exception codes the gateway answers itself.
-inline constexpr uint8_t kIllegalFunction = 0x01;
-inline constexpr uint8_t kIllegalDataAddress = 0x02;
-inline constexpr uint8_t kIllegalDataValue = 0x03;
-inline constexpr uint8_t kGatewayPathUnavailable = 0x0A;
-inline constexpr uint8_t kGatewayTargetFailed = 0x0B;
 
 // ---- Modbus TCP framing ----
 

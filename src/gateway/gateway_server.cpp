@@ -282,7 +282,7 @@ std::string GatewayServer::Describe(uint64_t id, const Pending& pending) const {
 
 void GatewayServer::Answer(uint64_t id, const Pending& pending, const Bytes& pdu,
                            std::string line) {
-    if (pdu.size() >= 2 && (pdu[0] & 0x80))
+    if (pdu.size() >= 2 && (pdu[0] & kExceptionBit))
         ++counters_.exceptionsByCode[pdu[1]];
     bool answered = false;
     auto found = clients_.find(id);
@@ -481,7 +481,7 @@ void GatewayServer::Finish(const std::optional<Bytes>& rtuAnswer, const std::str
     std::optional<Bytes> answer;
     if (rtuAnswer) {
         answer = AnswerForClient(pending.frame.pdu, *rtuAnswer);
-        if ((*answer)[0] & 0x80)
+        if ((*answer)[0] & kExceptionBit)
             line += "RTU exception " + DescribeException((*answer)[1]);
         else
             line += "answered, " + std::to_string(answer->size()) + " bytes";
