@@ -53,7 +53,7 @@ bool LooksLikeFirmware(const std::string& path) {
         return false;
     char head[2] = {0, 0};
     long long got = file.ReadSome(head, 2);
-    return got == 2 && head[0] == 'S' && head[1] >= '0' && head[1] <= '9';
+    return got == 2 && StartsLikeSRecord(std::string_view(head, 2));
 }
 
 LoadedImage LoadFirmwareOrImage(const std::string& path) {

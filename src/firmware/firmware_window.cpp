@@ -110,22 +110,6 @@ std::string Line(int64_t number) {
     return "line " + std::to_string(number) + ": ";
 }
 
-std::string RecordErrorText(SRecordError error) {
-    switch (error) {
-    case SRecordError::None:
-        return "";
-    case SRecordError::NotARecord:
-        return "not an S-record";
-    case SRecordError::BadByteCount:
-        return "truncated record (its byte count does not match its length)";
-    case SRecordError::NotHexadecimal:
-        return "a character that is not a hexadecimal digit";
-    case SRecordError::BadChecksum:
-        return "bad checksum";
-    }
-    return "";
-}
-
 std::string Range(uint64_t first, uint64_t last) {
     return HexAddress(static_cast<uint32_t>(first)) + ".." +
            HexAddress(static_cast<uint32_t>(last));
@@ -162,8 +146,7 @@ Classified Classify(std::string_view line, int64_t number) {
     auto nearWindow = [](uint64_t address) {
         return address + 255 >= kBankWindowFirst && address <= kBankWindowLast;
     };
-    const DataRecordHead head =
-        line.starts_with("S3") ? ReadS3RecordHead(line) : ReadDataRecordHead(line);
+    const DataRecordHead head = ReadAddressRecordHead(line);
     const bool near = head.kind == DataRecordHead::Kind::Address
                           ? nearWindow(head.address)
                           : head.kind != DataRecordHead::Kind::Other;
@@ -171,7 +154,7 @@ Classified Classify(std::string_view line, int64_t number) {
         return result;
     SRecordRead read = ReadSRecord(line);
     if (!read.ok()) {
-        result.error = Line(number) + RecordErrorText(read.error);
+        result.error = Line(number) + SRecordErrorText(read.error);
         return result;
     }
     const SRecord& record = read.record;
@@ -199,7 +182,7 @@ struct HeadPlace {
 
 HeadPlace PlaceOfLine(std::string_view line) {
     HeadPlace result;
-    result.head = line.starts_with("S3") ? ReadS3RecordHead(line) : ReadDataRecordHead(line);
+    result.head = ReadAddressRecordHead(line);
     if (result.head.kind == DataRecordHead::Kind::Address)
         result.place = PlaceInWindow(result.head.type, result.head.address, result.head.dataBytes);
     return result;

@@ -215,22 +215,12 @@ private:
         ++line_;
         progress_.SetPosition(++position_);
         fate_ = Fate::Copy;
-        DataRecordHead head = ReadDataRecordHead(content);
-        if (head.kind == DataRecordHead::Kind::Other) {
-            head = ReadS3RecordHead(content);
-            if (head.kind != DataRecordHead::Kind::Address)
-                return std::nullopt;
-        }
-        switch (head.kind) {
-        case DataRecordHead::Kind::Other:
+        const DataRecordHead head = ReadAddressRecordHead(content);
+        if (head.kind == DataRecordHead::Kind::Other ||
+            (head.type == 3 && head.kind != DataRecordHead::Kind::Address))
             return std::nullopt;
-        case DataRecordHead::Kind::TooShort:
-            return "line " + std::to_string(line_) + ": record too short for its address";
-        case DataRecordHead::Kind::NotHexadecimal:
-            return "line " + std::to_string(line_) + ": address is not hexadecimal";
-        case DataRecordHead::Kind::Address:
-            break;
-        }
+        if (head.kind != DataRecordHead::Kind::Address)
+            return "line " + std::to_string(line_) + ": " + DataRecordHeadErrorText(head.kind);
         // The base may hold in the window only what the image replaces (see WindowPlace).
         switch (PlaceInWindow(head.type, head.address, head.dataBytes)) {
         case WindowPlace::Outside:

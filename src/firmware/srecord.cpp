@@ -18,11 +18,12 @@ std::optional<uint8_t> HexByte(std::string_view text, size_t at) {
     return static_cast<uint8_t>(high * 16 + low);
 }
 
-// The address of a record whose head ("S", type, two count characters) is followed by `digits`
-// address digits; nothing after them is looked at.
-DataRecordHead ReadHeadAddress(std::string_view line, size_t digits) {
+// The address of a record whose head ("S", type, two count characters) is followed by the
+// address digits of its type; nothing after them is looked at.
+DataRecordHead ReadHeadAddress(std::string_view line) {
     DataRecordHead head;
     head.type = line[1] - '0';
+    const size_t digits = 2 * size_t(SRecordAddressBytes(head.type));
     if (line.size() < 4 + digits) {
         head.kind = DataRecordHead::Kind::TooShort;
         return head;
@@ -61,8 +62,7 @@ std::string HexAddress(uint32_t address) {
 
 SRecordRead ReadSRecord(std::string_view line) {
     SRecordRead read;
-    if (line.size() < 4 || line[0] != 'S' || line[1] < '0' || line[1] > '9' ||
-        SRecordAddressBytes(line[1] - '0') == 0) {
+    if (line.size() < 4 || !StartsLikeSRecord(line) || SRecordAddressBytes(line[1] - '0') == 0) {
         read.error = SRecordError::NotARecord;
         return read;
     }
@@ -119,16 +119,52 @@ std::string FormatSRecord(int type, uint32_t address, std::span<const uint8_t> d
 }
 
 DataRecordHead ReadDataRecordHead(std::string_view line) {
-    const bool s1 = line.starts_with("S1");
-    if (!s1 && !line.starts_with("S2"))
+    if (!line.starts_with("S1") && !line.starts_with("S2"))
         return {};
-    return ReadHeadAddress(line, s1 ? 4 : 6);
+    return ReadHeadAddress(line);
 }
 
 DataRecordHead ReadS3RecordHead(std::string_view line) {
     if (!line.starts_with("S3"))
         return {};
-    return ReadHeadAddress(line, 8);
+    return ReadHeadAddress(line);
+}
+
+DataRecordHead ReadAddressRecordHead(std::string_view line) {
+    return line.starts_with("S3") ? ReadS3RecordHead(line) : ReadDataRecordHead(line);
+}
+
+const char* DataRecordHeadErrorText(DataRecordHead::Kind kind) {
+    switch (kind) {
+    case DataRecordHead::Kind::TooShort:
+        return "record too short for its address";
+    case DataRecordHead::Kind::NotHexadecimal:
+        return "address is not hexadecimal";
+    case DataRecordHead::Kind::Other:
+    case DataRecordHead::Kind::Address:
+        break;
+    }
+    return "";
+}
+
+const char* SRecordErrorText(SRecordError error) {
+    switch (error) {
+    case SRecordError::None:
+        return "";
+    case SRecordError::NotARecord:
+        return "not an S-record";
+    case SRecordError::BadByteCount:
+        return "the byte count does not match the record's length";
+    case SRecordError::NotHexadecimal:
+        return "holds a character that is not a hexadecimal digit";
+    case SRecordError::BadChecksum:
+        break;
+    }
+    return "wrong checksum";
+}
+
+bool StartsLikeSRecord(std::string_view head) {
+    return head.size() >= 2 && head[0] == 'S' && head[1] >= '0' && head[1] <= '9';
 }
 
 std::string SxChecksum(const std::string& recordWithPlaceholder) {

@@ -35,6 +35,17 @@ enum class SRecordError {
     BadChecksum,
 };
 
+// The words for each error, as messages give them after "line N: ".
+const char* SRecordErrorText(SRecordError error);
+
+// Whether a line's first two characters could start a record: "S" and a digit.
+bool StartsLikeSRecord(std::string_view head);
+
+// Whether a record of this type carries data (S1, S2 and S3).
+inline constexpr bool IsDataRecordType(int type) {
+    return type >= 1 && type <= 3;
+}
+
 struct SRecordRead {
     SRecordError error = SRecordError::None;
     SRecord record; // filled when error is None
@@ -64,6 +75,13 @@ DataRecordHead ReadDataRecordHead(std::string_view line);
 // does not start with "S3".
 inline constexpr size_t kS3RecordHeadLength = 12;
 DataRecordHead ReadS3RecordHead(std::string_view line);
+
+// The head of an S1, S2 or S3 record, whichever the line starts with; Other for any other line.
+DataRecordHead ReadAddressRecordHead(std::string_view line);
+
+// The words for a head that cannot be read (TooShort, NotHexadecimal), as messages give them
+// after "line N: "; empty for the other kinds.
+const char* DataRecordHeadErrorText(DataRecordHead::Kind kind);
 
 // Two upper-case hexadecimal digits: ones' complement of the low byte of the sum of the digit
 // pairs from the third character up to the "00" placeholder that ends the text. A pair that is

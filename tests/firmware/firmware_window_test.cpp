@@ -55,8 +55,9 @@ TEST(FirmwareWindow, RefusesBadInputNamingTheLineOrAddress) {
     };
     const std::vector<Case> cases = {
         {"bad checksum", [](auto& l) { l[10].back() = l[10].back() == '0' ? '1' : '0'; },
-         "line 11: bad checksum"},
-        {"truncated record", [](auto& l) { l[10].resize(l[10].size() - 6); }, "line 11: truncated"},
+         "line 11: wrong checksum"},
+        {"truncated record", [](auto& l) { l[10].resize(l[10].size() - 6); },
+         "line 11: the byte count"},
         {"hole", [](auto& l) { l.erase(l.begin() + 20); },
          "incomplete: nothing gives 0x388220..0x38823F (image offset 544)"},
         {"duplicate", [](auto& l) { l.push_back(l[20]); }, "line 518: the record at 0x388220 gives byte 0x388220 again, already given by line 21"},

@@ -17,21 +17,6 @@ FirmwareCheck& Refuse(FirmwareCheck& check, size_t lineNumber, const std::string
     return check;
 }
 
-const char* Why(SRecordError error) {
-    switch (error) {
-    case SRecordError::NotARecord:
-        return "not an S-record";
-    case SRecordError::BadByteCount:
-        return "the byte count does not match the record's length";
-    case SRecordError::NotHexadecimal:
-        return "holds a character that is not a hexadecimal digit";
-    case SRecordError::BadChecksum:
-    case SRecordError::None:
-        break;
-    }
-    return "wrong checksum";
-}
-
 } // namespace
 
 FirmwareCheck CheckFirmware(std::string_view text) {
@@ -50,9 +35,9 @@ FirmwareCheck CheckFirmware(std::string_view text) {
 
         SRecordRead read = ReadSRecord(line);
         if (!read.ok())
-            return Refuse(check, lineNumber, Why(read.error));
+            return Refuse(check, lineNumber, SRecordErrorText(read.error));
         const SRecord& record = read.record;
-        if (record.type >= 1 && record.type <= 3) {
+        if (IsDataRecordType(record.type)) {
             ++check.dataRecords;
             // The window as the merge, verify and decode see it: only S2 records wholly inside,
             // each byte given once.
