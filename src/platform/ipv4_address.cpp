@@ -23,6 +23,28 @@ bool IsDigitsAndDots(const std::string& text) {
                        [](unsigned char c) { return std::isdigit(c) || c == '.'; });
 }
 
+// Short and hexadecimal address forms such as "127.1" or "0x7f.1": every label a decimal number
+// or a 0x number. Some resolvers read them as addresses and others pass them on to DNS, so they
+// are refused here, the same on every system.
+bool IsNumericAddressForm(const std::string& text) {
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        auto end = text.find('.', start);
+        if (end == std::string::npos)
+            end = text.size();
+        std::string label = text.substr(start, end - start);
+        bool hex = label.size() >= 2 && label[0] == '0' && (label[1] == 'x' || label[1] == 'X');
+        auto digits = hex ? label.substr(2) : label;
+        bool number = std::all_of(digits.begin(), digits.end(), [hex](unsigned char c) {
+            return hex ? std::isxdigit(c) != 0 : std::isdigit(c) != 0;
+        });
+        if (!number || (!hex && label.empty()))
+            return false;
+        start = end + 1;
+    }
+    return true;
+}
+
 // Letters, digits, hyphens and dots only: anything else is no host name, so it is refused
 // without asking the resolver.
 bool LooksLikeHostName(const std::string& text) {
@@ -66,7 +88,7 @@ Status ResolveIpv4(const std::string& host, std::uint32_t& address) {
         address = parsed.s_addr;
         return Status::Ok();
     }
-    if (IsDigitsAndDots(host) || !LooksLikeHostName(host))
+    if (IsDigitsAndDots(host) || IsNumericAddressForm(host) || !LooksLikeHostName(host))
         return Status::Error("Not an IPv4 address: " + host);
     addrinfo hints{};
     hints.ai_family = AF_INET;
@@ -74,14 +96,6 @@ Status ResolveIpv4(const std::string& host, std::uint32_t& address) {
     hints.ai_socktype = SOCK_RAW;
 #endif
     addrinfo* found = nullptr;
-    // Short and hexadecimal address forms such as "127.1" or "0x7f.1" are refused likewise.
-    hints.ai_flags = AI_NUMERICHOST;
-    if (getaddrinfo(host.c_str(), nullptr, &hints, &found) == 0) {
-        freeaddrinfo(found);
-        return Status::Error("Not an IPv4 address: " + host);
-    }
-    found = nullptr;
-    hints.ai_flags = 0;
     if (getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || found == nullptr)
         return Status::Error("Unknown host: " + host);
     address = reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr.s_addr;
