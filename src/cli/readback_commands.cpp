@@ -1,16 +1,20 @@
+#include "base/application_folder.h"
 #include "base/atomic_file.h"
+#include "base/clock.h"
 #include "base/folders.h"
 #include "base/project_files.h"
 #include "base/regular_file.h"
 #include "cli/cli.h"
 #include "cli/options.h"
 #include "firmware/firmware_window.h"
+#include "firmware/flash_tool.h"
 #include "firmware/merge.h"
 #include "firmware/srecord.h"
 #include "image/configuration_image.h"
 #include "image/image_decode.h"
 #include "platform/files.h"
 #include "project/commissioning_report.h"
+#include "project/probe_results.h"
 #include "project/project_folders.h"
 
 #include <filesystem>
@@ -23,7 +27,8 @@ constexpr const char* kDecodeUsage = "Usage: fabricor-cli decode INPUT --output 
 constexpr const char* kVerifyUsage =
     "Usage: fabricor-cli verify PROJECT [FIRMWARE] [--master MASTER_DIR]\n";
 constexpr const char* kDiffUsage = "Usage: fabricor-cli diff A B\n";
-constexpr const char* kReportUsage = "Usage: fabricor-cli report PROJECT [--output FILE.html]\n";
+constexpr const char* kReportUsage = "Usage: fabricor-cli report PROJECT [--output FILE.html] "
+                                     "[--probe FILE.json] [--port COMn]\n";
 
 int Usage(std::ostream& err, const char* command, const char* usage, const std::string& problem) {
     err << "fabricor-cli " << command << ": " << problem << "\n"
@@ -296,21 +301,29 @@ int DiffCommand(const Arguments& args, std::ostream& out, std::ostream& err, Ter
 }
 
 int ReportCommand(const Arguments& args, std::ostream& out, std::ostream& err, TerminalProgress&) {
-    auto parsed = ParseArguments(args, {"output"});
+    auto parsed = ParseArguments(args, {"output", "probe", "port"});
     if (parsed.help && parsed.error.empty()) {
         out << kReportUsage
             << "\n"
                "Writes a commissioning report of PROJECT as one self-contained printable HTML\n"
-               "page: the general parameters as the device gets them, the translate table, the\n"
-               "problems and warnings of 'fabricor-cli check', the build time of bin/bank1.bin "
-               "and\n"
-               "the SHA-256 of bin/bank1.bin and New_SX30418.sx. Without --output the page goes\n"
-               "to stdout. A control character in a text is shown by its code, <U+001B> for\n"
-               "ESC. FILE must be a regular file (or missing), never the project's pargen.xml\n"
-               "or var.xml.\n"
+               "page. Its first part is the page an engineer files: the project, the date and\n"
+               "time, the program's release, the base firmware in MASTER and the SHA-256 of it,\n"
+               "of New_SX30418.sx and of bin/bank1.bin, the serial port, the general parameters\n"
+               "as the device gets them, the problems and warnings of 'fabricor-cli check', and\n"
+               "blank fields for site, device tag and sign-off. Then the translate table.\n"
+               "Without --output the page goes to stdout. A control character in a text is shown\n"
+               "by its code, <U+001B> for ESC. FILE must be a regular file (or missing), never\n"
+               "the project's pargen.xml or var.xml.\n"
+               "\n"
+               "--probe FILE.json adds a probe's last results to each row: an array of objects\n"
+               "{\"row\": 1, \"status\": \"ok\", \"response_ms\": 12.5, \"values\": [17, 0]}\n"
+               "(\"row\" and \"status\" required; the array may also be the member \"rows\" of\n"
+               "an object; other members are ignored).\n"
+               "--port COMn names the port the flash tool writes through, with the device\n"
+               "Progwerk.ini maps it to.\n"
                "\n"
                "Exit status: 0 when written; 1 when the file cannot be written; 2 on a usage\n"
-               "error or when PROJECT is not a folder.\n";
+               "error, when PROJECT is not a folder or when FILE.json cannot be read.\n";
         return kExitOk;
     }
     if (!parsed.error.empty())
@@ -324,7 +337,30 @@ int ReportCommand(const Arguments& args, std::ostream& out, std::ostream& err, T
         err << "fabricor-cli report: " << project << ": not a project folder\n";
         return kExitUsage;
     }
-    const std::string html = CommissioningReportHtml(project);
+    ReportSources sources;
+    sources.projectFolder = project;
+    const ApplicationFolder folders = DecideApplicationFolder(ExecutableFolder());
+    sources.masterFolder = folders.master.path;
+    sources.toolSettingsFolder = folders.dataFolder;
+    if (auto port = parsed.values.find("port"); port != parsed.values.end()) {
+        const std::string& name = port->second;
+        const bool known = name.size() == 4 && name.compare(0, 3, "COM") == 0 && name[3] >= '1' &&
+                           name[3] < '1' + kSerialPortCount;
+        if (!known)
+            return Usage(err, "report", kReportUsage, "--port takes COM1 to COM8");
+        sources.portIndex = name[3] - '1';
+    }
+    ProbeResults probe;
+    if (auto file = parsed.values.find("probe"); file != parsed.values.end()) {
+        probe = ReadProbeResultsFile(file->second);
+        if (!probe.ok()) {
+            err << "fabricor-cli report: " << probe.error << "\n";
+            return kExitUsage;
+        }
+        sources.probe = &probe;
+    }
+    SystemClock clock;
+    const std::string html = CommissioningReportHtml(MakeCommissioningReport(sources, clock));
     auto output = parsed.values.find("output");
     if (output == parsed.values.end()) {
         out << html;
