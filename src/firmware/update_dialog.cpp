@@ -10,19 +10,20 @@
 #include "firmware/update_pipeline.h"
 #include "platform/files.h"
 #include "project/commissioning_report.h"
+#include "project/report_pdf.h"
 
-#include <QBuffer>
 #include <QComboBox>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
 #include <QFrame>
+#include <QGuiApplication>
 #include <QLabel>
-#include <QPageSize>
 #include <QPainter>
-#include <QPdfWriter>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QTextDocument>
 #include <QTextLayout>
+#include <QThread>
 
 #include <filesystem>
 #include <stdexcept>
@@ -194,11 +195,21 @@ TFModifyFileSx::TFModifyFileSx(const Workspace& workspace, const Services& servi
     portCaption->setGeometry(328, 126, 89, kRowHeight);
     portCaption->setBuddy(cbport_);
 
+    // Below the hash rows: how far the report is, then where it went.
+    reportProgress_ = new QLabel(this);
+    reportProgress_->setObjectName("ReportProgress");
+    reportProgress_->setGeometry(8, 104, 417, kRowHeight);
+
     auto* bar = new QFrame(this);
     bar->setObjectName("DecorativeBar");
     bar->setGeometry(8, 208, 417, 10);
     bar->setStyleSheet(
         QStringLiteral("background-color: rgb(166, 202, 240); border: 1px solid rgb(64, 64, 64);"));
+}
+
+TFModifyFileSx::~TFModifyFileSx() {
+    if (reportThread_)
+        reportThread_->wait();
 }
 
 void TFModifyFileSx::showEvent(QShowEvent* event) {
@@ -288,7 +299,10 @@ void TFModifyFileSx::ForgetLastMerge() {
         row->hide();
     imageHash_->clear();
     firmwareHash_->clear();
+    mergeWritten_ = false;
     reportButton_->setEnabled(false);
+    if (!reportThread_)
+        reportProgress_->clear();
 }
 
 void TFModifyFileSx::LbButton2Click() {
@@ -324,7 +338,8 @@ bool TFModifyFileSx::ExeModFileSxClick(ProjectUpdate& update) {
     if (merged.outcome == MergeOutcome::Written) {
         ShowHash(imageHash_, Sha256OfFile(ProjectFiles::ImageInMergeBin(BinDir)));
         ShowHash(firmwareHash_, merged.hash); // taken as the merge wrote it
-        reportButton_->setEnabled(true);
+        mergeWritten_ = true;
+        reportButton_->setEnabled(!reportThread_);
     } else if (merged.outcome == MergeOutcome::MergeFailed) {
         // The box says only that it failed; the cause stays here for the user to act on.
         ShowReason(
@@ -336,30 +351,84 @@ bool TFModifyFileSx::ExeModFileSxClick(ProjectUpdate& update) {
 
 void TFModifyFileSx::SaveReportClick() {
     RunCommand(this, *services_.boxes, [this] {
+        if (reportThread_)
+            return;
         QString path = QString::fromStdString(OutDir + "commissioning-report.pdf");
         if (!services_.files ||
             !services_.files->ChooseFile(this, QStringLiteral("Save commissioning report"),
                                          QStringLiteral("PDF files (*.pdf)"), true, path))
             return;
-        QByteArray bytes;
-        {
-            QBuffer buffer(&bytes);
-            buffer.open(QIODevice::WriteOnly);
-            QPdfWriter writer(&buffer);
-            writer.setPageSize(QPageSize(QPageSize::A4));
-            writer.setTitle(QStringLiteral("Commissioning report"));
-            QTextDocument document;
-            document.setHtml(
-                QString::fromStdString(CommissioningReportHtml(workspace_.ProjectFolder)));
-            document.print(&writer);
-        }
-        // The PDF is whole in memory; the file takes it in one atomic replacement.
-        auto written = WriteFileAtomically(
-            path.toStdString(),
-            std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
-        if (!written.ok())
-            services_.boxes->Error(this, QString::fromStdString(written.message()));
+        ReportSources sources;
+        sources.projectFolder = workspace_.ProjectFolder;
+        sources.masterFolder = workspace_.MasterFolder;
+        sources.toolSettingsFolder = workspace_.DataFolder; // Progwerk.ini is kept there
+        sources.portIndex = cbport_->currentIndex();
+        SystemClock system;
+        const LocalTime now = (services_.clock ? *services_.clock : system).Now();
+
+        // A report of 2000 rows takes seconds to draw: a worker draws and writes it while the
+        // dialog stays live. It paints only on a QPdfWriter (no pixmap, no widget), which Qt
+        // allows off the user-interface thread; it touches no widget and reports back through
+        // queued calls to this dialog, which waits for it before it goes away.
+        reportButton_->setEnabled(false);
+        QGuiApplication::setOverrideCursor(Qt::BusyCursor);
+        reportProgress_->setText(QStringLiteral("Writing the report: reading the project..."));
+        reportThread_ = QThread::create([this, sources, now, path] {
+            QElapsedTimer timer;
+            timer.start();
+            FixedClock clock(now);
+            QString failure;
+            int pages = 0;
+            try {
+                const CommissioningReport report = MakeCommissioningReport(sources, clock);
+                const ReportPdf pdf = CommissioningReportPdf(report, [this](int page, int count) {
+                    QMetaObject::invokeMethod(
+                        this,
+                        [this, page, count] {
+                            reportProgress_->setText(
+                                QStringLiteral("Writing the report: page %1 of %2...")
+                                    .arg(page)
+                                    .arg(count));
+                        },
+                        Qt::QueuedConnection);
+                });
+                pages = pdf.pages;
+                // The PDF is whole in memory; the file takes it in one atomic replacement.
+                auto written = WriteFileAtomically(
+                    path.toStdString(), std::string_view(pdf.bytes.constData(),
+                                                         static_cast<size_t>(pdf.bytes.size())));
+                if (!written.ok())
+                    failure = QString::fromStdString(written.message());
+            } catch (const std::exception& error) {
+                failure = QString::fromStdString(error.what());
+            }
+            const qint64 ms = timer.elapsed();
+            QMetaObject::invokeMethod(
+                this, [this, path, failure, pages, ms] { ReportDone(path, failure, pages, ms); },
+                Qt::QueuedConnection);
+        });
+        reportThread_->start();
     });
+}
+
+void TFModifyFileSx::ReportDone(const QString& path, const QString& failure, int pages,
+                                qint64 ms) {
+    reportThread_->wait();
+    delete reportThread_;
+    reportThread_ = nullptr;
+    QGuiApplication::restoreOverrideCursor();
+    reportButton_->setEnabled(mergeWritten_);
+    if (!failure.isEmpty()) {
+        reportProgress_->setText(QStringLiteral("The report was not written."));
+        services_.boxes->Error(this, failure);
+    } else {
+        reportProgress_->setText(QStringLiteral("Report saved: %1, %2 pages in %3 s")
+                                     .arg(QFileInfo(path).fileName())
+                                     .arg(pages)
+                                     .arg(double(ms) / 1000.0, 0, 'f', 1));
+        reportProgress_->setToolTip(path);
+    }
+    emit reportWritten(failure.isEmpty());
 }
 
 void TFModifyFileSx::ShowHash(QLabel* label, const FileHash& hash) {

@@ -10,6 +10,7 @@ class QComboBox;
 class QLabel;
 class QProgressBar;
 class QPushButton;
+class QThread;
 
 namespace fabricor {
 
@@ -22,11 +23,17 @@ class TFModifyFileSx : public QDialog {
     Q_OBJECT
 public:
     TFModifyFileSx(const Workspace& workspace, const Services& services, QWidget* parent = nullptr);
+    // A report being written is finished first: its file is never left half-made.
+    ~TFModifyFileSx() override;
 
     std::string BaseFileSx;    // bare name, found in the current directory (MASTER)
     std::string NewFileSxName; // bare name, written into OutDir
     std::string BinDir; // the project's bin folder, ending in a separator; empty when missing
     std::string OutDir;        // the project folder, ending in a separator
+
+signals:
+    // A report was written (or could not be), after "Save report as PDF...".
+    void reportWritten(bool ok);
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -52,6 +59,8 @@ private:
     // True when the new firmware is complete and may go to the device.
     bool ExeModFileSxClick(ProjectUpdate& update);
     void ExeUpdateFirClick();
+    // Back on the user-interface thread when the worker has written the report, or failed to.
+    void ReportDone(const QString& path, const QString& failure, int pages, qint64 ms);
 
     const Workspace& workspace_;
     Services services_;
@@ -69,6 +78,9 @@ private:
     QLabel* firmwareHash_ = nullptr;
     QLabel* imageHashCaption_ = nullptr;
     QLabel* firmwareHashCaption_ = nullptr;
+    QLabel* reportProgress_ = nullptr;
+    QThread* reportThread_ = nullptr;
+    bool mergeWritten_ = false; // the report is of a merge that succeeded
 };
 
 } // namespace fabricor

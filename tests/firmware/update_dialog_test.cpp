@@ -16,9 +16,11 @@
 
 #include <QComboBox>
 #include <QDir>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -132,6 +134,7 @@ TEST_F(UpdateDevice, AfterTheMergeTheHashesShowAndTheReportSavesAsPdf) {
     QString imageHash, firmwareHash;
     bool reportBefore = true, reportAfter = false;
     bool hashRowBefore = true, hashRowAfter = false;
+    bool busyWhileWriting = false, reportWhileWriting = true;
     doubles.dialogs.scripts["TFModifyFileSx"] = [&](QDialog& dialog) {
         auto* report = dialog.findChild<QPushButton*>("SaveReportPdf");
         reportBefore = report->isEnabled();
@@ -142,9 +145,22 @@ TEST_F(UpdateDevice, AfterTheMergeTheHashesShowAndTheReportSavesAsPdf) {
         firmwareHash = dialog.findChild<QLabel*>("FirmwareHash")->toolTip();
         reportAfter = report->isEnabled();
         report->click();
+        // Written on a worker: the dialog answers meanwhile, under the busy cursor.
+        const QCursor* cursor = QGuiApplication::overrideCursor();
+        busyWhileWriting = cursor && cursor->shape() == Qt::BusyCursor;
+        reportWhileWriting = report->isEnabled();
     };
     auto window = Start();
     window->findChild<QPushButton*>("CreateBin")->click();
+    auto* dialog = window->findChild<TFModifyFileSx*>();
+    QSignalSpy written(dialog, &TFModifyFileSx::reportWritten);
+    ASSERT_TRUE(written.wait(60000));
+    EXPECT_TRUE(written.front().front().toBool());
+    EXPECT_TRUE(busyWhileWriting);
+    EXPECT_FALSE(reportWhileWriting);
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+    EXPECT_TRUE(dialog->findChild<QPushButton*>("SaveReportPdf")->isEnabled());
+    EXPECT_TRUE(dialog->findChild<QLabel*>("ReportProgress")->text().contains("report.pdf"));
     EXPECT_TRUE(doubles.boxes.shown.empty()) << doubles.boxes.texts().join("|").toStdString();
     EXPECT_FALSE(reportBefore);
     EXPECT_TRUE(reportAfter);
