@@ -3,9 +3,11 @@
 // saved before. Prints figures; judges nothing.
 //
 //   bench_report [--rows N] [--html FILE.html] [--save FILE.pdf]
+//                [--project DIR [--master DIR] [--probe FILE.json]]
 //
 // --html prints another HTML page through QTextDocument too (a report written by an earlier
-// release, say), to compare with. --save keeps the PDF with the probe's results.
+// release, say), to compare with. --save keeps the PDF with the probe's results. --project
+// reports on an existing project instead of a generated one (its PDF is the one saved).
 
 #include "base/clock.h"
 #include "documents/pargen.h"
@@ -68,6 +70,7 @@ int main(int argc, char** argv) {
     int rows = 2000;
     QString otherHtml;
     QString saveAs;
+    std::string given, master, probeFile;
     for (int i = 1; i + 1 < argc; ++i) {
         if (std::string(argv[i]) == "--rows")
             rows = std::max(1, std::min(2000, std::atoi(argv[i + 1])));
@@ -75,6 +78,12 @@ int main(int argc, char** argv) {
             otherHtml = QString::fromLocal8Bit(argv[i + 1]);
         if (std::string(argv[i]) == "--save")
             saveAs = QString::fromLocal8Bit(argv[i + 1]);
+        if (std::string(argv[i]) == "--project")
+            given = argv[i + 1];
+        if (std::string(argv[i]) == "--master")
+            master = argv[i + 1];
+        if (std::string(argv[i]) == "--probe")
+            probeFile = argv[i + 1];
     }
 
     const fs::path project =
@@ -98,8 +107,13 @@ int main(int argc, char** argv) {
 
     FixedClock clock(LocalTime{2026, 12, 9, 10, 0, 0});
     ReportSources sources;
-    sources.projectFolder = project.string();
-    const ProbeResults probe = ReadProbeResultsText(probeJson);
+    sources.projectFolder = given.empty() ? project.string() : given;
+    sources.masterFolder = master;
+    sources.portIndex = 0;
+    const ProbeResults probe =
+        probeFile.empty() ? ReadProbeResultsText(probeJson) : ReadProbeResultsFile(probeFile);
+    if (!probe.ok())
+        std::fprintf(stderr, "%s\n", probe.error.c_str());
     std::printf("Commissioning report of %d rows, A4 PDF:\n", rows);
 
     auto start = std::chrono::steady_clock::now();

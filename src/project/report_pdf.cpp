@@ -160,9 +160,10 @@ private:
     double HeadingHeight() const { return Metrics(heading_).lineSpacing() + P(10); }
 
     double FieldHeight(const ReportField& field) const {
+        const double name = Metrics(bold_).lineSpacing();
         if (field.hash)
-            return Metrics(mono_).lineSpacing() + P(3);
-        return TextHeight(body_, Q(field.value), width_ - kNameWidth) + P(3);
+            return std::max(name, Metrics(mono_).lineSpacing()) + P(3);
+        return std::max(name, TextHeight(body_, Q(field.value), width_ - kNameWidth)) + P(3);
     }
 
     void NewPage() {

@@ -202,5 +202,21 @@ TEST_F(ReadBack, ReportIsOneEscapedPageWithTheHashes) {
     EXPECT_NE(html.find("14:35:46 on 2026-12-08"), std::string::npos);
 }
 
+TEST_F(ReadBack, ReportTakesAProbesResultsAndRefusesAFileItCannotRead) {
+    WriteFile(dir / "probe.json", R"([{"row": 1, "status": "time-out", "response_ms": null}])");
+    auto run = Cli({"report", P(), "--probe", (dir / "probe.json").string(), "--port", "COM2"});
+    ASSERT_EQ(run.code, kExitOk) << run.err;
+    EXPECT_NE(run.out.find("<td>time-out</td>"), std::string::npos);
+    EXPECT_NE(run.out.find("COM2"), std::string::npos);
+    WriteFile(dir / "probe.json", R"([{"row": 1}])");
+    const fs::path output = dir / "r.html";
+    run = Cli({"report", P(), "--probe", (dir / "probe.json").string(), "--output",
+               output.string()});
+    EXPECT_EQ(run.code, kExitUsage);
+    EXPECT_NE(run.err.find("probe.json"), std::string::npos) << run.err;
+    EXPECT_FALSE(fs::exists(output));
+    EXPECT_EQ(Cli({"report", P(), "--port", "COM9"}).code, kExitUsage);
+}
+
 } // namespace
 } // namespace fabricor::cli
