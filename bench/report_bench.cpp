@@ -65,7 +65,7 @@ void PrintHtml(const char* what, const QString& html) {
 
 int main(int argc, char** argv) {
     if (!std::getenv("QT_QPA_PLATFORM"))
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication application(argc, argv);
     int rows = 2000;
     QString otherHtml;

@@ -208,8 +208,11 @@ TFModifyFileSx::TFModifyFileSx(const Workspace& workspace, const Services& servi
 }
 
 TFModifyFileSx::~TFModifyFileSx() {
-    if (reportThread_)
+    if (reportThread_) {
         reportThread_->wait();
+        delete reportThread_;
+        QGuiApplication::restoreOverrideCursor(); // its ReportDone will never run
+    }
 }
 
 void TFModifyFileSx::showEvent(QShowEvent* event) {
@@ -395,8 +398,8 @@ void TFModifyFileSx::SaveReportClick() {
                 pages = pdf.pages;
                 // The PDF is whole in memory; the file takes it in one atomic replacement.
                 auto written = WriteFileAtomically(
-                    path.toStdString(), std::string_view(pdf.bytes.constData(),
-                                                         static_cast<size_t>(pdf.bytes.size())));
+                    path.toStdString(),
+                    std::string_view(pdf.bytes.constData(), static_cast<size_t>(pdf.bytes.size())));
                 if (!written.ok())
                     failure = QString::fromStdString(written.message());
             } catch (const std::exception& error) {
@@ -411,8 +414,7 @@ void TFModifyFileSx::SaveReportClick() {
     });
 }
 
-void TFModifyFileSx::ReportDone(const QString& path, const QString& failure, int pages,
-                                qint64 ms) {
+void TFModifyFileSx::ReportDone(const QString& path, const QString& failure, int pages, qint64 ms) {
     reportThread_->wait();
     delete reportThread_;
     reportThread_ = nullptr;

@@ -166,12 +166,14 @@ std::string TimeText(const LocalTime& t) {
 std::string SerialInWords(const ConfigurationImage& image) {
     const unsigned baud = image[image_offset::Baud];
     const auto rate = BaudRateAt(baud);
-    std::string text = rate ? std::to_string(*rate) + " baud"
-                            : "no baud rate (code " + std::to_string(baud) + ")";
+    std::string text =
+        rate ? std::to_string(*rate) + " baud" : "no baud rate (code " + std::to_string(baud) + ")";
     const ParityCoding* coding = ParityCodingOfCode(image[image_offset::Parity]);
     const char letter = coding ? coding->letter : 'N';
     text += std::string(", 8 data bits, ") +
-            (letter == 'E' ? "even parity" : letter == 'O' ? "odd parity" : "no parity") +
+            (letter == 'E'   ? "even parity"
+             : letter == 'O' ? "odd parity"
+                             : "no parity") +
             (image[image_offset::StopBits] == 1 ? ", 2 stop bits" : ", 1 stop bit") + " (" +
             Serial(image) + ")";
     return text;
@@ -280,8 +282,8 @@ CommissioningReport MakeCommissioningReport(const ReportSources& sources, Clock&
 
     const ProbeResults* probe = sources.probe;
     report.probed = probe != nullptr;
-    report.columns = {"Row", "Data type", "TCP address", "RTU device", "RTU address", "Points",
-                      "Mnemonic"};
+    report.columns = {"Row",         "Data type", "TCP address", "RTU device",
+                      "RTU address", "Points",    "Mnemonic"};
     report.numericColumns = {true, false, true, true, true, true, false};
     if (report.probed) {
         for (const char* column : {"Probe", "ms", "Values"})
@@ -320,8 +322,8 @@ std::string CommissioningReportHtml(const CommissioningReport& report) {
                        "Commissioning report: " +
                        name + "</title>\n";
     html += kStyle;
-    html += "</head><body>\n<section class=\"first\">\n<h1>Commissioning report: " + name +
-            "</h1>\n";
+    html +=
+        "</head><body>\n<section class=\"first\">\n<h1>Commissioning report: " + name + "</h1>\n";
     if (!report.buildProblem.empty())
         html += "<p class=\"problem\">" + HtmlEscape(report.buildProblem) + "</p>\n";
     for (const auto& section : report.sections) {

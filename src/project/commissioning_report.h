@@ -41,9 +41,9 @@ struct ReportSection {
 // an engineer files (who, what, when, the parameters, the checks, the sign-off), then the
 // translate table with the probe's last results when there are any.
 struct CommissioningReport {
-    std::string project; // the project folder's name
-    std::string created; // "2026-12-09 10:15:02", local time
-    std::string release; // of these programs
+    std::string project;      // the project folder's name
+    std::string created;      // "2026-12-09 10:15:02", local time
+    std::string release;      // of these programs
     std::string buildProblem; // why the documents do not build completely; empty when they do
     std::vector<ReportSection> sections;
     std::vector<std::string> problems;

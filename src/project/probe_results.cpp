@@ -56,8 +56,8 @@ private:
     static constexpr int kDepthLimit = 32;
 
     void SkipBlanks() {
-        while (at_ < text_.size() &&
-               (text_[at_] == ' ' || text_[at_] == '\t' || text_[at_] == '\n' || text_[at_] == '\r'))
+        while (at_ < text_.size() && (text_[at_] == ' ' || text_[at_] == '\t' ||
+                                      text_[at_] == '\n' || text_[at_] == '\r'))
             ++at_;
     }
 
@@ -218,14 +218,30 @@ private:
                 Fail("a string without its closing quote");
             const char e = text_[at_++];
             switch (e) {
-            case '"': out += '"'; break;
-            case '\\': out += '\\'; break;
-            case '/': out += '/'; break;
-            case 'b': out += '\b'; break;
-            case 'f': out += '\f'; break;
-            case 'n': out += '\n'; break;
-            case 'r': out += '\r'; break;
-            case 't': out += '\t'; break;
+            case '"':
+                out += '"';
+                break;
+            case '\\':
+                out += '\\';
+                break;
+            case '/':
+                out += '/';
+                break;
+            case 'b':
+                out += '\b';
+                break;
+            case 'f':
+                out += '\f';
+                break;
+            case 'n':
+                out += '\n';
+                break;
+            case 'r':
+                out += '\r';
+                break;
+            case 't':
+                out += '\t';
+                break;
             case 'u': {
                 unsigned code = Hex4();
                 if (code >= 0xD800 && code < 0xDC00 && Word("\\u")) {
@@ -257,8 +273,8 @@ ProbeRow RowOf(const Value& item, size_t index) {
         throw Refused{where + "not an object"};
     ProbeRow row;
     const Value* number = item.Member("row");
-    if (!number || number->kind != Value::Kind::Number || !number->integral ||
-        number->number < 1 || number->number > kLastRow)
+    if (!number || number->kind != Value::Kind::Number || !number->integral || number->number < 1 ||
+        number->number > kLastRow)
         throw Refused{where + "\"row\" must be a row number from 1 to 2000"};
     row.row = static_cast<int>(number->number);
     const Value* status = item.Member("status");
@@ -301,8 +317,8 @@ ProbeResults ReadProbeResultsText(std::string_view json) {
             ProbeRow row = RowOf(list->items[i], i);
             const int number = row.row;
             if (!results.rows.emplace(number, std::move(row)).second)
-                throw Refused{"entry " + std::to_string(i + 1) + ": row " +
-                              std::to_string(number) + " is named twice"};
+                throw Refused{"entry " + std::to_string(i + 1) + ": row " + std::to_string(number) +
+                              " is named twice"};
         }
     } catch (const Refused& refused) {
         results.rows.clear();

@@ -69,8 +69,8 @@ public:
         at_ = 0;
         Place(Placed::Kind::Title, Metrics(title_).lineSpacing() + P(6));
         if (!report_.buildProblem.empty())
-            Place(Placed::Kind::Note, TextHeight(body_, Q(report_.buildProblem), width_) + P(4), 0, 0,
-                  QColor(176, 0, 32));
+            Place(Placed::Kind::Note, TextHeight(body_, Q(report_.buildProblem), width_) + P(4), 0,
+                  0, QColor(176, 0, 32));
         for (size_t s = 0; s < report_.sections.size(); ++s) {
             Place(Placed::Kind::Heading, HeadingHeight(), 0, int(s));
             const auto& fields = report_.sections[s].fields;
@@ -101,9 +101,9 @@ public:
         }
         const size_t rest = total - c;
         if (rest > 0) {
-            checks_.push_back({QStringLiteral("%1 more below the sign-off, on the next page.")
-                                   .arg(rest),
-                               Qt::black});
+            checks_.push_back(
+                {QStringLiteral("%1 more below the sign-off, on the next page.").arg(rest),
+                 Qt::black});
             Place(Placed::Kind::Line, lineHeight(total), int(total));
         }
         Place(Placed::Kind::Heading, HeadingHeight(), 0, -2);
@@ -244,17 +244,17 @@ private:
         painter.setFont(font);
         const QFontMetricsF metrics(font, device_);
         for (size_t c = 0; c + 1 < columnLeft_.size() && c < cells.size(); ++c) {
-            const QRectF box(columnLeft_[c] + kPadding, top, columnLeft_[c + 1] - columnLeft_[c] -
-                                                                 2 * kPadding,
-                             height);
+            const QRectF box(columnLeft_[c] + kPadding, top,
+                             columnLeft_[c + 1] - columnLeft_[c] - 2 * kPadding, height);
             const bool numeric = c < report_.numericColumns.size() && report_.numericColumns[c];
             QColor colour = Qt::black;
             if (!head && report_.probed && c + 3 == report_.columns.size())
-                colour = cells[c] == "ok" ? QColor(0, 110, 40)
+                colour = cells[c] == "ok"           ? QColor(0, 110, 40)
                          : cells[c] == "not probed" ? QColor(110, 110, 110)
                                                     : QColor(176, 0, 32);
             painter.setPen(colour);
-            painter.drawText(box, Qt::AlignVCenter | (numeric && !head ? Qt::AlignRight : Qt::AlignLeft),
+            painter.drawText(box,
+                             Qt::AlignVCenter | (numeric && !head ? Qt::AlignRight : Qt::AlignLeft),
                              metrics.elidedText(Q(cells[c]), Qt::ElideRight, box.width()));
         }
     }
@@ -319,15 +319,14 @@ private:
             if (field.hash) {
                 // A hash is read and compared whole: one line, never wrapped.
                 painter.setFont(mono_);
-                painter.drawText(value, Qt::AlignLeft | Qt::AlignTop,
-                                 Metrics(mono_).elidedText(Q(field.value), Qt::ElideMiddle,
-                                                           value.width()));
+                painter.drawText(
+                    value, Qt::AlignLeft | Qt::AlignTop,
+                    Metrics(mono_).elidedText(Q(field.value), Qt::ElideMiddle, value.width()));
             } else {
                 painter.setFont(body_);
-                painter.drawText(value,
-                                 Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap |
-                                     Qt::TextWrapAnywhere,
-                                 Q(field.value));
+                painter.drawText(
+                    value, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap | Qt::TextWrapAnywhere,
+                    Q(field.value));
             }
             break;
         }
@@ -343,7 +342,8 @@ private:
             break;
         }
         case Placed::Kind::TableHead:
-            painter.fillRect(QRectF(0, item.top, width_, item.height - P(2)), QColor(230, 230, 230));
+            painter.fillRect(QRectF(0, item.top, width_, item.height - P(2)),
+                             QColor(230, 230, 230));
             PaintCells(painter, report_.columns, item.top, item.height - P(2), smallBold_, true);
             break;
         case Placed::Kind::TableRow:

@@ -210,8 +210,8 @@ TEST_F(ReadBack, ReportTakesAProbesResultsAndRefusesAFileItCannotRead) {
     EXPECT_NE(run.out.find("COM2"), std::string::npos);
     WriteFile(dir / "probe.json", R"([{"row": 1}])");
     const fs::path output = dir / "r.html";
-    run = Cli({"report", P(), "--probe", (dir / "probe.json").string(), "--output",
-               output.string()});
+    run =
+        Cli({"report", P(), "--probe", (dir / "probe.json").string(), "--output", output.string()});
     EXPECT_EQ(run.code, kExitUsage);
     EXPECT_NE(run.err.find("probe.json"), std::string::npos) << run.err;
     EXPECT_FALSE(fs::exists(output));

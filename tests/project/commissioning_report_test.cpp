@@ -59,13 +59,13 @@ protected:
 TEST_F(Report, FirstPageHoldsWhatAnEngineerFiles) {
     const std::string page = FirstPage();
     for (const std::string& expected :
-         {std::string("Plant 7"), std::string("2026-12-09 07:05:03"),
-          std::string(ProgramVersion()), std::string("SX30418.sx"), "<code>" + std::string(kAbc) +
-          "</code>", "<code>" + std::string(kEmpty) + "</code>",
-          "<code>" + std::string(kHello) + "</code>", std::string("COM3, /dev/ttyUSB7"),
-          std::string("10.0.0.7/24"), std::string("9600 baud, 8 data bits, no parity, 1 stop bit"),
-          std::string("NAT mode"), std::string("overlap"), std::string("Site"),
-          std::string("Device tag"), std::string("Signature")})
+         {std::string("Plant 7"), std::string("2026-12-09 07:05:03"), std::string(ProgramVersion()),
+          std::string("SX30418.sx"), "<code>" + std::string(kAbc) + "</code>",
+          "<code>" + std::string(kEmpty) + "</code>", "<code>" + std::string(kHello) + "</code>",
+          std::string("COM3, /dev/ttyUSB7"), std::string("10.0.0.7/24"),
+          std::string("9600 baud, 8 data bits, no parity, 1 stop bit"), std::string("NAT mode"),
+          std::string("overlap"), std::string("Site"), std::string("Device tag"),
+          std::string("Signature")})
         EXPECT_NE(page.find(expected), std::string::npos) << expected;
     EXPECT_EQ(page.find("valve"), std::string::npos) << "the table is not on the first page";
 }
@@ -136,8 +136,8 @@ TEST(ProbeResultsReader, ReadsTheDocumentedShapeAndRefusesTheRestWithItsPlace) {
                   .rows.at(3)
                   .status,
               "caf\xC3\xA9 \xF0\x9F\x98\x80");
-    EXPECT_FALSE(ReadProbeResultsFile((fs::temp_directory_path() / "no-such-probe.json").string())
-                     .ok());
+    EXPECT_FALSE(
+        ReadProbeResultsFile((fs::temp_directory_path() / "no-such-probe.json").string()).ok());
 }
 
 } // namespace
