@@ -2,6 +2,7 @@
 
 #include "cli/check_command.h"
 #include "cli/gateway_command.h"
+#include "cli/simulate_command.h"
 #include "cli/table_command.h"
 #include "cli/terminal_progress.h"
 
@@ -23,6 +24,8 @@ const std::vector<Command>& Commands() {
          TableCommand},
         {"gateway", "serve Modbus TCP through SOURCE's table to an RTU line on the bench",
          GatewayCommand},
+        {"simulate", "play the RTU devices of PROJECT's table on a serial line, for the gateway",
+         SimulateCommand},
         {"decode", "read the configuration back from a firmware or an image into a project",
          DecodeCommand},
         {"verify", "compare PROJECT with the configuration inside its firmware, field by field",

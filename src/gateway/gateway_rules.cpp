@@ -21,33 +21,6 @@ void PutWord(Bytes& bytes, size_t at, uint32_t value) {
     bytes[at + 1] = uint8_t(value);
 }
 
-// The PDU length a request of this function must have, when its function fixes it.
-std::optional<size_t> RequestPduLength(const uint8_t* pdu, size_t size) {
-    switch (pdu[0]) {
-    case kReadCoils:
-    case kReadDiscreteInputs:
-    case kReadHoldingRegisters:
-    case kReadInputRegisters:
-    case kWriteSingleCoil:
-    case kWriteSingleRegister:
-        return 5;
-    case kReadExceptionStatus:
-    case kGetCommEventCounter:
-    case kGetCommEventLog:
-    case kReportServerId:
-        return 1;
-    case kWriteMultipleCoils:
-    case kWriteMultipleRegisters:
-        return size >= 6 ? std::optional<size_t>(6 + pdu[5]) : std::nullopt;
-    case kMaskWriteRegister:
-        return 7;
-    case kReadWriteMultipleRegisters:
-        return size >= 10 ? std::optional<size_t>(10 + pdu[9]) : std::nullopt;
-    default:
-        return std::nullopt;
-    }
-}
-
 bool FunctionFixesLength(uint8_t function) {
     switch (function) {
     case kReadCoils:
@@ -174,6 +147,32 @@ std::string Hex4(unsigned value) {
 }
 
 } // namespace
+
+std::optional<size_t> RequestPduLength(const uint8_t* pdu, size_t size) {
+    switch (pdu[0]) {
+    case kReadCoils:
+    case kReadDiscreteInputs:
+    case kReadHoldingRegisters:
+    case kReadInputRegisters:
+    case kWriteSingleCoil:
+    case kWriteSingleRegister:
+        return 5;
+    case kReadExceptionStatus:
+    case kGetCommEventCounter:
+    case kGetCommEventLog:
+    case kReportServerId:
+        return 1;
+    case kWriteMultipleCoils:
+    case kWriteMultipleRegisters:
+        return size >= 6 ? std::optional<size_t>(6 + pdu[5]) : std::nullopt;
+    case kMaskWriteRegister:
+        return 7;
+    case kReadWriteMultipleRegisters:
+        return size >= 10 ? std::optional<size_t>(10 + pdu[9]) : std::nullopt;
+    default:
+        return std::nullopt;
+    }
+}
 
 FrameScan ScanTcpFrame(const uint8_t* data, size_t size) {
     FrameScan scan;
@@ -369,6 +368,27 @@ Bytes ExceptionPdu(uint8_t function, uint8_t code) {
     return {uint8_t(function | kExceptionBit), code};
 }
 
+uint16_t Crc16(const uint8_t* data, size_t size) {
+    uint16_t crc = 0xFFFF;
+    for (size_t i = 0; i < size; ++i) {
+        crc ^= data[i];
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc & 1) ? uint16_t((crc >> 1) ^ 0xA001) : uint16_t(crc >> 1);
+    }
+    return crc;
+}
+
+Bytes RtuFrame(uint8_t slave, const Bytes& pdu) {
+    Bytes frame;
+    frame.reserve(pdu.size() + 3);
+    frame.push_back(slave);
+    frame.insert(frame.end(), pdu.begin(), pdu.end());
+    const uint16_t crc = Crc16(frame.data(), frame.size());
+    frame.push_back(uint8_t(crc));
+    frame.push_back(uint8_t(crc >> 8));
+    return frame;
+}
+
 size_t AnswerFrameLength(const Bytes& pdu) {
     if (pdu.size() < 5)
         return kLongestRtuFrame;
@@ -396,12 +416,7 @@ size_t AnswerFrameLength(const Bytes& pdu) {
 namespace {
 
 bool CrcHolds(const uint8_t* frame, size_t length) {
-    uint16_t crc = 0xFFFF;
-    for (size_t i = 0; i + 2 < length; ++i) {
-        crc ^= frame[i];
-        for (int bit = 0; bit < 8; ++bit)
-            crc = (crc & 1) ? uint16_t((crc >> 1) ^ 0xA001) : uint16_t(crc >> 1);
-    }
+    const uint16_t crc = Crc16(frame, length - 2);
     return frame[length - 2] == uint8_t(crc) && frame[length - 1] == uint8_t(crc >> 8);
 }
 

@@ -42,6 +42,10 @@ FrameScan ScanTcpFrame(const uint8_t* data, size_t size);
 
 Bytes EncodeTcpFrame(uint16_t transaction, uint8_t unit, const Bytes& pdu);
 
+// The PDU length a request of this function must have, when its function fixes it (for 15, 16
+// and 23 once the byte count is in `size`); nothing for other functions or a request cut short.
+std::optional<size_t> RequestPduLength(const uint8_t* pdu, size_t size);
+
 // ---- Requests ----
 
 // What becomes of one TCP request.
@@ -91,6 +95,12 @@ struct RtuRequest {
     uint8_t slave = 0;
     Bytes pdu;
 };
+
+// The Modbus RTU CRC of `size` bytes; sent low byte first.
+uint16_t Crc16(const uint8_t* data, size_t size);
+
+// A whole RTU frame: the slave's address, the PDU and its CRC.
+Bytes RtuFrame(uint8_t slave, const Bytes& pdu);
 
 // The RTU frame bytes (address and CRC included) of the longest answer `request` can have: what
 // the time-out is lengthened by, at the line's speed.
