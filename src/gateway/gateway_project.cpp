@@ -3,6 +3,7 @@
 #include "base/project_files.h"
 #include "documents/integer_text.h"
 #include "editors/project_check.h"
+#include "editors/translate_analysis.h"
 #include "editors/translate_rules.h"
 #include "platform/files.h"
 
@@ -64,6 +65,18 @@ GatewayProject LoadGatewayProject(const std::string& projectFolder) {
                                    " would not reach the device");
     }
     settings.rows = std::move(collected.rows);
+    if (settings.mode == OperationMode::Nat) {
+        project.warnings = UnreachableRows(settings.rows);
+        for (size_t i = 0; i < settings.rows.size(); ++i) {
+            const int device = settings.rows[i].RtuAddDev;
+            if (device == 0 || device > 247)
+                project.warnings.push_back(
+                    "row " + std::to_string(i + 1) + ": RTU device " + std::to_string(device) +
+                    (device == 0 ? " is the broadcast address, which answers nobody"
+                                 : " is no device address (1 to 247)") +
+                    ": the gateway answers the row's requests with exception 0x0A");
+        }
+    }
     return project;
 }
 

@@ -1,5 +1,7 @@
 #include "gateway/gateway_rules.h"
 
+#include "platform/local_time.h"
+
 #include <algorithm>
 #include <cstdio>
 
@@ -333,9 +335,13 @@ Decision DecideNat(const std::vector<TMyRec>& rows, const Bytes& pdu) {
         return Refuse(kIllegalDataAddress);
     const auto& row = rows[*index];
     // Address 0 would be a broadcast nobody answers, 248 and up name no device.
-    if (row.RtuAddDev == 0 || row.RtuAddDev > kHighestRtuSlave)
-        return Refuse(kGatewayPathUnavailable);
+    if (row.RtuAddDev == 0 || row.RtuAddDev > kHighestRtuSlave) {
+        Decision refused = Refuse(kGatewayPathUnavailable);
+        refused.row = index;
+        return refused;
+    }
     Decision decision;
+    decision.row = index;
     decision.kind = Decision::Kind::Forward;
     decision.slave = row.RtuAddDev;
     decision.rtuPdu = pdu;
@@ -550,7 +556,29 @@ void GatewayCounters::AddLatency(double ms) {
         worstMs = ms;
 }
 
-std::string FormatCounters(const GatewayCounters& counters) {
+namespace {
+
+// "requests 12, answers 10, exceptions 1 (0x02: 1), time-outs 1, last answer 09:31:02.123"
+std::string FormatTarget(const TargetCounters& target) {
+    uint64_t exceptions = 0;
+    std::string codes;
+    for (const auto& [code, count] : target.exceptionsByCode) {
+        exceptions += count;
+        codes += (codes.empty() ? " (" : ", ") + Hex2(code) + ": " + std::to_string(count);
+    }
+    std::string text = "requests " + std::to_string(target.requests) + ", answers " +
+                       std::to_string(target.answers) + ", exceptions " +
+                       std::to_string(exceptions) + (codes.empty() ? "" : codes + ")") +
+                       ", time-outs " + std::to_string(target.timeOuts) + ", last answer ";
+    if (!target.lastAnswer)
+        return text + "none";
+    const std::string stamp = Timestamped(*target.lastAnswer, "");
+    return text + stamp.substr(11, 12); // the time of day, to the millisecond
+}
+
+} // namespace
+
+std::string FormatCounters(const GatewayCounters& counters, const std::vector<TMyRec>& rows) {
     auto sum = [](const std::map<uint8_t, uint64_t>& counts) {
         uint64_t total = 0;
         for (const auto& [key, count] : counts)
@@ -572,7 +600,53 @@ std::string FormatCounters(const GatewayCounters& counters) {
         counters.timedRequests ? counters.totalMs / double(counters.timedRequests) : 0.0;
     std::snprintf(latency, sizeof latency, "latency: mean %.3f ms, worst %.3f ms\n", mean,
                   counters.worstMs);
-    return text + latency;
+    text += latency;
+    if (!counters.byRow.empty()) {
+        text += "by row:\n";
+        for (const auto& [index, target] : counters.byRow) {
+            text += "  row " + std::to_string(index + 1);
+            if (index < rows.size()) {
+                const auto& row = rows[index];
+                if (!row.Mnemonic.empty())
+                    text += " " + row.Mnemonic;
+                text += " (" +
+                        std::string(row.DataType >= 1 && row.DataType <= 4
+                                        ? kDataTypeNames[row.DataType - 1u]
+                                        : "?") +
+                        " TCP " + std::to_string(row.TcpAddress) + " to " +
+                        std::to_string(row.TcpAddress + std::max(1, int(row.NPoint)) - 1) +
+                        " -> RTU " + std::to_string(row.RtuAddDev) + " address " +
+                        std::to_string(row.RtuAddress) + ")";
+            }
+            text += ": " + FormatTarget(target) + "\n";
+        }
+    }
+    if (!counters.byDevice.empty()) {
+        text += "by RTU device:\n";
+        for (const auto& [device, target] : counters.byDevice)
+            text += "  device " + std::to_string(device) + ": " + FormatTarget(target) + "\n";
+    }
+    return text;
+}
+
+std::string Timestamped(std::chrono::system_clock::time_point when, const std::string& text) {
+    const auto seconds = std::chrono::floor<std::chrono::seconds>(when);
+    const auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(when - seconds).count();
+    const std::tm local =
+        platform::LocalCalendarTime(std::chrono::system_clock::to_time_t(seconds));
+    char stamp[48];
+    std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02d %02d:%02d:%02d.%03d ",
+                  local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
+                  local.tm_min, local.tm_sec, int(ms));
+    std::string lines;
+    size_t at = 0;
+    while (at < text.size() || lines.empty()) {
+        const size_t end = std::min(text.find('\n', at), text.size());
+        lines += stamp + text.substr(at, end - at) + "\n";
+        at = end + 1;
+    }
+    return lines;
 }
 
 } // namespace fabricor::gateway
