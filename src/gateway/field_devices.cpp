@@ -94,13 +94,13 @@ uint16_t PatternValue(uint8_t device, uint8_t kind, uint16_t address) {
 ValuesFile ParseValuesCsv(std::string_view text) {
     ValuesFile file;
     size_t lineNumber = 0;
+    if (text.substr(0, 3) == "\xEF\xBB\xBF")
+        text.remove_prefix(3);
     while (!text.empty()) {
         const size_t end = text.find('\n');
         const std::string_view line = Trimmed(text.substr(0, end));
         text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
         ++lineNumber;
-        if (lineNumber == 1 && line.substr(0, 3) == "\xEF\xBB\xBF")
-            continue;
         if (line.empty() || line.front() == '#' ||
             (lineNumber == 1 && Lowered(line.substr(0, 6)) == "device"))
             continue;
