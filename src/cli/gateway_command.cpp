@@ -168,9 +168,9 @@ int GatewayCommand(const Arguments& args, std::ostream& out, std::ostream& err, 
     std::ostringstream start;
     start << "Gateway for " << project << " (" << ModeName(s.mode) << ", " << s.rows.size()
           << (s.rows.size() == 1 ? " table row" : " table rows") << ") listening on "
-          << listen->address << ":" << server.port() << "; RTU master on "
-          << options.serialDevice << " at " << s.baudRate << " baud, 8" << s.parity << s.stopBits
-          << ", time-out " << s.timeOutMs << " ms. Ctrl-C stops it.\n";
+          << listen->address << ":" << server.port() << "; RTU master on " << options.serialDevice
+          << " at " << s.baudRate << " baud, 8" << s.parity << s.stopBits << ", time-out "
+          << s.timeOutMs << " ms. Ctrl-C stops it.\n";
     for (const auto& warning : loaded.warnings)
         say("warning: " + warning + "\n");
     say(start.str());

@@ -14,13 +14,14 @@ namespace {
 int stopWrite = -1;
 int reportWrite = -1;
 
-struct sigaction oldInt {}, oldTerm{}, oldUsr1{};
+struct sigaction oldInt {
+}, oldTerm{}, oldUsr1{};
 
 void Raise(int fd) {
     const char byte = 1;
     const int saved = errno;
-    if (fd >= 0)
-        [[maybe_unused]] auto ignored = ::write(fd, &byte, 1);
+    if (fd >= 0) [[maybe_unused]]
+        auto ignored = ::write(fd, &byte, 1);
     errno = saved;
 }
 

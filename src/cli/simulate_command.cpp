@@ -317,8 +317,8 @@ int SimulateCommand(const Arguments& args, std::ostream& out, std::ostream& err,
     const std::string serial = parsed.values["serial"];
     modbus_t* context = modbus_new_rtu(serial.c_str(), s.baudRate, s.parity, 8, s.stopBits);
     if (!context || modbus_connect(context) != 0) {
-        err << "fabricor-cli simulate: cannot open " << serial << ": "
-            << modbus_strerror(errno) << "\n";
+        err << "fabricor-cli simulate: cannot open " << serial << ": " << modbus_strerror(errno)
+            << "\n";
         if (context)
             modbus_free(context);
         return kExitFailure;
@@ -337,8 +337,8 @@ int SimulateCommand(const Arguments& args, std::ostream& out, std::ostream& err,
     }
 
     out << "Simulating RTU device" << (played.size() == 1 ? " " : "s ") << DeviceList(played)
-        << " of " << project << " on " << serial << " at " << s.baudRate << " baud, 8"
-        << s.parity << s.stopBits;
+        << " of " << project << " on " << serial << " at " << s.baudRate << " baud, 8" << s.parity
+        << s.stopBits;
     if (!silent.empty())
         out << "; playing dead: " << DeviceList({silent.begin(), silent.end()});
     out << ". Ctrl-C stops it." << std::endl;

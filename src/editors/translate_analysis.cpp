@@ -238,10 +238,10 @@ std::vector<std::string> UnreachableRows(const std::vector<TMyRec>& rows) {
                             Range("TCP", kLastAddress + 1, End(rec.TcpAddress, rec.NPoint)) +
                             " can never be requested");
         if (End(rec.RtuAddress, rec.NPoint) > kLastAddress && end < kLastAddress)
-            lines.push_back(Describe({TableWarningKind::RtuPastEnd, row, 0}, recs) + ": " +
-                            Range("TCP", end + 1,
-                                  std::min(End(rec.TcpAddress, rec.NPoint), kLastAddress)) +
-                            " map to no RTU address and are never served");
+            lines.push_back(
+                Describe({TableWarningKind::RtuPastEnd, row, 0}, recs) + ": " +
+                Range("TCP", end + 1, std::min(End(rec.TcpAddress, rec.NPoint), kLastAddress)) +
+                " map to no RTU address and are never served");
         for (size_t j = 0; j < i; ++j) {
             const TMyRec& earlier = rows[j];
             if (earlier.DataType == rec.DataType && earlier.NPoint > 0 &&

@@ -156,7 +156,9 @@ std::vector<uint8_t> FieldDevices::Devices() const {
 
 size_t FieldDevices::CountOf(uint8_t device, uint8_t kind) const {
     auto found = mapped_.find(KeyOf(device, kind));
-    return found == mapped_.end() ? 0 : size_t(std::count(found->second.begin(), found->second.end(), true));
+    return found == mapped_.end()
+               ? 0
+               : size_t(std::count(found->second.begin(), found->second.end(), true));
 }
 
 bool FieldDevices::Has(uint8_t device, uint8_t kind, uint32_t address, uint32_t quantity) const {
@@ -281,10 +283,10 @@ RtuRequestScan ScanRtuRequest(const uint8_t* data, size_t size) {
     const uint8_t function = data[1];
     auto length = RequestPduLength(data + 1, size - 1);
     if (!length) {
-        const bool countPending = ((function == kWriteMultipleCoils ||
-                                    function == kWriteMultipleRegisters) &&
-                                   size < 7) ||
-                                  (function == kReadWriteMultipleRegisters && size < 11);
+        const bool countPending =
+            ((function == kWriteMultipleCoils || function == kWriteMultipleRegisters) &&
+             size < 7) ||
+            (function == kReadWriteMultipleRegisters && size < 11);
         scan.status =
             countPending ? RtuRequestScan::Status::NeedMore : RtuRequestScan::Status::Unknown;
         return scan;

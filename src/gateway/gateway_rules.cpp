@@ -631,14 +631,13 @@ std::string FormatCounters(const GatewayCounters& counters, const std::vector<TM
 
 std::string Timestamped(std::chrono::system_clock::time_point when, const std::string& text) {
     const auto seconds = std::chrono::floor<std::chrono::seconds>(when);
-    const auto ms =
-        std::chrono::duration_cast<std::chrono::milliseconds>(when - seconds).count();
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(when - seconds).count();
     const std::tm local =
         platform::LocalCalendarTime(std::chrono::system_clock::to_time_t(seconds));
     char stamp[48];
-    std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02d %02d:%02d:%02d.%03d ",
-                  local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
-                  local.tm_min, local.tm_sec, int(ms));
+    std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02d %02d:%02d:%02d.%03d ", local.tm_year + 1900,
+                  local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec,
+                  int(ms));
     std::string lines;
     size_t at = 0;
     while (at < text.size() || lines.empty()) {

@@ -161,8 +161,8 @@ void GatewayServer::Say(const std::string& line) {
         *options_.log << Timestamped(std::chrono::system_clock::now(), line) << std::flush;
 }
 
-void GatewayServer::Tally(const Pending& pending, const std::optional<Bytes>& answer,
-                          bool timedOut, bool fromDevice) {
+void GatewayServer::Tally(const Pending& pending, const std::optional<Bytes>& answer, bool timedOut,
+                          bool fromDevice) {
     const Decision& decision = pending.decision;
     TargetCounters* targets[2] = {};
     if (decision.row)

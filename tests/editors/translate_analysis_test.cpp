@@ -92,8 +92,10 @@ TEST(TranslateAnalysis, UnreachableRows) {
           "row 4: Holding Register TCP addresses 10 to 14 all lie within row 1's, which comes "
           "first: row 4 is never used"}},
         {"a later, wider row shadows nothing", {TMyRec{3, 11, 2, 0, 2, ""}, hr}, {}},
-        {"no points", {TMyRec{1, 0, 1, 0, 0, ""}}, {"row 1: N° Point is 0, the row maps nothing: "
-                                                    "no request reaches it"}},
+        {"no points",
+         {TMyRec{1, 0, 1, 0, 0, ""}},
+         {"row 1: N° Point is 0, the row maps nothing: "
+          "no request reaches it"}},
         {"past 65535 on the TCP side, then on the RTU side",
          {TMyRec{3, 65534, 1, 0, 4, ""}, TMyRec{3, 100, 1, 65534, 4, ""}},
          {"row 1: TCP addresses 65534 to 65537 run past 65535: TCP addresses 65536 to 65537 can "

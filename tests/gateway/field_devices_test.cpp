@@ -9,8 +9,10 @@ using Kind = SimulatedReply::Kind;
 
 // Device 2: holding registers 3 to 6, coils 0 to 15; device 7: input registers 0 to 9. Rows for
 // address 0 and 250 play nothing.
-const std::vector<TMyRec> kRows = {{3, 1, 2, 3, 4, ""},     {1, 0, 2, 0, 16, ""},
-                                   {4, 100, 7, 0, 10, ""},  {3, 5, 0, 9, 3, "broadcast"},
+const std::vector<TMyRec> kRows = {{3, 1, 2, 3, 4, ""},
+                                   {1, 0, 2, 0, 16, ""},
+                                   {4, 100, 7, 0, 10, ""},
+                                   {3, 5, 0, 9, 3, "broadcast"},
                                    {3, 9, 250, 9, 3, "none"}};
 
 TEST(FieldDevicesTest, EachDeviceAnswersForTheObjectsItsRowsMapAndNothingElse) {
@@ -24,10 +26,10 @@ TEST(FieldDevicesTest, EachDeviceAnswersForTheObjectsItsRowsMapAndNothingElse) {
     };
     const Case cases[] = {
         {2, {3, 0, 3, 0, 4}, Kind::Answer, {3, 8, 0x07, 0xD3, 0x07, 0xD4, 0x07, 0xD5, 0x07, 0xD6}},
-        {2, {3, 0, 2, 0, 2}, Kind::Answer, {0x83, 2}}, // address 2 is not mapped
-        {2, {3, 0, 6, 0, 2}, Kind::Answer, {0x83, 2}}, // nor is 7
-        {2, {4, 0, 3, 0, 1}, Kind::Answer, {0x84, 2}}, // no input registers on device 2
-        {7, {4, 0, 9, 0, 1}, Kind::Answer, {4, 2, 0x90, 0x91}}, // 30000 + 7000 + 9
+        {2, {3, 0, 2, 0, 2}, Kind::Answer, {0x83, 2}},           // address 2 is not mapped
+        {2, {3, 0, 6, 0, 2}, Kind::Answer, {0x83, 2}},           // nor is 7
+        {2, {4, 0, 3, 0, 1}, Kind::Answer, {0x84, 2}},           // no input registers on device 2
+        {7, {4, 0, 9, 0, 1}, Kind::Answer, {4, 2, 0x90, 0x91}},  // 30000 + 7000 + 9
         {2, {1, 0, 0, 0, 10}, Kind::Answer, {1, 2, 0xAA, 0x02}}, // on where A + 2 is odd
         {2, {2, 0, 0, 0, 1}, Kind::Answer, {0x82, 2}},
         {2, {8, 0, 0, 0, 0}, Kind::Answer, {0x88, 1}},
@@ -60,7 +62,8 @@ TEST(FieldDevicesTest, WritesAndBroadcastWritesAreKeptAndSilentDevicesAnswerNoth
 }
 
 TEST(FieldDevicesTest, ValueFilesAreReadLineByLineAndOnlyForMappedObjects) {
-    const auto file = ParseValuesCsv("\xEF\xBB\xBF" "device,kind,address,value\r\n"
+    const auto file = ParseValuesCsv("\xEF\xBB\xBF"
+                                     "device,kind,address,value\r\n"
                                      "2;\"Holding Register\";4;$FFFF\n"
                                      "# a comment\n\n"
                                      "7\tinput register\t0x0\t42\n"
@@ -72,13 +75,13 @@ TEST(FieldDevicesTest, ValueFilesAreReadLineByLineAndOnlyForMappedObjects) {
                                      "2,3,4\n");
     ASSERT_EQ(file.values.size(), 3u);
     EXPECT_EQ(file.values[1].line, 5u);
-    EXPECT_EQ(file.problems, (std::vector<std::string>{
-                                 "line 7: device '0' is not 1 to 247",
-                                 "line 8: kind '5' is neither 1 to 4 nor a data type's name",
-                                 "line 9: address '65536' is not 0 to 65535",
-                                 "line 10: value '2' is not 0 or 1",
-                                 "line 11: 4 fields expected (device, kind, address, value), 3 "
-                                 "found"}));
+    EXPECT_EQ(file.problems,
+              (std::vector<std::string>{
+                  "line 7: device '0' is not 1 to 247",
+                  "line 8: kind '5' is neither 1 to 4 nor a data type's name",
+                  "line 9: address '65536' is not 0 to 65535", "line 10: value '2' is not 0 or 1",
+                  "line 11: 4 fields expected (device, kind, address, value), 3 "
+                  "found"}));
     FieldDevices devices(kRows);
     EXPECT_EQ(devices.Preset(file.values), std::vector<std::string>{});
     EXPECT_EQ(devices.Value(2, 3, 4), 0xFFFF);
