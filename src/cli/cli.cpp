@@ -46,7 +46,8 @@ void ProgramHelp(std::ostream& stream) {
               "Builds a project's configuration image and merges it into the base firmware,\n"
               "without windows: the same work as the Update Device command. Checks a project's\n"
               "documents as the General Parameter and Set Translate Table dialogs do. Plays the\n"
-              "device on the bench, between Modbus TCP and an RTU line.\n"
+              "device on the bench, between Modbus TCP and an RTU line, and the field devices\n"
+              "on that line.\n"
               "\n"
               "Commands:\n";
     for (const auto& command : Commands()) {

@@ -133,16 +133,18 @@ public:
     }
     bool Empty() const { return heard_.empty(); }
 
-    // Serves every whole frame heard; after a silence, what makes no frame is passed over.
+    // Serves every whole frame heard; after a silence, what makes no frame is passed over. So
+    // is what makes none in more than two frames' length: a line that never falls silent.
     bool Serve(bool silence) {
         size_t at = 0;
         Bytes passed;
         while (at < heard_.size()) {
             const uint8_t* data = heard_.data() + at;
             const size_t size = heard_.size() - at;
+            const bool givenUp = silence || size > kTwoFrames;
             auto scan = gateway::ScanRtuRequest(data, size);
             using Status = gateway::RtuRequestScan::Status;
-            if (scan.status == Status::Unknown && silence && size >= 4 &&
+            if (scan.status == Status::Unknown && givenUp && size >= 4 && size <= 256 &&
                 gateway::Crc16(data, size - 2) == uint16_t(data[size - 2] | data[size - 1] << 8))
                 scan = {Status::Frame, size};
             if (scan.status == Status::Frame) {
@@ -150,7 +152,7 @@ public:
                 if (!Answer(data, scan.length))
                     return false;
                 at += scan.length;
-            } else if (scan.status == Status::Skip || silence) {
+            } else if (scan.status == Status::Skip || givenUp) {
                 passed.push_back(heard_[at++]);
             } else {
                 break;
@@ -225,6 +227,8 @@ private:
         }
         return true;
     }
+
+    static constexpr size_t kTwoFrames = 2 * 256;
 
     int fd_;
     gateway::FieldDevices& devices_;
