@@ -9,6 +9,7 @@
 
 #include <arpa/inet.h>
 
+#include <algorithm>
 #include <filesystem>
 
 namespace fabricor::gateway {
@@ -76,6 +77,11 @@ GatewayProject LoadGatewayProject(const std::string& projectFolder) {
                                  : " is no device address (1 to 247)") +
                     ": the gateway answers the row's requests with exception 0x0A");
         }
+        // In row order, each line being "row N: ...".
+        std::stable_sort(project.warnings.begin(), project.warnings.end(),
+                         [](const std::string& a, const std::string& b) {
+                             return std::stoul(a.substr(4)) < std::stoul(b.substr(4));
+                         });
     }
     return project;
 }
