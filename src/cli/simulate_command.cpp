@@ -13,6 +13,7 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -305,9 +306,14 @@ int SimulateCommand(const Arguments& args, std::ostream& out, std::ostream& err,
             return kExitFailure;
         }
         auto values = gateway::ParseValuesCsv(*file.bytes);
+        // Every line with a problem, in file order: those that do not read and those that name
+        // an object the table does not map.
         auto problems = values.problems;
-        if (problems.empty())
-            problems = devices.Preset(values.values);
+        for (auto& problem : devices.Preset(values.values))
+            problems.push_back(std::move(problem));
+        std::stable_sort(problems.begin(), problems.end(), [](const auto& a, const auto& b) {
+            return std::stoul(a.substr(5)) < std::stoul(b.substr(5));
+        });
         if (!problems.empty()) {
             err << "fabricor-cli simulate: " << path << " is refused:\n";
             for (const auto& line : problems)
