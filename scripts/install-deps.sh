@@ -8,7 +8,7 @@ packages=(
     qt6-base-dev libgl-dev libpugixml-dev libcsv-dev libgtest-dev googletest
     fonts-dejavu-core fonts-dejavu-extra
     srecord socat xvfb xauth imagemagick poppler-utils
-    libmodbus-dev libssl-dev
+    libmodbus-dev libssl-dev mbpoll python3-pymodbus
     clang libclang-rt-14-dev
     g++-mingw-w64-x86-64-posix wine64 dpkg-dev
 )

@@ -2,6 +2,7 @@
 
 #include "cli/check_command.h"
 #include "cli/gateway_command.h"
+#include "cli/simulate_command.h"
 #include "cli/table_command.h"
 #include "cli/terminal_progress.h"
 
@@ -23,6 +24,8 @@ const std::vector<Command>& Commands() {
          TableCommand},
         {"gateway", "serve Modbus TCP through SOURCE's table to an RTU line on the bench",
          GatewayCommand},
+        {"simulate", "play the RTU devices of PROJECT's table on a serial line, for the gateway",
+         SimulateCommand},
         {"decode", "read the configuration back from a firmware or an image into a project",
          DecodeCommand},
         {"verify", "compare PROJECT with the configuration inside its firmware, field by field",
@@ -43,7 +46,8 @@ void ProgramHelp(std::ostream& stream) {
               "Builds a project's configuration image and merges it into the base firmware,\n"
               "without windows: the same work as the Update Device command. Checks a project's\n"
               "documents as the General Parameter and Set Translate Table dialogs do. Plays the\n"
-              "device on the bench, between Modbus TCP and an RTU line.\n"
+              "device on the bench, between Modbus TCP and an RTU line, and the field devices\n"
+              "on that line.\n"
               "\n"
               "Commands:\n";
     for (const auto& command : Commands()) {

@@ -2,21 +2,21 @@
 
 #include "base/folders.h"
 #include "cli/options.h"
+#include "cli/signal_pipes.h"
 #include "gateway/gateway_server.h"
 
-#include <fcntl.h>
-#include <signal.h>
-#include <unistd.h>
-
-#include <cerrno>
+#include <chrono>
+#include <fstream>
 #include <ostream>
+#include <sstream>
 
 namespace fabricor::cli {
 
 namespace {
 
 constexpr const char* kGatewayUsage =
-    "Usage: fabricor-cli gateway SOURCE --serial DEVICE [--listen ADDRESS:PORT] [--verbose]\n";
+    "Usage: fabricor-cli gateway SOURCE --serial DEVICE [--listen ADDRESS:PORT] [--log FILE]\n"
+    "                            [--verbose]\n";
 
 void GatewayHelp(std::ostream& out) {
     out << kGatewayUsage
@@ -35,34 +35,34 @@ void GatewayHelp(std::ostream& out) {
            "the RTU address and the request goes through unchanged (unit 0: a broadcast\n"
            "write, answered to nobody; a read of unit 0 gets exception 0x0A). Only the table\n"
            "is served: the device's system data offset, SNMP and the rest of its own\n"
-           "behaviour are not.\n"
+           "behaviour are not. Before serving, a line beginning 'warning: ' names each row\n"
+           "no request can reach: N° Point 0, a range past 65535, a row whose whole range\n"
+           "lies within an earlier row's of its data type, an RTU device 0 or above 247.\n"
            "\n"
            "Options:\n"
            "  --serial DEVICE             the serial port of the RTU line, e.g. /dev/ttyUSB0\n"
            "  --listen ADDRESS:PORT       where to listen (default 127.0.0.1 and the project's\n"
            "                              TCP port; port 0 takes any free port)\n"
+           "  --log FILE                  every line it says, the lines of --verbose included,\n"
+           "                              appended to FILE as it goes (made when missing), each\n"
+           "                              after its local date and time to the millisecond\n"
            "  --verbose                   one line per request: the TCP request, what it became\n"
            "                              on the line (or the exception), the time it took\n"
            "  --help                      show this help\n"
            "\n"
+           "Its counters: requests by function, exceptions by code, time-outs and latency;\n"
+           "then for every table row and every RTU device that got a request: requests,\n"
+           "answers, exceptions by code, time-outs and the time of the last answer seen.\n"
+           "SIGUSR1 prints them (and logs them) while it serves.\n"
            "Ctrl-C or SIGTERM stops it; it then prints its counters and exits with 0.\n"
            "Exit status: 0 after a stop; 1 when the project is refused or the serial port or\n"
-           "the listening address cannot be used; 2 on a usage error.\n";
+           "the listening address or the log cannot be used; 2 on a usage error.\n";
 }
 
 int UsageError(std::ostream& err, const std::string& problem) {
     err << "fabricor-cli gateway: " << problem << "\n"
         << kGatewayUsage << "Run 'fabricor-cli gateway --help' for more.\n";
     return kExitUsage;
-}
-
-int stopWrite = -1;
-
-void StopOnSignal(int) {
-    const char byte = 1;
-    const int saved = errno;
-    [[maybe_unused]] auto ignored = ::write(stopWrite, &byte, 1);
-    errno = saved;
 }
 
 const char* ModeName(OperationMode mode) {
@@ -72,15 +72,8 @@ const char* ModeName(OperationMode mode) {
 } // namespace
 
 int GatewayCommand(const Arguments& args, std::ostream& out, std::ostream& err, TerminalProgress&) {
-    std::vector<std::string> words;
-    bool verbose = false;
-    for (const auto& word : args) {
-        if (word == "--verbose")
-            verbose = true;
-        else
-            words.push_back(word);
-    }
-    ParsedArguments parsed = ParseArguments(words, {"serial", "listen"});
+    ParsedArguments parsed = ParseArguments(args, {"serial", "listen", "log"}, {"verbose"});
+    const bool verbose = parsed.flags.count("verbose") > 0;
     if (parsed.help) {
         GatewayHelp(out);
         return kExitOk;
@@ -126,47 +119,64 @@ int GatewayCommand(const Arguments& args, std::ostream& out, std::ostream& err, 
         listen = gateway::ListenAddress{"127.0.0.1", uint16_t(port)};
     }
 
+    // A log is only ever added to, line by line as things happen: unlike a document it is not
+    // replaced whole, so it is appended to in place rather than written beside and renamed.
+    std::ofstream log;
+    if (parsed.values.count("log")) {
+        const std::string& path = parsed.values["log"];
+        if (ProjectDocumentAt(project, path)) {
+            err << "fabricor-cli gateway: the log " << path << " would be a project document\n";
+            return kExitFailure;
+        }
+        log.open(path, std::ios::app | std::ios::binary);
+        if (!log) {
+            err << "fabricor-cli gateway: cannot open the log " << path << "\n";
+            return kExitFailure;
+        }
+    }
+    // What the gateway says for the record: to the output and, stamped, to the log.
+    auto say = [&](const std::string& text) {
+        out << text << std::flush;
+        if (log.is_open())
+            log << gateway::Timestamped(std::chrono::system_clock::now(),
+                                        text.ends_with('\n') ? text.substr(0, text.size() - 1)
+                                                             : text)
+                << std::flush;
+    };
+
     gateway::GatewayOptions options;
     options.settings = loaded.settings;
     options.serialDevice = parsed.values["serial"];
     options.listen = *listen;
     if (verbose)
         options.verbose = &out;
+    if (log.is_open())
+        options.log = &log;
     gateway::GatewayServer server(options);
     if (auto problem = server.Open(); !problem.empty()) {
         err << "fabricor-cli gateway: " << problem << "\n";
         return kExitFailure;
     }
 
-    int stopPipe[2];
-    if (::pipe2(stopPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+    SignalPipes signals;
+    if (!signals.ok()) {
         err << "fabricor-cli gateway: cannot make a pipe\n";
         return kExitFailure;
     }
-    stopWrite = stopPipe[1];
-    struct sigaction stop {};
-    stop.sa_handler = StopOnSignal;
-    stop.sa_flags = SA_RESTART;
-    sigemptyset(&stop.sa_mask);
-    struct sigaction oldInt {
-    }, oldTerm{};
-    ::sigaction(SIGINT, &stop, &oldInt);
-    ::sigaction(SIGTERM, &stop, &oldTerm);
 
     const auto& s = loaded.settings;
-    out << "Gateway for " << project << " (" << ModeName(s.mode) << ", " << s.rows.size()
-        << (s.rows.size() == 1 ? " table row" : " table rows") << ") listening on "
-        << listen->address << ":" << server.port() << "; RTU master on " << options.serialDevice
-        << " at " << s.baudRate << " baud, 8" << s.parity << s.stopBits << ", time-out "
-        << s.timeOutMs << " ms. Ctrl-C stops it." << std::endl;
-    server.Run(stopPipe[0]);
-
-    ::sigaction(SIGINT, &oldInt, nullptr);
-    ::sigaction(SIGTERM, &oldTerm, nullptr);
-    stopWrite = -1;
-    ::close(stopPipe[0]);
-    ::close(stopPipe[1]);
-    out << "Stopped.\n" << gateway::FormatCounters(server.counters()) << std::flush;
+    std::ostringstream start;
+    start << "Gateway for " << project << " (" << ModeName(s.mode) << ", " << s.rows.size()
+          << (s.rows.size() == 1 ? " table row" : " table rows") << ") listening on "
+          << listen->address << ":" << server.port() << "; RTU master on " << options.serialDevice
+          << " at " << s.baudRate << " baud, 8" << s.parity << s.stopBits << ", time-out "
+          << s.timeOutMs << " ms. Ctrl-C stops it.\n";
+    for (const auto& warning : loaded.warnings)
+        say("warning: " + warning + "\n");
+    say(start.str());
+    server.Run(signals.stopFd(), signals.reportFd(),
+               [&] { say(gateway::FormatCounters(server.counters(), s.rows)); });
+    say("Stopped.\n" + gateway::FormatCounters(server.counters(), s.rows));
     return kExitOk;
 }
 

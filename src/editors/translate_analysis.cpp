@@ -213,6 +213,50 @@ TranslateTableAnalysis AnalyseTranslateTable(const std::vector<TMyRec>& rows) {
     return AnalyseTranslateTable(all);
 }
 
+std::vector<std::string> UnreachableRows(const std::vector<TMyRec>& rows) {
+    std::vector<const TMyRec*> recs;
+    for (const auto& rec : rows)
+        recs.push_back(&rec);
+    // The TCP range a row really serves: no address past 65535 on either side.
+    auto servedEnd = [](const TMyRec& rec) {
+        return std::min({End(rec.TcpAddress, rec.NPoint), kLastAddress,
+                         int32_t{rec.TcpAddress} + (kLastAddress - rec.RtuAddress)});
+    };
+    std::vector<std::string> lines;
+    for (size_t i = 0; i < rows.size() && i < kMaxTranslateRows; ++i) {
+        const TMyRec& rec = rows[i];
+        const auto row = static_cast<uint16_t>(i + 1);
+        const std::string name = "row " + std::to_string(row);
+        if (rec.NPoint == 0) {
+            lines.push_back(Describe({TableWarningKind::NoPoints, row, 0}, recs) +
+                            ": no request reaches it");
+            continue;
+        }
+        const int32_t end = servedEnd(rec);
+        if (End(rec.TcpAddress, rec.NPoint) > kLastAddress)
+            lines.push_back(Describe({TableWarningKind::TcpPastEnd, row, 0}, recs) + ": " +
+                            Range("TCP", kLastAddress + 1, End(rec.TcpAddress, rec.NPoint)) +
+                            " can never be requested");
+        if (End(rec.RtuAddress, rec.NPoint) > kLastAddress && end < kLastAddress)
+            lines.push_back(
+                Describe({TableWarningKind::RtuPastEnd, row, 0}, recs) + ": " +
+                Range("TCP", end + 1, std::min(End(rec.TcpAddress, rec.NPoint), kLastAddress)) +
+                " map to no RTU address and are never served");
+        for (size_t j = 0; j < i; ++j) {
+            const TMyRec& earlier = rows[j];
+            if (earlier.DataType == rec.DataType && earlier.NPoint > 0 &&
+                earlier.TcpAddress <= rec.TcpAddress && servedEnd(earlier) >= end) {
+                lines.push_back(name + ": " + KindName(rec.DataType) + " " +
+                                Range("TCP", rec.TcpAddress, end) + " all lie within row " +
+                                std::to_string(j + 1) + "'s, which comes first: " + name +
+                                " is never used");
+                break;
+            }
+        }
+    }
+    return lines;
+}
+
 std::string TableAnalysisSummary(const TranslateTableAnalysis& a) {
     // Counts as the rest of the editor writes them ("2000", the row numbers): without separators.
     std::string text =

@@ -49,6 +49,13 @@ struct TranslateTableAnalysis {
 TranslateTableAnalysis AnalyseTranslateTable(const std::vector<std::optional<TMyRec>>& rows);
 TranslateTableAnalysis AnalyseTranslateTable(const std::vector<TMyRec>& rows);
 
+// What of the table no request can reach when each request is served by the first row of its
+// data type whose TCP range holds all of it (the gateway's rule): a row with N° Point 0; the
+// addresses of a row that run past 65535, on the TCP side (never requested) or the RTU side
+// (mapping to nothing); a row whose whole range lies within an earlier row's of its data type
+// (always served by that one). One line each, in row order, beginning "row N: ".
+std::vector<std::string> UnreachableRows(const std::vector<TMyRec>& rows);
+
 // One line: "1,234 of 2000 rows · 3 overlaps".
 std::string TableAnalysisSummary(const TranslateTableAnalysis& analysis);
 

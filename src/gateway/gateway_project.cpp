@@ -3,11 +3,13 @@
 #include "base/project_files.h"
 #include "documents/integer_text.h"
 #include "editors/project_check.h"
+#include "editors/translate_analysis.h"
 #include "editors/translate_rules.h"
 #include "platform/files.h"
 
 #include <arpa/inet.h>
 
+#include <algorithm>
 #include <filesystem>
 
 namespace fabricor::gateway {
@@ -64,6 +66,23 @@ GatewayProject LoadGatewayProject(const std::string& projectFolder) {
                                    " would not reach the device");
     }
     settings.rows = std::move(collected.rows);
+    if (settings.mode == OperationMode::Nat) {
+        project.warnings = UnreachableRows(settings.rows);
+        for (size_t i = 0; i < settings.rows.size(); ++i) {
+            const int device = settings.rows[i].RtuAddDev;
+            if (device == 0 || device > 247)
+                project.warnings.push_back(
+                    "row " + std::to_string(i + 1) + ": RTU device " + std::to_string(device) +
+                    (device == 0 ? " is the broadcast address, which answers nobody"
+                                 : " is no device address (1 to 247)") +
+                    ": the gateway answers the row's requests with exception 0x0A");
+        }
+        // In row order, each line being "row N: ...".
+        std::stable_sort(project.warnings.begin(), project.warnings.end(),
+                         [](const std::string& a, const std::string& b) {
+                             return std::stoul(a.substr(4)) < std::stoul(b.substr(4));
+                         });
+    }
     return project;
 }
 

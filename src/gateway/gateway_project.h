@@ -27,13 +27,17 @@ struct GatewayProject {
     std::vector<std::string> problems;
     // What the gateway cannot serve as the device would, in a project that may save cleanly.
     std::vector<std::string> refusals;
+    // NAT Mode: what of the table no request can reach ("row 7: ..."), to say before serving.
+    std::vector<std::string> warnings;
     GatewaySettings settings;
 };
 
 // Reads a project folder. A project that would not save cleanly is refused with the check's
 // own lines. So are, with a line each, settings the device would not run as given: no baud rate,
 // a time-out outside 1 to 65535 ms, two stop bits with a parity, and rows after an empty Address
-// TCP (they never reach the device).
+// TCP (they never reach the device). In NAT Mode, the rows no request can reach are warnings:
+// those of the table analysis, and rows for RTU address 0 or 248 and up, which the gateway
+// answers itself with exception 0x0A.
 GatewayProject LoadGatewayProject(const std::string& projectFolder);
 
 // "ADDRESS:PORT" with a dotted IPv4 address and a port 0 to 65535 (0: any free port).

@@ -1,5 +1,7 @@
 #include "gateway/gateway_rules.h"
 
+#include "platform/local_time.h"
+
 #include <algorithm>
 #include <cstdio>
 
@@ -19,33 +21,6 @@ uint16_t Word(const uint8_t* at) {
 void PutWord(Bytes& bytes, size_t at, uint32_t value) {
     bytes[at] = uint8_t(value >> 8);
     bytes[at + 1] = uint8_t(value);
-}
-
-// The PDU length a request of this function must have, when its function fixes it.
-std::optional<size_t> RequestPduLength(const uint8_t* pdu, size_t size) {
-    switch (pdu[0]) {
-    case kReadCoils:
-    case kReadDiscreteInputs:
-    case kReadHoldingRegisters:
-    case kReadInputRegisters:
-    case kWriteSingleCoil:
-    case kWriteSingleRegister:
-        return 5;
-    case kReadExceptionStatus:
-    case kGetCommEventCounter:
-    case kGetCommEventLog:
-    case kReportServerId:
-        return 1;
-    case kWriteMultipleCoils:
-    case kWriteMultipleRegisters:
-        return size >= 6 ? std::optional<size_t>(6 + pdu[5]) : std::nullopt;
-    case kMaskWriteRegister:
-        return 7;
-    case kReadWriteMultipleRegisters:
-        return size >= 10 ? std::optional<size_t>(10 + pdu[9]) : std::nullopt;
-    default:
-        return std::nullopt;
-    }
 }
 
 bool FunctionFixesLength(uint8_t function) {
@@ -174,6 +149,32 @@ std::string Hex4(unsigned value) {
 }
 
 } // namespace
+
+std::optional<size_t> RequestPduLength(const uint8_t* pdu, size_t size) {
+    switch (pdu[0]) {
+    case kReadCoils:
+    case kReadDiscreteInputs:
+    case kReadHoldingRegisters:
+    case kReadInputRegisters:
+    case kWriteSingleCoil:
+    case kWriteSingleRegister:
+        return 5;
+    case kReadExceptionStatus:
+    case kGetCommEventCounter:
+    case kGetCommEventLog:
+    case kReportServerId:
+        return 1;
+    case kWriteMultipleCoils:
+    case kWriteMultipleRegisters:
+        return size >= 6 ? std::optional<size_t>(6 + pdu[5]) : std::nullopt;
+    case kMaskWriteRegister:
+        return 7;
+    case kReadWriteMultipleRegisters:
+        return size >= 10 ? std::optional<size_t>(10 + pdu[9]) : std::nullopt;
+    default:
+        return std::nullopt;
+    }
+}
 
 FrameScan ScanTcpFrame(const uint8_t* data, size_t size) {
     FrameScan scan;
@@ -334,9 +335,13 @@ Decision DecideNat(const std::vector<TMyRec>& rows, const Bytes& pdu) {
         return Refuse(kIllegalDataAddress);
     const auto& row = rows[*index];
     // Address 0 would be a broadcast nobody answers, 248 and up name no device.
-    if (row.RtuAddDev == 0 || row.RtuAddDev > kHighestRtuSlave)
-        return Refuse(kGatewayPathUnavailable);
+    if (row.RtuAddDev == 0 || row.RtuAddDev > kHighestRtuSlave) {
+        Decision refused = Refuse(kGatewayPathUnavailable);
+        refused.row = index;
+        return refused;
+    }
     Decision decision;
+    decision.row = index;
     decision.kind = Decision::Kind::Forward;
     decision.slave = row.RtuAddDev;
     decision.rtuPdu = pdu;
@@ -369,6 +374,27 @@ Bytes ExceptionPdu(uint8_t function, uint8_t code) {
     return {uint8_t(function | kExceptionBit), code};
 }
 
+uint16_t Crc16(const uint8_t* data, size_t size) {
+    uint16_t crc = 0xFFFF;
+    for (size_t i = 0; i < size; ++i) {
+        crc ^= data[i];
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc & 1) ? uint16_t((crc >> 1) ^ 0xA001) : uint16_t(crc >> 1);
+    }
+    return crc;
+}
+
+Bytes RtuFrame(uint8_t slave, const Bytes& pdu) {
+    Bytes frame;
+    frame.reserve(pdu.size() + 3);
+    frame.push_back(slave);
+    frame.insert(frame.end(), pdu.begin(), pdu.end());
+    const uint16_t crc = Crc16(frame.data(), frame.size());
+    frame.push_back(uint8_t(crc));
+    frame.push_back(uint8_t(crc >> 8));
+    return frame;
+}
+
 size_t AnswerFrameLength(const Bytes& pdu) {
     if (pdu.size() < 5)
         return kLongestRtuFrame;
@@ -396,12 +422,7 @@ size_t AnswerFrameLength(const Bytes& pdu) {
 namespace {
 
 bool CrcHolds(const uint8_t* frame, size_t length) {
-    uint16_t crc = 0xFFFF;
-    for (size_t i = 0; i + 2 < length; ++i) {
-        crc ^= frame[i];
-        for (int bit = 0; bit < 8; ++bit)
-            crc = (crc & 1) ? uint16_t((crc >> 1) ^ 0xA001) : uint16_t(crc >> 1);
-    }
+    const uint16_t crc = Crc16(frame, length - 2);
     return frame[length - 2] == uint8_t(crc) && frame[length - 1] == uint8_t(crc >> 8);
 }
 
@@ -535,7 +556,29 @@ void GatewayCounters::AddLatency(double ms) {
         worstMs = ms;
 }
 
-std::string FormatCounters(const GatewayCounters& counters) {
+namespace {
+
+// "requests 12, answers 10, exceptions 1 (0x02: 1), time-outs 1, last answer 09:31:02.123"
+std::string FormatTarget(const TargetCounters& target) {
+    uint64_t exceptions = 0;
+    std::string codes;
+    for (const auto& [code, count] : target.exceptionsByCode) {
+        exceptions += count;
+        codes += (codes.empty() ? " (" : ", ") + Hex2(code) + ": " + std::to_string(count);
+    }
+    std::string text = "requests " + std::to_string(target.requests) + ", answers " +
+                       std::to_string(target.answers) + ", exceptions " +
+                       std::to_string(exceptions) + (codes.empty() ? "" : codes + ")") +
+                       ", time-outs " + std::to_string(target.timeOuts) + ", last answer ";
+    if (!target.lastAnswer)
+        return text + "none";
+    const std::string stamp = Timestamped(*target.lastAnswer, "");
+    return text + stamp.substr(11, 12); // the time of day, to the millisecond
+}
+
+} // namespace
+
+std::string FormatCounters(const GatewayCounters& counters, const std::vector<TMyRec>& rows) {
     auto sum = [](const std::map<uint8_t, uint64_t>& counts) {
         uint64_t total = 0;
         for (const auto& [key, count] : counts)
@@ -557,7 +600,52 @@ std::string FormatCounters(const GatewayCounters& counters) {
         counters.timedRequests ? counters.totalMs / double(counters.timedRequests) : 0.0;
     std::snprintf(latency, sizeof latency, "latency: mean %.3f ms, worst %.3f ms\n", mean,
                   counters.worstMs);
-    return text + latency;
+    text += latency;
+    if (!counters.byRow.empty()) {
+        text += "by row:\n";
+        for (const auto& [index, target] : counters.byRow) {
+            text += "  row " + std::to_string(index + 1);
+            if (index < rows.size()) {
+                const auto& row = rows[index];
+                if (!row.Mnemonic.empty())
+                    text += " " + row.Mnemonic;
+                text += " (" +
+                        std::string(row.DataType >= 1 && row.DataType <= 4
+                                        ? kDataTypeNames[row.DataType - 1u]
+                                        : "?") +
+                        " TCP " + std::to_string(row.TcpAddress) + " to " +
+                        std::to_string(row.TcpAddress + std::max(1, int(row.NPoint)) - 1) +
+                        " -> RTU " + std::to_string(row.RtuAddDev) + " address " +
+                        std::to_string(row.RtuAddress) + ")";
+            }
+            text += ": " + FormatTarget(target) + "\n";
+        }
+    }
+    if (!counters.byDevice.empty()) {
+        text += "by RTU device:\n";
+        for (const auto& [device, target] : counters.byDevice)
+            text += "  device " + std::to_string(device) + ": " + FormatTarget(target) + "\n";
+    }
+    return text;
+}
+
+std::string Timestamped(std::chrono::system_clock::time_point when, const std::string& text) {
+    const auto seconds = std::chrono::floor<std::chrono::seconds>(when);
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(when - seconds).count();
+    const std::tm local =
+        platform::LocalCalendarTime(std::chrono::system_clock::to_time_t(seconds));
+    char stamp[48];
+    std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02d %02d:%02d:%02d.%03d ", local.tm_year + 1900,
+                  local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec,
+                  int(ms));
+    std::string lines;
+    size_t at = 0;
+    while (at < text.size() || lines.empty()) {
+        const size_t end = std::min(text.find('\n', at), text.size());
+        lines += stamp + text.substr(at, end - at) + "\n";
+        at = end + 1;
+    }
+    return lines;
 }
 
 } // namespace fabricor::gateway

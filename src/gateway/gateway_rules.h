@@ -3,6 +3,7 @@
 #include "documents/var.h"
 #include "gateway/modbus_codes.h"
 
+#include <chrono>
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -42,6 +43,10 @@ FrameScan ScanTcpFrame(const uint8_t* data, size_t size);
 
 Bytes EncodeTcpFrame(uint16_t transaction, uint8_t unit, const Bytes& pdu);
 
+// The PDU length a request of this function must have, when its function fixes it (for 15, 16
+// and 23 once the byte count is in `size`); nothing for other functions or a request cut short.
+std::optional<size_t> RequestPduLength(const uint8_t* pdu, size_t size);
+
 // ---- Requests ----
 
 // What becomes of one TCP request.
@@ -55,6 +60,7 @@ struct Decision {
     uint8_t slave = 0;
     Bytes rtuPdu;
     uint8_t exception = 0;
+    std::optional<size_t> row; // NAT Mode: the table row (from 0) that serves the request
 };
 
 // NAT mode: the first row, in table order, of the kind the function reads or writes whose TCP
@@ -91,6 +97,12 @@ struct RtuRequest {
     uint8_t slave = 0;
     Bytes pdu;
 };
+
+// The Modbus RTU CRC of `size` bytes; sent low byte first.
+uint16_t Crc16(const uint8_t* data, size_t size);
+
+// A whole RTU frame: the slave's address, the PDU and its CRC.
+Bytes RtuFrame(uint8_t slave, const Bytes& pdu);
 
 // The RTU frame bytes (address and CRC included) of the longest answer `request` can have: what
 // the time-out is lengthened by, at the line's speed.
@@ -136,6 +148,17 @@ std::string DescribePdu(const Bytes& pdu);
 // "0x02 (illegal data address)"
 std::string DescribeException(uint8_t code);
 
+// What one table row or one RTU device went through. Every request it got ends as an answer, an
+// exception (the device's own, or the gateway's when it could not reach it) or a time-out.
+struct TargetCounters {
+    uint64_t requests = 0;
+    uint64_t answers = 0;
+    std::map<uint8_t, uint64_t> exceptionsByCode;
+    uint64_t timeOuts = 0;
+    // The last answer the device gave (an exception of its own included).
+    std::optional<std::chrono::system_clock::time_point> lastAnswer;
+};
+
 struct GatewayCounters {
     std::map<uint8_t, uint64_t> requestsByFunction;
     std::map<uint8_t, uint64_t> exceptionsByCode; // every exception answered, the RTU's included
@@ -143,11 +166,18 @@ struct GatewayCounters {
     uint64_t timedRequests = 0; // requests whose answer (or broadcast) was sent
     double totalMs = 0;
     double worstMs = 0;
+    std::map<size_t, TargetCounters> byRow; // by table row, from 0; NAT Mode only
+    std::map<uint8_t, TargetCounters> byDevice;
 
     void AddLatency(double ms);
 };
 
-// Several lines, each ending in a line break.
-std::string FormatCounters(const GatewayCounters& counters);
+// Several lines, each ending in a line break: the totals, then every row and every RTU device
+// that got a request ("row 3 pump (Holding Register TCP 1 to 4 -> RTU 2 address 3): ...").
+// `rows` is the table the row numbers point into.
+std::string FormatCounters(const GatewayCounters& counters, const std::vector<TMyRec>& rows = {});
+
+// "2026-12-09 09:31:02.123 " before each line of `text` (local time), for a log.
+std::string Timestamped(std::chrono::system_clock::time_point when, const std::string& text);
 
 } // namespace fabricor::gateway

@@ -157,6 +157,32 @@ std::string GatewayServer::Open() {
 void GatewayServer::Say(const std::string& line) {
     if (options_.verbose)
         *options_.verbose << line << std::endl;
+    if (options_.log)
+        *options_.log << Timestamped(std::chrono::system_clock::now(), line) << std::flush;
+}
+
+void GatewayServer::Tally(const Pending& pending, const std::optional<Bytes>& answer, bool timedOut,
+                          bool fromDevice) {
+    const Decision& decision = pending.decision;
+    TargetCounters* targets[2] = {};
+    if (decision.row)
+        targets[0] = &counters_.byRow[*decision.row];
+    if (decision.kind == Decision::Kind::Forward)
+        targets[1] = &counters_.byDevice[decision.slave];
+    const auto now = std::chrono::system_clock::now();
+    for (TargetCounters* target : targets) {
+        if (!target)
+            continue;
+        ++target->requests;
+        if (timedOut)
+            ++target->timeOuts;
+        else if (answer && answer->size() >= 2 && ((*answer)[0] & kExceptionBit))
+            ++target->exceptionsByCode[(*answer)[1]];
+        else if (answer)
+            ++target->answers;
+        if (fromDevice)
+            target->lastAnswer = now;
+    }
 }
 
 void GatewayServer::Accept() {
@@ -322,6 +348,7 @@ void GatewayServer::AnswerWhatNeedsNoLine(uint64_t id) {
             std::erase(turns_, id);
         const uint8_t function = pending.frame.pdu.empty() ? 0 : pending.frame.pdu[0];
         const uint8_t code = pending.decision.exception;
+        Tally(pending, ExceptionPdu(function, code), false, false);
         Answer(id, pending, ExceptionPdu(function, code),
                Describe(id, pending) + "exception " + DescribeException(code));
     }
@@ -342,6 +369,7 @@ void GatewayServer::StartNext() {
         const Decision& decision = transaction.pending.decision;
         if (decision.kind == Decision::Kind::Exception) {
             const uint8_t function = transaction.pending.frame.pdu[0];
+            Tally(transaction.pending, ExceptionPdu(function, decision.exception), false, false);
             Answer(id, transaction.pending, ExceptionPdu(function, decision.exception),
                    Describe(id, transaction.pending) + "exception " +
                        DescribeException(decision.exception));
@@ -494,6 +522,7 @@ void GatewayServer::Finish(const std::optional<Bytes>& rtuAnswer, const std::str
         answer = ExceptionPdu(function, kGatewayPathUnavailable);
         line += outcome + ": exception " + DescribeException(kGatewayPathUnavailable);
     }
+    Tally(pending, answer, !rtuAnswer && outcome == "no answer", rtuAnswer.has_value());
     if (transaction.passedOver)
         line += " (" + std::to_string(transaction.passedOver) + " bytes from the line passed over)";
     if (answer) {
@@ -508,7 +537,7 @@ void GatewayServer::Finish(const std::optional<Bytes>& rtuAnswer, const std::str
         TakeRequests(transaction.client);
 }
 
-void GatewayServer::Run(int stopFd) {
+void GatewayServer::Run(int stopFd, int reportFd, const std::function<void()>& report) {
     std::vector<pollfd> polled;
     std::vector<uint64_t> ids;
     for (;;) {
@@ -518,6 +547,7 @@ void GatewayServer::Run(int stopFd) {
         polled.push_back({stopFd, POLLIN, 0});
         polled.push_back({listenFd_, POLLIN, 0});
         polled.push_back({line_->fd(), POLLIN, 0});
+        polled.push_back({reportFd, POLLIN, 0});
         for (const auto& [id, client] : clients_) {
             // A client with enough requests waiting is not read until one is served, so one
             // that floods the gateway cannot fill its memory.
@@ -547,9 +577,17 @@ void GatewayServer::Run(int stopFd) {
             Accept();
         if (polled[2].fd >= 0 && polled[2].revents)
             ListenToLine(polled[2].revents);
-        for (size_t i = 3; i < polled.size(); ++i)
-            if (polled[i].revents && clients_.count(ids[i - 3]))
-                ReadClient(ids[i - 3]);
+        if (polled[3].fd >= 0 && polled[3].revents) {
+            // One read: it cannot block after poll, and several signals make one report.
+            char drained[64];
+            [[maybe_unused]] auto ignored = ::read(reportFd, drained, sizeof drained);
+            if (report)
+                report();
+        }
+        constexpr size_t kFirstClient = 4;
+        for (size_t i = kFirstClient; i < polled.size(); ++i)
+            if (polled[i].revents && clients_.count(ids[i - kFirstClient]))
+                ReadClient(ids[i - kFirstClient]);
         const auto now = Clock::now();
         DropStaleClients(now);
         AdvanceLine(now);

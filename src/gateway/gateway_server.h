@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <iosfwd>
 #include <map>
 #include <memory>
@@ -18,6 +19,7 @@ struct GatewayOptions {
     std::string serialDevice;
     ListenAddress listen{"127.0.0.1", 502};
     std::ostream* verbose = nullptr; // one line per request when set
+    std::ostream* log = nullptr;     // the same lines, each after its date and time
     // A client whose frame stays unfinished this long is dropped, so it holds nothing for good.
     std::chrono::milliseconds unfinishedFrameLimit{10000};
     size_t maxClients = 32;
@@ -44,8 +46,10 @@ public:
     std::string Open();
     uint16_t port() const { return port_; }
 
-    // Serves until `stopFd` becomes readable (a pipe a signal handler writes to).
-    void Run(int stopFd);
+    // Serves until `stopFd` becomes readable (a pipe a signal handler writes to). Each time
+    // `reportFd` becomes readable, it is drained and `report` called, between two steps of the
+    // loop: a signal handler only has to write to a pipe.
+    void Run(int stopFd, int reportFd = -1, const std::function<void()>& report = {});
 
     const GatewayCounters& counters() const { return counters_; }
 
@@ -87,6 +91,8 @@ private:
     void Finish(const std::optional<Bytes>& answer, const std::string& outcome);
     std::optional<Clock::time_point> LineWakeUp() const;
     std::string Describe(uint64_t id, const Pending& pending) const;
+    void Tally(const Pending& pending, const std::optional<Bytes>& answer, bool timedOut,
+               bool fromDevice);
     void Say(const std::string& line);
 
     GatewayOptions options_;

@@ -73,5 +73,43 @@ TEST(TranslateAnalysis, CountsMarksAndSummary) {
               "rows 1 and 2 read the same: RTU device 1, Holding Register RTU addresses 0 to 4");
 }
 
+// What the gateway can never serve: whole rows and the parts of rows no request reaches.
+TEST(TranslateAnalysis, UnreachableRows) {
+    struct Case {
+        const char* name;
+        std::vector<TMyRec> rows;
+        std::vector<std::string> lines;
+    };
+    const TMyRec hr{3, 10, 1, 100, 5, ""};
+    const std::vector<Case> cases = {
+        {"overlaps that leave each row something of its own",
+         {hr, TMyRec{3, 12, 2, 0, 5, ""}, TMyRec{3, 8, 2, 0, 4, ""}},
+         {}},
+        {"within an earlier row of its kind, however far back",
+         {hr, TMyRec{4, 11, 1, 0, 2, ""}, TMyRec{3, 11, 2, 0, 2, ""}, TMyRec{3, 10, 3, 0, 5, ""}},
+         {"row 3: Holding Register TCP addresses 11 to 12 all lie within row 1's, which comes "
+          "first: row 3 is never used",
+          "row 4: Holding Register TCP addresses 10 to 14 all lie within row 1's, which comes "
+          "first: row 4 is never used"}},
+        {"a later, wider row shadows nothing", {TMyRec{3, 11, 2, 0, 2, ""}, hr}, {}},
+        {"no points",
+         {TMyRec{1, 0, 1, 0, 0, ""}},
+         {"row 1: N° Point is 0, the row maps nothing: "
+          "no request reaches it"}},
+        {"past 65535 on the TCP side, then on the RTU side",
+         {TMyRec{3, 65534, 1, 0, 4, ""}, TMyRec{3, 100, 1, 65534, 4, ""}},
+         {"row 1: TCP addresses 65534 to 65537 run past 65535: TCP addresses 65536 to 65537 can "
+          "never be requested",
+          "row 2: RTU addresses 65534 to 65537 run past 65535: TCP addresses 102 to 103 map to no "
+          "RTU address and are never served"}},
+        {"what an earlier row serves is only what maps to RTU addresses",
+         {TMyRec{3, 100, 1, 65534, 4, ""}, TMyRec{3, 101, 1, 0, 2, ""}},
+         {"row 1: RTU addresses 65534 to 65537 run past 65535: TCP addresses 102 to 103 map to no "
+          "RTU address and are never served"}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(UnreachableRows(c.rows), c.lines) << c.name;
+}
+
 } // namespace
 } // namespace fabricor

@@ -142,6 +142,15 @@ TEST_F(GatewayCommandTest, TheLineAndTheTableComeFromTheProject) {
     EXPECT_EQ(gateway::LoadGatewayProject(dir.str()).refusals,
               std::vector<std::string>{"var.xml row 2: Address TCP is empty, which ends the table "
                                        "there; the row after it would not reach the device"});
+    // In NAT Mode, the rows no request reaches are said before serving, in row order.
+    WriteGeneralParameters((dir / "pargen.xml").string(),
+                           EncodeGeneralParameters(NewProjectGeneralParameters()));
+    WriteTranslateTable((dir / "var.xml").string(),
+                        {{3, 1, 2, 3, 4, ""}, {3, 9, 0, 3, 4, ""}, {1, 0, 2, 0, 0, ""}});
+    const auto warned = gateway::LoadGatewayProject(dir.str()).warnings;
+    ASSERT_EQ(warned.size(), 2u);
+    EXPECT_TRUE(warned[0].starts_with("row 2: RTU device 0 is the broadcast address")) << warned[0];
+    EXPECT_TRUE(warned[1].starts_with("row 3: N° Point is 0")) << warned[1];
 }
 
 TEST_F(GatewayCommandTest, AMissingSerialPortIsAFailure) {
