@@ -57,9 +57,12 @@ std::string FinishedLog(const fs::path& log) {
 }
 
 TEST(FlashToolOnWindows, TheUpdateDialogsParameterStringReachesItThroughTheShell) {
-    TempDir app;
+    // The programs' folder and the project both carry a name outside ASCII, given as UTF-8.
+    TempDir temp;
+    const fs::path app = temp.path() / fs::path(u8"Anlage S\u00fcd");
+    fs::create_directory(app);
     fs::copy_file(fs::path(FABRICOR_APP_DIR) / "Progwerk.exe", app / "Progwerk.exe");
-    const fs::path project = app.path() / fs::path(u8"Pumpstation S\u00fcd");
+    const fs::path project = app / fs::path(u8"Pumpstation S\u00fcd");
     fs::create_directory(project);
     const fs::path firmware = project / "New_SX30418.sx";
     fs::copy_file(kGoldenFolder / "New_SX30418.sx", firmware);
