@@ -14,6 +14,7 @@
 
 #include <QComboBox>
 #include <QDir>
+#include <QLineEdit>
 #include <QPushButton>
 #include <gtest/gtest.h>
 
