@@ -2,8 +2,10 @@
 # Makes the packages into build/packages:
 #   fabricor_VERSION_amd64.deb                 the programs for Debian 12 (CPack, dependencies
 #                                              from dpkg-shlibdeps)
-#   fabricor-VERSION-windows-x86_64.zip        the Windows command-line programs, when the
-#                                              Windows build (build-windows) is there
+#   fabricor-VERSION-windows-x86_64.zip        the Windows programs (fabricor.exe when the
+#                                              static Qt for Windows was there) and
+#                                              README-Windows.txt, when the Windows build
+#                                              (build-windows) is there
 # Builds what is missing first (the development preset into build; build-windows as it is
 # configured). Nothing is installed on this machine.
 set -euo pipefail

@@ -7,6 +7,7 @@
 
 #include <QDesktopServices>
 #include <QDialog>
+#include <QDir>
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QMessageBox>
@@ -80,7 +81,8 @@ bool QtFileChooser::ChooseFile(QWidget* parent, const QString& caption, const QS
                                      : QFileDialog::getOpenFileName(parent, caption, path, filter);
     if (chosen.isEmpty())
         return false;
-    path = chosen;
+    // Qt's dialogs give "/" on every system; the core joins and cuts paths at the platform's own.
+    path = QDir::toNativeSeparators(chosen);
     return true;
 }
 
@@ -91,10 +93,9 @@ void SystemShell::OpenUrl(const QString& url) { QDesktopServices::openUrl(QUrl(u
 bool SystemShell::StartDetached(const QString& program, const QByteArray& argument,
                                 const QString& workingFolder) {
     // The argument must reach the program as these exact bytes (Windows-1252, not UTF-8), which
-    // QProcess cannot promise.
-    return StartDetachedProgram(program.toLocal8Bit().toStdString(),
-                                std::string(argument.constData()),
-                                workingFolder.toLocal8Bit().toStdString());
+    // QProcess cannot promise. The paths are UTF-8, as the core takes every path.
+    return StartDetachedProgram(program.toStdString(), argument.toStdString(),
+                                workingFolder.toStdString());
 }
 
 } // namespace fabricor

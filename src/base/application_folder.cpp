@@ -4,6 +4,7 @@
 #include "base/folders.h"
 #include "platform/user_folders.h"
 
+#include <algorithm>
 #include <filesystem>
 
 namespace fabricor {
@@ -15,10 +16,18 @@ std::string ExecutablePath() {
 }
 
 std::string FolderOfExecutable(const std::string& executablePath) {
-    auto cut = executablePath.find_last_of(kSeparator);
+#ifdef _WIN32
+    // Windows takes "/" as well, and Qt gives paths with it; the folder carries "\\" alone, as
+    // every path joined to it does.
+    std::string path = executablePath;
+    std::replace(path.begin(), path.end(), '/', kSeparator);
+#else
+    const std::string& path = executablePath;
+#endif
+    auto cut = path.find_last_of(kSeparator);
     if (cut == std::string::npos)
         return {};
-    return executablePath.substr(0, cut);
+    return path.substr(0, cut);
 }
 
 std::string ExecutableFolder() {

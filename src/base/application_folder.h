@@ -55,7 +55,7 @@ SystemFacts TheSystem();
 std::string ExecutablePath();
 
 // Folder part of an executable's full path, without the trailing separator; empty when the
-// path has no separator.
+// path has no separator. On Windows "/" counts as a separator too and becomes "\\".
 std::string FolderOfExecutable(const std::string& executablePath);
 
 // The folder of the running executable: FolderOfExecutable(ExecutablePath()).

@@ -8,7 +8,6 @@
 #include "editors/translate_csv.h"
 
 #include <QAction>
-#include <QFile>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -451,7 +450,7 @@ void TFSetVar::ImportCsvClick() {
                             false, path))
         return;
     csvPath_ = path;
-    auto imported = ReadTranslateTableCsv(QFile::encodeName(path).toStdString());
+    auto imported = ReadTranslateTableCsv(path.toStdString());
     if (!imported.ok()) {
         std::vector<std::string> lines;
         lines.reserve(imported.problems.size());
@@ -527,7 +526,7 @@ void TFSetVar::ExportCsvClick() {
                             path))
         return;
     csvPath_ = path;
-    Status written = WriteFileAtomically(QFile::encodeName(path).toStdString(),
+    Status written = WriteFileAtomically(path.toStdString(),
                                          TranslateTableToCsv(rows_, TranslateCsvOptions{}));
     if (!written.ok()) {
         boxes_.Error(this, QString::fromStdString(written.message()));

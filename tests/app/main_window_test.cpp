@@ -20,9 +20,12 @@ using testing::TempDir;
 using testing::WriteFile;
 namespace fs = std::filesystem;
 
+// Paths are joined with the system's separator ("\\" on Windows).
+const std::string S(1, kSeparator);
+
 class MainWindow : public ::testing::Test {
 protected:
-    QString Exe() const { return QString::fromStdString(app.str() + "/fabricor"); }
+    QString Exe() const { return QString::fromStdString(app.str() + S + "fabricor"); }
     void StoreName(const std::string& name) {
         ASSERT_TRUE(WriteIniValue(app / "Fabricor.ini", "lastproj", "projectname", name));
     }
@@ -106,7 +109,7 @@ TEST_F(MainWindow, ShowsTheTitleAndTranslateStateTheStartUpGives) {
               "<General_Parameter><MODE>0</MODE></General_Parameter>");
     auto routing = Start();
     EXPECT_EQ(routing->windowTitle().toStdString(), std::string(ProductCaption) + " : /pump");
-    EXPECT_EQ(routing->workspace().ProjectFolder, app.str() + "/PROJECTS/pump");
+    EXPECT_EQ(routing->workspace().ProjectFolder, app.str() + S + "PROJECTS" + S + "pump");
     EXPECT_FALSE(Find(*routing, "btn_Translate")->isEnabled());
 
     // A document that gives no state leaves the command as it starts: enabled.
@@ -115,7 +118,7 @@ TEST_F(MainWindow, ShowsTheTitleAndTranslateStateTheStartUpGives) {
 }
 
 TEST_F(MainWindow, CloseStoresTheProjectNameAndEndsTheProgram) {
-    StoreName("/gone");
+    StoreName(S + "gone");
     {
         auto window = Start();
         EXPECT_EQ(window->windowTitle(), ProductCaption);
@@ -126,7 +129,7 @@ TEST_F(MainWindow, CloseStoresTheProjectNameAndEndsTheProgram) {
         EXPECT_FALSE(window->isVisible());
         EXPECT_EQ(closed, 1); // what ends the program
     }
-    EXPECT_EQ(ReadIniValue(app / "Fabricor.ini", "lastproj", "projectname"), "/gone");
+    EXPECT_EQ(ReadIniValue(app / "Fabricor.ini", "lastproj", "projectname"), S + "gone");
     EXPECT_TRUE(doubles.boxes.shown.empty());
 }
 
@@ -195,8 +198,8 @@ TEST_F(MainWindow, SettingsThatCannotBeWrittenAreToldAndTheWindowStillCloses) {
     EXPECT_EQ(
         doubles.boxes.texts(),
         (QStringList{
-            QString::fromStdString(app.str() + "/Fabricor.ini: not a regular file (a folder)"),
-            QString::fromStdString("Unable to write to " + app.str() + "/Fabricor.ini")}));
+            QString::fromStdString(app.str() + S + "Fabricor.ini: not a regular file (a folder)"),
+            QString::fromStdString("Unable to write to " + app.str() + S + "Fabricor.ini")}));
 }
 
 } // namespace

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace fabricor {
 namespace {
 
@@ -26,6 +28,17 @@ protected:
     TempDir app;
     Workspace ws;
 };
+
+// Qt names the executable with "/" on every system; the folder is the same as from the system's
+// own name, so the programs beside it are found.
+TEST_F(Startup, TheApplicationFolderIsTheSameWhicheverSeparatorTheExecutablesPathCarries) {
+    std::string slashed = Exe();
+    std::replace(slashed.begin(), slashed.end(), kSeparator, '/');
+    RunStartup(ws, slashed);
+    EXPECT_EQ(ws.AppFolder, app.str());
+    EXPECT_EQ(ws.MasterFolder, app.str() + S + "MASTER");
+    EXPECT_TRUE(fs::is_directory(app / "MASTER"));
+}
 
 TEST_F(Startup, FirstRunCreatesFoldersAndRestoresNothing) {
     auto result = RunStartup(ws, Exe());
@@ -203,7 +216,8 @@ TEST_F(Startup, AProgramFolderThatCannotBeWrittenUsesTheUsersDataFolder) {
     EXPECT_EQ(result.title, std::string(ProductCaption) + " : " + S + "pump");
     ws.ProjectName = S + "other";
     ASSERT_TRUE(SaveLastProject(ws));
-    EXPECT_EQ(ReadIniValue(fs::path(data) / "Fabricor.ini", "lastproj", "projectname"), S + "other");
+    EXPECT_EQ(ReadIniValue(fs::path(data) / "Fabricor.ini", "lastproj", "projectname"),
+              S + "other");
     EXPECT_TRUE(fs::is_empty(app.path()));
 }
 

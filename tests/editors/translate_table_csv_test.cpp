@@ -133,6 +133,24 @@ TEST_F(TranslateTableCsv, ExportWritesTheGridAfterTheChecksOfOk) {
     EXPECT_EQ(ReadFile(file), kHeader + "Holding Register,1,2,3,4,\"new; \"\"quoted\"\"\"\r\n");
 }
 
+// The dialog's paths reach the core as UTF-8, whatever the system's 8-bit code page.
+TEST_F(TranslateTableCsv, ExportAndImportFindAFileWhoseNameIsOutsideAscii) {
+    const std::filesystem::path file =
+        project.path() / std::filesystem::path(u8"Pumpstation S\u00fcd.csv");
+    const auto utf8 = file.u8string();
+    const QString name = QString::fromUtf8(reinterpret_cast<const char*>(utf8.data()),
+                                           static_cast<qsizetype>(utf8.size()));
+    seams.files.answers = {name};
+    Click("btn_ExportCsv");
+    ASSERT_TRUE(std::filesystem::exists(file)) << name.toStdString();
+
+    grid.SetCells(6, 1, "changed");
+    seams.files.answers = {name};
+    seams.boxes.answer = true;
+    Click("btn_ImportCsv");
+    EXPECT_EQ(Row(1), QStringList({"Holding Register", "1", "2", "3", "4", "old"}));
+}
+
 TEST_F(TranslateTableCsv, RowsWithAWarningAreMarkedAndTheSummaryFollowsEdits) {
     auto* summary = dialog.findChild<QLabel*>("L_TableSummary");
     ASSERT_NE(summary, nullptr);

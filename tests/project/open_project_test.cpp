@@ -14,13 +14,16 @@ using testing::RecordingServices;
 using testing::TempDir;
 namespace fs = std::filesystem;
 
+// Paths are joined with the system's separator ("\\" on Windows).
+const std::string S(1, kSeparator);
+
 class OpenProject : public ::testing::Test {
 protected:
     void SetUp() override {
         fs::create_directories(app / "PROJECTS" / "pump" / "bin");
         fs::create_directories(app / "PROJECTS" / "site" / "north");
         window = std::make_unique<TFFabricoreFirmWare>(
-            QString::fromStdString(app.str() + "/fabricor"), doubles.services());
+            QString::fromStdString(app.str() + S + "fabricor"), doubles.services());
         projects = (app / "PROJECTS").string();
     }
     void Open(const QString& answer) {
@@ -39,46 +42,46 @@ protected:
 };
 
 TEST_F(OpenProject, SubfolderBecomesCurrentWithALeadingSeparator) {
-    Open(QString::fromStdString(projects + "/pump"));
+    Open(QString::fromStdString(projects + S + "pump"));
     ASSERT_EQ(doubles.folders.asked.size(), 1u);
     EXPECT_EQ(doubles.folders.asked[0].caption, "Select directory of project");
     EXPECT_EQ(doubles.folders.asked[0].root, QString::fromStdString(projects));
     EXPECT_EQ(doubles.folders.asked[0].preselected, QString::fromStdString(projects));
-    EXPECT_EQ(ws().ProjectName, "/pump");
-    EXPECT_EQ(ws().ProjectFolder, projects + "/pump");
-    EXPECT_EQ(ws().PargenPath, projects + "/pump/pargen.xml");
-    EXPECT_EQ(ws().VarPath, projects + "/pump/var.xml");
-    EXPECT_EQ(window->windowTitle(), Title("/pump"));
+    EXPECT_EQ(ws().ProjectName, S + "pump");
+    EXPECT_EQ(ws().ProjectFolder, projects + S + "pump");
+    EXPECT_EQ(ws().PargenPath, projects + S + "pump" + S + "pargen.xml");
+    EXPECT_EQ(ws().VarPath, projects + S + "pump" + S + "var.xml");
+    EXPECT_EQ(window->windowTitle(), Title(S + "pump"));
     // Nothing checks the documents and nothing is reported.
     EXPECT_TRUE(doubles.boxes.shown.empty());
 }
 
 TEST_F(OpenProject, TheProjectsFolderItselfGivesTheEmptyName) {
-    Open(QString::fromStdString(projects + "/pump"));
+    Open(QString::fromStdString(projects + S + "pump"));
     Open(QString::fromStdString(projects));
-    EXPECT_EQ(doubles.folders.asked[1].preselected, QString::fromStdString(projects + "/pump"));
+    EXPECT_EQ(doubles.folders.asked[1].preselected, QString::fromStdString(projects + S + "pump"));
     EXPECT_EQ(ws().ProjectName, "");
     EXPECT_EQ(ws().ProjectFolder, projects);
-    EXPECT_EQ(ws().PargenPath, projects + "/pargen.xml");
+    EXPECT_EQ(ws().PargenPath, projects + S + "pargen.xml");
     EXPECT_EQ(window->windowTitle(), Title(""));
 }
 
 TEST_F(OpenProject, DeeperFolderGivesTheWholeRemainder) {
-    Open(QString::fromStdString(projects + "/site/north"));
-    EXPECT_EQ(ws().ProjectName, "/site/north");
-    EXPECT_EQ(ws().ProjectFolder, projects + "/site/north");
-    EXPECT_EQ(window->windowTitle(), Title("/site/north"));
+    Open(QString::fromStdString(projects + S + "site" + S + "north"));
+    EXPECT_EQ(ws().ProjectName, S + "site" + S + "north");
+    EXPECT_EQ(ws().ProjectFolder, projects + S + "site" + S + "north");
+    EXPECT_EQ(window->windowTitle(), Title(S + "site" + S + "north"));
 }
 
 TEST_F(OpenProject, CancelKeepsAnExistingFolderButRecomputesItsName) {
     window->workspace().ProjectName = "pump"; // as New project leaves it
-    window->workspace().ProjectFolder = projects + "/pump";
+    window->workspace().ProjectFolder = projects + S + "pump";
     window->SetTranslateEnabled(false);
     Open(QString()); // cancel
-    EXPECT_EQ(doubles.folders.asked[0].preselected, QString::fromStdString(projects + "/pump"));
-    EXPECT_EQ(ws().ProjectName, "/pump");
-    EXPECT_EQ(ws().ProjectFolder, projects + "/pump");
-    EXPECT_EQ(window->windowTitle(), Title("/pump"));
+    EXPECT_EQ(doubles.folders.asked[0].preselected, QString::fromStdString(projects + S + "pump"));
+    EXPECT_EQ(ws().ProjectName, S + "pump");
+    EXPECT_EQ(ws().ProjectFolder, projects + S + "pump");
+    EXPECT_EQ(window->windowTitle(), Title(S + "pump"));
     // Without a pargen.xml Translate Table is enabled, as a start with this project gives it.
     EXPECT_TRUE(window->findChild<QPushButton*>("btn_Translate")->isEnabled());
 }
@@ -95,20 +98,20 @@ TEST_F(OpenProject, TranslateTableFollowsTheModeOfTheOpenedProject) {
         doubles.folders.answers = {QString::fromStdString(folder)};
         QTest::mouseClick(window->findChild<QPushButton*>("open"), Qt::LeftButton);
     };
-    open(projects + "/routing");
+    open(projects + S + "routing");
     EXPECT_FALSE(translate->isEnabled());
     QTest::mouseClick(translate, Qt::LeftButton);
     EXPECT_TRUE(doubles.dialogs.shown.isEmpty());
-    open(projects + "/pump");
+    open(projects + S + "pump");
     EXPECT_TRUE(translate->isEnabled());
     QTest::mouseClick(translate, Qt::LeftButton);
     EXPECT_EQ(doubles.dialogs.shown, QStringList{"TFSetVar"});
-    open(projects + "/routing");
+    open(projects + S + "routing");
     EXPECT_FALSE(translate->isEnabled());
 }
 
 TEST_F(OpenProject, CancelWithTheCurrentFolderGoneLeavesNoProject) {
-    Open(QString::fromStdString(projects + "/pump"));
+    Open(QString::fromStdString(projects + S + "pump"));
     fs::remove_all(app / "PROJECTS" / "pump");
     Open(QString());
     EXPECT_TRUE(doubles.folders.asked[1].preselected.isEmpty());
@@ -123,14 +126,19 @@ TEST_F(OpenProject, CancelWithTheCurrentFolderGoneLeavesNoProject) {
 }
 
 TEST_F(OpenProject, ALinkIsAProjectAndAPathLeadingOutIsTakenForAVanishedFolder) {
+#ifdef _WIN32
+    GTEST_SKIP() << "symbolic links need a privilege on Windows, and Wine cannot make one to a "
+                    "folder";
+#endif
     TempDir elsewhere;
     fs::create_directory_symlink(elsewhere.path(), app / "PROJECTS" / "link");
-    Open(QString::fromStdString(projects + "/link"));
-    EXPECT_EQ(ws().ProjectFolder, projects + "/link");
-    EXPECT_EQ(ws().ProjectName, "/link");
+    Open(QString::fromStdString(projects + S + "link"));
+    EXPECT_EQ(ws().ProjectFolder, projects + S + "link");
+    EXPECT_EQ(ws().ProjectName, S + "link");
     // A path that leaves the projects folder by its text, chosen (a browser of the platform may
     // offer it) and, as the current folder, cancelled.
-    for (std::string out : {projects + "/..", projects + "/link/../..", projects + "2"}) {
+    for (std::string out :
+         {projects + S + "..", projects + S + "link" + S + ".." + S + "..", projects + "2"}) {
         Open(QString::fromStdString(out));
         EXPECT_EQ(ws().ProjectFolder, "") << out;
         window->workspace().ProjectFolder = out;

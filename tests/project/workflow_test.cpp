@@ -23,6 +23,9 @@ using testing::RecordingServices;
 using testing::TempDir;
 namespace fs = std::filesystem;
 
+// Paths are joined with the system's separator ("\\" on Windows).
+const std::string S(1, kSeparator);
+
 // The four steps of the main window, one after the other, in a fresh application folder, and the
 // project found again at the next start.
 TEST(Workflow, NewProjectParametersTableDevicePingAndUpdate) {
@@ -32,7 +35,7 @@ TEST(Workflow, NewProjectParametersTableDevicePingAndUpdate) {
         QString folder = QDir::currentPath();
         ~RestoreCurrent() { QDir::setCurrent(folder); }
     } restore;
-    const QString exe = QString::fromStdString(app.str() + "/fabricor");
+    const QString exe = QString::fromStdString(app.str() + S + "fabricor");
     RecordingServices doubles;
     auto window = std::make_unique<TFFabricoreFirmWare>(exe, doubles.services());
     // Start-up made MASTER; the base firmware and the flash tool are put beside the program.
@@ -87,7 +90,7 @@ TEST(Workflow, NewProjectParametersTableDevicePingAndUpdate) {
     EXPECT_TRUE(fs::exists(project / "bin" / "bankg.c"));
     EXPECT_TRUE(fs::exists(project / "New_SX30418.sx"));
     ASSERT_EQ(doubles.shell.started.size(), 1u);
-    EXPECT_EQ(doubles.shell.started[0].program.toStdString(), app.str() + "/Progwerk.exe");
+    EXPECT_EQ(doubles.shell.started[0].program.toStdString(), app.str() + S + "Progwerk.exe");
     EXPECT_TRUE(doubles.shell.started[0].argument.endsWith("\xB6" "1"));
 
     // The project is remembered bare and comes back with its separator.
@@ -95,8 +98,9 @@ TEST(Workflow, NewProjectParametersTableDevicePingAndUpdate) {
     window.reset();
     EXPECT_EQ(ReadIniValue(app / "Fabricor.ini", "lastproj", "projectname"), "pump");
     window = std::make_unique<TFFabricoreFirmWare>(exe, doubles.services());
-    EXPECT_EQ(window->workspace().ProjectName, "/pump");
-    EXPECT_EQ(window->windowTitle().toStdString(), std::string(ProductCaption) + " : /pump");
+    EXPECT_EQ(window->workspace().ProjectName, S + "pump");
+    EXPECT_EQ(window->windowTitle().toStdString(),
+              std::string(ProductCaption) + " : " + S + "pump");
 }
 
 } // namespace

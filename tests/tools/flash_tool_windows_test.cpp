@@ -1,20 +1,14 @@
 // The Windows flash tool started as the update dialog starts it: through the shell
-// (ShellExecuteA) with the parameter string the dialog builds, Windows-1252 and the pilcrow, in
+// with the parameter string the dialog builds, Windows-1252 and the pilcrow, in
 // a project folder whose name is not ASCII. Its log shows what it understood.
 #include "firmware/flash_tool.h"
 #include "platform/process.h"
 
 #include "support/golden.h"
 #include "support/temp_dir.h"
+#include "support/windows_flash_tool.h"
 
 #include <gtest/gtest.h>
-
-#include <windows.h>
-
-#include <chrono>
-#include <cstdlib>
-#include <sstream>
-#include <thread>
 
 namespace fabricor {
 namespace {
@@ -22,44 +16,13 @@ namespace {
 using namespace fabricor::testing;
 namespace fs = std::filesystem;
 
-std::string Utf8(const fs::path& path) {
-    std::u8string text = path.u8string();
-    return std::string(text.begin(), text.end());
-}
-
-// Reads the log as a viewer should while the tool runs: sharing it for deletion too, so the
-// tool can still replace it with its next version (a plain open would make that fail).
-std::string ReadShared(const fs::path& file) {
-    HANDLE handle = CreateFileW(file.wstring().c_str(), GENERIC_READ,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE)
-        return {};
-    std::string text;
-    char buffer[4096];
-    DWORD got = 0;
-    while (::ReadFile(handle, buffer, sizeof buffer, &got, nullptr) && got > 0)
-        text.append(buffer, got);
-    CloseHandle(handle);
-    return text;
-}
-
-// The tool runs on its own; its log is complete once it says how it ended.
-std::string FinishedLog(const fs::path& log) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    for (;;) {
-        std::string text = ReadShared(log);
-        if (text.find("FAILED: ") != std::string::npos ||
-            text.find("Done: ") != std::string::npos || std::chrono::steady_clock::now() > deadline)
-            return text;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-}
-
 TEST(FlashToolOnWindows, TheUpdateDialogsParameterStringReachesItThroughTheShell) {
-    TempDir app;
+    // The programs' folder and the project both carry a name outside ASCII, given as UTF-8.
+    TempDir temp;
+    const fs::path app = temp.path() / fs::path(u8"Anlage S\u00fcd");
+    fs::create_directory(app);
     fs::copy_file(fs::path(FABRICOR_APP_DIR) / "Progwerk.exe", app / "Progwerk.exe");
-    const fs::path project = app.path() / fs::path(u8"Pumpstation S\u00fcd");
+    const fs::path project = app / fs::path(u8"Pumpstation S\u00fcd");
     fs::create_directory(project);
     const fs::path firmware = project / "New_SX30418.sx";
     fs::copy_file(kGoldenFolder / "New_SX30418.sx", firmware);
@@ -82,13 +45,10 @@ TEST(FlashToolOnWindows, TheUpdateDialogsParameterStringReachesItThroughTheShell
 // records what the other end receives, on the Linux side, in the file FABRICOR_COM8_RECEIVED
 // names.
 TEST(FlashToolOnWindows, SendsEveryRecordToTheComPort) {
-    const char* received_file = std::getenv("FABRICOR_COM8_RECEIVED");
-    if (!received_file || !*received_file)
-        GTEST_SKIP() << "no COM8 line here (under Wine scripts/test-windows.sh maps COM8 to a "
-                        "socat pseudo-terminal and sets FABRICOR_COM8_RECEIVED; Wine has no other "
-                        "COM port on this machine)";
-    const fs::path received_path = fs::path(received_file);
-    const size_t before = ReadFile(received_path).size();
+    const auto recording = Com8Recording();
+    if (!recording)
+        GTEST_SKIP() << kNoCom8;
+    const size_t before = ReadFile(*recording).size();
 
     TempDir app;
     fs::copy_file(fs::path(FABRICOR_APP_DIR) / "Progwerk.exe", app / "Progwerk.exe");
@@ -97,14 +57,8 @@ TEST(FlashToolOnWindows, SendsEveryRecordToTheComPort) {
     const fs::path firmware = project / "New_SX30418.sx";
     const std::string text = ReadFile(kGoldenFolder / "New_SX30418.sx");
     WriteFile(firmware, text);
-    std::string expected; // record by record, CR LF after each
-    std::istringstream lines(text);
     size_t records = 0;
-    for (std::string line; std::getline(lines, line); ++records) {
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        expected += line + "\r\n";
-    }
+    const std::string expected = RecordsOnTheLine(text, records);
 
     std::optional<std::string> parameters = FlashToolParameters(Utf8(firmware), 7);
     ASSERT_TRUE(parameters);
@@ -114,15 +68,7 @@ TEST(FlashToolOnWindows, SendsEveryRecordToTheComPort) {
               std::string::npos)
         << log;
 
-    // Every byte has left the port; the recording may lag a little behind.
-    std::string received;
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    do {
-        received = ReadFile(received_path).substr(before);
-        if (received.size() >= expected.size())
-            break;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    } while (std::chrono::steady_clock::now() < deadline);
+    const std::string received = ReceivedOnCom8(*recording, before, expected.size());
     EXPECT_EQ(received.size(), expected.size());
     EXPECT_TRUE(received == expected);
 }

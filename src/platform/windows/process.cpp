@@ -8,13 +8,31 @@
 
 namespace fabricor {
 
+namespace {
+
+std::wstring Wide(const std::string& text, UINT codePage) {
+    if (text.empty())
+        return {};
+    int size =
+        MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring wide(static_cast<size_t>(size), L'\0');
+    MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), wide.data(), size);
+    return wide;
+}
+
+} // namespace
+
 bool StartDetachedProgram(const std::string& program, const std::string& argument,
                           const std::string& workingFolder) {
-    // The shell starts it as the update dialog always did: the parameter string goes through
-    // as these bytes (Windows-1252, the pilcrow included), in the ANSI code page.
-    HINSTANCE started = ShellExecuteA(
-        nullptr, "open", program.c_str(), argument.empty() ? nullptr : argument.c_str(),
-        workingFolder.empty() ? nullptr : workingFolder.c_str(), SW_SHOWNORMAL);
+    // The program and the folder are UTF-8 like every other path; the parameter string goes
+    // through as these bytes (Windows-1252, the pilcrow included) in the ANSI code page, read
+    // as ShellExecuteA would read them, so the program's GetCommandLineA gives them back.
+    const std::wstring file = Wide(program, CP_UTF8);
+    const std::wstring parameters = Wide(argument, CP_ACP);
+    const std::wstring folder = Wide(workingFolder, CP_UTF8);
+    HINSTANCE started = ShellExecuteW(nullptr, L"open", file.c_str(),
+                                      parameters.empty() ? nullptr : parameters.c_str(),
+                                      folder.empty() ? nullptr : folder.c_str(), SW_SHOWNORMAL);
     // Values up to 32 are the shell's error codes.
     return reinterpret_cast<INT_PTR>(started) > 32;
 }
