@@ -4,9 +4,15 @@
 #include "cli/options.h"
 #include "gateway/gateway_server.h"
 
+#ifdef _WIN32
+#include <winsock2.h> // before windows.h
+
+#include <windows.h>
+#else
 #include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
+#endif
 
 #include <cerrno>
 #include <ostream>
@@ -38,14 +44,22 @@ void GatewayHelp(std::ostream& out) {
            "behaviour are not.\n"
            "\n"
            "Options:\n"
+#ifdef _WIN32
+           "  --serial DEVICE             the serial port of the RTU line, e.g. COM3\n"
+#else
            "  --serial DEVICE             the serial port of the RTU line, e.g. /dev/ttyUSB0\n"
+#endif
            "  --listen ADDRESS:PORT       where to listen (default 127.0.0.1 and the project's\n"
            "                              TCP port; port 0 takes any free port)\n"
            "  --verbose                   one line per request: the TCP request, what it became\n"
            "                              on the line (or the exception), the time it took\n"
            "  --help                      show this help\n"
            "\n"
+#ifdef _WIN32
+           "Ctrl-C or Ctrl-Break stops it; it then prints its counters and exits with 0.\n"
+#else
            "Ctrl-C or SIGTERM stops it; it then prints its counters and exits with 0.\n"
+#endif
            "Exit status: 0 after a stop; 1 when the project is refused or the serial port or\n"
            "the listening address cannot be used; 2 on a usage error.\n";
 }
@@ -58,12 +72,101 @@ int UsageError(std::ostream& err, const std::string& problem) {
 
 int stopWrite = -1;
 
+#ifdef _WIN32
+// Ctrl-C, Ctrl-Break or a closed console stop the gateway: the loop waits on sockets only, so
+// the stop is a byte sent over a loopback connection of the process's own. The gateway has
+// started Windows sockets by then.
+BOOL WINAPI StopOnConsoleEvent(DWORD) {
+    const char byte = 1;
+    ::send(SOCKET(intptr_t(stopWrite)), &byte, 1, 0);
+    return TRUE;
+}
+
+class StopOnInterrupt {
+public:
+    StopOnInterrupt() {
+        const SOCKET listener = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        int length = sizeof address;
+        SOCKET writer = INVALID_SOCKET, reader = INVALID_SOCKET;
+        if (listener != INVALID_SOCKET &&
+            ::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+            ::listen(listener, 1) == 0 &&
+            ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) == 0 &&
+            (writer = ::socket(AF_INET, SOCK_STREAM, 0)) != INVALID_SOCKET &&
+            ::connect(writer, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0)
+            reader = ::accept(listener, nullptr, nullptr);
+        if (listener != INVALID_SOCKET)
+            ::closesocket(listener);
+        if (reader == INVALID_SOCKET) {
+            if (writer != INVALID_SOCKET)
+                ::closesocket(writer);
+            return;
+        }
+        readFd_ = int(intptr_t(reader));
+        stopWrite = int(intptr_t(writer));
+        SetConsoleCtrlHandler(StopOnConsoleEvent, TRUE);
+    }
+    ~StopOnInterrupt() {
+        if (readFd_ == -1)
+            return;
+        SetConsoleCtrlHandler(StopOnConsoleEvent, FALSE);
+        ::closesocket(SOCKET(intptr_t(stopWrite)));
+        ::closesocket(SOCKET(intptr_t(readFd_)));
+        stopWrite = -1;
+    }
+    StopOnInterrupt(const StopOnInterrupt&) = delete;
+    StopOnInterrupt& operator=(const StopOnInterrupt&) = delete;
+    // What the gateway waits on; -1 when it could not be made.
+    int fd() const { return readFd_; }
+
+private:
+    int readFd_ = -1;
+};
+#else
 void StopOnSignal(int) {
     const char byte = 1;
     const int saved = errno;
     [[maybe_unused]] auto ignored = ::write(stopWrite, &byte, 1);
     errno = saved;
 }
+
+// SIGINT or SIGTERM stop the gateway: the handler writes to a pipe the loop waits on.
+class StopOnInterrupt {
+public:
+    StopOnInterrupt() {
+        if (::pipe2(pipe_, O_CLOEXEC | O_NONBLOCK) != 0)
+            return;
+        stopWrite = pipe_[1];
+        struct sigaction stop {};
+        stop.sa_handler = StopOnSignal;
+        stop.sa_flags = SA_RESTART;
+        sigemptyset(&stop.sa_mask);
+        ::sigaction(SIGINT, &stop, &oldInt_);
+        ::sigaction(SIGTERM, &stop, &oldTerm_);
+    }
+    ~StopOnInterrupt() {
+        if (pipe_[0] == -1)
+            return;
+        ::sigaction(SIGINT, &oldInt_, nullptr);
+        ::sigaction(SIGTERM, &oldTerm_, nullptr);
+        stopWrite = -1;
+        ::close(pipe_[0]);
+        ::close(pipe_[1]);
+    }
+    StopOnInterrupt(const StopOnInterrupt&) = delete;
+    StopOnInterrupt& operator=(const StopOnInterrupt&) = delete;
+    // What the gateway waits on; -1 when it could not be made.
+    int fd() const { return pipe_[0]; }
+
+private:
+    int pipe_[2] = {-1, -1};
+    struct sigaction oldInt_ {
+    }, oldTerm_{};
+};
+#endif
 
 const char* ModeName(OperationMode mode) {
     return mode == OperationMode::Routing ? "Routing Mode" : "NAT Mode";
@@ -138,20 +241,11 @@ int GatewayCommand(const Arguments& args, std::ostream& out, std::ostream& err, 
         return kExitFailure;
     }
 
-    int stopPipe[2];
-    if (::pipe2(stopPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+    StopOnInterrupt stop;
+    if (stop.fd() == -1) {
         err << "fabricor-cli gateway: cannot make a pipe\n";
         return kExitFailure;
     }
-    stopWrite = stopPipe[1];
-    struct sigaction stop {};
-    stop.sa_handler = StopOnSignal;
-    stop.sa_flags = SA_RESTART;
-    sigemptyset(&stop.sa_mask);
-    struct sigaction oldInt {
-    }, oldTerm{};
-    ::sigaction(SIGINT, &stop, &oldInt);
-    ::sigaction(SIGTERM, &stop, &oldTerm);
 
     const auto& s = loaded.settings;
     out << "Gateway for " << project << " (" << ModeName(s.mode) << ", " << s.rows.size()
@@ -159,13 +253,8 @@ int GatewayCommand(const Arguments& args, std::ostream& out, std::ostream& err, 
         << listen->address << ":" << server.port() << "; RTU master on " << options.serialDevice
         << " at " << s.baudRate << " baud, 8" << s.parity << s.stopBits << ", time-out "
         << s.timeOutMs << " ms. Ctrl-C stops it." << std::endl;
-    server.Run(stopPipe[0]);
+    server.Run(stop.fd());
 
-    ::sigaction(SIGINT, &oldInt, nullptr);
-    ::sigaction(SIGTERM, &oldTerm, nullptr);
-    stopWrite = -1;
-    ::close(stopPipe[0]);
-    ::close(stopPipe[1]);
     out << "Stopped.\n" << gateway::FormatCounters(server.counters()) << std::flush;
     return kExitOk;
 }

@@ -1,5 +1,5 @@
-// The gateway command of a build without the software gateway (the Windows programs: libmodbus
-// is not available for them). The command is listed as everywhere and says so when run.
+// The gateway command of a build without the software gateway (FABRICOR_WITH_GATEWAY off, where
+// libmodbus is not available). The command is listed as everywhere and says so when run.
 #include "cli/gateway_command.h"
 
 #include <ostream>
@@ -7,8 +7,7 @@
 namespace fabricor::cli {
 
 int GatewayCommand(const Arguments&, std::ostream&, std::ostream& err, TerminalProgress&) {
-    err << "fabricor-cli gateway: not part of this build (it is built without libmodbus); the "
-           "gateway runs with the Linux build of fabricor-cli\n";
+    err << "fabricor-cli gateway: not part of this build (it is built without libmodbus)\n";
     return kExitFailure;
 }
 
