@@ -9,6 +9,7 @@ makes. Prints the round trip of a read through the gateway.
     windows_gateway.py FABRICOR_CLI_EXE WINE
 """
 import asyncio
+import atexit
 import logging
 import os
 import re
@@ -70,6 +71,7 @@ with open(os.path.join(project, "var.xml"), "w") as f:
 peer, com = os.path.join(work, "peer"), os.path.join(work, "com10")
 socat = subprocess.Popen(["socat", "pty,raw,echo=0,link=" + peer, "pty,raw,echo=0,link=" + com],
                          stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+atexit.register(socat.kill)  # also when the test itself fails on the way
 for _ in range(100):
     if os.path.exists(peer) and os.path.exists(com):
         break
@@ -99,6 +101,7 @@ out_path, err_path = os.path.join(work, "stdout.txt"), os.path.join(work, "stder
 with open(out_path, "w") as out, open(err_path, "w") as err:
     gateway = subprocess.Popen([wine, cli, "gateway", windows_path(project), "--serial", "COM10",
                                 "--listen", "127.0.0.1:0", "--verbose"], stdout=out, stderr=err)
+atexit.register(gateway.kill)
 port = None
 for _ in range(600):
     with open(out_path) as f:
