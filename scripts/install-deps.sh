@@ -11,6 +11,7 @@ packages=(
     libmodbus-dev libssl-dev mbpoll python3-pymodbus
     clang libclang-rt-14-dev
     g++-mingw-w64-x86-64-posix wine64 dpkg-dev
+    python3-pymodbus
 )
 
 missing=()
@@ -30,12 +31,12 @@ if [ ${#missing[@]} -gt 0 ]; then
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
-# The Windows build (scripts/test-windows.sh) compiles pugixml and libcsv from Debian's source
-# packages for its target, unpacked into build-deps/debian-src/ once (GoogleTest's source comes
+# The Windows build (scripts/test-windows.sh) compiles pugixml, libcsv and libmodbus from Debian's
+# source packages for its target, unpacked into build-deps/debian-src/ once (GoogleTest's source comes
 # with the googletest package). Fetched only when missing; apt learns where Debian's sources are
 # from a source entry of its own.
 sources_dir="$(cd "$(dirname "$0")/.." && pwd)/build-deps/debian-src"
-source_packages=(pugixml libcsv)
+source_packages=(pugixml libcsv libmodbus)
 wanted=()
 for package in "${source_packages[@]}"; do
     [ -f "$sources_dir/$package.unpacked" ] || wanted+=("$package")

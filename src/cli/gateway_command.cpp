@@ -40,7 +40,11 @@ void GatewayHelp(std::ostream& out) {
            "lies within an earlier row's of its data type, an RTU device 0 or above 247.\n"
            "\n"
            "Options:\n"
+#ifdef _WIN32
+           "  --serial DEVICE             the serial port of the RTU line, e.g. COM3\n"
+#else
            "  --serial DEVICE             the serial port of the RTU line, e.g. /dev/ttyUSB0\n"
+#endif
            "  --listen ADDRESS:PORT       where to listen (default 127.0.0.1 and the project's\n"
            "                              TCP port; port 0 takes any free port)\n"
            "  --log FILE                  every line it says, the lines of --verbose included,\n"
@@ -53,8 +57,12 @@ void GatewayHelp(std::ostream& out) {
            "Its counters: requests by function, exceptions by code, time-outs and latency;\n"
            "then for every table row and every RTU device that got a request: requests,\n"
            "answers, exceptions by code, time-outs and the time of the last answer seen.\n"
+#ifdef _WIN32
+           "Ctrl-C or Ctrl-Break stops it; it then prints its counters and exits with 0.\n"
+#else
            "SIGUSR1 prints them (and logs them) while it serves.\n"
            "Ctrl-C or SIGTERM stops it; it then prints its counters and exits with 0.\n"
+#endif
            "Exit status: 0 after a stop; 1 when the project is refused or the serial port or\n"
            "the listening address or the log cannot be used; 2 on a usage error.\n";
 }

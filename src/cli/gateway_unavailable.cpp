@@ -1,21 +1,13 @@
-// The gateway and simulate commands of a build without the software gateway (the Windows
-// programs: libmodbus is not available for them). They are listed as everywhere and say so.
+// The gateway command of a build without the software gateway (FABRICOR_WITH_GATEWAY off, where
+// libmodbus is not available). The command is listed as everywhere and says so when run.
 #include "cli/gateway_command.h"
-#include "cli/simulate_command.h"
 
 #include <ostream>
 
 namespace fabricor::cli {
 
 int GatewayCommand(const Arguments&, std::ostream&, std::ostream& err, TerminalProgress&) {
-    err << "fabricor-cli gateway: not part of this build (it is built without libmodbus); the "
-           "gateway runs with the Linux build of fabricor-cli\n";
-    return kExitFailure;
-}
-
-int SimulateCommand(const Arguments&, std::ostream&, std::ostream& err, TerminalProgress&) {
-    err << "fabricor-cli simulate: not part of this build (it is built without libmodbus); it "
-           "runs with the Linux build of fabricor-cli\n";
+    err << "fabricor-cli gateway: not part of this build (it is built without libmodbus)\n";
     return kExitFailure;
 }
 

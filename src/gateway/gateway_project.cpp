@@ -7,7 +7,11 @@
 #include "editors/translate_rules.h"
 #include "platform/files.h"
 
+#ifdef _WIN32
+#include <ws2tcpip.h>
+#else
 #include <arpa/inet.h>
+#endif
 
 #include <algorithm>
 #include <filesystem>

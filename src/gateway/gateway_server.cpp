@@ -2,6 +2,18 @@
 
 #include <modbus/modbus.h>
 
+#ifdef _WIN32
+// Windows sockets before the rest of the system's headers.
+#include <winsock2.h>
+#include <ws2tcpip.h>
+
+#include <windows.h>
+
+#include <mmsystem.h>
+
+#include "gateway/windows/modbus_rtu_handle.h"
+#include "platform/windows/system_message.h"
+#else
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <linux/sockios.h>
@@ -12,6 +24,7 @@
 #include <sys/socket.h>
 #include <termios.h>
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <cerrno>
@@ -22,9 +35,222 @@
 
 namespace fabricor::gateway {
 
+namespace {
+
+#ifdef _WIN32
+// A socket is kept as an int: Windows handles carry 32 significant bits, and INVALID_SOCKET
+// becomes -1 as it is on POSIX.
+SOCKET Native(int fd) {
+    return SOCKET(intptr_t(fd));
+}
+bool WouldBlock() {
+    return WSAGetLastError() == WSAEWOULDBLOCK;
+}
+bool Interrupted() {
+    return WSAGetLastError() == WSAEINTR;
+}
+std::string SocketProblem() {
+    return SystemMessage(DWORD(WSAGetLastError()));
+}
+void CloseSocket(int fd) {
+    ::closesocket(Native(fd));
+}
+bool SetNonBlocking(int fd) {
+    u_long yes = 1;
+    return ::ioctlsocket(Native(fd), FIONBIO, &yes) == 0;
+}
+int NewSocket() {
+    const int fd = int(intptr_t(::socket(AF_INET, SOCK_STREAM, 0)));
+    if (fd != -1 && !SetNonBlocking(fd)) {
+        CloseSocket(fd);
+        return -1;
+    }
+    return fd;
+}
+int AcceptSocket(int listenFd, sockaddr_in& peer) {
+    int length = sizeof peer;
+    const int fd =
+        int(intptr_t(::accept(Native(listenFd), reinterpret_cast<sockaddr*>(&peer), &length)));
+    if (fd != -1)
+        SetNonBlocking(fd); // as the listening socket already is
+    return fd;
+}
+pollfd Watch(int fd) {
+    return {Native(fd), POLLIN, 0};
+}
+int PollSockets(std::vector<pollfd>& polled, int wait) {
+    return ::WSAPoll(polled.data(), ULONG(polled.size()), wait);
+}
+ssize_t SendAll(int fd, const Bytes& bytes) {
+    return ::send(Native(fd), reinterpret_cast<const char*>(bytes.data()), int(bytes.size()), 0);
+}
+ssize_t Receive(int fd, uint8_t* into, size_t size) {
+    return ::recv(Native(fd), reinterpret_cast<char*>(into), int(size), 0);
+}
+// Windows cannot tell: a client that leaves its answers unread is dropped once its socket
+// takes no more.
+std::optional<int> Unsent(int) {
+    return std::nullopt;
+}
+
+// Sockets work only after WSAStartup; the loop's waits of a millisecond need the system's
+// timer at that resolution. Both once per process.
+bool StartSockets() {
+    static const bool started = [] {
+        WSADATA data;
+        if (WSAStartup(MAKEWORD(2, 2), &data) != 0)
+            return false;
+        timeBeginPeriod(1);
+        return true;
+    }();
+    return started;
+}
+#else
+int Native(int fd) {
+    return fd;
+}
+bool WouldBlock() {
+    return errno == EAGAIN || errno == EWOULDBLOCK;
+}
+bool Interrupted() {
+    return errno == EINTR;
+}
+std::string SocketProblem() {
+    return std::strerror(errno);
+}
+void CloseSocket(int fd) {
+    ::close(fd);
+}
+int NewSocket() {
+    return ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+}
+int AcceptSocket(int listenFd, sockaddr_in& peer) {
+    socklen_t length = sizeof peer;
+    return ::accept4(listenFd, reinterpret_cast<sockaddr*>(&peer), &length,
+                     SOCK_NONBLOCK | SOCK_CLOEXEC);
+}
+pollfd Watch(int fd) {
+    return {fd, POLLIN, 0};
+}
+int PollSockets(std::vector<pollfd>& polled, int wait) {
+    return ::poll(polled.data(), polled.size(), wait);
+}
+ssize_t SendAll(int fd, const Bytes& bytes) {
+    return ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+}
+ssize_t Receive(int fd, uint8_t* into, size_t size) {
+    return ::recv(fd, into, size, 0);
+}
+std::optional<int> Unsent(int fd) {
+    int unsent = 0;
+    if (::ioctl(fd, SIOCOUTQ, &unsent) != 0)
+        return std::nullopt;
+    return unsent;
+}
+bool StartSockets() {
+    return true;
+}
+#endif
+
+} // namespace
+
 // The RTU master side: libmodbus opens the port with the project's settings and frames the
 // requests; the answers are read by the gateway's own loop, byte by byte as they come. A line
 // that fails is reopened at the next request.
+#ifdef _WIN32
+// On Windows the port is libmodbus's handle, read without waiting (a port cannot be waited for
+// together with sockets: the loop reads it at every wake-up instead).
+class RtuLine {
+public:
+    RtuLine(const std::string& device, const GatewaySettings& settings) {
+        // "COM10" and above are reached only as "\\.\COM10"; any COM port may be named so.
+        std::string path = device;
+        if (path.size() > 3 && _strnicmp(path.c_str(), "COM", 3) == 0 &&
+            std::all_of(path.begin() + 3, path.end(), [](char c) { return c >= '0' && c <= '9'; }))
+            path = "\\\\.\\" + path;
+        context_ =
+            modbus_new_rtu(path.c_str(), settings.baudRate, settings.parity, 8, settings.stopBits);
+    }
+    ~RtuLine() {
+        if (context_) {
+            if (up_)
+                modbus_close(context_);
+            modbus_free(context_);
+        }
+    }
+    RtuLine(const RtuLine&) = delete;
+    RtuLine& operator=(const RtuLine&) = delete;
+
+    std::string Open() {
+        if (!context_)
+            return std::strerror(errno);
+        if (!Connect())
+            return SystemMessage(GetLastError());
+        return {};
+    }
+    bool Reopen() {
+        if (!up_) {
+            modbus_close(context_);
+            Connect();
+        }
+        return up_;
+    }
+    bool up() const { return up_; }
+
+    // Sends the request and returns once its last character has left. False: the line is down.
+    bool Send(uint8_t slave, const Bytes& pdu) {
+        Bytes request;
+        request.reserve(pdu.size() + 1);
+        request.push_back(slave);
+        request.insert(request.end(), pdu.begin(), pdu.end());
+        if (modbus_send_raw_request(context_, request.data(), int(request.size())) < 0 ||
+            !FlushFileBuffers(handle_))
+            return Down();
+        return true;
+    }
+    // Appends what the line has brought. False: the line is down.
+    bool Read(Bytes& into) {
+        uint8_t chunk[512];
+        for (;;) {
+            DWORD got = 0;
+            if (!ReadFile(handle_, chunk, sizeof chunk, &got, nullptr))
+                return Down();
+            if (got == 0)
+                return true;
+            into.insert(into.end(), chunk, chunk + got);
+        }
+    }
+    bool Down() {
+        if (up_)
+            modbus_close(context_);
+        up_ = false;
+        return false;
+    }
+
+private:
+    bool Connect() {
+        if (modbus_connect(context_) != 0)
+            return false;
+        handle_ = fabricor_modbus_rtu_handle(context_);
+        // Reads return at once with what is there; a write may take what its bytes need.
+        COMMTIMEOUTS timeouts{};
+        timeouts.ReadIntervalTimeout = MAXDWORD;
+        timeouts.WriteTotalTimeoutConstant = 5000;
+        if (!SetCommTimeouts(handle_, &timeouts)) {
+            const DWORD problem = GetLastError();
+            modbus_close(context_);
+            SetLastError(problem);
+            return false;
+        }
+        up_ = true;
+        return true;
+    }
+
+    modbus_t* context_ = nullptr;
+    HANDLE handle_ = INVALID_HANDLE_VALUE;
+    bool up_ = false;
+};
+#else
 class RtuLine {
 public:
     RtuLine(const std::string& device, const GatewaySettings& settings) {
@@ -98,6 +324,7 @@ private:
     modbus_t* context_ = nullptr;
     bool up_ = false;
 };
+#endif
 
 namespace {
 
@@ -124,9 +351,9 @@ GatewayServer::GatewayServer(GatewayOptions options)
 
 GatewayServer::~GatewayServer() {
     for (auto& [id, client] : clients_)
-        ::close(client.fd);
+        CloseSocket(client.fd);
     if (listenFd_ >= 0)
-        ::close(listenFd_);
+        CloseSocket(listenFd_);
 }
 
 std::string GatewayServer::Open() {
@@ -134,22 +361,26 @@ std::string GatewayServer::Open() {
     if (auto problem = line_->Open(); !problem.empty())
         return "cannot open " + options_.serialDevice + ": " + problem;
 
-    listenFd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (!StartSockets())
+        return "cannot start Windows sockets";
+    listenFd_ = NewSocket();
     if (listenFd_ < 0)
-        return std::string("cannot make a socket: ") + std::strerror(errno);
+        return "cannot make a socket: " + SocketProblem();
+#ifndef _WIN32 // on Windows it would let another program take the same port
     int yes = 1;
     ::setsockopt(listenFd_, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+#endif
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(options_.listen.port);
     ::inet_pton(AF_INET, options_.listen.address.c_str(), &address.sin_addr);
     const std::string where = options_.listen.address + ":" + std::to_string(options_.listen.port);
-    if (::bind(listenFd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
-        return "cannot listen on " + where + ": " + std::strerror(errno);
-    if (::listen(listenFd_, 16) != 0)
-        return "cannot listen on " + where + ": " + std::strerror(errno);
+    if (::bind(Native(listenFd_), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
+        return "cannot listen on " + where + ": " + SocketProblem();
+    if (::listen(Native(listenFd_), 16) != 0)
+        return "cannot listen on " + where + ": " + SocketProblem();
     socklen_t length = sizeof address;
-    ::getsockname(listenFd_, reinterpret_cast<sockaddr*>(&address), &length);
+    ::getsockname(Native(listenFd_), reinterpret_cast<sockaddr*>(&address), &length);
     port_ = ntohs(address.sin_port);
     return {};
 }
@@ -188,19 +419,18 @@ void GatewayServer::Tally(const Pending& pending, const std::optional<Bytes>& an
 void GatewayServer::Accept() {
     for (;;) {
         sockaddr_in peer{};
-        socklen_t length = sizeof peer;
-        const int fd = ::accept4(listenFd_, reinterpret_cast<sockaddr*>(&peer), &length,
-                                 SOCK_NONBLOCK | SOCK_CLOEXEC);
+        const int fd = AcceptSocket(listenFd_, peer);
         if (fd < 0)
             return;
         if (clients_.size() >= options_.maxClients) {
-            ::close(fd);
+            CloseSocket(fd);
             Say(PeerName(peer) + ": refused, already " + std::to_string(clients_.size()) +
                 " clients");
             continue;
         }
         int yes = 1;
-        ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
+        ::setsockopt(Native(fd), IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&yes),
+                     sizeof yes);
         Client client;
         client.fd = fd;
         client.peer = PeerName(peer);
@@ -214,7 +444,7 @@ void GatewayServer::DropClient(uint64_t id, const std::string& why) {
         return;
     if (!why.empty())
         Say(found->second.peer + ": dropped, " + why);
-    ::close(found->second.fd);
+    CloseSocket(found->second.fd);
     // Its requests still waiting would be answered to nobody.
     clients_.erase(found);
     std::erase(turns_, id);
@@ -226,9 +456,9 @@ void GatewayServer::ReadClient(uint64_t id) {
     uint8_t chunk[4096];
     ssize_t got;
     do
-        got = ::recv(client.fd, chunk, sizeof chunk, 0);
-    while (got < 0 && errno == EINTR);
-    if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+        got = Receive(client.fd, chunk, sizeof chunk);
+    while (got < 0 && Interrupted());
+    if (got < 0 && WouldBlock())
         return;
     if (got <= 0) {
         DropClient(id, client.buffer.empty() ? "" : "disconnected in the middle of a request");
@@ -315,15 +545,14 @@ void GatewayServer::Answer(uint64_t id, const Pending& pending, const Bytes& pdu
     if (found != clients_.end()) {
         const int fd = found->second.fd;
         const Bytes frame = EncodeTcpFrame(pending.frame.transaction, pending.frame.unit, pdu);
-        const ssize_t sent = ::send(fd, frame.data(), frame.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
-        int unread = 0;
+        const ssize_t sent = SendAll(fd, frame);
         answered = sent == ssize_t(frame.size());
+        std::optional<int> unread;
         if (!answered) {
             DropClient(id, "cannot take its answer");
-        } else if (::ioctl(fd, SIOCOUTQ, &unread) == 0 &&
-                   size_t(unread) > options_.maxUnreadAnswerBytes) {
+        } else if ((unread = Unsent(fd)) && size_t(*unread) > options_.maxUnreadAnswerBytes) {
             // A client that sends and never reads would have the line work for nobody.
-            DropClient(id, "leaves its answers unread (" + std::to_string(unread) + " bytes)");
+            DropClient(id, "leaves its answers unread (" + std::to_string(*unread) + " bytes)");
         }
     }
     if (!answered)
@@ -538,22 +767,29 @@ void GatewayServer::Finish(const std::optional<Bytes>& rtuAnswer, const std::str
 }
 
 void GatewayServer::Run(int stopFd, int reportFd, const std::function<void()>& report) {
+#ifdef _WIN32
+    (void)reportFd;
+    (void)report;
+#endif
     std::vector<pollfd> polled;
     std::vector<uint64_t> ids;
     for (;;) {
         StartNext();
         polled.clear();
         ids.clear();
-        polled.push_back({stopFd, POLLIN, 0});
-        polled.push_back({listenFd_, POLLIN, 0});
+        polled.push_back(Watch(stopFd));
+        polled.push_back(Watch(listenFd_));
+#ifndef _WIN32
+        // Windows has no SIGUSR1 and no pipe to poll with sockets: no report there.
         polled.push_back({line_->fd(), POLLIN, 0});
         polled.push_back({reportFd, POLLIN, 0});
+#endif
         for (const auto& [id, client] : clients_) {
             // A client with enough requests waiting is not read until one is served, so one
             // that floods the gateway cannot fill its memory.
             if (client.queue.size() >= options_.maxQueuedPerClient)
                 continue;
-            polled.push_back({client.fd, POLLIN, 0});
+            polled.push_back(Watch(client.fd));
             ids.push_back(id);
         }
         // Wake up for the line, or when an unfinished frame runs out of time.
@@ -569,12 +805,24 @@ void GatewayServer::Run(int stopFd, int reportFd, const std::function<void()>& r
                 std::chrono::ceil<std::chrono::milliseconds>(*wakeUp - Clock::now()).count();
             wait = int(std::clamp<int64_t>(left, 0, 60000));
         }
-        if (::poll(polled.data(), polled.size(), wait) < 0 && errno != EINTR)
+#ifdef _WIN32
+        // The line is looked at every millisecond while a request is on it, else every 10 ms.
+        const int lineWait = current_ ? 1 : 10;
+        wait = wait < 0 ? lineWait : std::min(wait, lineWait);
+        constexpr size_t kFirstClient = 2;
+#else
+        constexpr size_t kFirstClient = 4;
+#endif
+        if (PollSockets(polled, wait) < 0 && !Interrupted())
             return;
         if (polled[0].revents)
             return;
         if (polled[1].revents & POLLIN)
             Accept();
+#ifdef _WIN32
+        if (line_->up())
+            ListenToLine(0);
+#else
         if (polled[2].fd >= 0 && polled[2].revents)
             ListenToLine(polled[2].revents);
         if (polled[3].fd >= 0 && polled[3].revents) {
@@ -584,7 +832,7 @@ void GatewayServer::Run(int stopFd, int reportFd, const std::function<void()>& r
             if (report)
                 report();
         }
-        constexpr size_t kFirstClient = 4;
+#endif
         for (size_t i = kFirstClient; i < polled.size(); ++i)
             if (polled[i].revents && clients_.count(ids[i - kFirstClient]))
                 ReadClient(ids[i - kFirstClient]);

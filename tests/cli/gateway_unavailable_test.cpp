@@ -1,5 +1,5 @@
-// A build without the software gateway (the Windows programs) still lists the command and says
-// plainly that it is not part of this build.
+// A build without the software gateway (FABRICOR_WITH_GATEWAY off) still lists the command and
+// says plainly that it is not part of this build.
 #include "cli/cli.h"
 
 #include <gtest/gtest.h>
