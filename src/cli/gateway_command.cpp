@@ -15,13 +15,8 @@ namespace fabricor::cli {
 
 namespace {
 
-constexpr const char* kGatewayUsage =
-    "Usage: fabricor-cli gateway SOURCE --serial DEVICE [--listen ADDRESS:PORT] [--verbose]\n";
-
 void GatewayHelp(std::ostream& out) {
-    out << kGatewayUsage
-        << "\n"
-           "Lets this computer play the device on the bench: it listens for Modbus TCP on\n"
+    out << "Lets this computer play the device on the bench: it listens for Modbus TCP on\n"
            "ADDRESS:PORT and is the Modbus RTU master on the serial port DEVICE, with the\n"
            "project's baud rate, parity, stop bits (8 data bits) and time-out.\n"
            "\n"
@@ -50,12 +45,6 @@ void GatewayHelp(std::ostream& out) {
            "the listening address cannot be used; 2 on a usage error.\n";
 }
 
-int UsageError(std::ostream& err, const std::string& problem) {
-    err << "fabricor-cli gateway: " << problem << "\n"
-        << kGatewayUsage << "Run 'fabricor-cli gateway --help' for more.\n";
-    return kExitUsage;
-}
-
 int stopWrite = -1;
 
 void StopOnSignal(int) {
@@ -69,36 +58,18 @@ const char* ModeName(OperationMode mode) {
     return mode == OperationMode::Routing ? "Routing Mode" : "NAT Mode";
 }
 
-} // namespace
-
-int GatewayCommand(const Arguments& args, std::ostream& out, std::ostream& err, TerminalProgress&) {
-    std::vector<std::string> words;
-    bool verbose = false;
-    for (const auto& word : args) {
-        if (word == "--verbose")
-            verbose = true;
-        else
-            words.push_back(word);
-    }
-    ParsedArguments parsed = ParseArguments(words, {"serial", "listen"});
-    if (parsed.help) {
-        GatewayHelp(out);
-        return kExitOk;
-    }
-    if (!parsed.error.empty())
-        return UsageError(err, parsed.error);
-    if (parsed.positional.size() != 1)
-        return UsageError(err, parsed.positional.empty() ? "SOURCE is missing"
-                                                         : "only one SOURCE is served");
+int RunGateway(const ParsedArguments& parsed, std::ostream& out, std::ostream& err,
+               TerminalProgress&) {
+    const bool verbose = parsed.flags.count("verbose") > 0;
     if (!parsed.values.count("serial"))
-        return UsageError(err, "--serial DEVICE is missing");
+        return UsageError(kGatewayCommand, err, "--serial DEVICE is missing");
     std::optional<gateway::ListenAddress> listen;
     if (parsed.values.count("listen")) {
-        listen = gateway::ParseListenAddress(parsed.values["listen"]);
+        listen = gateway::ParseListenAddress(parsed.values.at("listen"));
         if (!listen)
-            return UsageError(err, "--listen takes ADDRESS:PORT, an IPv4 address and a port "
+            return UsageError(kGatewayCommand, err, "--listen takes ADDRESS:PORT, an IPv4 address and a port "
                                    "0 to 65535, not '" +
-                                       parsed.values["listen"] + "'");
+                                       parsed.values.at("listen") + "'");
     }
 
     const std::string& project = parsed.positional.front();
@@ -128,7 +99,7 @@ int GatewayCommand(const Arguments& args, std::ostream& out, std::ostream& err, 
 
     gateway::GatewayOptions options;
     options.settings = loaded.settings;
-    options.serialDevice = parsed.values["serial"];
+    options.serialDevice = parsed.values.at("serial");
     options.listen = *listen;
     if (verbose)
         options.verbose = &out;
@@ -169,5 +140,18 @@ int GatewayCommand(const Arguments& args, std::ostream& out, std::ostream& err, 
     out << "Stopped.\n" << gateway::FormatCounters(server.counters()) << std::flush;
     return kExitOk;
 }
+
+} // namespace
+
+const Command kGatewayCommand = {
+    .name = "gateway",
+    .summary = kGatewaySummary,
+    .usage = kGatewayUsage,
+    .help = GatewayHelp,
+    .valueOptions = {"serial", "listen"},
+    .flagOptions = {"verbose"},
+    .positionals = {1, 1, "SOURCE is missing", "only one SOURCE is served"},
+    .run = RunGateway,
+};
 
 } // namespace fabricor::cli
