@@ -27,7 +27,7 @@ std::string Dotted(const unsigned char octets[4]) {
 }
 
 uint16_t Word(const ConfigurationImage& image, size_t offset) {
-    return static_cast<uint16_t>(image[offset] | (image[offset + 1] << 8));
+    return static_cast<uint16_t>(FieldValue(image, offset, FieldKind::Word));
 }
 
 std::string Serial(const ConfigurationImage& image) {
@@ -178,7 +178,9 @@ std::string CommissioningReportHtml(const std::string& projectFolder) {
     Row(html, "System data offset", std::to_string(Word(image, image_offset::Offset)));
     html += "</table>\n";
 
-    auto table = ReadTranslateTable(platform::Utf8Name(ProjectFiles::TranslateTableIn(folder)));
+    // The table and the checks come from one reading of the documents.
+    const SavedProject saved = ReadSavedProject(projectFolder);
+    const TranslateTableDocument& table = saved.table;
     html += "<h2>Translate table (" + std::to_string(table.rows.size()) + " rows)</h2>\n";
     if (!table.rows.empty()) {
         html += "<table>\n<tr><th>Row</th><th>Data type</th><th>TCP address</th><th>RTU device"
@@ -200,7 +202,7 @@ std::string CommissioningReportHtml(const std::string& projectFolder) {
         html += "</table>\n";
     }
 
-    auto check = CheckProject(projectFolder);
+    auto check = CheckProject(saved);
     html += "<h2>Checks</h2>\n";
     if (check.problems.empty() && check.warnings.empty())
         html += "<p>No problems and no warnings.</p>\n";
