@@ -76,6 +76,13 @@ unsigned RecordValue(const ConfigurationImage& image, size_t row, const RecordFi
     return FieldValue(image, RecordOffset(row, field), field.kind);
 }
 
+unsigned RecordValueOf(const ConfigurationImage& image, size_t row, RowAttribute attribute) {
+    for (const auto& field : kRecordLayout)
+        if (field.attribute == attribute)
+            return RecordValue(image, row, field);
+    return 0; // the mnemonic: not in the image
+}
+
 std::string ShowRecord(const ConfigurationImage& image, size_t row) {
     if (SlotEmpty(image, row))
         return "no row";
@@ -120,29 +127,13 @@ DecodedProject DecodeImage(const ConfigurationImage& image) {
     if (image[image_offset::Baud] == kNoBaudRateByte)
         decoded.pargen[Index(GeneralParameter::BAUD)] = std::to_string(kNoBaudRateIndex);
     for (size_t row = 0; row < kImageRows && !SlotEmpty(image, row); ++row) {
+        auto value = [&](RowAttribute attribute) { return RecordValueOf(image, row, attribute); };
         TMyRec rec;
-        for (const auto& field : kRecordLayout) {
-            const unsigned value = RecordValue(image, row, field);
-            switch (field.attribute) {
-            case RowAttribute::DATA_TYPE:
-                rec.DataType = static_cast<uint8_t>(value);
-                break;
-            case RowAttribute::TCP_ADDRESS:
-                rec.TcpAddress = static_cast<uint16_t>(value);
-                break;
-            case RowAttribute::RTU_ADD_DEV:
-                rec.RtuAddDev = static_cast<uint8_t>(value);
-                break;
-            case RowAttribute::RTU_ADDRESS:
-                rec.RtuAddress = static_cast<uint16_t>(value);
-                break;
-            case RowAttribute::N_POINT:
-                rec.NPoint = static_cast<uint8_t>(value);
-                break;
-            case RowAttribute::MNEMONIC:
-                break; // not in the image
-            }
-        }
+        rec.DataType = static_cast<uint8_t>(value(RowAttribute::DATA_TYPE));
+        rec.TcpAddress = static_cast<uint16_t>(value(RowAttribute::TCP_ADDRESS));
+        rec.RtuAddDev = static_cast<uint8_t>(value(RowAttribute::RTU_ADD_DEV));
+        rec.RtuAddress = static_cast<uint16_t>(value(RowAttribute::RTU_ADDRESS));
+        rec.NPoint = static_cast<uint8_t>(value(RowAttribute::N_POINT));
         decoded.rows.push_back(rec);
     }
     decoded.timeWord = Load16(image, image_offset::BuildTime);
