@@ -10,12 +10,8 @@ namespace fabricor::cli {
 
 namespace {
 
-constexpr const char* kCheckUsage = "Usage: fabricor-cli check PROJECT [--strict]\n";
-
 void CheckHelp(std::ostream& out) {
-    out << kCheckUsage
-        << "\n"
-           "Runs PROJECT/pargen.xml and PROJECT/var.xml through the checks that confirming\n"
+    out << "Runs PROJECT/pargen.xml and PROJECT/var.xml through the checks that confirming\n"
            "the General Parameter and Set Translate Table dialogs applies, and lists every\n"
            "problem on stdout, one line each, for example\n"
            "  var.xml row 12 Data Type: Error!! Data Type must be Holding Register or Input Register. \n"
@@ -35,22 +31,8 @@ void CheckHelp(std::ostream& out) {
            "is any problem, or any warning with --strict; 2 on a usage error.\n";
 }
 
-} // namespace
-
-int CheckCommand(const Arguments& args, std::ostream& out, std::ostream& err, TerminalProgress&) {
-    ParsedArguments parsed = ParseArguments(args, {}, {"strict"});
-    if (parsed.help) {
-        CheckHelp(out);
-        return kExitOk;
-    }
-    std::string problem = parsed.error;
-    if (problem.empty() && parsed.positional.size() != 1)
-        problem = parsed.positional.empty() ? "PROJECT is missing" : "only one PROJECT is checked";
-    if (!problem.empty()) {
-        err << "fabricor-cli check: " << problem << "\n"
-            << kCheckUsage << "Run 'fabricor-cli check --help' for more.\n";
-        return kExitUsage;
-    }
+int RunCheck(const ParsedArguments& parsed, std::ostream& out, std::ostream& err,
+             TerminalProgress&) {
     const std::string& project = parsed.positional.front();
     if (!FolderExists(project)) {
         err << "fabricor-cli check: " << project << " is not a folder\n";
@@ -64,5 +46,17 @@ int CheckCommand(const Arguments& args, std::ostream& out, std::ostream& err, Te
     const bool strict = parsed.flags.count("strict") > 0;
     return check.problems.empty() && (!strict || check.warnings.empty()) ? kExitOk : kExitFailure;
 }
+
+} // namespace
+
+const Command kCheckCommand = {
+    .name = "check",
+    .summary = "list every problem the editors would refuse in PROJECT's documents",
+    .usage = "check PROJECT [--strict]",
+    .help = CheckHelp,
+    .flagOptions = {"strict"},
+    .positionals = {1, 1, "PROJECT is missing", "only one PROJECT is checked"},
+    .run = RunCheck,
+};
 
 } // namespace fabricor::cli

@@ -9,12 +9,8 @@ namespace fabricor::cli {
 
 namespace {
 
-constexpr const char* kFoldersUsage = "Usage: fabricor-cli folders\n";
-
 void FoldersHelp(std::ostream& out) {
-    out << kFoldersUsage
-        << "\n"
-           "Prints where the programs keep their files: the folder of the programs and the\n"
+    out << "Prints where the programs keep their files: the folder of the programs and the\n"
            "folder that holds Fabricor.ini, Progwerk.ini, MASTER and PROJECTS. That is the\n"
            "programs' own folder when it can be written, otherwise the user's data folder:\n"
            "$XDG_DATA_HOME/fabricor, or ~/.local/share/fabricor. Then a MASTER beside the\n"
@@ -29,20 +25,7 @@ std::string Placed(const ApplicationFolder::Place& place) {
     return place.why.empty() ? place.path : place.path + " (" + place.why + ")";
 }
 
-} // namespace
-
-int FoldersCommand(const Arguments& args, std::ostream& out, std::ostream& err, TerminalProgress&) {
-    auto parsed = ParseArguments(args, {});
-    if (parsed.help && parsed.error.empty()) {
-        FoldersHelp(out);
-        return kExitOk;
-    }
-    if (!parsed.error.empty() || !parsed.positional.empty()) {
-        err << "fabricor-cli folders: "
-            << (parsed.error.empty() ? "takes no arguments" : parsed.error) << "\n"
-            << kFoldersUsage;
-        return kExitUsage;
-    }
+int RunFolders(const ParsedArguments&, std::ostream& out, std::ostream&, TerminalProgress&) {
     const ApplicationFolder folder = DecideApplicationFolder(ExecutableFolder());
     out << "Programs: " << folder.programFolder << "\n"
         << "Files:    " << folder.dataFolder
@@ -58,5 +41,16 @@ int FoldersCommand(const Arguments& args, std::ostream& out, std::ostream& err, 
         << "\n";
     return kExitOk;
 }
+
+} // namespace
+
+const Command kFoldersCommand = {
+    .name = "folders",
+    .summary = "print where the programs keep MASTER, PROJECTS and their settings",
+    .usage = "folders",
+    .help = FoldersHelp,
+    .positionals = {0, 0, "", "takes no arguments"},
+    .run = RunFolders,
+};
 
 } // namespace fabricor::cli

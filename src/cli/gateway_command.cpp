@@ -14,10 +14,6 @@ namespace fabricor::cli {
 
 namespace {
 
-constexpr const char* kGatewayUsage =
-    "Usage: fabricor-cli gateway SOURCE --serial DEVICE [--listen ADDRESS:PORT] [--log FILE]\n"
-    "                            [--verbose]\n";
-
 void GatewayHelp(std::ostream& out) {
     out << kGatewayUsage
         << "\n"
@@ -67,39 +63,22 @@ void GatewayHelp(std::ostream& out) {
            "the listening address or the log cannot be used; 2 on a usage error.\n";
 }
 
-int UsageError(std::ostream& err, const std::string& problem) {
-    err << "fabricor-cli gateway: " << problem << "\n"
-        << kGatewayUsage << "Run 'fabricor-cli gateway --help' for more.\n";
-    return kExitUsage;
-}
-
 const char* ModeName(OperationMode mode) {
     return mode == OperationMode::Routing ? "Routing Mode" : "NAT Mode";
 }
 
-} // namespace
-
-int GatewayCommand(const Arguments& args, std::ostream& out, std::ostream& err, TerminalProgress&) {
-    ParsedArguments parsed = ParseArguments(args, {"serial", "listen", "log"}, {"verbose"});
+int RunGateway(const ParsedArguments& parsed, std::ostream& out, std::ostream& err,
+               TerminalProgress&) {
     const bool verbose = parsed.flags.count("verbose") > 0;
-    if (parsed.help) {
-        GatewayHelp(out);
-        return kExitOk;
-    }
-    if (!parsed.error.empty())
-        return UsageError(err, parsed.error);
-    if (parsed.positional.size() != 1)
-        return UsageError(err, parsed.positional.empty() ? "SOURCE is missing"
-                                                         : "only one SOURCE is served");
     if (!parsed.values.count("serial"))
-        return UsageError(err, "--serial DEVICE is missing");
+        return UsageError(kGatewayCommand, err, "--serial DEVICE is missing");
     std::optional<gateway::ListenAddress> listen;
     if (parsed.values.count("listen")) {
-        listen = gateway::ParseListenAddress(parsed.values["listen"]);
+        listen = gateway::ParseListenAddress(parsed.values.at("listen"));
         if (!listen)
-            return UsageError(err, "--listen takes ADDRESS:PORT, an IPv4 address and a port "
+            return UsageError(kGatewayCommand, err, "--listen takes ADDRESS:PORT, an IPv4 address and a port "
                                    "0 to 65535, not '" +
-                                       parsed.values["listen"] + "'");
+                                       parsed.values.at("listen") + "'");
     }
 
     const std::string& project = parsed.positional.front();
@@ -131,7 +110,7 @@ int GatewayCommand(const Arguments& args, std::ostream& out, std::ostream& err, 
     // replaced whole, so it is appended to in place rather than written beside and renamed.
     std::ofstream log;
     if (parsed.values.count("log")) {
-        const std::string& path = parsed.values["log"];
+        const std::string& path = parsed.values.at("log");
         if (ProjectDocumentAt(project, path)) {
             err << "fabricor-cli gateway: the log " << path << " would be a project document\n";
             return kExitFailure;
@@ -154,7 +133,7 @@ int GatewayCommand(const Arguments& args, std::ostream& out, std::ostream& err, 
 
     gateway::GatewayOptions options;
     options.settings = loaded.settings;
-    options.serialDevice = parsed.values["serial"];
+    options.serialDevice = parsed.values.at("serial");
     options.listen = *listen;
     if (verbose)
         options.verbose = &out;
@@ -187,5 +166,18 @@ int GatewayCommand(const Arguments& args, std::ostream& out, std::ostream& err, 
     say("Stopped.\n" + gateway::FormatCounters(server.counters(), s.rows));
     return kExitOk;
 }
+
+} // namespace
+
+const Command kGatewayCommand = {
+    .name = "gateway",
+    .summary = kGatewaySummary,
+    .usage = kGatewayUsage,
+    .help = GatewayHelp,
+    .valueOptions = {"serial", "listen", "log"},
+    .flagOptions = {"verbose"},
+    .positionals = {1, 1, "SOURCE is missing", "only one SOURCE is served"},
+    .run = RunGateway,
+};
 
 } // namespace fabricor::cli

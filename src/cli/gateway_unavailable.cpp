@@ -6,9 +6,17 @@
 
 namespace fabricor::cli {
 
-int GatewayCommand(const Arguments&, std::ostream&, std::ostream& err, TerminalProgress&) {
-    err << "fabricor-cli gateway: not part of this build (it is built without libmodbus)\n";
-    return kExitFailure;
-}
+const Command kGatewayCommand = {
+    .name = "gateway",
+    .summary = kGatewaySummary,
+    .usage = kGatewayUsage,
+    .help = nullptr, // every word, --help too, gets the same answer
+    .positionals = {0, kAnyNumber},
+    .run =
+        [](const ParsedArguments&, std::ostream&, std::ostream& err, TerminalProgress&) {
+            err << "fabricor-cli gateway: not part of this build (it is built without libmodbus)\n";
+            return kExitFailure;
+        },
+};
 
 } // namespace fabricor::cli

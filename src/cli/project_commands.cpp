@@ -15,19 +15,13 @@
 namespace fabricor::cli {
 namespace {
 
-constexpr const char* kBuildUsage = "Usage: fabricor-cli build PROJECT [--time YYYY-MM-DDTHH:MM:SS]\n";
-constexpr const char* kUpdateUsage =
-    "Usage: fabricor-cli update PROJECT --master MASTER_DIR [--time YYYY-MM-DDTHH:MM:SS]\n";
-
 constexpr const char* kTimeHelp =
     "  --time YYYY-MM-DDTHH:MM:SS  the local wall-clock time stamped into the image\n"
     "                              (default: the time of the build)\n"
     "  --help                      show this help\n";
 
 void BuildHelp(std::ostream& out) {
-    out << kBuildUsage
-        << "\n"
-           "Builds the configuration image from PROJECT/var.xml and PROJECT/pargen.xml and\n"
+    out << "Builds the configuration image from PROJECT/var.xml and PROJECT/pargen.xml and\n"
            "writes PROJECT/bin/bank1.bin and PROJECT/bin/bankg.c. The bin folder must exist.\n"
            "\n"
            "Options:\n"
@@ -39,9 +33,7 @@ void BuildHelp(std::ostream& out) {
 }
 
 void UpdateHelp(std::ostream& out) {
-    out << kUpdateUsage
-        << "\n"
-           "Builds as 'fabricor-cli build' does; when the build read everything, merges the\n"
+    out << "Builds as 'fabricor-cli build' does; when the build read everything, merges the\n"
            "image into MASTER_DIR/"
         << ProjectFiles::kBaseFirmwareName << " and writes PROJECT/"
         << ProjectFiles::NewFirmwareName()
@@ -57,13 +49,6 @@ void UpdateHelp(std::ostream& out) {
            "2 on a usage error.\n";
 }
 
-int UsageError(std::ostream& err, const char* usage, const std::string& problem,
-               const char* command) {
-    err << "fabricor-cli " << command << ": " << problem << "\n"
-        << usage << "Run 'fabricor-cli " << command << " --help' for more.\n";
-    return kExitUsage;
-}
-
 std::string WithoutTrailingSeparators(std::string folder) {
     while (folder.size() > 1 && folder.back() == kSeparator)
         folder.pop_back();
@@ -77,32 +62,18 @@ struct ProjectRequest {
 
 // Reads PROJECT and --time; a usage error has already been printed when nothing comes back.
 std::optional<ProjectRequest> ReadProjectRequest(const ParsedArguments& parsed, std::ostream& err,
-                                                 const char* usage, const char* command,
-                                                 int& exitCode) {
-    exitCode = kExitUsage;
-    if (!parsed.error.empty()) {
-        UsageError(err, usage, parsed.error, command);
-        return std::nullopt;
-    }
-    if (parsed.positional.empty()) {
-        UsageError(err, usage, "PROJECT is missing", command);
-        return std::nullopt;
-    }
-    if (parsed.positional.size() > 1) {
-        UsageError(err, usage, "unexpected argument '" + parsed.positional[1] + "'", command);
-        return std::nullopt;
-    }
+                                                 const Command& command) {
     ProjectRequest request;
     request.project = WithoutTrailingSeparators(parsed.positional.front());
     if (request.project.empty()) {
-        UsageError(err, usage, "PROJECT is empty", command);
+        UsageError(command, err, "PROJECT is empty");
         return std::nullopt;
     }
     if (auto time = parsed.values.find("time"); time != parsed.values.end()) {
         request.time = ParseLocalTime(time->second);
         if (!request.time) {
-            UsageError(err, usage, "'" + time->second + "' is not a time of the form YYYY-MM-DDTHH:MM:SS",
-                       command);
+            UsageError(command, err,
+                       "'" + time->second + "' is not a time of the form YYYY-MM-DDTHH:MM:SS");
             return std::nullopt;
         }
     }
@@ -149,18 +120,11 @@ int64_t FileSize(const std::string& path) {
     return platform::StatusOfName(path, status) == 0 ? static_cast<int64_t>(status.size) : 0;
 }
 
-} // namespace
-
-int BuildCommand(const Arguments& args, std::ostream& out, std::ostream& err, TerminalProgress&) {
-    auto parsed = ParseArguments(args, {"time"});
-    if (parsed.help && parsed.error.empty()) {
-        BuildHelp(out);
-        return kExitOk;
-    }
-    int exitCode = kExitOk;
-    auto request = ReadProjectRequest(parsed, err, kBuildUsage, "build", exitCode);
+int RunBuild(const ParsedArguments& parsed, std::ostream& out, std::ostream& err,
+             TerminalProgress&) {
+    auto request = ReadProjectRequest(parsed, err, kBuildCommand);
     if (!request)
-        return exitCode;
+        return kExitUsage;
     ProjectUpdate update{ProjectFiles(request->project)};
     if (update.refused()) {
         err << "fabricor-cli: " << update.refusal() << "\n";
@@ -169,25 +133,14 @@ int BuildCommand(const Arguments& args, std::ostream& out, std::ostream& err, Te
     return BuildAndWrite(update, *request, out, err).MayMerge() ? kExitOk : kExitFailure;
 }
 
-int UpdateCommand(const Arguments& args, std::ostream& out, std::ostream& err,
-                  TerminalProgress& progress) {
-    return UpdateCommand(args, out, err, progress, kProjectLockWait);
-}
-
-int UpdateCommand(const Arguments& args, std::ostream& out, std::ostream& err,
-                  TerminalProgress& progress, std::chrono::milliseconds lockWait) {
-    auto parsed = ParseArguments(args, {"time", "master"});
-    if (parsed.help && parsed.error.empty()) {
-        UpdateHelp(out);
-        return kExitOk;
-    }
-    int exitCode = kExitOk;
-    auto request = ReadProjectRequest(parsed, err, kUpdateUsage, "update", exitCode);
+int RunUpdate(const ParsedArguments& parsed, std::ostream& out, std::ostream& err,
+              TerminalProgress& progress, std::chrono::milliseconds lockWait) {
+    auto request = ReadProjectRequest(parsed, err, kUpdateCommand);
     if (!request)
-        return exitCode;
+        return kExitUsage;
     auto master = parsed.values.find("master");
     if (master == parsed.values.end() || master->second.empty())
-        return UsageError(err, kUpdateUsage, "--master MASTER_DIR is missing", "update");
+        return UsageError(kUpdateCommand, err, "--master MASTER_DIR is missing");
 
     // Build, write and merge under one lock: another run's Bin.sx or bank1.bin never mixes with
     // ours.
@@ -236,6 +189,42 @@ int UpdateCommand(const Arguments& args, std::ostream& out, std::ostream& err,
         return kExitFailure;
     }
     return kExitFailure;
+}
+
+} // namespace
+
+const Command kBuildCommand = {
+    .name = "build",
+    .summary = "build PROJECT/bin/bank1.bin and bankg.c from the project's documents",
+    .usage = "build PROJECT [--time YYYY-MM-DDTHH:MM:SS]",
+    .help = BuildHelp,
+    .valueOptions = {"time"},
+    .positionals = {1, 1, "PROJECT is missing"},
+    .run = RunBuild,
+};
+
+const Command kUpdateCommand = {
+    .name = "update",
+    .summary = "build, then merge the image into the base firmware as New_SX30418.sx",
+    .usage = "update PROJECT --master MASTER_DIR [--time YYYY-MM-DDTHH:MM:SS]",
+    .help = UpdateHelp,
+    .valueOptions = {"time", "master"},
+    .positionals = {1, 1, "PROJECT is missing"},
+    .run =
+        [](const ParsedArguments& parsed, std::ostream& out, std::ostream& err,
+           TerminalProgress& progress) {
+            return RunUpdate(parsed, out, err, progress, kProjectLockWait);
+        },
+};
+
+int UpdateCommand(const Arguments& args, std::ostream& out, std::ostream& err,
+                  TerminalProgress& progress, std::chrono::milliseconds lockWait) {
+    Command waiting = kUpdateCommand;
+    waiting.run = [lockWait](const ParsedArguments& parsed, std::ostream& out, std::ostream& err,
+                             TerminalProgress& progress) {
+        return RunUpdate(parsed, out, err, progress, lockWait);
+    };
+    return RunCommand(waiting, args, out, err, progress);
 }
 
 } // namespace fabricor::cli

@@ -23,19 +23,6 @@
 namespace fabricor::cli {
 namespace {
 
-constexpr const char* kDecodeUsage = "Usage: fabricor-cli decode INPUT --output DIR\n";
-constexpr const char* kVerifyUsage =
-    "Usage: fabricor-cli verify PROJECT [FIRMWARE] [--master MASTER_DIR]\n";
-constexpr const char* kDiffUsage = "Usage: fabricor-cli diff A B\n";
-constexpr const char* kReportUsage = "Usage: fabricor-cli report PROJECT [--output FILE.html] "
-                                     "[--probe FILE.json] [--port COMn]\n";
-
-int Usage(std::ostream& err, const char* command, const char* usage, const std::string& problem) {
-    err << "fabricor-cli " << command << ": " << problem << "\n"
-        << usage << "Run 'fabricor-cli " << command << " --help' for more.\n";
-    return kExitUsage;
-}
-
 std::string Prefixed(const std::string& path, const std::string& error) {
     if (error.rfind(path, 0) == 0)
         return error;
@@ -131,14 +118,8 @@ std::string FolderNameOf(const std::string& dir) {
     return platform::Utf8Name(path.filename());
 }
 
-} // namespace
-
-int DecodeCommand(const Arguments& args, std::ostream& out, std::ostream& err, TerminalProgress&) {
-    auto parsed = ParseArguments(args, {"output"});
-    if (parsed.help && parsed.error.empty()) {
-        out << kDecodeUsage
-            << "\n"
-               "Reads the configuration image from INPUT, a firmware (its S2 records of the\n"
+void DecodeHelp(std::ostream& out) {
+    out << "Reads the configuration image from INPUT, a firmware (its S2 records of the\n"
                "window "
             << HexAddress(kBankWindowFirst) << ".." << HexAddress(kBankWindowLast)
             << ") or a 16384-byte image file, and writes DIR/pargen.xml\n"
@@ -149,16 +130,13 @@ int DecodeCommand(const Arguments& args, std::ostream& out, std::ostream& err, T
                "\n"
                "Exit status: 0 when written; 1 when the input is refused or a file cannot be\n"
                "written; 2 on a usage error.\n";
-        return kExitOk;
-    }
-    if (!parsed.error.empty())
-        return Usage(err, "decode", kDecodeUsage, parsed.error);
-    if (parsed.positional.size() != 1)
-        return Usage(err, "decode", kDecodeUsage,
-                     parsed.positional.empty() ? "INPUT is missing" : "only one INPUT is decoded");
+}
+
+int RunDecode(const ParsedArguments& parsed, std::ostream& out, std::ostream& err,
+              TerminalProgress&) {
     auto output = parsed.values.find("output");
     if (output == parsed.values.end() || output->second.empty())
-        return Usage(err, "decode", kDecodeUsage, "--output DIR is missing");
+        return UsageError(kDecodeCommand, err, "--output DIR is missing");
     // DIR becomes a project: a name New project refuses would make one that no update could
     // ever hand to the flash tool.
     if (std::string name = FolderNameOf(output->second); !IsValidProjectName(name)) {
@@ -190,12 +168,8 @@ int DecodeCommand(const Arguments& args, std::ostream& out, std::ostream& err, T
     return kExitOk;
 }
 
-int VerifyCommand(const Arguments& args, std::ostream& out, std::ostream& err, TerminalProgress&) {
-    auto parsed = ParseArguments(args, {"master"});
-    if (parsed.help && parsed.error.empty()) {
-        out << kVerifyUsage
-            << "\n"
-               "Builds PROJECT's configuration image in memory and compares it, field by field,\n"
+void VerifyHelp(std::ostream& out) {
+    out << "Builds PROJECT's configuration image in memory and compares it, field by field,\n"
                "with the one in FIRMWARE, a firmware or an image file (default\n"
                "PROJECT/"
             << ProjectFiles::NewFirmwareName()
@@ -210,13 +184,10 @@ int VerifyCommand(const Arguments& args, std::ostream& out, std::ostream& err, T
             << "'s, in the same order.\n"
                "\n"
                "Exit status: 0 identical; 1 different; 2 on a usage error or unreadable input.\n";
-        return kExitOk;
-    }
-    if (!parsed.error.empty())
-        return Usage(err, "verify", kVerifyUsage, parsed.error);
-    if (parsed.positional.empty() || parsed.positional.size() > 2)
-        return Usage(err, "verify", kVerifyUsage,
-                     parsed.positional.empty() ? "PROJECT is missing" : "too many arguments");
+}
+
+int RunVerify(const ParsedArguments& parsed, std::ostream& out, std::ostream& err,
+              TerminalProgress&) {
     const std::string project = parsed.positional[0];
     const std::string firmware = parsed.positional.size() > 1
                                      ? parsed.positional[1]
@@ -261,24 +232,18 @@ int VerifyCommand(const Arguments& args, std::ostream& out, std::ostream& err, T
     return kExitFailure;
 }
 
-int DiffCommand(const Arguments& args, std::ostream& out, std::ostream& err, TerminalProgress&) {
-    auto parsed = ParseArguments(args, {});
-    if (parsed.help && parsed.error.empty()) {
-        out << kDiffUsage
-            << "\n"
-               "Compares two configurations field by field, the build time and date aside. Each\n"
+void DiffHelp(std::ostream& out) {
+    out << "Compares two configurations field by field, the build time and date aside. Each\n"
                "of A and B is a project folder, a firmware or a 16384-byte image file. Prints\n"
                "\"identical\" or each difference, for example\n"
                "  pargen.xml TCP_PORT: A 502, B 503\n"
                "A project's value its image cannot hold is compared as the project says it.\n"
                "\n"
                "Exit status: 0 identical; 1 different; 2 on a usage error or unreadable input.\n";
-        return kExitOk;
-    }
-    if (!parsed.error.empty())
-        return Usage(err, "diff", kDiffUsage, parsed.error);
-    if (parsed.positional.size() != 2)
-        return Usage(err, "diff", kDiffUsage, "two inputs are compared, A and B");
+}
+
+int RunDiff(const ParsedArguments& parsed, std::ostream& out, std::ostream& err,
+            TerminalProgress&) {
     auto a = LoadAny(parsed.positional[0]);
     if (!a.ok) {
         err << "fabricor-cli diff: " << a.error << "\n";
@@ -300,37 +265,30 @@ int DiffCommand(const Arguments& args, std::ostream& out, std::ostream& err, Ter
     return kExitFailure;
 }
 
-int ReportCommand(const Arguments& args, std::ostream& out, std::ostream& err, TerminalProgress&) {
-    auto parsed = ParseArguments(args, {"output", "probe", "port"});
-    if (parsed.help && parsed.error.empty()) {
-        out << kReportUsage
-            << "\n"
-               "Writes a commissioning report of PROJECT as one self-contained printable HTML\n"
-               "page. Its first part is the page an engineer files: the project, the date and\n"
-               "time, the program's release, the base firmware in MASTER and the SHA-256 of it,\n"
-               "of New_SX30418.sx and of bin/bank1.bin, the serial port, the general parameters\n"
-               "as the device gets them, the problems and warnings of 'fabricor-cli check', and\n"
-               "blank fields for site, device tag and sign-off. Then the translate table.\n"
-               "Without --output the page goes to stdout. A control character in a text is shown\n"
-               "by its code, <U+001B> for ESC. FILE must be a regular file (or missing), never\n"
-               "the project's pargen.xml or var.xml.\n"
-               "\n"
-               "--probe FILE.json adds a probe's last results to each row: an array of objects\n"
-               "{\"row\": 1, \"status\": \"ok\", \"response_ms\": 12.5, \"values\": [17, 0]}\n"
-               "(\"row\" and \"status\" required; the array may also be the member \"rows\" of\n"
-               "an object; other members are ignored).\n"
-               "--port COMn names the port the flash tool writes through, with the device\n"
-               "Progwerk.ini maps it to.\n"
-               "\n"
-               "Exit status: 0 when written; 1 when the file cannot be written; 2 on a usage\n"
-               "error, when PROJECT is not a folder or when FILE.json cannot be read.\n";
-        return kExitOk;
-    }
-    if (!parsed.error.empty())
-        return Usage(err, "report", kReportUsage, parsed.error);
-    if (parsed.positional.size() != 1)
-        return Usage(err, "report", kReportUsage,
-                     parsed.positional.empty() ? "PROJECT is missing" : "only one PROJECT");
+void ReportHelp(std::ostream& out) {
+    out << "Writes a commissioning report of PROJECT as one self-contained printable HTML\n"
+           "page. Its first part is the page an engineer files: the project, the date and\n"
+           "time, the program's release, the base firmware in MASTER and the SHA-256 of it,\n"
+           "of New_SX30418.sx and of bin/bank1.bin, the serial port, the general parameters\n"
+           "as the device gets them, the problems and warnings of 'fabricor-cli check', and\n"
+           "blank fields for site, device tag and sign-off. Then the translate table.\n"
+           "Without --output the page goes to stdout. A control character in a text is shown\n"
+           "by its code, <U+001B> for ESC. FILE must be a regular file (or missing), never\n"
+           "the project's pargen.xml or var.xml.\n"
+           "\n"
+           "--probe FILE.json adds a probe's last results to each row: an array of objects\n"
+           "{\"row\": 1, \"status\": \"ok\", \"response_ms\": 12.5, \"values\": [17, 0]}\n"
+           "(\"row\" and \"status\" required; the array may also be the member \"rows\" of\n"
+           "an object; other members are ignored).\n"
+           "--port COMn names the port the flash tool writes through, with the device\n"
+           "Progwerk.ini maps it to.\n"
+           "\n"
+           "Exit status: 0 when written; 1 when the file cannot be written; 2 on a usage\n"
+           "error, when PROJECT is not a folder or when FILE.json cannot be read.\n";
+}
+
+int RunReport(const ParsedArguments& parsed, std::ostream& out, std::ostream& err,
+              TerminalProgress&) {
     const std::string project = parsed.positional.front();
     std::error_code ec;
     if (!std::filesystem::is_directory(platform::PathOfUtf8(project), ec)) {
@@ -347,7 +305,7 @@ int ReportCommand(const Arguments& args, std::ostream& out, std::ostream& err, T
         const bool known = name.size() == 4 && name.compare(0, 3, "COM") == 0 && name[3] >= '1' &&
                            name[3] < '1' + kSerialPortCount;
         if (!known)
-            return Usage(err, "report", kReportUsage, "--port takes COM1 to COM8");
+            return UsageError(kReportCommand, err, "--port takes COM1 to COM8");
         sources.portIndex = name[3] - '1';
     }
     ProbeResults probe;
@@ -378,5 +336,46 @@ int ReportCommand(const Arguments& args, std::ostream& out, std::ostream& err, T
     out << "Wrote " << output->second << "\n";
     return kExitOk;
 }
+
+} // namespace
+
+const Command kDecodeCommand = {
+    .name = "decode",
+    .summary = "read the configuration back from a firmware or an image into a project",
+    .usage = "decode INPUT --output DIR",
+    .help = DecodeHelp,
+    .valueOptions = {"output"},
+    .positionals = {1, 1, "INPUT is missing", "only one INPUT is decoded"},
+    .run = RunDecode,
+};
+
+const Command kVerifyCommand = {
+    .name = "verify",
+    .summary = "compare PROJECT with the configuration inside its firmware, field by field",
+    .usage = "verify PROJECT [FIRMWARE] [--master MASTER_DIR]",
+    .help = VerifyHelp,
+    .valueOptions = {"master"},
+    .positionals = {1, 2, "PROJECT is missing", "too many arguments"},
+    .run = RunVerify,
+};
+
+const Command kDiffCommand = {
+    .name = "diff",
+    .summary = "compare two projects, firmwares or images, field by field",
+    .usage = "diff A B",
+    .help = DiffHelp,
+    .positionals = {2, 2, "two inputs are compared, A and B", "two inputs are compared, A and B"},
+    .run = RunDiff,
+};
+
+const Command kReportCommand = {
+    .name = "report",
+    .summary = "write a printable HTML commissioning report of PROJECT",
+    .usage = "report PROJECT [--output FILE.html] [--probe FILE.json] [--port COMn]",
+    .help = ReportHelp,
+    .valueOptions = {"output", "probe", "port"},
+    .positionals = {1, 1, "PROJECT is missing", "only one PROJECT"},
+    .run = RunReport,
+};
 
 } // namespace fabricor::cli

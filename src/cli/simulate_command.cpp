@@ -25,13 +25,8 @@ namespace {
 
 using gateway::Bytes;
 
-constexpr const char* kSimulateUsage = "Usage: fabricor-cli simulate PROJECT --serial DEVICE "
-                                       "[--values FILE.csv] [--silent DEVICES] [--verbose]\n";
-
 void SimulateHelp(std::ostream& out) {
-    out << kSimulateUsage
-        << "\n"
-           "Plays the field devices of PROJECT's translate table on the serial port DEVICE,\n"
+    out << "Plays the field devices of PROJECT's translate table on the serial port DEVICE,\n"
            "with the project's baud rate, parity and stop bits (8 data bits): the RTU slaves\n"
            "the gateway talks to, for the bench, with 'fabricor-cli gateway' on the other end\n"
            "of the line (two linked pseudo-terminals made by socat will do).\n"
@@ -66,12 +61,6 @@ void SimulateHelp(std::ostream& out) {
            "Ctrl-C or SIGTERM stops it, and it prints them and exits with 0.\n"
            "Exit status: 0 after a stop; 1 when the project or the value file is refused, the\n"
            "serial port cannot be used or the line is gone; 2 on a usage error.\n";
-}
-
-int UsageError(std::ostream& err, const std::string& problem) {
-    err << "fabricor-cli simulate: " << problem << "\n"
-        << kSimulateUsage << "Run 'fabricor-cli simulate --help' for more.\n";
-    return kExitUsage;
 }
 
 // "3,7": device addresses 1 to 247.
@@ -245,29 +234,17 @@ std::string DeviceList(const std::vector<uint8_t>& devices) {
     return text;
 }
 
-} // namespace
-
-int SimulateCommand(const Arguments& args, std::ostream& out, std::ostream& err,
-                    TerminalProgress&) {
-    ParsedArguments parsed = ParseArguments(args, {"serial", "values", "silent"}, {"verbose"});
-    if (parsed.help) {
-        SimulateHelp(out);
-        return kExitOk;
-    }
-    if (!parsed.error.empty())
-        return UsageError(err, parsed.error);
-    if (parsed.positional.size() != 1)
-        return UsageError(err, parsed.positional.empty() ? "PROJECT is missing"
-                                                         : "only one PROJECT is played");
+int RunSimulate(const ParsedArguments& parsed, std::ostream& out, std::ostream& err,
+                TerminalProgress&) {
     if (!parsed.values.count("serial"))
-        return UsageError(err, "--serial DEVICE is missing");
+        return UsageError(kSimulateCommand, err, "--serial DEVICE is missing");
     std::set<uint8_t> silent;
     if (parsed.values.count("silent")) {
-        auto devices = ParseDeviceList(parsed.values["silent"]);
+        auto devices = ParseDeviceList(parsed.values.at("silent"));
         if (!devices)
-            return UsageError(err, "--silent takes device addresses 1 to 247 separated by "
+            return UsageError(kSimulateCommand, err, "--silent takes device addresses 1 to 247 separated by "
                                    "commas, not '" +
-                                       parsed.values["silent"] + "'");
+                                       parsed.values.at("silent") + "'");
         silent = *devices;
     }
 
@@ -295,11 +272,11 @@ int SimulateCommand(const Arguments& args, std::ostream& out, std::ostream& err,
     }
     for (uint8_t device : silent)
         if (!devices.Plays(device))
-            return UsageError(err, "--silent " + std::to_string(device) +
+            return UsageError(kSimulateCommand, err, "--silent " + std::to_string(device) +
                                        ": the table names no such RTU device");
     devices.Silence(silent);
     if (parsed.values.count("values")) {
-        const std::string& path = parsed.values["values"];
+        const std::string& path = parsed.values.at("values");
         auto file = ReadRegularFile(path, kDocumentReadLimit);
         if (!file.bytes) {
             err << "fabricor-cli simulate: " << file.error << "\n";
@@ -324,7 +301,7 @@ int SimulateCommand(const Arguments& args, std::ostream& out, std::ostream& err,
 
     // libmodbus opens the port with the line's settings; the frames are this program's own.
     const auto& s = loaded.settings;
-    const std::string serial = parsed.values["serial"];
+    const std::string serial = parsed.values.at("serial");
     modbus_t* context = modbus_new_rtu(serial.c_str(), s.baudRate, s.parity, 8, s.stopBits);
     if (!context || modbus_connect(context) != 0) {
         err << "fabricor-cli simulate: cannot open " << serial << ": " << modbus_strerror(errno)
@@ -385,5 +362,18 @@ int SimulateCommand(const Arguments& args, std::ostream& out, std::ostream& err,
     PrintTallies(out, line.tallies());
     return kExitOk;
 }
+
+} // namespace
+
+const Command kSimulateCommand = {
+    .name = "simulate",
+    .summary = kSimulateSummary,
+    .usage = kSimulateUsage,
+    .help = SimulateHelp,
+    .valueOptions = {"serial", "values", "silent"},
+    .flagOptions = {"verbose"},
+    .positionals = {1, 1, "PROJECT is missing", "only one PROJECT is played"},
+    .run = RunSimulate,
+};
 
 } // namespace fabricor::cli

@@ -7,10 +7,18 @@
 
 namespace fabricor::cli {
 
-int SimulateCommand(const Arguments&, std::ostream&, std::ostream& err, TerminalProgress&) {
-    err << "fabricor-cli simulate: not part of this build; it runs with the Linux build of "
-           "fabricor-cli\n";
-    return kExitFailure;
-}
+const Command kSimulateCommand = {
+    .name = "simulate",
+    .summary = kSimulateSummary,
+    .usage = kSimulateUsage,
+    .help = nullptr, // every word, --help too, gets the same answer
+    .positionals = {0, kAnyNumber},
+    .run =
+        [](const ParsedArguments&, std::ostream&, std::ostream& err, TerminalProgress&) {
+            err << "fabricor-cli simulate: not part of this build; it runs with the Linux build "
+                   "of fabricor-cli\n";
+            return kExitFailure;
+        },
+};
 
 } // namespace fabricor::cli

@@ -1,4 +1,4 @@
-#include "cli/table_command.h"
+#include "cli/cli.h"
 
 #include "base/atomic_file.h"
 #include "base/folders.h"
@@ -14,14 +14,8 @@ namespace fabricor::cli {
 
 namespace {
 
-constexpr const char* kTableUsage =
-    "Usage: fabricor-cli table export PROJECT [--output FILE] [--separator ,|;|tab] [--bom]\n"
-    "       fabricor-cli table import PROJECT FILE\n";
-
 void TableHelp(std::ostream& out) {
-    out << kTableUsage
-        << "\n"
-           "export writes PROJECT/var.xml as CSV: a header line with the grid's column titles\n"
+    out << "export writes PROJECT/var.xml as CSV: a header line with the grid's column titles\n"
            "(Data Type,Address TCP,Address Device RTU,Address RTU,N° Point,Mnemonic), then one\n"
            "line per row; UTF-8, CR LF line ends, a field quoted when it holds the separator,\n"
            "a quote or a line break. A cell that begins with = + - @, a tab or a CR (after any\n"
@@ -46,9 +40,7 @@ void TableHelp(std::ostream& out) {
 }
 
 int TableUsageError(std::ostream& err, const std::string& problem) {
-    err << "fabricor-cli table: " << problem << "\n"
-        << kTableUsage << "Run 'fabricor-cli table --help' for more.\n";
-    return kExitUsage;
+    return UsageError(kTableCommand, err, problem);
 }
 
 std::string VarPathOf(const std::string& project) {
@@ -182,18 +174,8 @@ int Import(const ParsedArguments& parsed, std::ostream& out, std::ostream& err) 
     return kExitOk;
 }
 
-} // namespace
-
-int TableCommand(const Arguments& args, std::ostream& out, std::ostream& err, TerminalProgress&) {
-    auto parsed = ParseArguments(args, {"output", "separator"}, {"bom"});
-    if (parsed.help && parsed.error.empty()) {
-        TableHelp(out);
-        return kExitOk;
-    }
-    if (!parsed.error.empty())
-        return TableUsageError(err, parsed.error);
-    if (parsed.positional.empty())
-        return TableUsageError(err, "export or import is missing");
+int RunTable(const ParsedArguments& parsed, std::ostream& out, std::ostream& err,
+             TerminalProgress&) {
     const std::string& action = parsed.positional.front();
     if (action == "export")
         return Export(parsed, out, err);
@@ -201,5 +183,19 @@ int TableCommand(const Arguments& args, std::ostream& out, std::ostream& err, Te
         return Import(parsed, out, err);
     return TableUsageError(err, "unknown action '" + action + "'");
 }
+
+} // namespace
+
+const Command kTableCommand = {
+    .name = "table",
+    .summary = "export PROJECT's translate table as CSV, or import a CSV file into it",
+    .usage = "table export PROJECT [--output FILE] [--separator ,|;|tab] [--bom]\n"
+             "table import PROJECT FILE",
+    .help = TableHelp,
+    .valueOptions = {"output", "separator"},
+    .flagOptions = {"bom"},
+    .positionals = {1, kAnyNumber, "export or import is missing"},
+    .run = RunTable,
+};
 
 } // namespace fabricor::cli

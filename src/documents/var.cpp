@@ -68,12 +68,13 @@ Status WriteTranslateTable(const std::string& path, const std::vector<TMyRec>& r
     auto root = document.append_child(kTranslateTableRoot);
     for (const auto& rec : rows) {
         auto row = root.append_child(kTranslateRowName);
-        row.append_attribute("DATA_TYPE").set_value(CanonicalDecimal(rec.DataType).c_str());
-        row.append_attribute("TCP_ADDRESS").set_value(CanonicalDecimal(rec.TcpAddress).c_str());
-        row.append_attribute("RTU_ADD_DEV").set_value(CanonicalDecimal(rec.RtuAddDev).c_str());
-        row.append_attribute("RTU_ADDRESS").set_value(CanonicalDecimal(rec.RtuAddress).c_str());
-        row.append_attribute("N_POINT").set_value(CanonicalDecimal(rec.NPoint).c_str());
-        row.append_attribute("MNEMONIC").set_value(rec.Mnemonic.c_str());
+        const std::string values[] = {CanonicalDecimal(rec.DataType), CanonicalDecimal(rec.TcpAddress),
+                                      CanonicalDecimal(rec.RtuAddDev),
+                                      CanonicalDecimal(rec.RtuAddress), CanonicalDecimal(rec.NPoint),
+                                      rec.Mnemonic};
+        static_assert(std::size(values) == kRowAttributeCount);
+        for (size_t a = 0; a < kRowAttributeCount; ++a)
+            row.append_attribute(kRowAttributeNames[a]).set_value(values[a].c_str());
     }
     return SaveXmlDocument(path, document, output);
 }

@@ -27,8 +27,8 @@ bool ReportUnread(ReadOutcome outcome, const std::string& error, bool unreadable
     return false;
 }
 
-void CheckGeneralParametersDocument(const std::string& path, std::vector<std::string>& lines) {
-    auto document = ReadGeneralParameters(path);
+void CheckGeneralParametersDocument(const GeneralParametersDocument& document,
+                                    std::vector<std::string>& lines) {
     if (ReportUnread(document.outcome, document.error, document.unreadable,
                      ProjectFiles::kGeneralParametersName, lines))
         return;
@@ -84,26 +84,32 @@ std::vector<std::string> TranslateTableWarnings(const TranslateTableDocument& do
 
 } // namespace
 
-std::vector<std::string> CheckProjectDocuments(const std::string& projectFolder) {
-    std::vector<std::string> lines;
+SavedProject ReadSavedProject(const std::string& projectFolder) {
     const std::filesystem::path folder = platform::PathOfUtf8(projectFolder);
-    CheckGeneralParametersDocument(platform::Utf8Name(ProjectFiles::GeneralParametersIn(folder)),
-                                   lines);
-    CheckTranslateTableDocument(
-        ReadTranslateTable(platform::Utf8Name(ProjectFiles::TranslateTableIn(folder))), lines);
+    return {ReadGeneralParameters(platform::Utf8Name(ProjectFiles::GeneralParametersIn(folder))),
+            ReadTranslateTable(platform::Utf8Name(ProjectFiles::TranslateTableIn(folder)))};
+}
+
+std::vector<std::string> CheckProjectDocuments(const SavedProject& project) {
+    std::vector<std::string> lines;
+    CheckGeneralParametersDocument(project.general, lines);
+    CheckTranslateTableDocument(project.table, lines);
     return lines;
 }
 
-ProjectCheck CheckProject(const std::string& projectFolder) {
+std::vector<std::string> CheckProjectDocuments(const std::string& projectFolder) {
+    return CheckProjectDocuments(ReadSavedProject(projectFolder));
+}
+
+ProjectCheck CheckProject(const SavedProject& project) {
     ProjectCheck check;
-    const std::filesystem::path folder = platform::PathOfUtf8(projectFolder);
-    CheckGeneralParametersDocument(platform::Utf8Name(ProjectFiles::GeneralParametersIn(folder)),
-                                   check.problems);
-    // var.xml is read once for both.
-    auto document = ReadTranslateTable(platform::Utf8Name(ProjectFiles::TranslateTableIn(folder)));
-    CheckTranslateTableDocument(document, check.problems);
-    check.warnings = TranslateTableWarnings(document);
+    check.problems = CheckProjectDocuments(project);
+    check.warnings = TranslateTableWarnings(project.table);
     return check;
+}
+
+ProjectCheck CheckProject(const std::string& projectFolder) {
+    return CheckProject(ReadSavedProject(projectFolder));
 }
 
 } // namespace fabricor

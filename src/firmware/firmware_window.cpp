@@ -244,13 +244,13 @@ WindowPlace PlaceInWindow(int type, uint32_t address, size_t dataBytes) {
     if (type < 1 || type > 3 ||
         !(startsInside || (first < kBankWindowFirst && end > kBankWindowFirst)))
         return WindowPlace::Outside;
-    if (type == 2 && startsInside && end <= uint64_t(kBankWindowLast) + 1)
+    if (type == kS2RecordType && startsInside && end <= uint64_t(kBankWindowLast) + 1)
         return WindowPlace::Window;
     return WindowPlace::Intrudes;
 }
 
 std::string IntrusionText(int type, uint32_t address, size_t dataBytes) {
-    if (type == 2)
+    if (type == kS2RecordType)
         return "the record at " + HexAddress(address) + " of " + std::to_string(dataBytes) +
                " bytes crosses the edge of the configuration window " + WindowText();
     return "an S" + std::to_string(type) + " record at " + HexAddress(address) +

@@ -345,7 +345,7 @@ std::string StagingRecordsText(std::string_view image) {
         const size_t from = static_cast<size_t>(k) * kRecordDataBytes;
         for (size_t i = 0; i < kRecordDataBytes; ++i)
             record[i] = from + i < image.size() ? static_cast<uint8_t>(image[from + i]) : 0;
-        text += FormatSRecord(2, kBankWindowFirst + static_cast<uint32_t>(from), record);
+        text += FormatSRecord(kS2RecordType, kBankWindowFirst + static_cast<uint32_t>(from), record);
         text += "\r\n";
     }
     return text;

@@ -41,6 +41,9 @@ const char* SRecordErrorText(SRecordError error);
 // Whether a line's first two characters could start a record: "S" and a digit.
 bool StartsLikeSRecord(std::string_view head);
 
+// S2: data at a 24-bit address, the type the configuration window is written in.
+inline constexpr int kS2RecordType = 2;
+
 // Whether a record of this type carries data (S1, S2 and S3).
 inline constexpr bool IsDataRecordType(int type) {
     return type >= 1 && type <= 3;

@@ -1,11 +1,9 @@
 #include "gateway/gateway_project.h"
 
-#include "base/project_files.h"
 #include "documents/integer_text.h"
 #include "editors/project_check.h"
 #include "editors/translate_analysis.h"
 #include "editors/translate_rules.h"
-#include "platform/files.h"
 
 #ifdef _WIN32
 #include <ws2tcpip.h>
@@ -13,19 +11,16 @@
 #include <arpa/inet.h>
 #endif
 
-#include <algorithm>
-#include <filesystem>
-
 namespace fabricor::gateway {
 
 GatewayProject LoadGatewayProject(const std::string& projectFolder) {
     GatewayProject project;
-    project.problems = CheckProjectDocuments(projectFolder);
+    // Checked and served from the same reading: a document saved in between cannot slip past.
+    const SavedProject saved = ReadSavedProject(projectFolder);
+    project.problems = CheckProjectDocuments(saved);
     if (!project.problems.empty())
         return project;
-    const std::filesystem::path folder = platform::PathOfUtf8(projectFolder);
-    const auto general =
-        ReadGeneralParameters(platform::Utf8Name(ProjectFiles::GeneralParametersIn(folder)));
+    const auto& general = saved.general;
     const auto parameters = DecodeGeneralParameters(general);
     auto& settings = project.settings;
     settings.mode = parameters.mode;
@@ -51,8 +46,7 @@ GatewayProject LoadGatewayProject(const std::string& projectFolder) {
     else
         settings.timeOutMs = *timeOut;
 
-    const auto document =
-        ReadTranslateTable(platform::Utf8Name(ProjectFiles::TranslateTableIn(folder)));
+    const auto& document = saved.table;
     std::vector<TranslateRowCells> cells;
     cells.reserve(document.rows.size());
     for (const auto& row : document.rows)

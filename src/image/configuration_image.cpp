@@ -13,13 +13,8 @@
 namespace fabricor {
 namespace {
 
-void Store8(ConfigurationImage& image, size_t offset, int32_t value) {
-    image[offset] = static_cast<uint8_t>(static_cast<uint32_t>(value) & 0xFF);
-}
-
 void Store16(ConfigurationImage& image, size_t offset, uint32_t value) {
-    image[offset] = static_cast<uint8_t>(value & 0xFF);
-    image[offset + 1] = static_cast<uint8_t>((value >> 8) & 0xFF);
+    StoreField(image, offset, FieldKind::Word, value);
 }
 
 std::string FileNameOf(const std::string& path) {
@@ -45,24 +40,14 @@ const char* NameOf(GeneralParameter parameter) {
     return kGeneralParameterNames[Index(parameter)];
 }
 
-struct ParameterField {
-    GeneralParameter parameter;
-    size_t offset;
-    int width; // 1 or 2 bytes
-};
-
-// Read in this order; a failure stops the build at the element.
+// Read in this order; a failure stops the build at the element. Where each goes is the layout's.
 using enum GeneralParameter;
-constexpr ParameterField kNumbersBeforeNames[] = {
-    {TCP_IP1, 15000, 1},  {TCP_IP2, 15001, 1},  {TCP_IP3, 15002, 1},  {TCP_IP4, 15003, 1},
-    {TCP_SUB1, 15004, 1}, {TCP_SUB2, 15005, 1}, {TCP_SUB3, 15006, 1}, {TCP_SUB4, 15007, 1},
-    {TCP_GAT1, 15008, 1}, {TCP_GAT2, 15009, 1}, {TCP_GAT3, 15010, 1}, {TCP_GAT4, 15011, 1},
-    {TCP_PORT, 15012, 2},
+constexpr GeneralParameter kNumbersBeforeNames[] = {
+    TCP_IP1, TCP_IP2, TCP_IP3, TCP_IP4, TCP_SUB1, TCP_SUB2, TCP_SUB3,
+    TCP_SUB4, TCP_GAT1, TCP_GAT2, TCP_GAT3, TCP_GAT4, TCP_PORT,
 };
-constexpr ParameterField kNumbersAfterNames[] = {
-    {BAUD, 15042, 1},   {PARITY, 15043, 1}, {TIME_OUT, 15044, 2},
-    {OFFSET, 15046, 2}, {MODE, 15048, 1},
-};
+constexpr GeneralParameter kNamesInOrder[] = {SNMP_PUBLIC, SNMP_PRIVATE};
+constexpr GeneralParameter kNumbersAfterNames[] = {BAUD, PARITY, TIME_OUT, OFFSET, MODE};
 
 class ParameterReader {
 public:
@@ -82,7 +67,8 @@ public:
         return text;
     }
 
-    bool Number(const ParameterField& field, ConfigurationImage& image) {
+    bool Number(GeneralParameter parameter, ConfigurationImage& image) {
+        const ParameterField& field = LayoutOf(parameter);
         auto text = Text(field.parameter);
         if (!text)
             return false;
@@ -92,10 +78,7 @@ public:
             Fail(name, *text, std::string(name) + " " + Quoted(*text) + " is not an integer");
             return false;
         }
-        if (field.width == 1)
-            Store8(image, field.offset, *value);
-        else
-            Store16(image, field.offset, static_cast<uint32_t>(*value));
+        StoreField(image, field.offset, field.kind, *value);
         return true;
     }
 
@@ -142,18 +125,6 @@ bool ReadTable(const Input& var, ConfigurationImage& image, BuildReport& report)
         report = Stopped(BuildReport::Document::TranslateTable, varPath, "no table element");
         return false;
     }
-    // The five numbers of a row record; the mnemonic stays out of the image.
-    struct RowField {
-        RowAttribute attribute;
-        size_t offset;
-        int width;
-    };
-    static constexpr RowField kFields[] = {{RowAttribute::DATA_TYPE, 0, 1},
-                                           {RowAttribute::TCP_ADDRESS, 1, 2},
-                                           {RowAttribute::RTU_ADD_DEV, 3, 1},
-                                           {RowAttribute::RTU_ADDRESS, 4, 2},
-                                           {RowAttribute::N_POINT, 6, 1}};
-
     size_t index = 0;
     for (auto row = table.first_child(); row; row = row.next_sibling(), ++index) {
         if (index == kImageRows) {
@@ -161,19 +132,15 @@ bool ReadTable(const Input& var, ConfigurationImage& image, BuildReport& report)
                 ++report.rowsIgnored;
             break;
         }
-        for (const RowField& field : kFields) {
-            const char* name = kRowAttributeNames[static_cast<size_t>(field.attribute)];
+        for (const RecordField& field : kRecordLayout) {
+            const char* name = NameOf(field);
             auto attribute = row.attribute(name);
             std::string where = "row " + std::to_string(index + 1);
             if (!attribute) {
                 report = Stopped(BuildReport::Document::TranslateTable, varPath,
                                  where + " has no attribute " + name);
             } else if (auto value = ParseIntegerText(attribute.value()); value) {
-                size_t offset = index * kTranslateRecordSize + field.offset;
-                if (field.width == 1)
-                    Store8(image, offset, *value);
-                else
-                    Store16(image, offset, static_cast<uint32_t>(*value));
+                StoreField(image, RecordOffset(index, field), field.kind, *value);
                 continue;
             } else {
                 report = Stopped(BuildReport::Document::TranslateTable, varPath,
@@ -213,19 +180,19 @@ bool ReadParameters(const Input& pargen, const LocalTime& now, ConfigurationImag
         return false;
     }
     ParameterReader reader(root, pargenPath, report);
-    for (const auto& field : kNumbersBeforeNames)
-        if (!reader.Number(field, image))
+    for (auto parameter : kNumbersBeforeNames)
+        if (!reader.Number(parameter, image))
             return false;
-    for (auto [parameter, offset] : {std::pair{SNMP_PUBLIC, image_offset::SnmpPublic},
-                                     std::pair{SNMP_PRIVATE, image_offset::SnmpPrivate}}) {
+    for (auto parameter : kNamesInOrder) {
         auto text = reader.Text(parameter);
         if (!text)
             return false;
         auto field = CopyCommunityName(*text);
-        std::copy(field.begin(), field.end(), image.begin() + static_cast<long>(offset));
+        std::copy(field.begin(), field.end(),
+                  image.begin() + static_cast<long>(LayoutOf(parameter).offset));
     }
-    for (const auto& field : kNumbersAfterNames)
-        if (!reader.Number(field, image))
+    for (auto parameter : kNumbersAfterNames)
+        if (!reader.Number(parameter, image))
             return false;
 
     Store16(image, image_offset::BuildTime, PackBuildTime(now));
@@ -233,9 +200,9 @@ bool ReadParameters(const Input& pargen, const LocalTime& now, ConfigurationImag
 
     // The one field with a fallback: anything but the text "1" is one stop bit.
     auto stop = ElementTextOf(root.child(NameOf(STOP_BIT)));
-    image[image_offset::StopBits] = (stop && *stop == "1") ? 1 : 0;
+    image[LayoutOf(STOP_BIT).offset] = (stop && *stop == "1") ? 1 : 0;
 
-    return reader.Number({TCP_EN_GATE, image_offset::EnableGateway, 1}, image);
+    return reader.Number(TCP_EN_GATE, image);
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "base/byte_stream.h"
 #include "base/clock.h"
 #include "base/status.h"
+#include "image/image_layout.h"
 
 #include <array>
 #include <cstddef>
@@ -13,33 +14,6 @@
 #include <string_view>
 
 namespace fabricor {
-
-// The configuration image is the device firmware's interface: every offset below is fixed.
-inline constexpr size_t kImageSize = 16384;
-using ConfigurationImage = std::array<uint8_t, kImageSize>;
-
-inline constexpr size_t kTranslateRecordSize = 7;
-inline constexpr size_t kImageRows = 2000;
-inline constexpr size_t kCommunityNameSize = 14;
-
-// Offsets of the parameter block.
-namespace image_offset {
-inline constexpr size_t IpAddress = 15000;   // 4 bytes
-inline constexpr size_t SubnetMask = 15004;  // 4 bytes
-inline constexpr size_t Gateway = 15008;     // 4 bytes
-inline constexpr size_t TcpPort = 15012;     // 16-bit
-inline constexpr size_t SnmpPublic = 15014;  // community-name field
-inline constexpr size_t SnmpPrivate = 15028; // community-name field
-inline constexpr size_t Baud = 15042;
-inline constexpr size_t Parity = 15043;
-inline constexpr size_t TimeOut = 15044; // 16-bit
-inline constexpr size_t Offset = 15046;  // 16-bit
-inline constexpr size_t Mode = 15048;
-inline constexpr size_t BuildTime = 15049; // 16-bit
-inline constexpr size_t BuildDate = 15051; // 16-bit
-inline constexpr size_t StopBits = 15055;
-inline constexpr size_t EnableGateway = 15056;
-} // namespace image_offset
 
 // How far a build got. The image holds exactly what was stored before the stop; this tells the
 // caller whether it may go on with it.

@@ -20,7 +20,7 @@ namespace fabricor {
 namespace {
 
 uint16_t Load16(const ConfigurationImage& image, size_t offset) {
-    return static_cast<uint16_t>(image[offset] | (image[offset + 1] << 8));
+    return static_cast<uint16_t>(FieldValue(image, offset, FieldKind::Word));
 }
 
 // The community name up to its first zero byte, as UTF-8.
@@ -31,54 +31,8 @@ std::string CommunityName(const ConfigurationImage& image, size_t offset) {
     return Windows1252ToUtf8(bytes);
 }
 
-enum class FieldKind { Byte, Word, Name, Flag };
-
-struct Field {
-    GeneralParameter parameter;
-    size_t offset;
-    FieldKind kind;
-};
-
-constexpr std::array<Field, kGeneralParameterCount> kFields = {{
-    {GeneralParameter::TCP_IP1, image_offset::IpAddress + 0, FieldKind::Byte},
-    {GeneralParameter::TCP_IP2, image_offset::IpAddress + 1, FieldKind::Byte},
-    {GeneralParameter::TCP_IP3, image_offset::IpAddress + 2, FieldKind::Byte},
-    {GeneralParameter::TCP_IP4, image_offset::IpAddress + 3, FieldKind::Byte},
-    {GeneralParameter::TCP_SUB1, image_offset::SubnetMask + 0, FieldKind::Byte},
-    {GeneralParameter::TCP_SUB2, image_offset::SubnetMask + 1, FieldKind::Byte},
-    {GeneralParameter::TCP_SUB3, image_offset::SubnetMask + 2, FieldKind::Byte},
-    {GeneralParameter::TCP_SUB4, image_offset::SubnetMask + 3, FieldKind::Byte},
-    {GeneralParameter::TCP_EN_GATE, image_offset::EnableGateway, FieldKind::Byte},
-    {GeneralParameter::TCP_GAT1, image_offset::Gateway + 0, FieldKind::Byte},
-    {GeneralParameter::TCP_GAT2, image_offset::Gateway + 1, FieldKind::Byte},
-    {GeneralParameter::TCP_GAT3, image_offset::Gateway + 2, FieldKind::Byte},
-    {GeneralParameter::TCP_GAT4, image_offset::Gateway + 3, FieldKind::Byte},
-    {GeneralParameter::TCP_PORT, image_offset::TcpPort, FieldKind::Word},
-    {GeneralParameter::SNMP_PUBLIC, image_offset::SnmpPublic, FieldKind::Name},
-    {GeneralParameter::SNMP_PRIVATE, image_offset::SnmpPrivate, FieldKind::Name},
-    {GeneralParameter::BAUD, image_offset::Baud, FieldKind::Byte},
-    {GeneralParameter::PARITY, image_offset::Parity, FieldKind::Byte},
-    {GeneralParameter::TIME_OUT, image_offset::TimeOut, FieldKind::Word},
-    {GeneralParameter::OFFSET, image_offset::Offset, FieldKind::Word},
-    {GeneralParameter::MODE, image_offset::Mode, FieldKind::Byte},
-    {GeneralParameter::STOP_BIT, image_offset::StopBits, FieldKind::Flag},
-}};
-
-size_t FieldWidth(FieldKind kind) {
-    switch (kind) {
-    case FieldKind::Byte:
-    case FieldKind::Flag:
-        return 1;
-    case FieldKind::Word:
-        return 2;
-    case FieldKind::Name:
-        return kCommunityNameSize;
-    }
-    return 1;
-}
-
 // How a field's value is shown in a comparison.
-std::string ShowField(const ConfigurationImage& image, const Field& field) {
+std::string ShowField(const ConfigurationImage& image, const ParameterField& field) {
     switch (field.kind) {
     case FieldKind::Byte:
     case FieldKind::Flag:
@@ -111,19 +65,6 @@ std::string ShowField(const ConfigurationImage& image, const Field& field) {
     return {};
 }
 
-struct RecordField {
-    const char* name;
-    size_t offset;
-    bool word;
-};
-constexpr std::array<RecordField, 5> kRecordFields = {{
-    {"DATA_TYPE", 0, false},
-    {"TCP_ADDRESS", 1, true},
-    {"RTU_ADD_DEV", 3, false},
-    {"RTU_ADDRESS", 4, true},
-    {"N_POINT", 6, false},
-}};
-
 bool SlotEmpty(const ConfigurationImage& image, size_t row) {
     for (size_t i = 0; i < kTranslateRecordSize; ++i)
         if (image[row * kTranslateRecordSize + i] != 0)
@@ -132,18 +73,24 @@ bool SlotEmpty(const ConfigurationImage& image, size_t row) {
 }
 
 unsigned RecordValue(const ConfigurationImage& image, size_t row, const RecordField& field) {
-    size_t at = row * kTranslateRecordSize + field.offset;
-    return field.word ? Load16(image, at) : image[at];
+    return FieldValue(image, RecordOffset(row, field), field.kind);
+}
+
+unsigned RecordValueOf(const ConfigurationImage& image, size_t row, RowAttribute attribute) {
+    for (const auto& field : kRecordLayout)
+        if (field.attribute == attribute)
+            return RecordValue(image, row, field);
+    return 0; // the mnemonic: not in the image
 }
 
 std::string ShowRecord(const ConfigurationImage& image, size_t row) {
     if (SlotEmpty(image, row))
         return "no row";
     std::string shown;
-    for (const auto& field : kRecordFields) {
+    for (const auto& field : kRecordLayout) {
         if (!shown.empty())
             shown += ' ';
-        shown += std::string(field.name) + ' ' + std::to_string(RecordValue(image, row, field));
+        shown += std::string(NameOf(field)) + ' ' + std::to_string(RecordValue(image, row, field));
     }
     return shown;
 }
@@ -159,7 +106,7 @@ bool ReservedByte(size_t offset) {
 
 DecodedProject DecodeImage(const ConfigurationImage& image) {
     DecodedProject decoded;
-    for (const auto& field : kFields) {
+    for (const auto& field : kParameterLayout) {
         std::string& text = decoded.pargen[Index(field.parameter)];
         switch (field.kind) {
         case FieldKind::Byte:
@@ -180,13 +127,13 @@ DecodedProject DecodeImage(const ConfigurationImage& image) {
     if (image[image_offset::Baud] == kNoBaudRateByte)
         decoded.pargen[Index(GeneralParameter::BAUD)] = std::to_string(kNoBaudRateIndex);
     for (size_t row = 0; row < kImageRows && !SlotEmpty(image, row); ++row) {
-        const uint8_t* record = image.data() + row * kTranslateRecordSize;
+        auto value = [&](RowAttribute attribute) { return RecordValueOf(image, row, attribute); };
         TMyRec rec;
-        rec.DataType = record[0];
-        rec.TcpAddress = static_cast<uint16_t>(record[1] | (record[2] << 8));
-        rec.RtuAddDev = record[3];
-        rec.RtuAddress = static_cast<uint16_t>(record[4] | (record[5] << 8));
-        rec.NPoint = record[6];
+        rec.DataType = static_cast<uint8_t>(value(RowAttribute::DATA_TYPE));
+        rec.TcpAddress = static_cast<uint16_t>(value(RowAttribute::TCP_ADDRESS));
+        rec.RtuAddDev = static_cast<uint8_t>(value(RowAttribute::RTU_ADD_DEV));
+        rec.RtuAddress = static_cast<uint16_t>(value(RowAttribute::RTU_ADDRESS));
+        rec.NPoint = static_cast<uint8_t>(value(RowAttribute::N_POINT));
         decoded.rows.push_back(rec);
     }
     decoded.timeWord = Load16(image, image_offset::BuildTime);
@@ -266,16 +213,17 @@ std::vector<UnheldValue> ValuesTheImageCannotHold(const std::string& varPath,
     const auto table = ReadTranslateTable(varPath);
     for (size_t row = 0; row < table.rows.size() && row < kImageRows; ++row) {
         const auto& cells = table.rows[row].cells;
-        for (size_t f = 0; f < kRecordFields.size() && f < cells.size(); ++f) {
-            const auto value = ParseIntegerText(cells[f]);
-            const int64_t limit = kRecordFields[f].word ? 0xFFFF : 0xFF;
-            if (value && (*value < 0 || *value > limit))
-                unheld.push_back({row * kTranslateRecordSize + kRecordFields[f].offset,
-                                  CanonicalDecimal(*value)});
+        for (const auto& field : kRecordLayout) {
+            const auto cell = static_cast<size_t>(field.attribute);
+            if (cell >= cells.size())
+                break;
+            const auto value = ParseIntegerText(cells[cell]);
+            if (value && (*value < 0 || *value > FieldLimit(field.kind)))
+                unheld.push_back({RecordOffset(row, field), CanonicalDecimal(*value)});
         }
     }
     const auto parameters = ReadGeneralParameters(pargenPath);
-    for (const auto& field : kFields) {
+    for (const auto& field : kParameterLayout) {
         const ElementText& text = parameters[field.parameter];
         if (!text)
             continue;
@@ -292,7 +240,7 @@ std::vector<UnheldValue> ValuesTheImageCannotHold(const std::string& varPath,
         const auto value = ParseIntegerText(*text);
         if (!value)
             continue;
-        const int64_t limit = field.kind == FieldKind::Word ? 0xFFFF : 0xFF;
+        const int64_t limit = FieldLimit(field.kind);
         // No rate selected is written -1 and stored as 255, which decodes to -1 again.
         const bool noRate = field.parameter == GeneralParameter::BAUD && *value == kNoBaudRateIndex;
         if ((*value < 0 || *value > limit) && !noRate)
@@ -334,15 +282,15 @@ std::vector<std::string> CompareSides(const ComparedImage& sideA, const Compared
                             ShowRecord(b, row));
             continue;
         }
-        for (const auto& field : kRecordFields) {
+        for (const auto& field : kRecordLayout) {
             const unsigned va = RecordValue(a, row, field);
             const unsigned vb = RecordValue(b, row, field);
-            add(FieldLine(prefix + " " + field.name, sa, sb, std::to_string(va), std::to_string(vb),
+            add(FieldLine(prefix + " " + NameOf(field), sa, sb, std::to_string(va), std::to_string(vb),
                           va == vb, SaidFor(saidA, at + field.offset),
                           SaidFor(saidB, at + field.offset)));
         }
     }
-    for (const auto& field : kFields) {
+    for (const auto& field : kParameterLayout) {
         const size_t width = FieldWidth(field.kind);
         const bool equal = std::equal(a.begin() + static_cast<long>(field.offset),
                                       a.begin() + static_cast<long>(field.offset + width),

@@ -32,7 +32,7 @@ std::string Dotted(const unsigned char octets[4]) {
 }
 
 uint16_t Word(const ConfigurationImage& image, size_t offset) {
-    return static_cast<uint16_t>(image[offset] | (image[offset + 1] << 8));
+    return static_cast<uint16_t>(FieldValue(image, offset, FieldKind::Word));
 }
 
 std::string Serial(const ConfigurationImage& image) {
@@ -275,7 +275,9 @@ CommissioningReport MakeCommissioningReport(const ReportSources& sources, Clock&
     add("System data offset", std::to_string(Word(image, image_offset::Offset)));
     report.sections.push_back(std::move(parameters));
 
-    auto check = CheckProject(projectFolder);
+    // The table and the checks come from one reading of the documents.
+    const SavedProject saved = ReadSavedProject(projectFolder);
+    auto check = CheckProject(saved);
     report.problems = std::move(check.problems);
     report.warnings = std::move(check.warnings);
     report.signOff = {"Site", "Device tag", "Commissioned by", "Date", "Signature"};
@@ -290,7 +292,7 @@ CommissioningReport MakeCommissioningReport(const ReportSources& sources, Clock&
             report.columns.push_back(column);
         report.numericColumns.insert(report.numericColumns.end(), {false, true, false});
     }
-    auto table = ReadTranslateTable(platform::Utf8Name(ProjectFiles::TranslateTableIn(folder)));
+    const TranslateTableDocument& table = saved.table;
     report.rows.reserve(table.rows.size());
     for (size_t i = 0; i < table.rows.size(); ++i) {
         const auto& cells = table.rows[i].cells;

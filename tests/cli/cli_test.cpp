@@ -1,5 +1,6 @@
 #include "cli/cli.h"
 
+#include "cli/options.h"
 #include "cli/terminal_progress.h"
 #include "firmware/merge.h"
 #include "firmware/sx_test_support.h"
@@ -109,6 +110,68 @@ TEST(CliUsage, UsageErrorsExitTwo) {
         EXPECT_EQ(run.code, kExitUsage) << joined;
         EXPECT_FALSE(run.err.empty()) << joined;
         EXPECT_TRUE(run.out.empty()) << joined;
+    }
+}
+
+// A command is its declaration: the checks run before it, --help and the manual page come from it.
+TEST(CliUsage, ADeclaredCommandRunsOnlyWithTheWordsItDeclares) {
+    std::vector<ParsedArguments> ran;
+    const Command probe = {
+        .name = "probe",
+        .summary = "one line",
+        .usage = "probe HOST [--port PORT]\nprobe HOST --all",
+        .help = [](std::ostream& out) { out << "Asks HOST.\n"; },
+        .valueOptions = {"port"},
+        .flagOptions = {"all"},
+        .positionals = {1, 1, "HOST is missing"},
+        .run =
+            [&ran](const ParsedArguments& args, std::ostream&, std::ostream&, TerminalProgress&) {
+                ran.push_back(args);
+                return kExitOk;
+            },
+    };
+    const std::string usage = "Usage: fabricor-cli probe HOST [--port PORT]\n"
+                              "       fabricor-cli probe HOST --all\n";
+    struct Case {
+        Arguments args;
+        int code;
+        std::string err; // the problem line
+    };
+    for (const Case& c : std::vector<Case>{
+             {{}, kExitUsage, "fabricor-cli probe: HOST is missing\n"},
+             {{"h", "i"}, kExitUsage, "fabricor-cli probe: unexpected argument 'i'\n"},
+             {{"h", "--all=1"}, kExitUsage, "fabricor-cli probe: option '--all' takes no value\n"},
+             {{"h", "--port"}, kExitUsage, "fabricor-cli probe: option '--port' needs a value\n"},
+             {{"h", "--port", "7", "--all"}, kExitOk, ""},
+         }) {
+        std::ostringstream out, err;
+        TerminalProgress none(err, false);
+        EXPECT_EQ(RunCommand(probe, c.args, out, err, none), c.code);
+        EXPECT_EQ(err.str(), c.err.empty() ? "" : c.err + usage +
+                                                      "Run 'fabricor-cli probe --help' for more.\n");
+    }
+    ASSERT_EQ(ran.size(), 1u);
+    EXPECT_EQ(ran[0].positional, Arguments{"h"});
+    EXPECT_EQ(ran[0].values.at("port"), "7");
+    EXPECT_EQ(ran[0].flags.count("all"), 1u);
+
+    std::ostringstream out, err;
+    TerminalProgress none(err, false);
+    EXPECT_EQ(RunCommand(probe, {"--help"}, out, err, none), kExitOk);
+    EXPECT_EQ(out.str(), usage + "\nAsks HOST.\n");
+}
+
+TEST(CliUsage, TheManualPageHoldsEveryCommandsHelp) {
+    std::ostringstream page;
+    WriteManualPage(page, "9.8.7");
+    EXPECT_NE(page.str().find("fabricor-cli 9.8.7"), std::string::npos);
+    for (const auto& command : Commands()) {
+        auto help = Cli({command.name, "--help"});
+        ASSERT_EQ(help.code, kExitOk) << command.name;
+        // The first line of the help is the usage, with nothing in it roff would take apart.
+        const std::string section = std::string(".SS ") + command.name + "\n.nf\n" +
+                                    help.out.substr(0, help.out.find('\n') + 1);
+        EXPECT_NE(page.str().find(section), std::string::npos) << command.name;
     }
 }
 
