@@ -2,6 +2,7 @@
 
 #include "cli/check_command.h"
 #include "cli/gateway_command.h"
+#include "cli/probe_command.h"
 #include "cli/table_command.h"
 #include "cli/terminal_progress.h"
 
@@ -23,6 +24,8 @@ const std::vector<Command>& Commands() {
          TableCommand},
         {"gateway", "serve Modbus TCP through SOURCE's table to an RTU line on the bench",
          GatewayCommand},
+        {"probe", "read every row of PROJECT's table through the device and say why rows fail",
+         ProbeCommand},
         {"decode", "read the configuration back from a firmware or an image into a project",
          DecodeCommand},
         {"verify", "compare PROJECT with the configuration inside its firmware, field by field",
@@ -43,7 +46,8 @@ void ProgramHelp(std::ostream& stream) {
               "Builds a project's configuration image and merges it into the base firmware,\n"
               "without windows: the same work as the Update Device command. Checks a project's\n"
               "documents as the General Parameter and Set Translate Table dialogs do. Plays the\n"
-              "device on the bench, between Modbus TCP and an RTU line.\n"
+              "device on the bench, between Modbus TCP and an RTU line, and probes a device's\n"
+              "table row by row.\n"
               "\n"
               "Commands:\n";
     for (const auto& command : Commands()) {
