@@ -61,7 +61,8 @@ int UsageError(std::ostream& err, const std::string& problem) {
 }
 
 std::optional<long> Number(const std::string& text, long least, long most) {
-    if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != std::string::npos)
+    if (text.empty() || text.size() > 9 ||
+        text.find_first_not_of("0123456789") != std::string::npos)
         return std::nullopt;
     const long value = std::stol(text);
     if (value < least || value > most)
@@ -118,8 +119,8 @@ void PrintTextLine(std::ostream& out, const ProbeRequest& request, const ProbeRe
         status += ": " + request.notServed;
     char line[512];
     std::snprintf(line, sizeof line, "%4s  %-12.12s %-16s %-11s %3u  %-11s %-36s %8s  %s\n",
-                  request.row ? std::to_string(request.row).c_str() : "-",
-                  request.mnemonic.c_str(), KindWord(request.kind).c_str(),
+                  request.row ? std::to_string(request.row).c_str() : "-", request.mnemonic.c_str(),
+                  KindWord(request.kind).c_str(),
                   RangeText(request.tcpAddress, request.count).c_str(), request.rtuDevice,
                   RangeText(request.rtuAddress, request.count).c_str(), status.c_str(),
                   result.status == ProbeStatus::NotServed
@@ -140,9 +141,9 @@ void PrintJson(std::ostream& out, const std::string& project, const std::string&
         const auto& request = plan[i];
         const auto& result = results[i];
         out << (i ? ",\n" : "\n") << "    {\"row\": " << request.row
-            << ", \"mnemonic\": " << JsonText(request.mnemonic) << ", \"kind\": " << int(request.kind)
-            << ", \"tcp_address\": " << request.tcpAddress << ", \"count\": " << request.count
-            << ", \"device\": " << int(request.rtuDevice)
+            << ", \"mnemonic\": " << JsonText(request.mnemonic)
+            << ", \"kind\": " << int(request.kind) << ", \"tcp_address\": " << request.tcpAddress
+            << ", \"count\": " << request.count << ", \"device\": " << int(request.rtuDevice)
             << ", \"rtu_address\": " << request.rtuAddress << ", \"status\": \""
             << StatusWord(result.status) << "\", \"text\": "
             << JsonText(result.status == ProbeStatus::NotServed ? request.notServed
@@ -227,8 +228,8 @@ int ProbeCommand(const Arguments& args, std::ostream& out, std::ostream& err, Te
     }
     const auto& settings = loaded.settings;
     if (host.empty()) {
-        const auto general = DecodeGeneralParameters(ReadGeneralParameters(platform::Utf8Name(
-            ProjectFiles::GeneralParametersIn(platform::PathOfUtf8(project)))));
+        const auto general = DecodeGeneralParameters(ReadGeneralParameters(
+            platform::Utf8Name(ProjectFiles::GeneralParametersIn(platform::PathOfUtf8(project)))));
         host = general.ip[0] + "." + general.ip[1] + "." + general.ip[2] + "." + general.ip[3];
     }
     if (!port) {
@@ -305,8 +306,9 @@ int ProbeCommand(const Arguments& args, std::ostream& out, std::ostream& err, Te
         if (failedBefore[i] && results[i].status == ProbeStatus::Ok)
             intermittent.push_back("row " + std::to_string(plan[i].row) + " failed in " +
                                    std::to_string(failedBefore[i]) + " of " +
-                                   std::to_string(repeat) + " passes: noise, wiring or a "
-                                                            "time-out too short");
+                                   std::to_string(repeat) +
+                                   " passes: noise, wiring or a "
+                                   "time-out too short");
     if (format == "json") {
         auto all = findings;
         for (const auto& line : intermittent)

@@ -96,8 +96,8 @@ void SilentRule(const RunOutcome& run, std::vector<ProbeFinding>& findings) {
     for (const auto& [device, outcome] : run.devices) {
         if (outcome.timedOut.empty())
             continue;
-        const bool none = outcome.ok.empty() && outcome.noAddress.empty() &&
-                          outcome.otherException.empty();
+        const bool none =
+            outcome.ok.empty() && outcome.noAddress.empty() && outcome.otherException.empty();
         if (none)
             findings.push_back({ProbeCause::Silent, device,
                                 "device " + std::to_string(device) +
@@ -131,14 +131,15 @@ void NoRegisterRule(const RunOutcome& run, std::vector<ProbeFinding>& findings) 
                 objects += " and more";
                 break;
             }
-            objects += (objects.empty() ? "" : ", ") + ReferenceOf(request.kind, request.rtuAddress);
+            objects +=
+                (objects.empty() ? "" : ", ") + ReferenceOf(request.kind, request.rtuAddress);
         }
         const auto& first = run.plan[outcome.noAddress.front()];
-        findings.push_back(
-            {ProbeCause::NoRegister, device,
-             "device " + std::to_string(device) + " has no " + KindWord(first.kind) + " " +
-                 objects + ": check Address RTU (" + RowList(run.plan, outcome.noAddress) + ")",
-             outcome.noAddress});
+        findings.push_back({ProbeCause::NoRegister, device,
+                            "device " + std::to_string(device) + " has no " + KindWord(first.kind) +
+                                " " + objects + ": check Address RTU (" +
+                                RowList(run.plan, outcome.noAddress) + ")",
+                            outcome.noAddress});
     }
 }
 
@@ -156,25 +157,28 @@ void ExceptionRule(const RunOutcome& run, std::vector<ProbeFinding>& findings) {
                 text += ": it takes fewer objects in one read (check N° Point)";
             else if (code == kGatewayPathUnavailable)
                 text += ": the gateway has no path to it";
-            findings.push_back(
-                {ProbeCause::Exception, device, text + " (" + RowList(run.plan, requests) + ")",
-                 requests});
+            findings.push_back({ProbeCause::Exception, device,
+                                text + " (" + RowList(run.plan, requests) + ")", requests});
         }
     }
 }
 
 void NotServedRule(const RunOutcome& run, std::vector<ProbeFinding>& findings) {
     for (size_t index : run.notServed)
-        findings.push_back({ProbeCause::NotServed, run.plan[index].rtuDevice,
-                            RowList(run.plan, {index}) + " is never served: " +
-                                run.plan[index].notServed,
-                            {index}});
+        findings.push_back(
+            {ProbeCause::NotServed,
+             run.plan[index].rtuDevice,
+             RowList(run.plan, {index}) + " is never served: " + run.plan[index].notServed,
+             {index}});
 }
 
 constexpr Rule kRules[] = {
-    {ProbeCause::NoConnection, NoConnectionRule}, {ProbeCause::WrongTable, WrongTableRule},
-    {ProbeCause::Silent, SilentRule},             {ProbeCause::NoRegister, NoRegisterRule},
-    {ProbeCause::Exception, ExceptionRule},       {ProbeCause::NotServed, NotServedRule},
+    {ProbeCause::NoConnection, NoConnectionRule},
+    {ProbeCause::WrongTable, WrongTableRule},
+    {ProbeCause::Silent, SilentRule},
+    {ProbeCause::NoRegister, NoRegisterRule},
+    {ProbeCause::Exception, ExceptionRule},
+    {ProbeCause::NotServed, NotServedRule},
 };
 
 ProbeRequest RequestOf(const TMyRec& row, size_t number) {
@@ -211,8 +215,8 @@ uint16_t MaxReadCount(uint8_t kind) {
 }
 
 uint8_t ReadFunctionOf(uint8_t kind) {
-    static constexpr uint8_t functions[] = {kReadCoils, kReadDiscreteInputs,
-                                            kReadHoldingRegisters, kReadInputRegisters};
+    static constexpr uint8_t functions[] = {kReadCoils, kReadDiscreteInputs, kReadHoldingRegisters,
+                                            kReadInputRegisters};
     return kind >= 1 && kind <= 4 ? functions[kind - 1] : 0;
 }
 

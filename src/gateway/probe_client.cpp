@@ -22,6 +22,7 @@ ProbeClient::~ProbeClient() {
 void ProbeClient::Drop() {
     if (!context_)
         return;
+    std::lock_guard lock(socketMutex_);
     socket_ = -1;
     modbus_close(context_);
     modbus_free(context_);
@@ -42,6 +43,7 @@ std::string ProbeClient::Connect() {
         Drop();
         return host_ + ":" + std::to_string(port_) + ": " + problem;
     }
+    std::lock_guard lock(socketMutex_);
     socket_ = modbus_get_socket(context_);
     // Stopped between the check above and now: the read must still end at once.
     if (interrupted_)
@@ -51,9 +53,9 @@ std::string ProbeClient::Connect() {
 
 void ProbeClient::Interrupt() {
     interrupted_ = true;
-    const int socket = socket_;
-    if (socket >= 0)
-        ::shutdown(socket, SHUT_RDWR);
+    std::lock_guard lock(socketMutex_);
+    if (socket_ >= 0)
+        ::shutdown(socket_, SHUT_RDWR);
 }
 
 ProbeResult ProbeClient::Read(const ProbeRequest& request) {

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <functional>
+#include <mutex>
 #include <string>
 
 typedef struct _modbus modbus_t;
@@ -33,7 +34,8 @@ private:
     uint16_t port_;
     int timeOutMs_;
     modbus_t* context_ = nullptr;
-    std::atomic<int> socket_{-1};
+    std::mutex socketMutex_; // Interrupt never shuts down a socket number already reused
+    int socket_ = -1;
     std::atomic<bool> interrupted_{false};
 };
 

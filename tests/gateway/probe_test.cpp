@@ -26,8 +26,10 @@ ProbeResult Outcome(ProbeStatus status, uint8_t exception = 0) {
 
 struct DiagnosisTest : ::testing::Test {
     // Device 1 serves rows 1 and 2, device 7 rows 3 and 4.
-    std::vector<ProbeRequest> plan = PlanNatProbe(
-        {{3, 0, 1, 0, 10, "a"}, {3, 10, 1, 99, 1, "b"}, {3, 20, 7, 0, 4, "c"}, {4, 0, 7, 5, 2, "d"}});
+    std::vector<ProbeRequest> plan = PlanNatProbe({{3, 0, 1, 0, 10, "a"},
+                                                   {3, 10, 1, 99, 1, "b"},
+                                                   {3, 20, 7, 0, 4, "c"},
+                                                   {4, 0, 7, 5, 2, "d"}});
     std::vector<ProbeFinding> Diagnose(std::vector<ProbeResult> results) {
         return DiagnoseProbe(plan, results, OperationMode::Nat);
     }
@@ -36,8 +38,8 @@ struct DiagnosisTest : ::testing::Test {
 TEST_F(DiagnosisTest, SilentDevice) {
     const auto ok = Outcome(ProbeStatus::Ok);
     // The gateway's "target failed" is the device's time-out as much as the client's own.
-    auto findings = Diagnose({ok, ok, Outcome(ProbeStatus::TimeOut, 0x0B),
-                              Outcome(ProbeStatus::TimeOut)});
+    auto findings =
+        Diagnose({ok, ok, Outcome(ProbeStatus::TimeOut, 0x0B), Outcome(ProbeStatus::TimeOut)});
     ASSERT_EQ(findings.size(), 1u);
     EXPECT_EQ(findings[0].cause, ProbeCause::Silent);
     EXPECT_EQ(findings[0].device, 7);
