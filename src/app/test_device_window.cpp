@@ -107,7 +107,8 @@ public:
         const auto& request = window_.plan()[size_t(index.row())];
         const auto& result = window_.results()[size_t(index.row())];
         if (role == Qt::BackgroundRole && index.column() == Status)
-            return StatusColour(result.status);
+            return result.status == ProbeStatus::Pending ? QVariant()
+                                                         : QVariant(StatusColour(result.status));
         if (role != Qt::DisplayRole && role != Qt::ToolTipRole)
             return {};
         switch (index.column()) {
@@ -223,7 +224,7 @@ TFTestDevice::TFTestDevice(const Services& services, QWidget* parent)
     setObjectName("TFTestDevice");
     setWindowTitle(QStringLiteral("Test Device"));
     ApplyFabricorLook(this);
-    resize(920, 620);
+    resize(1180, 640);
 
     E_Host_ = new QLineEdit(this);
     E_Host_->setObjectName("E_Host");
@@ -245,6 +246,9 @@ TFTestDevice::TFTestDevice(const Services& services, QWidget* parent)
     L_Summary_ = new QLabel(this);
     L_Summary_->setObjectName("L_Summary");
     L_Summary_->setWordWrap(true);
+    // Room for a few causes, so the rows below do not jump as the summary grows.
+    L_Summary_->setMinimumHeight(5 * fontMetrics().lineSpacing());
+    L_Summary_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
     model_ = new ProbeRowsModel(*this, causes_, this);
     Grid_ = new QTableView(this);
@@ -255,6 +259,16 @@ TFTestDevice::TFTestDevice(const Services& services, QWidget* parent)
     Grid_->verticalHeader()->hide();
     Grid_->verticalHeader()->setDefaultSectionSize(20);
     Grid_->horizontalHeader()->setStretchLastSection(true);
+    for (auto [column, width] : {std::pair{ProbeRowsModel::Row, 44},
+                                 {ProbeRowsModel::Mnemonic, 110},
+                                 {ProbeRowsModel::Kind, 110},
+                                 {ProbeRowsModel::Tcp, 80},
+                                 {ProbeRowsModel::Device, 50},
+                                 {ProbeRowsModel::Rtu, 80},
+                                 {ProbeRowsModel::Status, 230},
+                                 {ProbeRowsModel::Time, 70},
+                                 {ProbeRowsModel::Values, 170}})
+        Grid_->setColumnWidth(column, width);
     Trend_ = new TrendPlot(this);
 
     auto* controls = new QHBoxLayout;
@@ -310,11 +324,7 @@ void TFTestDevice::LoadProject(const std::string& projectFolder) {
     if (mode_ == OperationMode::Routing)
         for (auto& request : plan_)
             request.tcpAddress = request.rtuAddress;
-    results_.assign(plan_.size(), {});
-    causes_.assign(plan_.size(), {});
-    history_.assign(plan_.size(), {});
-    findings_.clear();
-    model_->Reset();
+    ClearResults();
     if (!loaded.problems.empty()) {
         plan_.clear();
         results_.clear();
@@ -326,7 +336,20 @@ void TFTestDevice::LoadProject(const std::string& projectFolder) {
                                 .arg(plan_.size())
                                 .arg(rows_.size()));
     }
+    ShowTrend();
     ShowRunning(false);
+}
+
+// Rows the table never serves are known before any read.
+void TFTestDevice::ClearResults() {
+    results_.assign(plan_.size(), {});
+    for (size_t i = 0; i < plan_.size(); ++i)
+        if (!plan_[i].notServed.empty())
+            results_[i].status = ProbeStatus::NotServed;
+    causes_.assign(plan_.size(), {});
+    history_.assign(plan_.size(), {});
+    findings_.clear();
+    model_->Reset();
 }
 
 void TFTestDevice::ShowRunning(bool running) {
@@ -340,14 +363,10 @@ void TFTestDevice::ShowRunning(bool running) {
 void TFTestDevice::Start() {
     if (running() || plan_.empty())
         return;
-    results_.assign(plan_.size(), {});
-    causes_.assign(plan_.size(), {});
-    history_.assign(plan_.size(), {});
-    findings_.clear();
+    ClearResults();
     passes_ = 0;
     longestStepMs_ = 0;
     sinceStart_.start();
-    model_->Reset();
     // Wait a little longer than the device does, so its own time-out answer comes first.
     worker_ = std::make_shared<ProbeWorker>(E_Host_->text().trimmed().toStdString(),
                                             uint16_t(SE_Port_->value()), timeOutMs_ + 1000);

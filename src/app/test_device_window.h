@@ -57,6 +57,7 @@ private:
     void PassDone(uint64_t generation);
     void Refresh();
     void ShowTrend();
+    void ClearResults();
     void ShowRunning(bool running);
     void Measure(const QElapsedTimer& step);
 

@@ -114,11 +114,9 @@ void PrintTextLine(std::ostream& out, const ProbeRequest& request, const ProbeRe
         values += (i ? " " : "") + std::to_string(result.values[i]);
     if (result.values.size() > 8)
         values += " ...";
-    std::string status = StatusText(result);
-    if (result.status == ProbeStatus::NotServed)
-        status += ": " + request.notServed;
+    const std::string status = StatusText(result);
     char line[512];
-    std::snprintf(line, sizeof line, "%4s  %-12.12s %-16s %-11s %3u  %-11s %-36s %8s  %s\n",
+    std::snprintf(line, sizeof line, "%4s  %-12.12s %-16s %-11s %3u  %-11s %-38s %9s  %s\n",
                   request.row ? std::to_string(request.row).c_str() : "-", request.mnemonic.c_str(),
                   KindWord(request.kind).c_str(),
                   RangeText(request.tcpAddress, request.count).c_str(), request.rtuDevice,
@@ -129,7 +127,9 @@ void PrintTextLine(std::ostream& out, const ProbeRequest& request, const ProbeRe
                          std::to_string(int(result.ms * 10 + 0.5) % 10) + " ms")
                             .c_str(),
                   values.c_str());
-    out << line;
+    std::string text = line;
+    text.erase(text.find_last_not_of(" \n") + 1);
+    out << text << "\n";
 }
 
 void PrintJson(std::ostream& out, const std::string& project, const std::string& host,
@@ -278,8 +278,8 @@ int ProbeCommand(const Arguments& args, std::ostream& out, std::ostream& err, Te
         if (format == "text") {
             if (repeat > 1)
                 out << "Pass " << pass << " of " << repeat << "\n";
-            out << " row  mnemonic     kind             TCP         dev  RTU         status     "
-                   "                              time  values\n";
+            out << " row  mnemonic     kind             TCP         dev  RTU         status       "
+                   "                               time  values\n";
         }
         RunProbePass(client, plan, [&](size_t index, const ProbeResult& result) {
             if (pass < repeat && result.status != ProbeStatus::Ok &&

@@ -245,8 +245,7 @@ std::string StatusText(const ProbeResult& result) {
     case ProbeStatus::Exception:
         return "exception " + DescribeException(result.exception);
     case ProbeStatus::TimeOut:
-        return result.exception ? "time-out (gateway: " + DescribeException(result.exception) + ")"
-                                : "time-out";
+        return result.exception ? "time-out (0x0B from the gateway)" : "time-out";
     case ProbeStatus::NoConnection:
         return "no connection";
     case ProbeStatus::NotServed:
@@ -375,17 +374,17 @@ std::string ShortCause(ProbeCause cause) {
     case ProbeCause::NoConnection:
         return "no connection";
     case ProbeCause::WrongTable:
-        return "the device holds another table";
+        return "another table in the device";
     case ProbeCause::Silent:
-        return "the device does not answer";
+        return "does not answer";
     case ProbeCause::NoRegister:
-        return "the device has no such object: check Address RTU";
+        return "no such object: check Address RTU";
     case ProbeCause::Intermittent:
-        return "answers now and then: noise, wiring or time-out";
+        return "answers now and then";
     case ProbeCause::Exception:
-        return "the device refuses the read";
+        return "refuses the read";
     case ProbeCause::NotServed:
-        return "the table never serves this row";
+        return "never served by the table";
     }
     return {};
 }
@@ -406,7 +405,7 @@ std::string ProbeSummary(const std::vector<ProbeResult>& results,
             const auto& finding = findings[i];
             text += (i ? "; " : " ") +
                     (finding.device >= 0 && finding.cause != ProbeCause::NotServed
-                         ? "device " + std::to_string(finding.device) + " "
+                         ? "device " + std::to_string(finding.device) + ": "
                          : std::string()) +
                     ShortCause(finding.cause) + " (" + std::to_string(finding.requests.size()) +
                     ")";

@@ -87,10 +87,10 @@ std::vector<ProbeFinding> DiagnoseProbe(const std::vector<ProbeRequest>& plan,
                                         const std::vector<ProbeResult>& results,
                                         OperationMode mode);
 
-// The short cause of one failing request for a table's row, from the finding that holds it.
+// The cause of a finding in a few words: "does not answer" (of a device).
 std::string ShortCause(ProbeCause cause);
 
-// "1998 rows ok · 2 failing: device 7 does not answer (2)". Counts requests.
+// "1998 reads ok · 2 failing: device 7 does not answer (2)".
 std::string ProbeSummary(const std::vector<ProbeResult>& results,
                          const std::vector<ProbeFinding>& findings);
 
