@@ -50,8 +50,8 @@ void ProbeHelp(std::ostream& out) {
            "                       of the last pass and the diagnosis)\n"
            "  --help               show this help\n"
            "\n"
-           "Exit status: 0 when every read answered; 1 when any failed; 2 on a usage error, a\n"
-           "project that cannot be read, or no connection at all.\n";
+           "Exit status: 0 when every read answered (in every pass); 1 when any failed; 2 on a\n"
+           "usage error, a project that cannot be read, or no connection at all.\n";
 }
 
 int UsageError(std::ostream& err, const std::string& problem) {
@@ -301,6 +301,9 @@ int ProbeCommand(const Arguments& args, std::ostream& out, std::ostream& err, Te
         sent += result.status != ProbeStatus::NotServed;
         unreachable += result.status == ProbeStatus::NoConnection;
     }
+    // A read that failed in any pass did not always answer.
+    for (size_t i = 0; i < plan.size(); ++i)
+        failing += failedBefore[i] && results[i].status == ProbeStatus::Ok;
     std::vector<std::string> intermittent;
     for (size_t i = 0; i < plan.size(); ++i)
         if (failedBefore[i] && results[i].status == ProbeStatus::Ok)
