@@ -3,6 +3,9 @@
 #include "app/about_dialog.h"
 #include "app/ping_dialog.h"
 #include "app/style.h"
+#ifdef FABRICOR_TEST_DEVICE
+#include "app/test_device_window.h"
+#endif
 #include "app/top_level_handler.h"
 #include "documents/pargen.h"
 #include "documents/var.h"
@@ -64,6 +67,8 @@ void TFFabricoreFirmWare::CreateControls() {
     Btn_Ping_ = AddButton("Btn_Ping", "Ping Device", {232, 80, 146, 26});
     btn_Translate_ = AddButton("btn_Translate", "Translate Table", {80, 124, 146, 26});
     CreateBin_ = AddButton("CreateBin", "Update Device", {80, 168, 146, 26});
+    // In the free place right of Update Device, the size of the step buttons.
+    btn_TestDevice_ = AddButton("btn_TestDevice", "Test Device", {232, 168, 146, 26});
 
     Edit1_ = new QLineEdit(QStringLiteral("0.0.0.0"), this);
     Edit1_->setObjectName("Edit1");
@@ -100,6 +105,8 @@ void TFFabricoreFirmWare::CreateControls() {
         connect(button, &QPushButton::clicked, this,
                 [this, button] { btn_str_lng1aClick(button); });
     connect(CreateBin_, &QPushButton::clicked, this, &TFFabricoreFirmWare::CreateBinaClick);
+    connect(btn_TestDevice_, &QPushButton::clicked, this,
+            [this] { RunCommand(this, *services_.boxes, [this] { TestDeviceClick(); }); });
     connect(about_, &QPushButton::clicked, this, &TFFabricoreFirmWare::AboutClick);
     connect(LbButton1_, &QPushButton::clicked, this, &TFFabricoreFirmWare::LbButton1Click);
     connect(Label6_, &ClickableLabel::clicked, this, &TFFabricoreFirmWare::Label6Click);
@@ -319,6 +326,26 @@ void TFFabricoreFirmWare::UpdateDevice() {
         return;
     }
     services_.dialogs->Run(*ModifyFileSx_);
+}
+
+// Test Device: a window of its own over the current project, beside the main window.
+void TFFabricoreFirmWare::TestDeviceClick() {
+    if (workspace_.ProjectFolder.empty()) {
+        services_.boxes->Plain(this, QStringLiteral("Project not valid"));
+        return;
+    }
+#ifdef FABRICOR_TEST_DEVICE
+    if (!TestDevice_)
+        TestDevice_ = new TFTestDevice(services_, this);
+    if (!TestDevice_->running())
+        TestDevice_->LoadProject(workspace_.ProjectFolder);
+    TestDevice_->show();
+    TestDevice_->raise();
+    TestDevice_->activateWindow();
+#else
+    services_.boxes->Plain(this, QStringLiteral("Test Device is not part of this build: it is "
+                                                "built without libmodbus."));
+#endif
 }
 
 void TFFabricoreFirmWare::AboutClick() {

@@ -18,6 +18,7 @@ class TFPing;
 class TFpargen;
 class TFSetVar;
 class TFsaveproj;
+class TFTestDevice;
 
 // The main window: the four-step workflow (project, general parameters and ping, translate
 // table, update device) and the place every command starts from. Its creation runs the
@@ -45,6 +46,8 @@ public:
     TFsaveproj* Saveproj() const { return Saveproj_; }
     TFpargen* Fpargen() const { return Fpargen_; }
     TFSetVar* FSetVar() const { return FSetVar_; }
+    // Test Device's window, made at its first opening; nothing before.
+    TFTestDevice* TestDevice() const { return TestDevice_; }
 
 signals:
     // The window was closed: the application ends. A tool window does not count as the last
@@ -64,6 +67,7 @@ private slots:
     void Label6Click();
     void NewaClick();
     void OpenaClick();
+    void TestDeviceClick();
 
 private:
     void FormCreate(const QString& executablePath);
@@ -95,6 +99,7 @@ private:
     QLineEdit* Edit1_ = nullptr;
     QPushButton* btn_Translate_ = nullptr;
     QPushButton* CreateBin_ = nullptr;
+    QPushButton* btn_TestDevice_ = nullptr;
     QPushButton* about_ = nullptr;
     QPushButton* LbButton1_ = nullptr;
     ClickableLabel* Label6_ = nullptr;
@@ -106,6 +111,7 @@ private:
     TFsaveproj* Saveproj_ = nullptr;
     TFpargen* Fpargen_ = nullptr;
     TFSetVar* FSetVar_ = nullptr;
+    TFTestDevice* TestDevice_ = nullptr;
 };
 
 } // namespace fabricor

@@ -15,8 +15,8 @@ namespace fabricor::cli {
 const std::vector<Command>& Commands() {
     static const std::vector<Command> commands = {
         kBuildCommand,    kUpdateCommand, kCheckCommand,  kTableCommand,
-        kGatewayCommand,  kSimulateCommand, kDecodeCommand, kVerifyCommand,
-        kDiffCommand,     kReportCommand, kFoldersCommand,
+        kGatewayCommand,  kSimulateCommand, kProbeCommand, kDecodeCommand,
+        kVerifyCommand,   kDiffCommand,     kReportCommand, kFoldersCommand,
     };
     return commands;
 }
@@ -29,8 +29,8 @@ void ProgramHelp(std::ostream& stream) {
               "Builds a project's configuration image and merges it into the base firmware,\n"
               "without windows: the same work as the Update Device command. Checks a project's\n"
               "documents as the General Parameter and Set Translate Table dialogs do. Plays the\n"
-              "device on the bench, between Modbus TCP and an RTU line, and the field devices\n"
-              "on that line.\n"
+              "device on the bench, between Modbus TCP and an RTU line, the field devices on\n"
+              "that line, and probes a device's table row by row.\n"
               "\n"
               "Commands:\n";
     for (const auto& command : Commands()) {

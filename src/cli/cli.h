@@ -58,6 +58,7 @@ extern const Command kCheckCommand;
 extern const Command kTableCommand;
 extern const Command kGatewayCommand;
 extern const Command kSimulateCommand;
+extern const Command kProbeCommand;
 extern const Command kDecodeCommand;
 extern const Command kVerifyCommand;
 extern const Command kDiffCommand;

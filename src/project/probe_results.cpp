@@ -281,9 +281,16 @@ ProbeRow RowOf(const Value& item, size_t index) {
     if (!status || status->kind != Value::Kind::String || status->text.empty())
         throw Refused{where + "\"status\" must be a text"};
     row.status = status->text;
-    if (const Value* time = item.Member("response_ms"); time && time->kind != Value::Kind::Null) {
+    // "ms" is what `fabricor-cli probe --format json` names it.
+    const Value* time = item.Member("response_ms");
+    const char* timeName = "response_ms";
+    if (!time) {
+        time = item.Member("ms");
+        timeName = "ms";
+    }
+    if (time && time->kind != Value::Kind::Null) {
         if (time->kind != Value::Kind::Number || time->number < 0)
-            throw Refused{where + "\"response_ms\" must be a number of milliseconds or null"};
+            throw Refused{where + "\"" + timeName + "\" must be a number of milliseconds or null"};
         row.responseMs = time->number;
     }
     if (const Value* values = item.Member("values")) {
@@ -303,16 +310,48 @@ ProbeRow RowOf(const Value& item, size_t index) {
 
 } // namespace
 
+// What `fabricor-cli probe --format json` saves: one entry per read, a row of more objects than
+// one read may carry being read in several. A row's reads make one result: its values in
+// address order, the time of all its reads, and the first failure's words (else "ok").
+ProbeResults RowsOfReads(const Value& reads) {
+    if (reads.kind != Value::Kind::Array)
+        throw Refused{"\"reads\" must be an array"};
+    ProbeResults results;
+    for (size_t i = 0; i < reads.items.size(); ++i) {
+        ProbeRow read = RowOf(reads.items[i], i);
+        if (read.status != "ok")
+            if (const Value* text = reads.items[i].Member("text");
+                text && text->kind == Value::Kind::String && !text->text.empty())
+                read.status = text->text;
+        auto [at, first] = results.rows.emplace(read.row, read);
+        if (first)
+            continue;
+        ProbeRow& row = at->second;
+        if (row.status == "ok" && read.status != "ok")
+            row.status = read.status;
+        if (read.responseMs)
+            row.responseMs = row.responseMs.value_or(0) + *read.responseMs;
+        row.values.insert(row.values.end(), read.values.begin(), read.values.end());
+    }
+    return results;
+}
+
 ProbeResults ReadProbeResultsText(std::string_view json) {
     ProbeResults results;
     try {
         Parser parser(json);
         Value document = parser.Document();
         const Value* list = &document;
-        if (document.kind == Value::Kind::Object)
+        if (document.kind == Value::Kind::Object) {
             list = document.Member("rows");
+            if (!list) {
+                if (const Value* reads = document.Member("reads"))
+                    return RowsOfReads(*reads);
+            }
+        }
         if (!list || list->kind != Value::Kind::Array)
-            throw Refused{"expected an array of rows (or an object with one as \"rows\")"};
+            throw Refused{"expected an array of rows (or an object with one as \"rows\" or "
+                          "a probe's \"reads\")"};
         for (size_t i = 0; i < list->items.size(); ++i) {
             ProbeRow row = RowOf(list->items[i], i);
             const int number = row.row;

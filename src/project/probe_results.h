@@ -33,6 +33,10 @@ struct ProbeResults {
 // and false counting as 1 and 0) may be left out. Other members are ignored, so a probe may
 // save more. A row named twice, or anything else that does not fit, refuses the whole file with
 // the place it was found.
+//
+// What `fabricor-cli probe --format json` writes is read too: an object whose "reads" array has
+// one entry per read ("row", "status", "text", "ms", "values"); the reads of one row make its
+// result (values in order, times added, the first failure's "text" as its status).
 ProbeResults ReadProbeResultsText(std::string_view json);
 ProbeResults ReadProbeResultsFile(const std::string& path);
 
