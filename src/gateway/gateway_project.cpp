@@ -2,9 +2,9 @@
 
 #include "base/project_files.h"
 #include "documents/integer_text.h"
-#include "editors/project_check.h"
-#include "editors/translate_rules.h"
 #include "platform/files.h"
+#include "rules/project_check.h"
+#include "rules/translate_rules.h"
 
 #include <arpa/inet.h>
 

@@ -6,11 +6,11 @@
 #include "base/sha256.h"
 #include "documents/var.h"
 #include "documents/xml_characters.h"
-#include "editors/project_check.h"
 #include "firmware/merge.h"
 #include "image/configuration_image.h"
 #include "image/image_decode.h"
 #include "platform/files.h"
+#include "rules/project_check.h"
 
 #include <bit>
 #include <cstdio>
