@@ -4,13 +4,13 @@
 //
 //   bench_editors [--runs N]
 
-#include "app/seams.h"
-#include "app/workspace.h"
 #include "documents/var.h"
-#include "editors/general_parameter_dialog.h"
-#include "editors/grid.h"
-#include "editors/translate_rules.h"
-#include "editors/translate_table_dialog.h"
+#include "front/editors/general_parameter_dialog.h"
+#include "front/editors/grid.h"
+#include "front/editors/translate_table_dialog.h"
+#include "front/seams/seams.h"
+#include "rules/translate_rules.h"
+#include "workspace/workspace.h"
 
 #include <QApplication>
 

@@ -66,13 +66,13 @@ int main(int argc, char** argv) {
         if (std::strcmp(argv[i], "--count") == 0)
             count = std::max(1, std::atoi(argv[++i]));
 
-    testing::TempDir dir;
-    testing::PtyPair line(dir.path());
+    test_support::TempDir dir;
+    test_support::PtyPair line(dir.path());
     if (!line.ready()) {
         std::fprintf(stderr, "bench_gateway: socat did not start\n");
         return 1;
     }
-    testing::RtuSlave slave(line.slave(), 1);
+    test_support::RtuSlave slave(line.slave(), 1);
 
     modbus_t* direct = modbus_new_rtu(line.master().c_str(), 115200, 'N', 8, 1);
     modbus_set_slave(direct, 1);

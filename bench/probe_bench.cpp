@@ -41,19 +41,19 @@ int main(int argc, char** argv) {
         if (std::strcmp(argv[i], "--passes") == 0)
             passes = std::max(1, std::atoi(argv[++i]));
 
-    testing::TempDir dir;
-    testing::PtyPair line(dir.path());
+    test_support::TempDir dir;
+    test_support::PtyPair line(dir.path());
     if (!line.ready()) {
         std::fprintf(stderr, "bench_probe: socat did not start\n");
         return 1;
     }
-    testing::RtuSlave slave(line.slave(), 1);
+    test_support::RtuSlave slave(line.slave(), 1);
     gateway::GatewayOptions options;
     options.settings.baudRate = kBaud;
     options.settings.timeOutMs = 1000;
     options.settings.rows = BenchProbeTable();
     options.serialDevice = line.master();
-    testing::RunningGateway gateway(options);
+    test_support::RunningGateway gateway(options);
     if (!gateway.problem().empty()) {
         std::fprintf(stderr, "bench_probe: %s\n", gateway.problem().c_str());
         return 1;

@@ -14,7 +14,7 @@
 #include "documents/var.h"
 #include "project/commissioning_report.h"
 #include "project/probe_results.h"
-#include "project/report_pdf.h"
+#include "front/firmware/report_pdf.h"
 
 #include <QBuffer>
 #include <QFile>

@@ -16,7 +16,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     const int address = argc > 2 ? std::atoi(argv[2]) : 1;
-    fabricor::testing::RtuSlave slave(argv[1], address);
+    fabricor::test_support::RtuSlave slave(argv[1], address);
     if (!slave.connected()) {
         std::fprintf(stderr, "rtu_slave: cannot open %s\n", argv[1]);
         return 1;

@@ -4,8 +4,8 @@
 //   bench_table [--runs N]
 
 #include "documents/var.h"
-#include "editors/translate_analysis.h"
-#include "editors/translate_csv.h"
+#include "rules/translate_analysis.h"
+#include "rules/translate_csv.h"
 
 #include <algorithm>
 #include <chrono>

@@ -5,7 +5,7 @@
 //
 //   bench_test_device [--passes N]
 
-#include "app/test_device_window.h"
+#include "front/shell/test_device_window.h"
 #include "documents/pargen.h"
 #include "gateway/gateway_server.h"
 #include "gateway/rtu_peers.h"
@@ -32,7 +32,7 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
 
-    testing::TempDir dir;
+    test_support::TempDir dir;
     auto parameters = NewProjectGeneralParameters();
     parameters.baudIndex = 7; // 115200
     if (!WriteGeneralParameters((dir / "pargen.xml").string(),
@@ -41,13 +41,13 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "bench_test_device: cannot write the project\n");
         return 1;
     }
-    testing::PtyPair line(dir.path());
-    testing::RtuSlave slave(line.slave(), 1);
+    test_support::PtyPair line(dir.path());
+    test_support::RtuSlave slave(line.slave(), 1);
     gateway::GatewayOptions options;
     options.settings.baudRate = 115200;
     options.settings.rows = BenchProbeTable();
     options.serialDevice = line.master();
-    testing::RunningGateway gateway(options);
+    test_support::RunningGateway gateway(options);
     if (!line.ready() || !gateway.problem().empty()) {
         std::fprintf(stderr, "bench_test_device: no gateway: %s\n", gateway.problem().c_str());
         return 1;

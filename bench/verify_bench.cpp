@@ -5,103 +5,18 @@
 //
 //   bench_verify [--sizes 16,128] [--dir FOLDER] [--cli PATH]
 
-#include "firmware/srecord.h"
+#include "bench_harness.h"
 
-#include <fcntl.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <functional>
-#include <sstream>
 #include <string>
 #include <vector>
 
 namespace fs = std::filesystem;
+using namespace fabricor::bench;
 
 namespace {
-
-struct Measure {
-    double seconds = 0;
-    long peakKilobytes = 0;
-    int status = 0;
-};
-
-Measure InChild(const std::function<int()>& work) {
-    sync();
-    auto start = std::chrono::steady_clock::now();
-    pid_t child = fork();
-    if (child == 0)
-        _exit(work());
-    int status = 0;
-    rusage usage{};
-    wait4(child, &status, 0, &usage);
-    Measure measure;
-    measure.seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    measure.peakKilobytes = usage.ru_maxrss;
-    measure.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return measure;
-}
-
-Measure Program(std::vector<std::string> args) {
-    return InChild([&] {
-        int null = open("/dev/null", O_WRONLY);
-        dup2(null, STDOUT_FILENO);
-        dup2(null, STDERR_FILENO);
-        std::vector<char*> argv;
-        for (auto& arg : args)
-            argv.push_back(arg.data());
-        argv.push_back(nullptr);
-        execv(argv[0], argv.data());
-        return 127;
-    });
-}
-
-Measure Median(std::vector<Measure> runs) {
-    std::sort(runs.begin(), runs.end(), [](auto& a, auto& b) { return a.seconds < b.seconds; });
-    Measure middle = runs[runs.size() / 2];
-    for (auto& run : runs)
-        middle.peakKilobytes = std::max(middle.peakKilobytes, run.peakKilobytes);
-    return middle;
-}
-
-// A data record of 32 pseudo-random bytes, CR LF after it.
-std::string Record(int type, uint32_t address, uint32_t seed) {
-    std::vector<uint8_t> data(32);
-    for (uint8_t& byte : data) {
-        seed = seed * 1103515245u + 12345u;
-        byte = static_cast<uint8_t>((seed >> 16) & 0xFF);
-    }
-    return fabricor::FormatSRecord(type, address, data) + "\r\n";
-}
-
-// S2 records from 0x380000 (the bank window among them), then S3 records above 24 bits.
-void GenerateBase(const fs::path& path, int megabytes) {
-    std::ofstream out(path, std::ios::binary);
-    out << "S00F000068656C6C6F202020202000003C\r\n";
-    const uint64_t target = static_cast<uint64_t>(megabytes) << 20;
-    uint64_t written = 0;
-    uint32_t address = 0x380000;
-    std::string chunk;
-    while (written < target) {
-        std::string line =
-            address < 0x1000000 ? Record(2, address, address) : Record(3, address, address);
-        written += line.size();
-        chunk += line;
-        if (chunk.size() > (1 << 20)) {
-            out << chunk;
-            chunk.clear();
-        }
-        address += 32;
-    }
-    out << chunk << "S804000000FB\r\n";
-}
 
 void Row(const char* what, const Measure& m, double bytes, double copySeconds) {
     std::printf("  %-16s %8.3f s  %8.1f MB/s  peak %7.1f MB  %5.2f x copy%s\n", what, m.seconds,
@@ -118,10 +33,7 @@ int main(int argc, char** argv) {
     for (int i = 1; i + 1 < argc; i += 2) {
         std::string option = argv[i];
         if (option == "--sizes") {
-            sizes.clear();
-            std::stringstream list(argv[i + 1]);
-            for (std::string item; std::getline(list, item, ',');)
-                sizes.push_back(std::stoi(item));
+            sizes = SizeList(argv[i + 1]);
         } else if (option == "--dir") {
             dir = argv[i + 1];
         } else if (option == "--cli") {
@@ -154,7 +66,8 @@ int main(int argc, char** argv) {
     const std::string firmware = (dir / "P" / "New_SX30418.sx").string();
     for (int megabytes : sizes) {
         GenerateBase(dir / "M" / "SX30418.sx", megabytes);
-        if (Program({cli, "update", project, "--master", master}).status != 0) {
+        if (Program({cli, "update", project, "--master", master}, ErrorOutput::Hidden).status !=
+            0) {
             std::printf("%d MB: update failed\n", megabytes);
             return 1;
         }
@@ -165,11 +78,14 @@ int main(int argc, char** argv) {
         std::vector<Measure> copies, verifies, plain, decodes;
         for (int run = 0; run < 3; ++run) {
             copies.push_back(Program(
-                {"/bin/sh", "-c", "cp '" + firmware + "' '" + copy + "' && sync '" + copy + "'"}));
-            verifies.push_back(Program({cli, "verify", project, firmware, "--master", master}));
-            plain.push_back(Program({cli, "verify", project, firmware}));
+                {"/bin/sh", "-c", "cp '" + firmware + "' '" + copy + "' && sync '" + copy + "'"},
+                ErrorOutput::Hidden));
+            verifies.push_back(Program({cli, "verify", project, firmware, "--master", master},
+                                       ErrorOutput::Hidden));
+            plain.push_back(Program({cli, "verify", project, firmware}, ErrorOutput::Hidden));
             fs::remove_all(dir / "D");
-            decodes.push_back(Program({cli, "decode", firmware, "--output", (dir / "D").string()}));
+            decodes.push_back(Program({cli, "decode", firmware, "--output", (dir / "D").string()},
+                                      ErrorOutput::Hidden));
         }
         Measure copied = Median(copies);
         Row("cp+sync", copied, bytes, copied.seconds);

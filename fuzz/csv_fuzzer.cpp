@@ -2,8 +2,8 @@
 // would collect it) or at least one problem, never both; and a table read survives an export and
 // a second import unchanged, whatever the separator.
 
-#include "editors/translate_csv.h"
 #include "fuzz_support.h"
+#include "rules/translate_csv.h"
 
 #include <cstdint>
 #include <string>

@@ -51,7 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     auto result = MergeFirmwareStreams(source, staging, sink, recorder, chunk);
 
     int64_t lines = 0;
-    auto expected = testing::ReferenceMerge(base, staging, &lines);
+    auto expected = test_support::ReferenceMerge(base, staging, &lines);
     FUZZ_CHECK(recorder.maximum == 512 + lines);
     FUZZ_CHECK(recorder.position <= recorder.maximum && !recorder.backwards);
     if (expected) {

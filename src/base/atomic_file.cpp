@@ -42,10 +42,6 @@ Status RefusalToReplace(const std::string& target, std::optional<platform::FileS
 
 } // namespace
 
-std::string SystemErrorText(int error) {
-    return std::strerror(error);
-}
-
 FileOutput& SystemFileOutput() {
     static SystemFiles files;
     return files;

@@ -75,7 +75,4 @@ inline Status WriteFileAtomically(const char* target, std::string_view bytes,
     return WriteFileAtomically(std::string(target), bytes, output);
 }
 
-// The system's text for an errno value.
-std::string SystemErrorText(int error);
-
 } // namespace fabricor

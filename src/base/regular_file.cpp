@@ -1,6 +1,7 @@
 #include "base/regular_file.h"
 
 #include "base/atomic_file.h"
+#include "platform/system_error.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -88,7 +89,7 @@ RegularFile RegularFile::Open(const std::string& path, uint64_t limit) {
     platform::FileStatus named;
     if (int error = platform::StatusOfName(path, named)) {
         file.missing_ = MeansMissing(error);
-        file.Fail(SystemErrorText(error));
+        file.Fail(platform::SystemErrorText(error));
         return file;
     }
     if (named.kind != platform::FileKind::Regular) {
@@ -100,13 +101,13 @@ RegularFile RegularFile::Open(const std::string& path, uint64_t limit) {
     if (fd < 0) {
         int error = errno;
         file.missing_ = MeansMissing(error);
-        file.Fail(SystemErrorText(error));
+        file.Fail(platform::SystemErrorText(error));
         return file;
     }
     platform::FileStatus opened;
     if (int error = platform::StatusOfOpenFile(fd, opened)) {
         platform::CloseFile(fd);
-        file.Fail(SystemErrorText(error));
+        file.Fail(platform::SystemErrorText(error));
         return file;
     }
     if (opened.kind != platform::FileKind::Regular) {
@@ -131,14 +132,14 @@ RegularFile RegularFile::Open(const std::filesystem::path& path, uint64_t limit)
 long long RegularFile::ReadSome(char* buffer, size_t size) {
     if (fd_ < 0) {
         if (error_.empty())
-            Fail(SystemErrorText(EBADF));
+            Fail(platform::SystemErrorText(EBADF));
         return -1;
     }
     // One byte past the limit is enough to tell a file that grew beyond it.
     size = static_cast<size_t>(std::min<uint64_t>(size, limit_ + 1 - read_));
     long long got = platform::ReadFrom(fd_, buffer, size);
     if (got < 0) {
-        Fail(SystemErrorText(errno));
+        Fail(platform::SystemErrorText(errno));
         return -1;
     }
     read_ += static_cast<uint64_t>(got);
@@ -169,7 +170,7 @@ std::optional<std::string> RegularFile::ReadAll() {
 
 bool RegularFile::Rewind() {
     if (fd_ < 0 || !platform::SeekToStart(fd_)) {
-        Fail(SystemErrorText(fd_ < 0 ? EBADF : errno));
+        Fail(platform::SystemErrorText(fd_ < 0 ? EBADF : errno));
         return false;
     }
     read_ = 0;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/system_error.h"
+
 #include <cstring>
 #include <string>
 #include <utility>
@@ -29,6 +31,13 @@ public:
     // "SUBJECT: the system's text for errno value `error`".
     static Status System(std::string subject, int error) {
         return Status(StatusCode::SystemError, std::move(subject), std::strerror(error));
+    }
+    // What a platform call said: a refusal by the system is a SystemError.
+    static Status Of(const platform::Result& result) {
+        if (result)
+            return Ok();
+        return Error(result.message(),
+                     result.systemError() != 0 ? StatusCode::SystemError : StatusCode::Failed);
     }
 
     bool ok() const { return code_ == StatusCode::Ok; }

@@ -2,7 +2,7 @@
 
 #include "base/folders.h"
 #include "cli/options.h"
-#include "editors/project_check.h"
+#include "rules/project_check.h"
 
 #include <ostream>
 

@@ -4,8 +4,8 @@
 #include "base/folders.h"
 #include "base/project_files.h"
 #include "cli/options.h"
-#include "editors/translate_csv.h"
 #include "platform/files.h"
+#include "rules/translate_csv.h"
 
 #include <filesystem>
 #include <ostream>

@@ -1,9 +1,10 @@
 #include "gateway/gateway_project.h"
 
 #include "documents/integer_text.h"
-#include "editors/project_check.h"
-#include "editors/translate_analysis.h"
-#include "editors/translate_rules.h"
+#include "platform/files.h"
+#include "rules/project_check.h"
+#include "rules/translate_analysis.h"
+#include "rules/translate_rules.h"
 
 #ifdef _WIN32
 #include <ws2tcpip.h>

@@ -8,6 +8,7 @@
 #include "documents/xml_characters.h"
 #include "platform/files.h"
 #include "platform/process_info.h"
+#include "platform/system_error.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -366,12 +367,12 @@ Status WriteDecodedProject(const std::string& folder, const ConfigurationImage& 
     if (int error =
             platform::AddName(platform::Utf8Name(pargenTemporary), platform::Utf8Name(pargen))) {
         cleanUp();
-        return Status::Error(platform::Utf8Name(pargen) + ": " + SystemErrorText(error));
+        return Status::Error(platform::Utf8Name(pargen) + ": " + platform::SystemErrorText(error));
     }
     if (int error = platform::AddName(platform::Utf8Name(varTemporary), platform::Utf8Name(var))) {
         fs::remove(pargen, ec);
         cleanUp();
-        return Status::Error(platform::Utf8Name(var) + ": " + SystemErrorText(error));
+        return Status::Error(platform::Utf8Name(var) + ": " + platform::SystemErrorText(error));
     }
     cleanUp();
     // A project as New project makes it: its bin folder is there, so it builds at once.

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "base/status.h"
+#include "platform/system_error.h"
 
 #include <cstdint>
 #include <functional>
@@ -20,7 +20,7 @@ public:
     // returning it calls `onReply` exactly once. A host that cannot be used, or a request that
     // cannot be sent, gives an error instead and `onReply` is not called. A `sequence` of 0
     // lets the facility use its own running sequence number.
-    virtual Status Ping(const std::string& host, const std::string& payload, std::uint16_t sequence,
+    virtual platform::Result Ping(const std::string& host, const std::string& payload, std::uint16_t sequence,
                         const EchoReplyHandler& onReply) = 0;
 };
 
@@ -35,7 +35,7 @@ public:
                               int receiveLimitMs = kReceiveLimitMs)
         : kind_(kind), receiveLimitMs_(receiveLimitMs) {}
 
-    Status Ping(const std::string& host, const std::string& payload, std::uint16_t sequence,
+    platform::Result Ping(const std::string& host, const std::string& payload, std::uint16_t sequence,
                 const EchoReplyHandler& onReply) override;
 
     // Whether a socket of this kind can be opened here at all.
@@ -50,7 +50,7 @@ private:
 // The IPv4 address a host text names, in network byte order: a strict dotted address, or a
 // name the resolver knows. Text made only of digits and dots must be a full dotted address, so
 // a mistyped address such as "192.168.1" is refused instead of reaching another device.
-Status ResolveIpv4(const std::string& host, std::uint32_t& address);
+platform::Result ResolveIpv4(const std::string& host, std::uint32_t& address);
 
 // The Internet checksum of RFC 1071.
 std::uint16_t InternetChecksum(const unsigned char* data, std::size_t length);

@@ -78,18 +78,18 @@ std::uint16_t InternetChecksum(const unsigned char* data, std::size_t length) {
     return static_cast<std::uint16_t>(~sum & 0xFFFF);
 }
 
-Status ResolveIpv4(const std::string& host, std::uint32_t& address) {
+platform::Result ResolveIpv4(const std::string& host, std::uint32_t& address) {
 #ifdef _WIN32
     if (!SocketsStarted())
-        return Status::Error("Windows sockets cannot be started");
+        return platform::Result::Failed("Windows sockets cannot be started");
 #endif
     in_addr parsed{};
     if (inet_pton(AF_INET, host.c_str(), &parsed) == 1) {
         address = parsed.s_addr;
-        return Status::Ok();
+        return platform::Result::Ok();
     }
     if (IsDigitsAndDots(host) || IsNumericAddressForm(host) || !LooksLikeHostName(host))
-        return Status::Error("Not an IPv4 address: " + host);
+        return platform::Result::Failed("Not an IPv4 address: " + host);
     addrinfo hints{};
     hints.ai_family = AF_INET;
 #ifndef _WIN32
@@ -97,10 +97,10 @@ Status ResolveIpv4(const std::string& host, std::uint32_t& address) {
 #endif
     addrinfo* found = nullptr;
     if (getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || found == nullptr)
-        return Status::Error("Unknown host: " + host);
+        return platform::Result::Failed("Unknown host: " + host);
     address = reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr.s_addr;
     freeaddrinfo(found);
-    return Status::Ok();
+    return platform::Result::Ok();
 }
 
 } // namespace fabricor

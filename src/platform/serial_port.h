@@ -1,6 +1,6 @@
 #pragma once
 
-#include "base/status.h"
+#include "platform/system_error.h"
 
 #include <chrono>
 #include <optional>
@@ -26,14 +26,14 @@ public:
     static std::string DefaultDevice(int portIndex);
 
     // The line stays non-blocking: no write or wait may outlast the caller's time slice.
-    Status Open(const std::string& device, int baudRate);
+    platform::Result Open(const std::string& device, int baudRate);
     // Writes what the line accepts until `deadline`; `written` is how much (0: none yet).
-    Status WriteSome(std::string_view bytes, std::chrono::steady_clock::time_point deadline,
-                     size_t& written);
+    platform::Result WriteSome(std::string_view bytes,
+                               std::chrono::steady_clock::time_point deadline, size_t& written);
     // Bytes written but not yet gone out of the port; nothing where the line cannot tell.
     std::optional<int> Pending() const;
     // Waits for the port's output to leave (for lines that cannot tell what is pending).
-    Status Drain();
+    platform::Result Drain();
     // Throws away what has not left yet, so closing never waits for a line that takes nothing.
     void Discard();
     const std::string& device() const { return device_; }

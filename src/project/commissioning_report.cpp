@@ -9,13 +9,13 @@
 #include "base/version.h"
 #include "documents/var.h"
 #include "documents/xml_characters.h"
-#include "editors/project_check.h"
 #include "firmware/merge.h"
 #include "image/configuration_image.h"
 #include "image/image_decode.h"
 #include "platform/files.h"
 #include "platform/serial_port.h"
 #include "project/probe_results.h"
+#include "rules/project_check.h"
 
 #include <bit>
 #include <cstdio>

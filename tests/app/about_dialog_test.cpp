@@ -1,7 +1,7 @@
-#include "app/about_dialog.h"
+#include "front/shell/about_dialog.h"
 
-#include "app/main_window.h"
 #include "base/version.h"
+#include "front/shell/main_window.h"
 #include "support/recording_seams.h"
 #include "support/temp_dir.h"
 
@@ -13,10 +13,10 @@
 namespace fabricor {
 namespace {
 
-using testing::RecordingServices;
+using test_support::RecordingServices;
 
 TEST(AboutBox, ShowsTheProductIdentityWhereTheLayoutPutsIt) {
-    testing::RecordingShell shell;
+    test_support::RecordingShell shell;
     TFAbout2 about(shell);
     about.show();
     EXPECT_EQ(about.windowTitle(), "About...");
@@ -67,7 +67,7 @@ TEST(AboutBox, ShowsTheProductIdentityWhereTheLayoutPutsIt) {
 }
 
 TEST(AboutBox, LogoAndWebAddressOpenTheSamePageAndOkCloses) {
-    testing::RecordingShell shell;
+    test_support::RecordingShell shell;
     TFAbout2 about(shell);
     about.show();
     QTest::mouseClick(about.findChild<QLabel*>("Image2"), Qt::LeftButton);
@@ -95,7 +95,7 @@ TEST(AboutBox, LogoIsBlackAndWhite) {
 }
 
 TEST(AboutBox, TheMainWindowsAboutButtonShowsIt) {
-    testing::TempDir app;
+    test_support::TempDir app;
     RecordingServices doubles;
     bool okPressed = false;
     doubles.dialogs.scripts["TFAbout2"] = [&](QDialog& dialog) {

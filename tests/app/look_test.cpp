@@ -1,10 +1,10 @@
-#include "app/main_window.h"
+#include "front/shell/main_window.h"
 
-#include "app/style.h"
-#include "editors/general_parameter_dialog.h"
-#include "editors/grid.h"
-#include "editors/grid_inplace_edit.h"
-#include "editors/translate_table_dialog.h"
+#include "front/editors/general_parameter_dialog.h"
+#include "front/editors/grid.h"
+#include "front/editors/grid_inplace_edit.h"
+#include "front/editors/translate_table_dialog.h"
+#include "style/style.h"
 #include "support/recording_seams.h"
 #include "support/temp_dir.h"
 
@@ -17,8 +17,8 @@
 namespace fabricor {
 namespace {
 
-using testing::RecordingServices;
-using testing::TempDir;
+using test_support::RecordingServices;
+using test_support::TempDir;
 namespace fs = std::filesystem;
 
 // The program's own message boxes, shown without a modal loop: each is opened, measured against
@@ -109,7 +109,7 @@ TEST_F(Look, MessageBoxesOpenCentredOnTheirWindowAndShowTheirCaptionWhole) {
     Services services = doubles.services();
     services.boxes = &boxes;
     fs::create_directories(app / "PROJECTS");
-    testing::WriteFile(app / "PROJECTS" / "pargen.xml", "<General_Parameter>");
+    test_support::WriteFile(app / "PROJECTS" / "pargen.xml", "<General_Parameter>");
     auto window = Start(services);
     // The show step's parser message, over General Parameter.
     QTest::mouseClick(window->findChild<QPushButton*>("btn_Prm_Gen"), Qt::LeftButton);

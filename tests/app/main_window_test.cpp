@@ -1,4 +1,4 @@
-#include "app/main_window.h"
+#include "front/shell/main_window.h"
 
 #include "base/settings_file.h"
 #include "support/recording_seams.h"
@@ -15,9 +15,9 @@
 namespace fabricor {
 namespace {
 
-using testing::RecordingServices;
-using testing::TempDir;
-using testing::WriteFile;
+using test_support::RecordingServices;
+using test_support::TempDir;
+using test_support::WriteFile;
 namespace fs = std::filesystem;
 
 // Paths are joined with the system's separator ("\\" on Windows).
@@ -140,7 +140,7 @@ TEST_F(MainWindow, EmptyProjectFolderBlocksTheThreeProjectCommands) {
         doubles.boxes.shown.clear();
         Find(*window, name)->click();
         ASSERT_EQ(doubles.boxes.shown.size(), 1u) << name;
-        EXPECT_EQ(doubles.boxes.shown[0].kind, testing::RecordingMessageBoxes::Shown::Plain);
+        EXPECT_EQ(doubles.boxes.shown[0].kind, test_support::RecordingMessageBoxes::Shown::Plain);
         EXPECT_EQ(doubles.boxes.shown[0].text, "Project not valid");
     }
     EXPECT_TRUE(doubles.dialogs.shown.empty());

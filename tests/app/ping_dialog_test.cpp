@@ -1,4 +1,4 @@
-#include "app/ping_dialog.h"
+#include "front/shell/ping_dialog.h"
 
 #include <QFontDatabase>
 #include <QLabel>

@@ -1,4 +1,4 @@
-#include "app/ping.h"
+#include "workspace/ping.h"
 
 #include <gtest/gtest.h>
 
@@ -42,8 +42,8 @@ public:
 class FakeEcho final : public EchoFacility {
 public:
     enum class Answer { Reply, Silent, Deferred, Fail, Throw };
-    Status Ping(const std::string& host, const std::string& payload, std::uint16_t sequence,
-                const EchoReplyHandler& onReply) override {
+    platform::Result Ping(const std::string& host, const std::string& payload,
+                          std::uint16_t sequence, const EchoReplyHandler& onReply) override {
         calls.push_back({host, payload, sequence});
         switch (answer) {
         case Answer::Reply:
@@ -55,11 +55,11 @@ public:
             deferred = onReply;
             break;
         case Answer::Fail:
-            return Status::Error("host not usable");
+            return platform::Result::Failed("host not usable");
         case Answer::Throw:
             throw std::runtime_error("socket layer broke");
         }
-        return Status::Ok();
+        return platform::Result::Ok();
     }
     struct Call {
         std::string host, payload;

@@ -1,5 +1,5 @@
-#include "app/main_window.h"
-#include "app/ping_dialog.h"
+#include "front/shell/main_window.h"
+#include "front/shell/ping_dialog.h"
 
 #include "support/recording_seams.h"
 #include "support/temp_dir.h"
@@ -12,8 +12,8 @@
 namespace fabricor {
 namespace {
 
-using testing::RecordingServices;
-using testing::TempDir;
+using test_support::RecordingServices;
+using test_support::TempDir;
 
 class PingFromTheWindow : public ::testing::Test {
 protected:

@@ -1,4 +1,4 @@
-#include "app/select_folder.h"
+#include "front/seams/select_folder.h"
 
 #include "support/recording_seams.h"
 #include "support/temp_dir.h"
@@ -13,8 +13,8 @@
 namespace fabricor {
 namespace {
 
-using testing::ScriptedFolderBrowser;
-using testing::TempDir;
+using test_support::ScriptedFolderBrowser;
+using test_support::TempDir;
 namespace fs = std::filesystem;
 
 QString Q(const fs::path& path) { return QString::fromStdString(path.string()); }
@@ -56,7 +56,7 @@ protected:
         fs::create_directories(outside / "PROJECTS" / "beta" / "bin");
         fs::create_directories(outside / "PROJECTS" / "Alpha" / "deep" / "deeper");
         fs::create_directories(outside / "PROJECTS" / "gamma");
-        testing::WriteFile(outside / "PROJECTS" / "notes.txt", "not a folder");
+        test_support::WriteFile(outside / "PROJECTS" / "notes.txt", "not a folder");
         fs::create_directory_symlink(outside.path(), outside / "PROJECTS" / "escape");
         root = Q(outside / "PROJECTS");
     }

@@ -1,5 +1,5 @@
-#include "app/main_window.h"
-#include "app/test_device_window.h"
+#include "front/shell/main_window.h"
+#include "front/shell/test_device_window.h"
 #include "documents/pargen.h"
 #include "documents/var.h"
 #include "gateway/gateway_project.h"
@@ -23,7 +23,7 @@
 namespace fabricor {
 namespace {
 
-using namespace fabricor::testing;
+using namespace fabricor::test_support;
 using gateway::ProbeStatus;
 
 bool WriteProject(const TempDir& dir) {

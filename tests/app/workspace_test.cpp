@@ -1,4 +1,4 @@
-#include "app/workspace.h"
+#include "workspace/workspace.h"
 
 #include "base/settings_file.h"
 #include "support/temp_dir.h"
@@ -10,9 +10,9 @@
 namespace fabricor {
 namespace {
 
-using testing::ReadFile;
-using testing::TempDir;
-using testing::WriteFile;
+using test_support::ReadFile;
+using test_support::TempDir;
+using test_support::WriteFile;
 namespace fs = std::filesystem;
 
 // Paths are joined with the system's separator ("\\" on Windows).

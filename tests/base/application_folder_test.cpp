@@ -10,7 +10,7 @@
 namespace fabricor {
 namespace {
 
-using testing::TempDir;
+using test_support::TempDir;
 namespace fs = std::filesystem;
 
 SystemFacts Facts(bool writable, std::map<std::string, std::string> variables,
@@ -99,7 +99,7 @@ TEST(ApplicationFolder, WritableMeansAFolderThatKeepsAWriteBit) {
     EXPECT_TRUE(FolderIsWritable((dir / "programs").string()));
     fs::permissions(dir / "programs", fs::perms(0555));
     EXPECT_FALSE(FolderIsWritable((dir / "programs").string()));
-    testing::WriteFile(dir / "file", "x");
+    test_support::WriteFile(dir / "file", "x");
     EXPECT_FALSE(FolderIsWritable((dir / "file").string()));
     EXPECT_FALSE(FolderIsWritable((dir / "missing").string()));
     EXPECT_FALSE(FolderIsWritable(""));
@@ -121,7 +121,7 @@ TEST(ApplicationFolder, ASharedInstallationKeepsWhatCanBeUsedItemByItem) {
         for (auto [name, mode] : {std::pair{"MASTER", master}, std::pair{"PROJECTS", projects}})
             if (mode >= 0 && fs::create_directory(app / name))
                 fs::permissions(app / name, fs::perms(mode));
-        testing::WriteFile(app / "Fabricor.ini", "");
+        test_support::WriteFile(app / "Fabricor.ini", "");
         fs::permissions(app.path(), fs::perms(0555));
         SystemFacts facts = TheSystem();
         facts.variable = [&](const char* name) -> std::optional<std::string> {

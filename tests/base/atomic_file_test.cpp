@@ -11,10 +11,10 @@
 namespace fabricor {
 namespace {
 
-using testing::FullDisk;
-using testing::ReadFile;
-using testing::TempDir;
-using testing::WriteFile;
+using test_support::FullDisk;
+using test_support::ReadFile;
+using test_support::TempDir;
+using test_support::WriteFile;
 namespace fs = std::filesystem;
 
 size_t EntriesIn(const fs::path& folder) {

@@ -7,8 +7,8 @@
 namespace fabricor {
 namespace {
 
-using testing::TempDir;
-using testing::WriteFile;
+using test_support::TempDir;
+using test_support::WriteFile;
 namespace fs = std::filesystem;
 
 TEST(RegularFile, ReadsUpToItsLimitAndRefusesOneByteMore) {

@@ -9,7 +9,7 @@
 namespace fabricor {
 namespace {
 
-using namespace fabricor::testing;
+using namespace fabricor::test_support;
 
 struct Vector {
     std::string message;

@@ -2,6 +2,7 @@
 
 #include "documents/pargen.h"
 #include "documents/var.h"
+#include "support/cli_run.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -12,20 +13,9 @@
 namespace fabricor::cli {
 namespace {
 
-using fabricor::testing::TempDir;
-using fabricor::testing::WriteFile;
-
-struct Result {
-    int code;
-    std::string out;
-    std::string err;
-};
-
-Result Check(const Arguments& args) {
-    std::ostringstream out, err;
-    int code = RunCli(args, out, err);
-    return {code, out.str(), err.str()};
-}
+using fabricor::test_support::Cli;
+using fabricor::test_support::TempDir;
+using fabricor::test_support::WriteFile;
 
 class CheckCommandTest : public ::testing::Test {
 protected:
@@ -38,7 +28,7 @@ protected:
 };
 
 TEST_F(CheckCommandTest, ACleanProjectPrintsNothingAndExitsZero) {
-    auto result = Check({"check", project.str()});
+    auto result = Cli({"check", project.str()});
     EXPECT_EQ(result.code, 0);
     EXPECT_EQ(result.out, "");
     EXPECT_EQ(result.err, "");
@@ -55,7 +45,7 @@ TEST_F(CheckCommandTest, EveryProblemIsOneLineAndTheExitIsOne) {
                 std::to_string(i) + "\" RTU_ADD_DEV=\"1\" RTU_ADDRESS=\"" + std::to_string(i) +
                 "\" N_POINT=\"" + (i == 5 ? "128" : "1") + "\" MNEMONIC=\"\"/>";
     WriteFile(project / "var.xml", "<TCP_TO_RTU>" + rows + "</TCP_TO_RTU>");
-    auto result = Check({"check", project.str()});
+    auto result = Cli({"check", project.str()});
     EXPECT_EQ(result.code, 1);
     EXPECT_EQ(result.out,
               "pargen.xml TCP_SUB2: Error!! Subnet Mask must be between 0 and 255. \n"
@@ -74,8 +64,8 @@ TEST_F(CheckCommandTest, NotesWrittenByHandChangeNeitherTheCheckNorTheImage) {
                                     {{3, 1, 2, 3, 4, "pump"}, {4, 9, 2, 7, 1, "tank"}}));
     auto build = [](const TempDir& folder) {
         std::filesystem::create_directories(folder / "bin");
-        EXPECT_EQ(Check({"build", folder.str(), "--time", "2026-12-08T14:35:47"}).code, 0);
-        return fabricor::testing::ReadFile(folder / "bin" / "bank1.bin");
+        EXPECT_EQ(Cli({"build", folder.str(), "--time", "2026-12-08T14:35:47"}).code, 0);
+        return fabricor::test_support::ReadFile(folder / "bin" / "bank1.bin");
     };
     const std::string plain = build(project);
     for (auto [name, at, with] : {std::tuple{"pargen.xml", "</STOP_BIT>", "<!-- two --></STOP_BIT>"},
@@ -84,32 +74,32 @@ TEST_F(CheckCommandTest, NotesWrittenByHandChangeNeitherTheCheckNorTheImage) {
                                   {"var.xml", "/><row", "/>\n  <!-- the tank -->\n  <row"}}) {
         TempDir noted;
         for (std::string document : {"pargen.xml", "var.xml"}) {
-            std::string text = fabricor::testing::ReadFile(project / document);
+            std::string text = fabricor::test_support::ReadFile(project / document);
             if (document == name)
                 text.replace(text.find(at), std::string(at).size(), with);
             WriteFile(noted / document, text);
         }
-        EXPECT_EQ(Check({"check", noted.str()}).out, "") << with;
+        EXPECT_EQ(Cli({"check", noted.str()}).out, "") << with;
         EXPECT_EQ(build(noted), plain) << with;
     }
 }
 
 TEST_F(CheckCommandTest, MissingDocumentsAndFoldersAndUsage) {
     std::filesystem::remove(project / "var.xml");
-    auto missing = Check({"check", project.str()});
+    auto missing = Cli({"check", project.str()});
     EXPECT_EQ(missing.code, 1);
     EXPECT_EQ(missing.out, "var.xml: missing\n");
 
-    auto noFolder = Check({"check", (project / "nothing").string()});
+    auto noFolder = Cli({"check", (project / "nothing").string()});
     EXPECT_EQ(noFolder.code, 1);
     EXPECT_NE(noFolder.err.find("is not a folder"), std::string::npos);
 
-    EXPECT_EQ(Check({"check"}).code, 2);
-    EXPECT_EQ(Check({"check", "a", "b"}).code, 2);
-    auto help = Check({"check", "--help"});
+    EXPECT_EQ(Cli({"check"}).code, 2);
+    EXPECT_EQ(Cli({"check", "a", "b"}).code, 2);
+    auto help = Cli({"check", "--help"});
     EXPECT_EQ(help.code, 0);
     EXPECT_NE(help.out.find("Usage: fabricor-cli check PROJECT"), std::string::npos);
-    EXPECT_NE(Check({"--help"}).out.find("check"), std::string::npos);
+    EXPECT_NE(Cli({"--help"}).out.find("check"), std::string::npos);
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include "image/c_source.h"
 #include "image/configuration_image.h"
 #include "platform/files.h"
+#include "support/cli_run.h"
 #include "support/golden.h"
 #include "support/sample_project.h"
 #include "support/temp_dir.h"
@@ -23,24 +24,12 @@
 namespace fabricor::cli {
 namespace {
 
-using namespace fabricor::testing;
+using namespace fabricor::test_support;
 namespace fs = std::filesystem;
 
 
-struct Run {
-    int code;
-    std::string out;
-    std::string err;
-};
-
-Run Cli(const Arguments& args) {
-    std::ostringstream out, err;
-    int code = RunCli(args, out, err);
-    return {code, out.str(), err.str()};
-}
-
 // As on a terminal, with a bar for bases of at least minimumBytes.
-Run CliOnATerminal(const Arguments& args, int64_t minimumBytes) {
+CliRun CliOnATerminal(const Arguments& args, int64_t minimumBytes) {
     std::ostringstream out, err;
     TerminalProgress progress(err, /*terminal=*/true, minimumBytes);
     int code = RunCli(args, out, err, progress);
@@ -49,23 +38,12 @@ Run CliOnATerminal(const Arguments& args, int64_t minimumBytes) {
 
 class CliProject : public ::testing::Test {
 protected:
-    CliProject() {
-        fs::create_directories(dir / "P" / "bin");
-        fs::create_directories(dir / "M");
-        WriteFile(dir / "P" / "var.xml", kSampleVar);
-        WriteFile(dir / "P" / "pargen.xml", kSamplePargen);
-        std::vector<std::string> base = {Record(0, 0, {'b'})};
-        for (uint32_t a = 0x387000; a < 0x38D000; a += 32)
-            base.push_back(Record(2, a, Pattern(32, a)));
-        base.push_back("S804000000FB");
-        WriteFile(dir / "M" / "SX30418.sx", Join(base, "\n"));
-    }
-
-    std::string Project() const { return (dir / "P").string(); }
-    std::string Master() const { return (dir / "M").string(); }
-    fs::path NewFirmware() const { return dir / "P" / "New_SX30418.sx"; }
+    std::string Project() const { return project.folder().string(); }
+    std::string Master() const { return project.master().string(); }
+    fs::path NewFirmware() const { return project.newFirmware(); }
 
     TempDir dir;
+    test_support::Project project{dir, BaseAroundTheWindow()};
 };
 
 TEST(CliUsage, HelpOnEveryCommand) {

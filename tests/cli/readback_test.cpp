@@ -2,6 +2,7 @@
 
 #include "firmware/sx_test_support.h"
 #include "image/configuration_image.h"
+#include "support/cli_run.h"
 #include "support/sample_project.h"
 #include "support/temp_dir.h"
 
@@ -14,43 +15,21 @@
 namespace fabricor::cli {
 namespace {
 
-using namespace fabricor::testing;
+using namespace fabricor::test_support;
 namespace fs = std::filesystem;
-
-struct CliRun {
-    int code;
-    std::string out;
-    std::string err;
-};
-
-CliRun Cli(const Arguments& args) {
-    std::ostringstream out, err;
-    int code = RunCli(args, out, err);
-    return {code, out.str(), err.str()};
-}
 
 // A project updated into a new firmware from a base around the window.
 class ReadBack : public ::testing::Test {
 protected:
-    ReadBack() {
-        fs::create_directories(dir / "P" / "bin");
-        fs::create_directories(dir / "M");
-        WriteFile(dir / "P" / "var.xml", kSampleVar);
-        WriteFile(dir / "P" / "pargen.xml", kSamplePargen);
-        std::vector<std::string> base = {Record(0, 0, {'b'})};
-        for (uint32_t a = 0x387000; a < 0x38D000; a += 32)
-            base.push_back(Record(2, a, Pattern(32, a)));
-        base.push_back("S804000000FB");
-        WriteFile(dir / "M" / "SX30418.sx", Join(base, "\n"));
-    }
-    std::string P() const { return (dir / "P").string(); }
-    std::string M() const { return (dir / "M").string(); }
-    std::string Firmware() const { return (dir / "P" / "New_SX30418.sx").string(); }
+    std::string P() const { return project.folder().string(); }
+    std::string M() const { return project.master().string(); }
+    std::string Firmware() const { return project.newFirmware().string(); }
     CliRun Update() {
         return Cli({"update", P(), "--master", M(), "--time", "2026-12-08T14:35:47"});
     }
 
     TempDir dir;
+    Project project{dir, BaseAroundTheWindow()};
 };
 
 TEST_F(ReadBack, UpdateDecodeVerifyIsIdentical) {

@@ -2,6 +2,7 @@
 
 #include "documents/pargen.h"
 #include "documents/var.h"
+#include "support/cli_run.h"
 #include "support/sample_project.h"
 #include "support/temp_dir.h"
 
@@ -12,21 +13,10 @@
 namespace fabricor::cli {
 namespace {
 
-using fabricor::testing::ReadFile;
-using fabricor::testing::TempDir;
-using fabricor::testing::WriteFile;
-
-struct Result {
-    int code;
-    std::string out;
-    std::string err;
-};
-
-Result Cli(const Arguments& args) {
-    std::ostringstream out, err;
-    int code = RunCli(args, out, err);
-    return {code, out.str(), err.str()};
-}
+using fabricor::test_support::Cli;
+using fabricor::test_support::ReadFile;
+using fabricor::test_support::TempDir;
+using fabricor::test_support::WriteFile;
 
 const std::string kHeader =
     "Data Type,Address TCP,Address Device RTU,Address RTU,N° Point,Mnemonic\r\n";
@@ -34,7 +24,7 @@ const std::string kHeader =
 class TableCommandTest : public ::testing::Test {
 protected:
     TableCommandTest() {
-        WriteFile(project / "pargen.xml", fabricor::testing::kSamplePargen);
+        WriteFile(project / "pargen.xml", fabricor::test_support::kSamplePargen);
         EXPECT_TRUE(WriteTranslateTable(var().string(), {{3, 1, 2, 3, 4, "pump; \"main\", Größe"},
                                                          {1, 10, 1, 0, 8, "line\r\nbreak"}})
                         .ok());

@@ -28,7 +28,7 @@ extern char** environ;
 namespace fabricor {
 namespace {
 
-using namespace fabricor::testing;
+using namespace fabricor::test_support;
 namespace fs = std::filesystem;
 
 // A base firmware of about `megabytes` MB: the configuration window among S2 records, then

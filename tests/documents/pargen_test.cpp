@@ -7,9 +7,9 @@
 namespace fabricor {
 namespace {
 
-using testing::ReadFile;
-using testing::TempDir;
-using testing::WriteFile;
+using test_support::ReadFile;
+using test_support::TempDir;
+using test_support::WriteFile;
 using GP = GeneralParameter;
 
 const char* kNewProjectDocument =

@@ -1,4 +1,4 @@
-#include "editors/general_parameter_dialog.h"
+#include "front/editors/general_parameter_dialog.h"
 
 #include "documents/pargen.h"
 #include "support/recording_seams.h"
@@ -17,10 +17,10 @@
 namespace fabricor {
 namespace {
 
-using testing::ReadFile;
-using testing::RecordingMessageBoxes;
-using testing::TempDir;
-using testing::WriteFile;
+using test_support::ReadFile;
+using test_support::RecordingMessageBoxes;
+using test_support::TempDir;
+using test_support::WriteFile;
 using GP = GeneralParameter;
 
 class GeneralParameterDialog : public ::testing::Test {

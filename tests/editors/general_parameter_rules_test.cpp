@@ -1,4 +1,4 @@
-#include "editors/general_parameter_rules.h"
+#include "rules/general_parameter_rules.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "editors/grid.h"
+#include "front/editors/grid.h"
 
-#include "editors/grid_inplace_edit.h"
+#include "front/editors/grid_inplace_edit.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -1,10 +1,10 @@
-#include "app/main_window.h"
 #include "documents/pargen.h"
 #include "documents/var.h"
-#include "editors/general_parameter_dialog.h"
-#include "editors/grid.h"
-#include "editors/translate_table_dialog.h"
-#include "project/new_project_dialog.h"
+#include "front/editors/general_parameter_dialog.h"
+#include "front/editors/grid.h"
+#include "front/editors/translate_table_dialog.h"
+#include "front/project/new_project_dialog.h"
+#include "front/shell/main_window.h"
 
 #include "support/recording_seams.h"
 #include "support/temp_dir.h"
@@ -17,8 +17,8 @@
 namespace fabricor {
 namespace {
 
-using testing::RecordingServices;
-using testing::TempDir;
+using test_support::RecordingServices;
+using test_support::TempDir;
 namespace fs = std::filesystem;
 
 // The editors as the main window opens them; the application folder is a fresh temporary one,
@@ -67,7 +67,7 @@ TEST_F(MainWindowEditors, GeneralParameterSetsThePingBoxAlwaysAndTranslateTableO
 }
 
 TEST_F(MainWindowEditors, AnUnparsableGeneralParameterDocumentIsShownThenTheDialogOpens) {
-    testing::WriteFile(Ws().PargenPath, "<General_Parameter>");
+    test_support::WriteFile(Ws().PargenPath, "<General_Parameter>");
     QString shownIp;
     Script("TFpargen", [&](QDialog& dialog) {
         EXPECT_EQ(doubles.boxes.shown.size(), 1u); // before the user sees the dialog
@@ -76,7 +76,7 @@ TEST_F(MainWindowEditors, AnUnparsableGeneralParameterDocumentIsShownThenTheDial
     Click("btn_Prm_Gen");
     EXPECT_EQ(doubles.dialogs.shown, QStringList{"TFpargen"});
     ASSERT_EQ(doubles.boxes.shown.size(), 1u);
-    EXPECT_EQ(doubles.boxes.shown[0].kind, testing::RecordingMessageBoxes::Shown::Error);
+    EXPECT_EQ(doubles.boxes.shown[0].kind, test_support::RecordingMessageBoxes::Shown::Error);
     EXPECT_EQ(shownIp, "0");
 }
 

@@ -1,4 +1,4 @@
-#include "editors/project_check.h"
+#include "rules/project_check.h"
 
 #include "documents/pargen.h"
 #include "documents/var.h"
@@ -9,8 +9,8 @@
 namespace fabricor {
 namespace {
 
-using testing::TempDir;
-using testing::WriteFile;
+using test_support::TempDir;
+using test_support::WriteFile;
 
 TEST(ProjectCheck, ANewProjectIsClean) {
     TempDir project;

@@ -1,4 +1,4 @@
-#include "editors/translate_analysis.h"
+#include "rules/translate_analysis.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "editors/translate_block.h"
+#include "rules/translate_block.h"
 
 #include <gtest/gtest.h>
 

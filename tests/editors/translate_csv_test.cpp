@@ -1,4 +1,4 @@
-#include "editors/translate_csv.h"
+#include "rules/translate_csv.h"
 
 #include "support/temp_dir.h"
 
@@ -9,9 +9,9 @@
 namespace fabricor {
 namespace {
 
-using testing::ReadFile;
-using testing::TempDir;
-using testing::WriteFile;
+using test_support::ReadFile;
+using test_support::TempDir;
+using test_support::WriteFile;
 
 const std::string kHeader =
     "Data Type,Address TCP,Address Device RTU,Address RTU,N° Point,Mnemonic";

@@ -1,4 +1,4 @@
-#include "editors/translate_rules.h"
+#include "rules/translate_rules.h"
 
 #include <gtest/gtest.h>
 

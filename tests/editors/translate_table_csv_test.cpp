@@ -1,7 +1,7 @@
-#include "editors/translate_table_dialog.h"
+#include "front/editors/translate_table_dialog.h"
 
-#include "editors/grid.h"
-#include "editors/translate_csv.h"
+#include "front/editors/grid.h"
+#include "rules/translate_csv.h"
 #include "support/recording_seams.h"
 #include "support/temp_dir.h"
 
@@ -14,9 +14,9 @@
 namespace fabricor {
 namespace {
 
-using testing::ReadFile;
-using testing::TempDir;
-using testing::WriteFile;
+using test_support::ReadFile;
+using test_support::TempDir;
+using test_support::WriteFile;
 
 const std::string kHeader =
     "Data Type,Address TCP,Address Device RTU,Address RTU,N° Point,Mnemonic\r\n";
@@ -43,7 +43,7 @@ protected:
 
     TempDir project;
     Workspace workspace;
-    testing::RecordingServices seams;
+    test_support::RecordingServices seams;
     TFSetVar dialog;
     TApplegrid& grid;
 };
@@ -92,7 +92,7 @@ TEST_F(TranslateTableCsv, ImportAsksBeforeReplacingRowsAndIsOneUndoStep) {
     Click("btn_ImportCsv"); // answered "No"
     EXPECT_EQ(Row(1), old);
     ASSERT_EQ(seams.boxes.shown.size(), 1u);
-    EXPECT_EQ(seams.boxes.shown[0].kind, testing::RecordingMessageBoxes::Shown::Question);
+    EXPECT_EQ(seams.boxes.shown[0].kind, test_support::RecordingMessageBoxes::Shown::Question);
 
     seams.boxes.answer = true;
     seams.files.answers = {QString::fromStdString((project / "two.csv").string())};

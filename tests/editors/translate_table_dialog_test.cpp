@@ -1,7 +1,7 @@
-#include "editors/translate_table_dialog.h"
+#include "front/editors/translate_table_dialog.h"
 
-#include "editors/grid.h"
-#include "editors/grid_inplace_edit.h"
+#include "front/editors/grid.h"
+#include "front/editors/grid_inplace_edit.h"
 #include "support/recording_seams.h"
 #include "support/temp_dir.h"
 
@@ -20,9 +20,9 @@
 namespace fabricor {
 namespace {
 
-using testing::RecordingMessageBoxes;
-using testing::TempDir;
-using testing::WriteFile;
+using test_support::RecordingMessageBoxes;
+using test_support::TempDir;
+using test_support::WriteFile;
 
 std::string RowXml(const std::string& kind, const std::string& tcp, const std::string& rest = "") {
     return "<row DATA_TYPE=\"" + kind + "\" TCP_ADDRESS=\"" + tcp + "\"" +

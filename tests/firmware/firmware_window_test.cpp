@@ -7,9 +7,9 @@
 namespace fabricor {
 namespace {
 
-using testing::Join;
-using testing::Pattern;
-using testing::Record;
+using test_support::Join;
+using test_support::Pattern;
+using test_support::Record;
 
 // A firmware around a window filled by 512 records of 32 bytes of Pattern(16384, 7).
 std::vector<std::string> Firmware() {

@@ -24,7 +24,7 @@
 namespace fabricor {
 namespace {
 
-using namespace fabricor::testing;
+using namespace fabricor::test_support;
 namespace fs = std::filesystem;
 
 class RecordingReporter final : public MergeReporter {

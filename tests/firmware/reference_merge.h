@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-namespace fabricor::testing {
+namespace fabricor::test_support {
 
 // The new firmware for `base`, or nothing when the merge must fail (a blank line, an S1 or S2
 // record whose address is too short or not hexadecimal, a record that touches the window
@@ -67,4 +67,4 @@ ReferenceMerge(const std::string& base, const std::string& staging, int64_t* lin
     return out;
 }
 
-} // namespace fabricor::testing
+} // namespace fabricor::test_support

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-namespace fabricor::testing {
+namespace fabricor::test_support {
 
 inline std::string Hex(uint32_t value, int digits) {
     static const char* kDigits = "0123456789ABCDEF";
@@ -147,4 +147,4 @@ inline JudgeVerdict AskSrecCat(const std::filesystem::path& firmware, const Temp
 }
 #endif
 
-} // namespace fabricor::testing
+} // namespace fabricor::test_support

@@ -1,12 +1,12 @@
-#include "firmware/update_dialog.h"
+#include "front/firmware/update_dialog.h"
 
-#include "app/main_window.h"
 #include "base/project_lock.h"
 #include "base/settings_file.h"
 #include "base/sha256.h"
 #include "documents/pargen.h"
 #include "documents/var.h"
 #include "firmware/flash_tool.h"
+#include "front/shell/main_window.h"
 #include "sample/sample_firmware.h"
 #include "support/golden.h"
 #include "support/lock_holder.h"
@@ -30,11 +30,11 @@
 namespace fabricor {
 namespace {
 
-using testing::ReadFile;
-using testing::RecordingMessageBoxes;
-using testing::RecordingServices;
-using testing::TempDir;
-using testing::WriteFile;
+using test_support::ReadFile;
+using test_support::RecordingMessageBoxes;
+using test_support::RecordingServices;
+using test_support::TempDir;
+using test_support::WriteFile;
 namespace fs = std::filesystem;
 
 const QByteArray kPilcrow("\xB6");
@@ -231,13 +231,13 @@ TEST_F(UpdateDevice, TheBusyCursorShowsWhileThePingWaitsAndTheBuildAndMergeRun) 
 
 // The same documents and time as the command line's golden build give the same bytes.
 TEST_F(UpdateDevice, WritesTheGoldenCSourceLikeTheCommandLine) {
-    testing::CopyGoldenProject(Project());
+    test_support::CopyGoldenProject(Project());
     PressExecuteWith(0);
     auto window = Start();
     window->findChild<QPushButton*>("CreateBin")->click();
     EXPECT_TRUE(doubles.boxes.shown.empty()) << doubles.boxes.texts().join("|").toStdString();
     EXPECT_TRUE(ReadFile(Project() / "bin" / "bankg.c") ==
-                ReadFile(testing::kGoldenFolder / "bankg.c"));
+                ReadFile(test_support::kGoldenFolder / "bankg.c"));
 }
 
 TEST_F(UpdateDevice, PortListStartsAtCom1AtEveryShowingAndEachPressStartsTheToolAgain) {
@@ -311,7 +311,7 @@ TEST_F(UpdateDevice, ProjectWithoutBinFolderEndsAtTheCSourceAndOpensNoDialog) {
 }
 
 TEST_F(UpdateDevice, AnUpdateOfTheProjectRunningElsewhereIsToldAndNothingIsWritten) {
-    testing::LockHolder elsewhere(Project() / "bin" / ProjectFiles::kLockName);
+    test_support::LockHolder elsewhere(Project() / "bin" / ProjectFiles::kLockName);
     ASSERT_TRUE(elsewhere.held());
     doubles.projectLockWait = std::chrono::milliseconds(50);
     PressExecuteWith(0);
@@ -331,7 +331,7 @@ TEST_F(UpdateDevice, AnUpdateOfTheProjectRunningElsewhereIsToldAndNothingIsWritt
 }
 
 TEST_F(UpdateDevice, StartsByRemovingWhatAnInterruptedRunLeft) {
-    const std::string ended = std::to_string(testing::EndedProcessId());
+    const std::string ended = std::to_string(test_support::EndedProcessId());
     const std::string live = std::to_string(::getpid());
     const std::vector<fs::path> stale = {Project() / (".New_SX30418.sx.tmp" + ended + "-x1Y2z3"),
                                          Project() / "bin" / (".Bin.sx.tmp" + ended + "-AbC123")};
@@ -640,7 +640,7 @@ TEST_F(UpdateDevice, TheRealFlashToolSendsTheNewFirmwareToTheSerialLine) {
     ASSERT_EQ(::access("/usr/bin/socat", X_OK), 0) << "socat is needed (scripts/install-deps.sh)";
     fs::remove(app / "Progwerk.exe");
     fs::copy_file(fs::path(FABRICOR_APP_DIR) / kFlashToolFileName, app / kFlashToolFileName);
-    testing::SocatLine line(app.path());
+    test_support::SocatLine line(app.path());
     ASSERT_TRUE(line.ready()) << line.said();
     ASSERT_TRUE(line.open());
     ASSERT_TRUE(WriteIniValue(app / "Progwerk.ini", "ports", "COM2", line.device().string()));

@@ -17,7 +17,7 @@
 namespace fabricor {
 namespace {
 
-using namespace fabricor::testing;
+using namespace fabricor::test_support;
 namespace fs = std::filesystem;
 
 class Pipeline : public ::testing::Test {

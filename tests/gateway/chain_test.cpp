@@ -12,7 +12,7 @@
 #include <fstream>
 #include <regex>
 
-namespace fabricor::testing {
+namespace fabricor::test_support {
 namespace {
 
 // A program started with its output and error output on one pipe; killed if still running.
@@ -216,4 +216,4 @@ TEST_F(ChainTest, SilentDevicesTimeOutAndTheCountersAndTheLogTellIt) {
 }
 
 } // namespace
-} // namespace fabricor::testing
+} // namespace fabricor::test_support

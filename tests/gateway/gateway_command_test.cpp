@@ -3,6 +3,7 @@
 #include "documents/var.h"
 #include "gateway/gateway_project.h"
 #include "gateway/rtu_peers.h"
+#include "support/cli_run.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -12,18 +13,7 @@
 namespace fabricor::cli {
 namespace {
 
-using namespace fabricor::testing;
-
-struct Result {
-    int code;
-    std::string out, err;
-};
-
-Result Cli(const Arguments& args) {
-    std::ostringstream out, err;
-    int code = RunCli(args, out, err);
-    return {code, out.str(), err.str()};
-}
+using namespace fabricor::test_support;
 
 class GatewayCommandTest : public ::testing::Test {
 protected:

@@ -14,7 +14,7 @@
 namespace fabricor::gateway {
 namespace {
 
-using namespace fabricor::testing;
+using namespace fabricor::test_support;
 
 constexpr int kSlave = 17; // the one RTU device on the line
 

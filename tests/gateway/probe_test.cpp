@@ -14,7 +14,7 @@
 namespace fabricor::gateway {
 namespace {
 
-using namespace fabricor::testing;
+using namespace fabricor::test_support;
 
 // ---- The diagnosis, one rule a test, on results made by hand ----
 

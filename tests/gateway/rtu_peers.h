@@ -4,6 +4,7 @@
 // libmodbus RTU slave on its far end, and the gateway itself running on a thread.
 
 #include "gateway/gateway_server.h"
+#include "support/socat_line.h"
 
 #include <modbus/modbus.h>
 
@@ -18,64 +19,17 @@
 #include <vector>
 
 #include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-extern char** environ;
-
-namespace fabricor::testing {
+namespace fabricor::test_support {
 
 // Two linked pseudo-terminals: the gateway opens `master()`, the slave `slave()`.
-class PtyPair {
+class PtyPair : public SocatLine {
 public:
     explicit PtyPair(const std::filesystem::path& folder)
-        : master_(folder / "gateway-end"), slave_(folder / "slave-end") {
-        int pipeEnds[2];
-        if (::pipe(pipeEnds) != 0)
-            return;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], 2);
-        posix_spawn_file_actions_addclose(&actions, pipeEnds[0]);
-        std::string a = "pty,raw,echo=0,link=" + master_.string();
-        std::string b = "pty,raw,echo=0,link=" + slave_.string();
-        const char* argv[] = {"socat", "-d", "-d", a.c_str(), b.c_str(), nullptr};
-        if (posix_spawn(&socat_, "/usr/bin/socat", &actions, nullptr, const_cast<char**>(argv),
-                        environ) != 0)
-            socat_ = 0;
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(pipeEnds[1]);
-        std::string said;
-        char buffer[512];
-        ssize_t got;
-        while (said.find("starting data transfer loop") == std::string::npos &&
-               (got = ::read(pipeEnds[0], buffer, sizeof buffer)) > 0)
-            said.append(buffer, size_t(got));
-        ::close(pipeEnds[0]);
-        ready_ = said.find("starting data transfer loop") != std::string::npos;
-    }
-    ~PtyPair() { Kill(); }
-    PtyPair(const PtyPair&) = delete;
-    PtyPair& operator=(const PtyPair&) = delete;
-
-    // Ends the line for good, as a serial adapter pulled out.
-    void Kill() {
-        if (socat_ > 0) {
-            ::kill(socat_, SIGTERM);
-            ::waitpid(socat_, nullptr, 0);
-            socat_ = 0;
-        }
-    }
-    bool ready() const { return ready_; }
-    std::string master() const { return master_.string(); }
-    std::string slave() const { return slave_.string(); }
-
-private:
-    std::filesystem::path master_, slave_;
-    pid_t socat_ = 0;
-    bool ready_ = false;
+        : SocatLine(folder, FarEnd::LeftToPeer, "gateway-end", "slave-end") {}
+    std::string master() const { return device().string(); }
+    std::string slave() const { return host().string(); }
 };
 
 // A libmodbus RTU slave on its own thread. Holding register i holds 1000 + i, input register i
@@ -247,4 +201,4 @@ private:
     std::thread thread_;
 };
 
-} // namespace fabricor::testing
+} // namespace fabricor::test_support

@@ -20,7 +20,7 @@
 namespace fabricor {
 namespace {
 
-using namespace fabricor::testing;
+using namespace fabricor::test_support;
 namespace fs = std::filesystem;
 
 size_t BigLineBytes() {
@@ -126,7 +126,7 @@ TEST(BigInput, OneHugeLineEverywhere) {
     EXPECT_EQ(fs::file_size(project.newFirmware()), 512u * 78);
 
     auto cli = InChild([&] {
-        auto run = RunCliWith({"update", project.folder().string(), "--master", project.master().string(),
+        auto run = Cli({"update", project.folder().string(), "--master", project.master().string(),
                                "--time", "2026-12-08T14:35:47"});
         return run.code;
     });
@@ -137,7 +137,7 @@ TEST(BigInput, OneHugeLineEverywhere) {
     // Read back: refused with a message, never a project, in bounded memory.
     auto decode = InChild([&] {
         auto run =
-            RunCliWith({"decode", (project.master() / ProjectFiles::kBaseFirmwareName).string(),
+            Cli({"decode", (project.master() / ProjectFiles::kBaseFirmwareName).string(),
                         "--output", (dir / "decoded").string()});
         return run.code == 1 && !run.err.empty() && !fs::exists(dir / "decoded") ? 0 : 1;
     });
@@ -145,7 +145,7 @@ TEST(BigInput, OneHugeLineEverywhere) {
     EXPECT_EQ(decode.status, 0);
     EXPECT_LT(decode.peakMiB, 256);
     auto verify = InChild([&] {
-        auto run = RunCliWith({"verify", project.folder().string(),
+        auto run = Cli({"verify", project.folder().string(),
                                (project.master() / ProjectFiles::kBaseFirmwareName).string()});
         return run.code == 2 && !run.err.empty() ? 0 : 1;
     });
@@ -156,14 +156,14 @@ TEST(BigInput, OneHugeLineEverywhere) {
     // As var.xml of the command line: exit 1 and a message, in bounded memory.
     fs::rename(project.master() / ProjectFiles::kBaseFirmwareName, project.folder() / "var.xml");
     auto build = InChild([&] {
-        auto run = RunCliWith({"build", project.folder().string(), "--time", "2026-12-08T14:35:47"});
+        auto run = Cli({"build", project.folder().string(), "--time", "2026-12-08T14:35:47"});
         return run.code == 1 && run.err.find("var.xml") != std::string::npos ? 0 : 1;
     });
     report("fabricor-cli build, as var.xml", build);
     EXPECT_EQ(build.status, 0);
     EXPECT_LT(build.peakMiB, memoryLimit);
     auto check = InChild([&] {
-        auto run = RunCliWith({"check", project.folder().string()});
+        auto run = Cli({"check", project.folder().string()});
         return run.code == 1 && !(run.out + run.err).empty() ? 0 : 1;
     });
     report("fabricor-cli check, as var.xml", check);
@@ -177,7 +177,7 @@ TEST(BigInput, OneHugeLineEverywhere) {
     WriteFile(other / "var.xml", "<TCP_TO_RTU/>");
     auto import = InChild([&] {
         auto run =
-            RunCliWith({"table", "import", other.str(), (project.folder() / "var.xml").string()});
+            Cli({"table", "import", other.str(), (project.folder() / "var.xml").string()});
         return run.code == 1 && run.err.find(" line 1: ") != std::string::npos ? 0 : 1;
     });
     report("fabricor-cli table import, as CSV", import);

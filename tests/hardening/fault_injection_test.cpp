@@ -28,7 +28,7 @@
 namespace fabricor {
 namespace {
 
-using namespace fabricor::testing;
+using namespace fabricor::test_support;
 namespace fs = std::filesystem;
 
 // One of the program's saves, in two versions that differ throughout.

@@ -3,55 +3,17 @@
 // Shared by the hardening tests: a project laid out as the program expects it, and runs of the
 // program's readers, builder, merge and command line on it.
 
-#include "cli/cli.h"
 #include "firmware/merge.h"
 #include "image/configuration_image.h"
-#include "support/sample_project.h"
+#include "support/cli_run.h"
 #include "support/temp_dir.h"
 
 #include <chrono>
 #include <filesystem>
-#include <sstream>
 #include <string>
 #include <vector>
 
-namespace fabricor::testing {
-
-inline const char* kGoodBase =
-    "S0030000FC\r\nS2243880000000000000000000000000000000000000000000000000000000000000000000000023\r\n"
-    "S804000000FB\r\n";
-
-// DIR/P (pargen.xml, var.xml, bin/) and DIR/M (SX30418.sx).
-struct Project {
-    explicit Project(const TempDir& dir) : Project(dir.path()) {}
-    explicit Project(const std::filesystem::path& at) : root(at) {
-        std::filesystem::create_directories(folder() / "bin");
-        std::filesystem::create_directories(master());
-        WriteFile(folder() / "pargen.xml", kSamplePargen);
-        WriteFile(folder() / "var.xml", kSampleVar);
-        WriteFile(master() / ProjectFiles::kBaseFirmwareName, kGoodBase);
-    }
-    std::filesystem::path folder() const { return root / "P"; }
-    std::filesystem::path master() const { return root / "M"; }
-    std::filesystem::path bin() const { return folder() / "bin"; }
-    std::filesystem::path newFirmware() const { return folder() / "New_SX30418.sx"; }
-    std::filesystem::path root;
-};
-
-struct CliRun {
-    int code = -1;
-    std::string out;
-    std::string err;
-};
-
-inline CliRun RunCliWith(const std::vector<std::string>& args) {
-    std::ostringstream out, err;
-    CliRun run;
-    run.code = cli::RunCli(args, out, err);
-    run.out = out.str();
-    run.err = err.str();
-    return run;
-}
+namespace fabricor::test_support {
 
 struct Recorder final : MergeReporter, MergeProgress {
     std::vector<std::string> messages;
@@ -90,4 +52,4 @@ inline size_t EntriesIn(const std::filesystem::path& folder) {
                                              std::filesystem::directory_iterator()));
 }
 
-} // namespace fabricor::testing
+} // namespace fabricor::test_support

@@ -1,13 +1,13 @@
 // Every file of the hostile catalogue (tests/data/hostile) through every reader of the program
 // and its command line: a clear outcome, quickly, and never a crash or a partial output.
 
-#include "app/workspace.h"
 #include "base/clock.h"
 #include "base/settings_file.h"
 #include "documents/pargen.h"
 #include "documents/var.h"
-#include "editors/translate_csv.h"
 #include "hardening/hardening_support.h"
+#include "rules/translate_csv.h"
+#include "workspace/workspace.h"
 
 #include <gtest/gtest.h>
 
@@ -17,7 +17,7 @@
 namespace fabricor {
 namespace {
 
-using namespace fabricor::testing;
+using namespace fabricor::test_support;
 namespace fs = std::filesystem;
 
 const fs::path kCatalogue = fs::path(FABRICOR_TEST_DATA) / "hostile";
@@ -98,7 +98,7 @@ TEST(HostileCatalogue, EveryFileMeetsEveryReaderWithAClearOutcome) {
             TempDir cliDir;
             Project cli(cliDir);
             fs::copy_file(file, cli.folder() / role, fs::copy_options::overwrite_existing);
-            auto run = RunCliWith({"update", cli.folder().string(), "--master", cli.master().string(),
+            auto run = Cli({"update", cli.folder().string(), "--master", cli.master().string(),
                                    "--time", "2026-12-08T14:35:47"});
             ASSERT_TRUE(run.code == 0 || run.code == 1) << run.err;
             EXPECT_EQ(fs::file_size(cli.bin() / "bank1.bin"), kImageSize);
@@ -107,7 +107,7 @@ TEST(HostileCatalogue, EveryFileMeetsEveryReaderWithAClearOutcome) {
                 EXPECT_FALSE(fs::exists(cli.newFirmware())) << "merged an incomplete build";
             }
             // The editors' rules: every problem listed, one line each.
-            auto check = RunCliWith({"check", cli.folder().string()});
+            auto check = Cli({"check", cli.folder().string()});
             ASSERT_TRUE(check.code == 0 || check.code == 1) << check.err;
             if (check.code == 1) {
                 EXPECT_FALSE(check.out.empty() && check.err.empty());
@@ -117,7 +117,7 @@ TEST(HostileCatalogue, EveryFileMeetsEveryReaderWithAClearOutcome) {
         {
             TempDir decodeDir;
             const fs::path out = decodeDir / "D";
-            auto run = RunCliWith({"decode", path, "--output", out.string()});
+            auto run = Cli({"decode", path, "--output", out.string()});
             ASSERT_TRUE(run.code == 0 || run.code == 1) << run.err;
             EXPECT_EQ(fs::exists(out / "pargen.xml"), run.code == 0);
             EXPECT_EQ(fs::exists(out / "var.xml"), run.code == 0);
@@ -130,7 +130,7 @@ TEST(HostileCatalogue, EveryFileMeetsEveryReaderWithAClearOutcome) {
             TempDir csvDir;
             Project target(csvDir);
             WriteFile(target.folder() / "var.xml", "<TCP_TO_RTU/>");
-            auto run = RunCliWith({"table", "import", target.folder().string(), path});
+            auto run = Cli({"table", "import", target.folder().string(), path});
             ASSERT_TRUE(run.code == 0 || run.code == 1) << run.err;
             if (run.code == 1) {
                 EXPECT_NE(run.err.find(path + " line "), std::string::npos) << run.err;
@@ -193,7 +193,7 @@ TEST(HostileXml, BrokenDocumentsReportTheParsersText) {
         TempDir dir;
         Project project(dir);
         fs::copy_file(path, project.folder() / "var.xml", fs::copy_options::overwrite_existing);
-        auto run = RunCliWith({"build", project.folder().string(), "--time", "2026-12-08T14:35:47"});
+        auto run = Cli({"build", project.folder().string(), "--time", "2026-12-08T14:35:47"});
         EXPECT_EQ(run.code, 1);
         EXPECT_NE(run.err.find("var.xml"), std::string::npos) << run.err;
         // The image is written all the same, and is all zero: nothing was read.
@@ -313,11 +313,11 @@ TEST(HostileText, WhatXmlCannotCarryIsRefusedWithItsRowAndCode) {
     WriteFile(project.folder() / "var.xml",
               "<TCP_TO_RTU><row DATA_TYPE=\"3\" TCP_ADDRESS=\"1\" RTU_ADD_DEV=\"2\" "
               "RTU_ADDRESS=\"3\" N_POINT=\"4\" MNEMONIC=\"&#27;[2J\"/></TCP_TO_RTU>");
-    auto check = RunCliWith({"check", project.folder().string()});
+    auto check = Cli({"check", project.folder().string()});
     EXPECT_NE(check.out.find("var.xml row 1 Mnemonic: Error!! Mnemonic holds U+001B"),
               std::string::npos)
         << check.out;
-    auto report = RunCliWith({"report", project.folder().string()});
+    auto report = Cli({"report", project.folder().string()});
     EXPECT_EQ(report.out.find('\x1B'), std::string::npos);
     EXPECT_NE(report.out.find("<td>&lt;U+001B&gt;[2J</td>"), std::string::npos);
 
@@ -325,7 +325,7 @@ TEST(HostileText, WhatXmlCannotCarryIsRefusedWithItsRowAndCode) {
     image[image_offset::SnmpPublic] = 0x01;
     WriteFile(dir / "image.bin", std::string(image.begin(), image.end()));
     auto decoded =
-        RunCliWith({"decode", (dir / "image.bin").string(), "--output", (dir / "D").string()});
+        Cli({"decode", (dir / "image.bin").string(), "--output", (dir / "D").string()});
     EXPECT_NE(decoded.err.find("SNMP_PUBLIC holds U+0001"), std::string::npos) << decoded.err;
     EXPECT_FALSE(fs::exists(dir / "D"));
 }
@@ -462,17 +462,17 @@ TEST(HostileNames, ProjectPathsOnTheCommandLineAreTakenAsGivenAndReportedWhenWro
     auto viaParent = (project.folder() / ".." / "P").string();
     for (const auto& path : {viaParent, fs::absolute(project.folder()).string(), project.folder().string() + "/"}) {
         SCOPED_TRACE(path);
-        auto run = RunCliWith({"build", path, "--time", "2026-12-08T14:35:47"});
+        auto run = Cli({"build", path, "--time", "2026-12-08T14:35:47"});
         EXPECT_EQ(run.code, 0) << run.err;
     }
     // A project without documents or a bin folder: a message that names what is missing, nothing
     // written anywhere else.
     fs::create_directories(dir / "empty");
-    auto run = RunCliWith({"build", (dir / "empty").string(), "--time", "2026-12-08T14:35:47"});
+    auto run = Cli({"build", (dir / "empty").string(), "--time", "2026-12-08T14:35:47"});
     EXPECT_EQ(run.code, 1);
     EXPECT_FALSE(run.err.empty());
     EXPECT_EQ(EntriesIn(dir / "empty"), 0u);
-    run = RunCliWith({"build", (dir / "no such project").string()});
+    run = Cli({"build", (dir / "no such project").string()});
     EXPECT_EQ(run.code, 1);
     EXPECT_FALSE(run.err.empty());
 }

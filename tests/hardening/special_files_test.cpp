@@ -2,7 +2,6 @@
 // it at once, naming it, instead of blocking on it or reading it for ever. A reader that hangs is
 // caught by this test's time-out (see CMakeLists.txt), never by a timed assertion.
 
-#include "app/workspace.h"
 #include "base/settings_file.h"
 #include "documents/pargen.h"
 #include "documents/var.h"
@@ -10,6 +9,7 @@
 #include "flash/flash_job.h"
 #include "hardening/hardening_support.h"
 #include "sample/sample_firmware.h"
+#include "workspace/workspace.h"
 
 #include <gtest/gtest.h>
 
@@ -24,7 +24,7 @@
 namespace fabricor {
 namespace {
 
-using namespace fabricor::testing;
+using namespace fabricor::test_support;
 namespace fs = std::filesystem;
 
 // Puts a special file of the kind at `path`; the socket stays bound while the test runs.
@@ -65,8 +65,8 @@ struct Reader {
 
 std::vector<Reader> Readers() {
     auto cliUpdate = [](const Project& p) {
-        auto run = RunCliWith({"update", p.folder().string(), "--master", p.master().string(),
-                               "--time", "2026-12-08T14:35:47"});
+        auto run = Cli({"update", p.folder().string(), "--master", p.master().string(), "--time",
+                        "2026-12-08T14:35:47"});
         EXPECT_EQ(run.code, 1);
         EXPECT_FALSE(fs::exists(p.newFirmware()));
         return run.err;
@@ -114,15 +114,15 @@ std::vector<Reader> Readers() {
          [](const Project& p) { return p.folder() / "pargen.xml"; }, cliUpdate},
         {"var.xml, fabricor-cli check", [](const Project& p) { return p.folder() / "var.xml"; },
          [](const Project& p) {
-             auto run = RunCliWith({"check", p.folder().string()});
+             auto run = Cli({"check", p.folder().string()});
              EXPECT_EQ(run.code, 1);
              return run.out + run.err;
          }},
         {"CSV file, fabricor-cli table import",
          [](const Project& p) { return p.root / "rows.csv"; },
          [](const Project& p) {
-             auto run = RunCliWith(
-                 {"table", "import", p.folder().string(), (p.root / "rows.csv").string()});
+             auto run =
+                 Cli({"table", "import", p.folder().string(), (p.root / "rows.csv").string()});
              EXPECT_EQ(run.code, 1);
              return run.err;
          }},
@@ -202,7 +202,7 @@ TEST(SpecialFiles, EveryWriterRefusesThemAndLeavesThemAsTheyWere) {
                 make(special);
                 if (linked)
                     fs::create_symlink(special, target);
-                auto run = RunCliWith(args);
+                auto run = Cli(args);
                 EXPECT_EQ(run.code, 1);
                 EXPECT_NE(run.err.find(target.string() + ": not a regular file (" + kind + ")"),
                           std::string::npos)

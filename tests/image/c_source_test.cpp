@@ -16,9 +16,9 @@ namespace {
 
 const std::string kSep(1, platform::kSeparator);
 
-using testing::ReadFile;
-using testing::TempDir;
-using testing::WriteFile;
+using test_support::ReadFile;
+using test_support::TempDir;
+using test_support::WriteFile;
 
 std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;

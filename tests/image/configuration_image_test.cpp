@@ -12,9 +12,9 @@
 namespace fabricor {
 namespace {
 
-using testing::ReadFile;
-using testing::TempDir;
-using testing::WriteFile;
+using test_support::ReadFile;
+using test_support::TempDir;
+using test_support::WriteFile;
 
 const LocalTime kBuildTime{2026, 12, 8, 14, 35, 47};
 

@@ -8,7 +8,7 @@
 namespace fabricor {
 namespace {
 
-using namespace fabricor::testing;
+using namespace fabricor::test_support;
 namespace fs = std::filesystem;
 
 ConfigurationImage Build(const std::string& var, const std::string& pargen) {

@@ -15,7 +15,7 @@
 namespace fabricor {
 namespace {
 
-using namespace fabricor::testing;
+using namespace fabricor::test_support;
 namespace fs = std::filesystem;
 
 // The started program runs on its own: its answer is waited for, up to a generous limit.

@@ -9,16 +9,17 @@
 namespace fabricor {
 namespace {
 
-using namespace fabricor::testing;
+using namespace fabricor::test_support;
 
 TEST(SerialPort, AFileThatIsNoSerialPortIsRefused) {
     TempDir dir;
     // Not "COM3.txt": on Windows that name is the port itself, in any folder.
     WriteFile(dir / "line.txt", "not a line");
     SerialPort port;
-    Status opened = port.Open((dir / "line.txt").string(), 115200);
+    platform::Result opened = port.Open((dir / "line.txt").string(), 115200);
     EXPECT_FALSE(opened);
     EXPECT_NE(opened.message().find("is not a serial port"), std::string::npos) << opened.message();
+    EXPECT_EQ(opened.systemError(), 0) << "the refusal is the program's own";
 }
 
 TEST(SerialPort, APortThatIsNotThereIsRefusedNamingIt) {
@@ -28,9 +29,10 @@ TEST(SerialPort, APortThatIsNotThereIsRefusedNamingIt) {
     const std::string device = "/dev/ttyS-fabricor-none";
 #endif
     SerialPort port;
-    Status opened = port.Open(device, 115200);
+    platform::Result opened = port.Open(device, 115200);
     EXPECT_FALSE(opened);
     EXPECT_EQ(opened.message().rfind("cannot open " + device + ": ", 0), 0u) << opened.message();
+    EXPECT_NE(opened.systemError(), 0) << "the system's own error travels with the text";
 }
 
 TEST(SerialPort, TheUsualLineSpeedsAreSupportedAndNoOthers) {

@@ -11,8 +11,8 @@
 namespace fabricor {
 namespace {
 
-using testing::TempDir;
-using testing::WriteFile;
+using test_support::TempDir;
+using test_support::WriteFile;
 namespace fs = std::filesystem;
 
 // SHA-256 of "abc" (FIPS 180-2), of no bytes, and of "hello\n".
@@ -27,7 +27,7 @@ protected:
     void SetUp() override {
         fs::create_directories(Project() / "bin");
         fs::create_directories(dir / "MASTER");
-        WriteFile(Project() / "pargen.xml", testing::kSamplePargen);
+        WriteFile(Project() / "pargen.xml", test_support::kSamplePargen);
         WriteFile(Project() / "var.xml",
                   "<TCP_TO_RTU><row DATA_TYPE=\"3\" TCP_ADDRESS=\"1\" RTU_ADD_DEV=\"2\" "
                   "RTU_ADDRESS=\"3\" N_POINT=\"4\" MNEMONIC=\"pump\"/><row DATA_TYPE=\"3\" "

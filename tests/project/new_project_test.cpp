@@ -1,8 +1,8 @@
-#include "app/main_window.h"
 #include "base/atomic_file.h"
 #include "documents/pargen.h"
 #include "documents/var.h"
-#include "project/new_project_dialog.h"
+#include "front/project/new_project_dialog.h"
+#include "front/shell/main_window.h"
 
 #include "support/recording_seams.h"
 #include "support/temp_dir.h"
@@ -15,9 +15,9 @@
 namespace fabricor {
 namespace {
 
-using testing::RecordingMessageBoxes;
-using testing::RecordingServices;
-using testing::TempDir;
+using test_support::RecordingMessageBoxes;
+using test_support::RecordingServices;
+using test_support::TempDir;
 namespace fs = std::filesystem;
 
 // The application folder is a fresh temporary folder, so start-up makes PROJECTS there.
@@ -87,7 +87,7 @@ TEST_F(NewProject, FreeNameMakesTheProjectWithDefaultDocumentsAndMakesItCurrent)
 
 TEST_F(NewProject, ExistingNameIsRefusedAndTheTypedNameKeptForARetry) {
     fs::create_directories(projects / "pump");
-    testing::WriteFile(projects / "pump" / "pargen.xml", "<keep/>");
+    test_support::WriteFile(projects / "pump" / "pargen.xml", "<keep/>");
     New([&](TFsaveproj& dialog) {
         TypeAndOk(dialog, "pump");
         EXPECT_TRUE(dialog.isVisible());
@@ -102,7 +102,7 @@ TEST_F(NewProject, ExistingNameIsRefusedAndTheTypedNameKeptForARetry) {
     const QString exists = "Name project not valid because directory already exists";
     EXPECT_EQ(doubles.boxes.texts(), (QStringList{exists, exists}));
     EXPECT_EQ(doubles.boxes.shown[0].kind, RecordingMessageBoxes::Shown::Plain);
-    EXPECT_EQ(testing::ReadFile(projects / "pump" / "pargen.xml"), "<keep/>");
+    EXPECT_EQ(test_support::ReadFile(projects / "pump" / "pargen.xml"), "<keep/>");
     EXPECT_FALSE(fs::exists(projects / "pump" / "bin"));
     EXPECT_TRUE(fs::exists(projects / "valve" / "pargen.xml"));
     EXPECT_EQ(Title(), TitleFor("valve"));

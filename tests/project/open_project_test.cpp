@@ -1,4 +1,4 @@
-#include "app/main_window.h"
+#include "front/shell/main_window.h"
 
 #include "support/recording_seams.h"
 #include "support/temp_dir.h"
@@ -10,8 +10,8 @@
 namespace fabricor {
 namespace {
 
-using testing::RecordingServices;
-using testing::TempDir;
+using test_support::RecordingServices;
+using test_support::TempDir;
 namespace fs = std::filesystem;
 
 // Paths are joined with the system's separator ("\\" on Windows).
@@ -88,10 +88,10 @@ TEST_F(OpenProject, CancelKeepsAnExistingFolderButRecomputesItsName) {
 
 TEST_F(OpenProject, TranslateTableFollowsTheModeOfTheOpenedProject) {
     fs::create_directories(app / "PROJECTS" / "routing");
-    testing::WriteFile(app / "PROJECTS" / "routing" / "pargen.xml",
-                       "<General_Parameter><MODE>0</MODE></General_Parameter>");
-    testing::WriteFile(app / "PROJECTS" / "pump" / "pargen.xml",
-                       "<General_Parameter><MODE>1</MODE></General_Parameter>");
+    test_support::WriteFile(app / "PROJECTS" / "routing" / "pargen.xml",
+                            "<General_Parameter><MODE>0</MODE></General_Parameter>");
+    test_support::WriteFile(app / "PROJECTS" / "pump" / "pargen.xml",
+                            "<General_Parameter><MODE>1</MODE></General_Parameter>");
     window->show();
     auto* translate = window->findChild<QPushButton*>("btn_Translate");
     auto open = [&](const std::string& folder) {

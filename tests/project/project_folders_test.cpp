@@ -7,7 +7,7 @@
 namespace fabricor {
 namespace {
 
-using testing::TempDir;
+using test_support::TempDir;
 namespace fs = std::filesystem;
 
 // One table: every name either travels between Linux and Windows as a plain folder name or is
@@ -93,9 +93,9 @@ TEST(NewProjectFolder, FreeNameGivesTheFolderAndItsBinFolder) {
 TEST(NewProjectFolder, RefusedNamesTouchNothing) {
     TempDir projects;
     fs::create_directory(projects / "pump");
-    testing::WriteFile(projects / "pump" / "pargen.xml", "keep");
+    test_support::WriteFile(projects / "pump" / "pargen.xml", "keep");
     EXPECT_EQ(CreateNewProjectFolder(projects.str(), "pump"), NewProjectFolder::AlreadyExists);
-    EXPECT_EQ(testing::ReadFile(projects / "pump" / "pargen.xml"), "keep");
+    EXPECT_EQ(test_support::ReadFile(projects / "pump" / "pargen.xml"), "keep");
     EXPECT_FALSE(fs::exists(projects / "pump" / "bin"));
 
     for (const char* bad : {"", ".", "..", "pump/deeper", "../outside"}) {

@@ -1,4 +1,4 @@
-#include "project/report_pdf.h"
+#include "front/firmware/report_pdf.h"
 
 #include "support/temp_dir.h"
 
@@ -11,7 +11,7 @@
 namespace fabricor {
 namespace {
 
-using testing::TempDir;
+using test_support::TempDir;
 
 constexpr const char* kHash = "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad";
 
@@ -41,7 +41,7 @@ CommissioningReport ReportOf(size_t rows) {
 QStringList PagesOf(const QByteArray& pdf) {
     TempDir dir;
     const QString file = QString::fromStdString((dir / "r.pdf").string());
-    testing::WriteFile(dir / "r.pdf", pdf.toStdString());
+    test_support::WriteFile(dir / "r.pdf", pdf.toStdString());
     QProcess tool;
     tool.start("pdftotext", {"-layout", file, "-"});
     EXPECT_TRUE(tool.waitForFinished(30000)) << "pdftotext (poppler-utils) did not run";

@@ -3,9 +3,9 @@
 // through the system's shell, and sends to the COM8 line that scripts/test-windows.sh maps under
 // Wine; what arrives there must be the golden firmware. The executable's path is given with "/",
 // as Qt gives it.
-#include "app/main_window.h"
-#include "app/seams.h"
-#include "project/new_project_dialog.h"
+#include "front/shell/main_window.h"
+#include "front/seams/seams.h"
+#include "front/project/new_project_dialog.h"
 
 #include "support/golden.h"
 #include "support/recording_seams.h"
@@ -21,7 +21,7 @@
 namespace fabricor {
 namespace {
 
-using namespace fabricor::testing;
+using namespace fabricor::test_support;
 namespace fs = std::filesystem;
 
 TEST(WorkflowOnWindows, NewProjectParametersAndUpdateDeviceSendTheGoldenFirmwareToCom8) {

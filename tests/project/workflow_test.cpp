@@ -1,9 +1,9 @@
-#include "app/main_window.h"
 #include "base/settings_file.h"
 #include "documents/var.h"
-#include "editors/grid.h"
-#include "editors/translate_table_dialog.h"
-#include "project/new_project_dialog.h"
+#include "front/editors/grid.h"
+#include "front/editors/translate_table_dialog.h"
+#include "front/project/new_project_dialog.h"
+#include "front/shell/main_window.h"
 #include "sample/sample_firmware.h"
 
 #include "support/recording_seams.h"
@@ -18,9 +18,9 @@
 namespace fabricor {
 namespace {
 
-using testing::ReadFile;
-using testing::RecordingServices;
-using testing::TempDir;
+using test_support::ReadFile;
+using test_support::RecordingServices;
+using test_support::TempDir;
 namespace fs = std::filesystem;
 
 // Paths are joined with the system's separator ("\\" on Windows).
@@ -39,8 +39,8 @@ TEST(Workflow, NewProjectParametersTableDevicePingAndUpdate) {
     RecordingServices doubles;
     auto window = std::make_unique<TFFabricoreFirmWare>(exe, doubles.services());
     // Start-up made MASTER; the base firmware and the flash tool are put beside the program.
-    testing::WriteFile(app / "MASTER" / "SX30418.sx", sample::SampleFirmwareText());
-    testing::WriteFile(app / "Progwerk.exe", "recorded, never run");
+    test_support::WriteFile(app / "MASTER" / "SX30418.sx", sample::SampleFirmwareText());
+    test_support::WriteFile(app / "Progwerk.exe", "recorded, never run");
     auto click = [&](const char* name) { window->findChild<QPushButton*>(name)->click(); };
 
     // Step 1

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 
-namespace fabricor::testing {
+namespace fabricor::test_support {
 
 // A file output that takes a number of bytes, then fails every write as a full disk would
 // (ENOSPC): handed to a save in place of the system's files. Until FailAfter it takes
@@ -36,4 +36,4 @@ private:
     long long room_ = -1;
 };
 
-} // namespace fabricor::testing
+} // namespace fabricor::test_support

@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-namespace fabricor::testing {
+namespace fabricor::test_support {
 
 inline const std::filesystem::path kGoldenFolder =
     std::filesystem::path(FABRICOR_TEST_DATA) / "golden";
@@ -16,4 +16,4 @@ inline void CopyGoldenProject(const std::filesystem::path& folder) {
         WriteFile(folder / name, ReadFile(kGoldenFolder / "project" / name));
 }
 
-} // namespace fabricor::testing
+} // namespace fabricor::test_support

@@ -8,7 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-namespace fabricor::testing {
+namespace fabricor::test_support {
 
 // Another process holding an exclusive flock on a file, as a second update would, until
 // Release() or the end of the object.
@@ -63,4 +63,4 @@ inline pid_t EndedProcessId() {
     return child;
 }
 
-} // namespace fabricor::testing
+} // namespace fabricor::test_support

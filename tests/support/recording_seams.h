@@ -1,8 +1,8 @@
 #pragma once
 
-#include "app/seams.h"
-#include "app/services.h"
 #include "base/clock.h"
+#include "front/seams/seams.h"
+#include "front/seams/services.h"
 #include "support/full_disk.h"
 
 #include <QCursor>
@@ -16,7 +16,7 @@
 #include <functional>
 #include <vector>
 
-namespace fabricor::testing {
+namespace fabricor::test_support {
 
 // Message boxes that record what would have been shown and return at once.
 class RecordingMessageBoxes final : public MessageBoxes {
@@ -136,14 +136,14 @@ public:
 // silent when there is none, or fails with the given text. Records the hosts it was asked.
 class ScriptedEcho final : public EchoFacility {
 public:
-    Status Ping(const std::string& host, const std::string&, std::uint16_t,
+    platform::Result Ping(const std::string& host, const std::string&, std::uint16_t,
                 const EchoReplyHandler& onReply) override {
         hosts.push_back(host);
         if (!failure.empty())
-            return Status::Error(failure);
+            return platform::Result::Failed(failure);
         if (replyBytes)
             onReply(*replyBytes);
-        return Status::Ok();
+        return platform::Result::Ok();
     }
     std::optional<int> replyBytes = 64;
     std::string failure;
@@ -190,4 +190,4 @@ struct RecordingServices {
     }
 };
 
-} // namespace fabricor::testing
+} // namespace fabricor::test_support

@@ -3,7 +3,7 @@
 // A small valid project: the general parameters of a new project at address 10.0.0.7 and a
 // one-row translate table. Tests that need documents which build and check cleanly start here.
 
-namespace fabricor::testing {
+namespace fabricor::test_support {
 
 inline const char* kSamplePargen =
     "<General_Parameter><TCP_IP1>10</TCP_IP1><TCP_IP2>0</TCP_IP2><TCP_IP3>0</TCP_IP3>"
@@ -17,4 +17,4 @@ inline const char* kSampleVar =
     "<TCP_TO_RTU><row DATA_TYPE=\"3\" TCP_ADDRESS=\"1\" RTU_ADD_DEV=\"2\" RTU_ADDRESS=\"3\" "
     "N_POINT=\"4\" MNEMONIC=\"pump\"/></TCP_TO_RTU>";
 
-} // namespace fabricor::testing
+} // namespace fabricor::test_support

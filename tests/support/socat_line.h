@@ -13,15 +13,20 @@
 
 extern char** environ;
 
-namespace fabricor::testing {
+namespace fabricor::test_support {
 
 // A serial line made of a socat pseudo-terminal pair: `device` is the end a program under test
-// opens, `host` the end the test reads, as the device would.
+// opens, `host` the far end, which the test reads as the device would (Gather, Drain) or leaves
+// to a peer of its own (an RTU slave) to open.
 class SocatLine {
 public:
+    enum class FarEnd { ReadByTest, LeftToPeer };
+
     // Starts socat and waits until it tells (on its error output) that both ends exist.
-    explicit SocatLine(const std::filesystem::path& folder)
-        : device_(folder / "device"), host_(folder / "host") {
+    explicit SocatLine(const std::filesystem::path& folder, FarEnd farEnd = FarEnd::ReadByTest,
+                       const std::string& deviceName = "device",
+                       const std::string& hostName = "host")
+        : device_(folder / deviceName), host_(folder / hostName) {
         int pipeEnds[2];
         if (::pipe(pipeEnds) != 0)
             return;
@@ -43,16 +48,13 @@ public:
                (got = ::read(pipeEnds[0], buffer, sizeof buffer)) > 0)
             said_.append(buffer, size_t(got));
         ::close(pipeEnds[0]);
-        if (ready())
+        if (ready() && farEnd == FarEnd::ReadByTest)
             hostFd_ = ::open(host_.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
     }
     ~SocatLine() {
         if (hostFd_ >= 0)
             ::close(hostFd_);
-        if (socat_ > 0) {
-            ::kill(socat_, SIGTERM);
-            ::waitpid(socat_, nullptr, 0);
-        }
+        Kill();
     }
     SocatLine(const SocatLine&) = delete;
     SocatLine& operator=(const SocatLine&) = delete;
@@ -61,6 +63,16 @@ public:
     bool open() const { return hostFd_ >= 0; }
     const std::string& said() const { return said_; }
     const std::filesystem::path& device() const { return device_; }
+    const std::filesystem::path& host() const { return host_; }
+
+    // Ends the line for good, as a serial adapter pulled out.
+    void Kill() {
+        if (socat_ > 0) {
+            ::kill(socat_, SIGTERM);
+            ::waitpid(socat_, nullptr, 0);
+            socat_ = 0;
+        }
+    }
 
     // Holds socat still, as a busy machine does: what is written waits between the two ends.
     void Pause() { ::kill(socat_, SIGSTOP); }
@@ -99,4 +111,4 @@ private:
     std::string said_;
 };
 
-} // namespace fabricor::testing
+} // namespace fabricor::test_support

@@ -8,7 +8,7 @@
 #include <stdexcept>
 #include <string>
 
-namespace fabricor::testing {
+namespace fabricor::test_support {
 
 // A fresh folder under the system's temporary folder, removed with everything in it.
 class TempDir {
@@ -59,4 +59,4 @@ inline void WriteFile(const std::filesystem::path& file, const std::string& byte
     out << bytes;
 }
 
-} // namespace fabricor::testing
+} // namespace fabricor::test_support

@@ -14,7 +14,7 @@
 #include <string>
 #include <thread>
 
-namespace fabricor::testing {
+namespace fabricor::test_support {
 
 inline std::string Utf8(const std::filesystem::path& path) {
     std::u8string text = path.u8string();
@@ -89,4 +89,4 @@ inline std::string ReceivedOnCom8(const std::filesystem::path& recording, size_t
     return received;
 }
 
-} // namespace fabricor::testing
+} // namespace fabricor::test_support

@@ -112,14 +112,14 @@ TEST(FirmwareWindowRule, TheMergeTheFlashToolAndTheReadBackGiveOneAnswer) {
     };
     const std::string sample = sample::SampleFirmwareText(); // 0x380000..0x38DFFF, 32 a record
     for (const Case& c : cases) {
-        const std::string record = testing::Record(c.type, c.address, testing::Pattern(c.size, 1));
+        const std::string record = test_support::Record(c.type, c.address, test_support::Pattern(c.size, 1));
         SCOPED_TRACE(record);
-        testing::TempDir dir;
+        test_support::TempDir dir;
         std::filesystem::create_directory(dir / "bin");
-        testing::WriteFile(dir / "bin" / "bank1.bin", std::string(16384, '\x5A'));
+        test_support::WriteFile(dir / "bin" / "bank1.bin", std::string(16384, '\x5A'));
         const auto basePath = dir / "SX30418.sx", newPath = dir / "New_SX30418.sx";
         auto merge = [&](const std::string& base) {
-            testing::WriteFile(basePath, base);
+            test_support::WriteFile(basePath, base);
             Reporter reporter;
             NoMergeProgress progress;
             return MergeBankSx(basePath.string(), newPath.filename().string(), dir.str() + "/bin/",
@@ -127,12 +127,12 @@ TEST(FirmwareWindowRule, TheMergeTheFlashToolAndTheReadBackGiveOneAnswer) {
         };
         // The record in place of the sample's record that holds its first byte.
         std::string base = sample;
-        const size_t at = base.find("\r\nS224" + testing::Hex(c.address & ~31u, 6)) + 2;
+        const size_t at = base.find("\r\nS224" + test_support::Hex(c.address & ~31u, 6)) + 2;
         base.replace(at, base.find("\r\n", at) - at, record);
         auto merged = merge(base);
         if (c.outside == "-") {
             ASSERT_EQ(merged.outcome, MergeOutcome::Written) << merged.error;
-            EXPECT_EQ(CheckFirmware(testing::ReadFile(newPath)).error, "");
+            EXPECT_EQ(CheckFirmware(test_support::ReadFile(newPath)).error, "");
             auto window = ReadFirmwareWindowFile(newPath.string(), basePath.string());
             EXPECT_TRUE(window.ok && window.outsideDifference.empty()) << window.error;
 #ifndef _WIN32
@@ -150,7 +150,7 @@ TEST(FirmwareWindowRule, TheMergeTheFlashToolAndTheReadBackGiveOneAnswer) {
         EXPECT_EQ(ReadFirmwareWindow(kept).error.find(line), 0u);
         // The sample's own merge dropped it: verify --master names the base's lost bytes.
         ASSERT_EQ(merge(sample).outcome, MergeOutcome::Written);
-        testing::WriteFile(basePath, base);
+        test_support::WriteFile(basePath, base);
         auto window = ReadFirmwareWindowFile(newPath.string(), basePath.string());
         EXPECT_NE(window.outsideDifference.find(record.substr(0, 40) + "...): "), std::string::npos);
         EXPECT_NE(window.outsideDifference.find(c.outside), std::string::npos)

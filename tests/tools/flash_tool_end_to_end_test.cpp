@@ -16,9 +16,9 @@
 namespace fabricor {
 namespace {
 
-using testing::ReadFile;
-using testing::TempDir;
-using testing::WriteFile;
+using test_support::ReadFile;
+using test_support::TempDir;
+using test_support::WriteFile;
 namespace fs = std::filesystem;
 
 struct Ran {
@@ -33,7 +33,7 @@ protected:
             << "socat is needed (scripts/install-deps.sh)";
         // The tool reads its settings beside itself and writes its log there: give it a folder.
         fs::copy_file(fs::path(FABRICOR_APP_DIR) / kFlashToolFileName, tool());
-        line_ = std::make_unique<testing::SocatLine>(app.path());
+        line_ = std::make_unique<test_support::SocatLine>(app.path());
         ASSERT_TRUE(line_->ready()) << line_->said();
         ASSERT_TRUE(line_->open());
         ASSERT_TRUE(WriteIniValue(app / "Progwerk.ini", "ports", "COM3", line_->device().string()));
@@ -88,7 +88,7 @@ protected:
     }
 
     TempDir app;
-    std::unique_ptr<testing::SocatLine> line_;
+    std::unique_ptr<test_support::SocatLine> line_;
 };
 
 TEST_F(FlashTool, SendsEveryRecordToThePortOfTheIndex) {

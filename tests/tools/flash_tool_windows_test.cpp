@@ -13,7 +13,7 @@
 namespace fabricor {
 namespace {
 
-using namespace fabricor::testing;
+using namespace fabricor::test_support;
 namespace fs = std::filesystem;
 
 TEST(FlashToolOnWindows, TheUpdateDialogsParameterStringReachesItThroughTheShell) {

@@ -16,9 +16,9 @@
 namespace fabricor::flash {
 namespace {
 
-using testing::ReadFile;
-using testing::TempDir;
-using testing::WriteFile;
+using test_support::ReadFile;
+using test_support::TempDir;
+using test_support::WriteFile;
 
 class FlashToolWindow : public ::testing::Test {
 protected:
@@ -35,7 +35,7 @@ protected:
 };
 
 TEST_F(FlashToolWindow, FollowsTheRecordsToTheEndAndTellsTheOutcome) {
-    testing::SocatLine line(app.path());
+    test_support::SocatLine line(app.path());
     ASSERT_TRUE(line.ready()) << line.said();
     ASSERT_TRUE(WriteIniValue(app / "Progwerk.ini", "ports", "COM2", line.device().string()));
     ASSERT_TRUE(job.Prepare(Parameters(1), app.path()));
@@ -82,7 +82,7 @@ TEST_F(FlashToolWindow, APortThatCannotOpenIsShownAsAFailure) {
 
 // Nobody reads the other end: the line fills up and takes nothing more.
 TEST_F(FlashToolWindow, ALineThatTakesNoDataEndsInAFailureNamingThePort) {
-    testing::SocatLine line(app.path());
+    test_support::SocatLine line(app.path());
     ASSERT_TRUE(line.ready()) << line.said();
     ASSERT_TRUE(WriteIniValue(app / "Progwerk.ini", "ports", "COM4", line.device().string()));
     ASSERT_TRUE(WriteIniValue(app / "Progwerk.ini", "serial", "write_timeout_ms", "300"));
@@ -97,7 +97,7 @@ TEST_F(FlashToolWindow, ALineThatTakesNoDataEndsInAFailureNamingThePort) {
 }
 
 TEST_F(FlashToolWindow, CloseEndsATransferThatWaitsForTheLine) {
-    testing::SocatLine line(app.path());
+    test_support::SocatLine line(app.path());
     ASSERT_TRUE(line.ready()) << line.said();
     ASSERT_TRUE(WriteIniValue(app / "Progwerk.ini", "ports", "COM4", line.device().string()));
     ASSERT_TRUE(job.Prepare(Parameters(3), app.path())); // the normal 10 s limit

@@ -18,8 +18,8 @@ extern char** environ;
 namespace fabricor {
 namespace {
 
-using testing::ReadFile;
-using testing::TempDir;
+using test_support::ReadFile;
+using test_support::TempDir;
 namespace fs = std::filesystem;
 
 struct Case {

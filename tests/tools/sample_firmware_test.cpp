@@ -11,9 +11,9 @@
 namespace fabricor {
 namespace {
 
-using testing::ReadFile;
-using testing::TempDir;
-using testing::WriteFile;
+using test_support::ReadFile;
+using test_support::TempDir;
+using test_support::WriteFile;
 
 std::string Program() {
     return std::string(FABRICOR_APP_DIR) + "/fabricor-sample-firmware";
@@ -23,7 +23,7 @@ std::string Program() {
 TEST(SampleFirmware, IsAValidSRecordFileWithAnErasedConfigurationWindow) {
     TempDir dir;
     WriteFile(dir / "sample.sx", sample::SampleFirmwareText());
-    testing::JudgeVerdict verdict = testing::AskSrecCat(dir / "sample.sx", dir);
+    test_support::JudgeVerdict verdict = test_support::AskSrecCat(dir / "sample.sx", dir);
     ASSERT_TRUE(verdict.accepted) << verdict.complaints;
     EXPECT_EQ(verdict.window, std::string(16384, '\xFF'));
     std::string text = sample::SampleFirmwareText();

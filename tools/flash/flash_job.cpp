@@ -61,7 +61,7 @@ Status FlashJob::Prepare(std::string_view parameters, const fs::path& toolFolder
 }
 
 Status FlashJob::Open() {
-    Status opened = line_.Open(device_, baud_);
+    Status opened = Status::Of(line_.Open(device_, baud_));
     lastProgress_ = std::chrono::steady_clock::now();
     return opened ? opened : Status::Error(port_ + ": " + opened.message());
 }
@@ -87,7 +87,8 @@ Status FlashJob::Send(std::chrono::milliseconds slice) {
     while (!done()) {
         std::string record = records_[sent_] + "\r\n";
         size_t written = 0;
-        Status wrote = line_.WriteSome(std::string_view(record).substr(offset_), deadline, written);
+        Status wrote = Status::Of(
+            line_.WriteSome(std::string_view(record).substr(offset_), deadline, written));
         if (!wrote)
             return Status::Error(port_ + ": " + wrote.message() + " after " +
                                  std::to_string(sent_) + " of " + std::to_string(total()) +
@@ -114,7 +115,7 @@ Status FlashJob::Finish(std::chrono::milliseconds slice) {
         auto pending = line_.Pending();
         if (!pending) {
             // The line cannot tell what is left: wait for it as the system does.
-            Status drained = line_.Drain();
+            Status drained = Status::Of(line_.Drain());
             finished_ = drained.ok();
             return drained ? drained : Status::Error(port_ + ": " + drained.message());
         }

@@ -1,7 +1,7 @@
 #include "flash/flash_window.h"
 
-#include "app/style.h"
 #include "flash/flash_job.h"
+#include "style/style.h"
 
 #include <QCloseEvent>
 #include <QLabel>

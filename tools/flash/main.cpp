@@ -12,8 +12,8 @@
 #include "platform/process.h"
 
 #ifdef FABRICOR_FLASH_WINDOW
-#include "app/style.h"
 #include "flash/flash_window.h"
+#include "style/style.h"
 
 #include <QApplication>
 #endif

@@ -15,6 +15,12 @@ namespace fabricor {
 
 namespace {
 
+// "WHAT: the system's text", the errno value kept for the caller.
+platform::Result SystemFailure(const std::string& what) {
+    int error = errno;
+    return platform::Result::Failed(what + ": " + platform::SystemErrorText(error), error);
+}
+
 constexpr std::uint8_t kEchoReply = 0;
 constexpr std::uint8_t kEchoRequest = 8;
 constexpr std::size_t kIcmpHeaderSize = 8;
@@ -62,7 +68,7 @@ bool IcmpEchoFacility::CanOpen(SocketKind kind) {
     return socket.fd() >= 0;
 }
 
-Status IcmpEchoFacility::Ping(const std::string& host, const std::string& payload,
+platform::Result IcmpEchoFacility::Ping(const std::string& host, const std::string& payload,
                               std::uint16_t sequence, const EchoReplyHandler& onReply) {
     std::uint32_t target = 0;
     if (auto resolved = ResolveIpv4(host, target); !resolved)
@@ -71,7 +77,7 @@ Status IcmpEchoFacility::Ping(const std::string& host, const std::string& payloa
     bool raw = false;
     Socket socket(OpenIcmpSocket(kind_, raw));
     if (socket.fd() < 0)
-        return Status::Error("Cannot open an ICMP socket: " + std::string(std::strerror(errno)));
+        return SystemFailure("Cannot open an ICMP socket");
 
     if (sequence == 0)
         sequence = ++runningSequence_;
@@ -96,8 +102,7 @@ Status IcmpEchoFacility::Ping(const std::string& host, const std::string& payloa
     to.sin_addr.s_addr = target;
     if (::sendto(socket.fd(), request.data(), request.size(), 0,
                  reinterpret_cast<const sockaddr*>(&to), sizeof to) < 0)
-        return Status::Error("Cannot send the echo request: " +
-                             std::string(std::strerror(errno)));
+        return SystemFailure("Cannot send the echo request");
 
     using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + std::chrono::milliseconds(receiveLimitMs_);
@@ -144,7 +149,7 @@ Status IcmpEchoFacility::Ping(const std::string& host, const std::string& payloa
         break;
     }
     onReply(bytes);
-    return Status::Ok();
+    return platform::Result::Ok();
 }
 
 

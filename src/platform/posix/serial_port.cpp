@@ -1,6 +1,6 @@
 #include "platform/serial_port.h"
 
-#include "base/atomic_file.h"
+#include "platform/system_error.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -12,6 +12,12 @@
 namespace fabricor {
 
 namespace {
+
+// "WHAT: the system's text", the errno value kept for the caller.
+platform::Result SystemFailure(const std::string& what) {
+    int error = errno;
+    return platform::Result::Failed(what + ": " + platform::SystemErrorText(error), error);
+}
 
 speed_t SpeedFor(int baudRate) {
     switch (baudRate) {
@@ -59,31 +65,31 @@ SerialPort::~SerialPort() {
     }
 }
 
-Status SerialPort::Open(const std::string& device, int baudRate) {
+platform::Result SerialPort::Open(const std::string& device, int baudRate) {
     device_ = device;
     // Non-blocking throughout: a line without carrier, or one that takes no data, never holds
     // the tool longer than the time limit.
     fd_ = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd_ < 0)
-        return Status::Error("cannot open " + device + ": " + SystemErrorText(errno));
+        return SystemFailure("cannot open " + device);
     if (!::isatty(fd_))
-        return Status::Error(device + " is not a serial port");
+        return platform::Result::Failed(device + " is not a serial port");
     termios settings{};
     if (::tcgetattr(fd_, &settings) != 0)
-        return Status::Error("cannot read the settings of " + device + ": " +
-                             SystemErrorText(errno));
+        return SystemFailure("cannot read the settings of " + device);
     ::cfmakeraw(&settings);
     settings.c_cflag |= CLOCAL | CREAD;
     settings.c_cflag &= ~(CSTOPB | CRTSCTS);
     ::cfsetispeed(&settings, SpeedFor(baudRate));
     ::cfsetospeed(&settings, SpeedFor(baudRate));
     if (::tcsetattr(fd_, TCSANOW, &settings) != 0)
-        return Status::Error("cannot set up " + device + ": " + SystemErrorText(errno));
-    return Status::Ok();
+        return SystemFailure("cannot set up " + device);
+    return platform::Result::Ok();
 }
 
-Status SerialPort::WriteSome(std::string_view bytes, std::chrono::steady_clock::time_point deadline,
-                             size_t& written) {
+platform::Result SerialPort::WriteSome(std::string_view bytes,
+                                       std::chrono::steady_clock::time_point deadline,
+                                       size_t& written) {
     written = 0;
     while (!bytes.empty()) {
         ssize_t wrote = ::write(fd_, bytes.data(), bytes.size());
@@ -96,19 +102,19 @@ Status SerialPort::WriteSome(std::string_view bytes, std::chrono::steady_clock::
         if (wrote < 0 && errno == EINTR)
             continue;
         if (wrote < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
-            return Status::Error("cannot write to " + device_ + ": " + SystemErrorText(errno));
+            return SystemFailure("cannot write to " + device_);
         if (written > 0)
-            return Status::Ok(); // progress; the caller decides whether to wait for more
+            return platform::Result::Ok(); // progress; the caller decides whether to wait for more
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0)
-            return Status::Ok();
+            return platform::Result::Ok();
         pollfd line{fd_, POLLOUT, 0};
         int ready = ::poll(&line, 1, int(left.count()));
         if (ready < 0 && errno != EINTR)
-            return Status::Error("cannot wait for " + device_ + ": " + SystemErrorText(errno));
+            return SystemFailure("cannot wait for " + device_);
     }
-    return Status::Ok();
+    return platform::Result::Ok();
 }
 
 std::optional<int> SerialPort::Pending() const {
@@ -125,14 +131,13 @@ void SerialPort::Discard() {
         ::tcflush(fd_, TCOFLUSH);
 }
 
-Status SerialPort::Drain() {
+platform::Result SerialPort::Drain() {
     while (::tcdrain(fd_) != 0) {
         if (errno != EINTR)
-            return Status::Error("cannot finish sending on " + device_ + ": " +
-                                 SystemErrorText(errno));
+            return SystemFailure("cannot finish sending on " + device_);
     }
     unsent_ = false;
-    return Status::Ok();
+    return platform::Result::Ok();
 }
 
 } // namespace fabricor

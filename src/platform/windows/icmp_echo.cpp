@@ -45,20 +45,23 @@ bool IcmpEchoFacility::CanOpen(SocketKind kind) {
     return handle.ok();
 }
 
-Status IcmpEchoFacility::Ping(const std::string& host, const std::string& payload,
-                              std::uint16_t sequence, const EchoReplyHandler& onReply) {
+platform::Result IcmpEchoFacility::Ping(const std::string& host, const std::string& payload,
+                                        std::uint16_t sequence, const EchoReplyHandler& onReply) {
     std::uint32_t target = 0;
     if (auto resolved = ResolveIpv4(host, target); !resolved)
         return resolved;
     if (kind_ != SocketKind::Any)
-        return Status::Error("Windows offers no ICMP socket of this kind");
+        return platform::Result::Failed("Windows offers no ICMP socket of this kind");
     if (payload.size() > 65500)
-        return Status::Error("The echo request is too long");
+        return platform::Result::Failed("The echo request is too long");
     (void)sequence; // the system numbers its requests itself
 
     EchoHandle handle;
-    if (!handle.ok())
-        return Status::Error("Cannot open the ICMP echo: " + SystemMessage(GetLastError()));
+    if (!handle.ok()) {
+        DWORD error = GetLastError();
+        return platform::Result::Failed("Cannot open the ICMP echo: " + SystemMessage(error),
+                                        int(error));
+    }
 
     // Room for one reply, its data, and an ICMP error message, as IcmpSendEcho asks.
     std::vector<unsigned char> replies(sizeof(ICMP_ECHO_REPLY) + payload.size() + 8 + 64);
@@ -80,10 +83,11 @@ Status IcmpEchoFacility::Ping(const std::string& host, const std::string& payloa
         // Anything else means the request never went out.
         if (error != IP_REQ_TIMED_OUT && error != ERROR_SUCCESS &&
             (error < IP_STATUS_BASE || error > IP_GENERAL_FAILURE))
-            return Status::Error("Cannot send the echo request: " + SystemMessage(error));
+            return platform::Result::Failed("Cannot send the echo request: " + SystemMessage(error),
+                                            int(error));
     }
     onReply(bytes);
-    return Status::Ok();
+    return platform::Result::Ok();
 }
 
 } // namespace fabricor

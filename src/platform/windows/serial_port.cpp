@@ -12,6 +12,12 @@ namespace fabricor {
 
 namespace {
 
+// "WHAT: the system's text", the error code kept for the caller.
+platform::Result SystemFailure(const std::string& what) {
+    DWORD error = GetLastError();
+    return platform::Result::Failed(what + ": " + SystemMessage(error), int(error));
+}
+
 // "COM3" becomes "\\.\COM3", the only form that reaches COM10 and above; a name given with
 // that prefix, or another device path, is taken as it is. UTF-8 inside, UTF-16 at the system.
 std::wstring DevicePath(const std::string& device) {
@@ -52,20 +58,20 @@ SerialPort::~SerialPort() {
     }
 }
 
-Status SerialPort::Open(const std::string& device, int baudRate) {
+platform::Result SerialPort::Open(const std::string& device, int baudRate) {
     device_ = device;
     std::wstring path = DevicePath(device);
     if (path.empty())
-        return Status::Error("cannot open " + device + ": not a valid device name");
+        return platform::Result::Failed("cannot open " + device + ": not a valid device name");
     HANDLE handle = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                 OPEN_EXISTING, 0, nullptr);
     if (handle == INVALID_HANDLE_VALUE)
-        return Status::Error("cannot open " + device + ": " + SystemMessage(GetLastError()));
+        return SystemFailure("cannot open " + device);
     handle_ = handle;
     DCB settings{};
     settings.DCBlength = sizeof settings;
     if (GetFileType(handle) != FILE_TYPE_CHAR || !GetCommState(handle, &settings))
-        return Status::Error(device + " is not a serial port");
+        return platform::Result::Failed(device + " is not a serial port");
     settings.BaudRate = DWORD(baudRate);
     settings.ByteSize = 8;
     settings.Parity = NOPARITY;
@@ -82,21 +88,22 @@ Status SerialPort::Open(const std::string& device, int baudRate) {
     settings.fNull = FALSE;
     settings.fAbortOnError = FALSE;
     if (!SetCommState(handle, &settings))
-        return Status::Error("cannot set up " + device + ": " + SystemMessage(GetLastError()));
+        return SystemFailure("cannot set up " + device);
     // Reads never wait; each write gets its own limit (WriteSome).
     COMMTIMEOUTS timeouts{};
     timeouts.ReadIntervalTimeout = MAXDWORD;
     timeouts.WriteTotalTimeoutConstant = 1;
     if (!SetCommTimeouts(handle, &timeouts))
-        return Status::Error("cannot set up " + device + ": " + SystemMessage(GetLastError()));
-    return Status::Ok();
+        return SystemFailure("cannot set up " + device);
+    return platform::Result::Ok();
 }
 
-Status SerialPort::WriteSome(std::string_view bytes, std::chrono::steady_clock::time_point deadline,
-                             size_t& written) {
+platform::Result SerialPort::WriteSome(std::string_view bytes,
+                                       std::chrono::steady_clock::time_point deadline,
+                                       size_t& written) {
     written = 0;
     if (bytes.empty())
-        return Status::Ok();
+        return platform::Result::Ok();
     // One write, limited by COMMTIMEOUTS to the time left: a line that takes no data (no
     // carrier, flow stopped) ends it at the deadline with what went out so far.
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -106,7 +113,7 @@ Status SerialPort::WriteSome(std::string_view bytes, std::chrono::steady_clock::
     timeouts.WriteTotalTimeoutConstant =
         DWORD(std::clamp<long long>(left.count(), 1, std::numeric_limits<DWORD>::max() - 1));
     if (!SetCommTimeouts(handle_, &timeouts))
-        return Status::Error("cannot write to " + device_ + ": " + SystemMessage(GetLastError()));
+        return SystemFailure("cannot write to " + device_);
     DWORD piece = DWORD(std::min<size_t>(bytes.size(), 1u << 20));
     DWORD wrote = 0;
     BOOL ok = WriteFile(handle_, bytes.data(), piece, &wrote, nullptr);
@@ -114,8 +121,8 @@ Status SerialPort::WriteSome(std::string_view bytes, std::chrono::steady_clock::
         unsent_ = true;
     written = wrote;
     if (!ok && GetLastError() != ERROR_TIMEOUT && GetLastError() != ERROR_SEM_TIMEOUT)
-        return Status::Error("cannot write to " + device_ + ": " + SystemMessage(GetLastError()));
-    return Status::Ok();
+        return SystemFailure("cannot write to " + device_);
+    return platform::Result::Ok();
 }
 
 std::optional<int> SerialPort::Pending() const {
@@ -133,12 +140,11 @@ void SerialPort::Discard() {
         PurgeComm(handle_, PURGE_TXABORT | PURGE_TXCLEAR);
 }
 
-Status SerialPort::Drain() {
+platform::Result SerialPort::Drain() {
     if (!FlushFileBuffers(handle_))
-        return Status::Error("cannot finish sending on " + device_ + ": " +
-                             SystemMessage(GetLastError()));
+        return SystemFailure("cannot finish sending on " + device_);
     unsent_ = false;
-    return Status::Ok();
+    return platform::Result::Ok();
 }
 
 } // namespace fabricor
