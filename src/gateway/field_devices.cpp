@@ -211,30 +211,10 @@ SimulatedReply FieldDevices::Reply(uint8_t device, const Bytes& pdu) {
 
 Bytes FieldDevices::Serve(uint8_t device, const Bytes& pdu) {
     const uint8_t function = pdu.empty() ? 0 : pdu[0];
-    uint8_t kind = 0;
-    switch (function) {
-    case kReadCoils:
-    case kReadDiscreteInputs:
-    case kReadHoldingRegisters:
-    case kReadInputRegisters:
-        kind = function;
-        break;
-    case kWriteSingleCoil:
-    case kWriteMultipleCoils:
-        kind = 1;
-        break;
-    case kWriteSingleRegister:
-    case kWriteMultipleRegisters:
-        kind = 3;
-        break;
-    default:
-        return ExceptionPdu(function, kIllegalFunction);
-    }
-    if (auto code = RequestException(pdu))
+    const auto objects = ObjectsOfRequest(pdu);
+    if (const uint8_t* code = std::get_if<uint8_t>(&objects))
         return ExceptionPdu(function, *code);
-    const uint16_t address = Word(&pdu[1]);
-    const uint16_t quantity =
-        function == kWriteSingleCoil || function == kWriteSingleRegister ? 1 : Word(&pdu[3]);
+    const auto [kind, address, quantity] = std::get<RequestedObjects>(objects);
     if (!Has(device, kind, address, quantity))
         return ExceptionPdu(function, kIllegalDataAddress);
 

@@ -302,34 +302,40 @@ std::optional<uint8_t> RequestException(const Bytes& pdu) {
     return std::nullopt;
 }
 
-Decision DecideNat(const std::vector<TMyRec>& rows, const Bytes& pdu) {
-    if (pdu.empty())
-        return Refuse(kIllegalFunction);
-    const uint8_t function = pdu[0];
-    uint8_t kind = 0;
+std::variant<RequestedObjects, uint8_t> ObjectsOfRequest(const Bytes& pdu) {
+    RequestedObjects objects;
+    const uint8_t function = pdu.empty() ? 0 : pdu[0];
     switch (function) {
     case kReadCoils:
     case kReadDiscreteInputs:
     case kReadHoldingRegisters:
     case kReadInputRegisters:
-        kind = function;
+        objects.kind = function;
         break;
     case kWriteSingleCoil:
     case kWriteMultipleCoils:
-        kind = kReadCoils; // a row's kind is the read function of its table
+        objects.kind = kReadCoils;
         break;
     case kWriteSingleRegister:
     case kWriteMultipleRegisters:
-        kind = kReadHoldingRegisters;
+        objects.kind = kReadHoldingRegisters;
         break;
     default:
-        return Refuse(kIllegalFunction);
+        return kIllegalFunction;
     }
     if (auto code = RequestException(pdu))
-        return Refuse(*code);
-    const uint32_t address = Word(&pdu[1]);
-    const uint32_t quantity =
+        return *code;
+    objects.address = Word(&pdu[1]);
+    objects.quantity =
         function == kWriteSingleCoil || function == kWriteSingleRegister ? 1 : Word(&pdu[3]);
+    return objects;
+}
+
+Decision DecideNat(const std::vector<TMyRec>& rows, const Bytes& pdu) {
+    const auto objects = ObjectsOfRequest(pdu);
+    if (const uint8_t* code = std::get_if<uint8_t>(&objects))
+        return Refuse(*code);
+    const auto [kind, address, quantity] = std::get<RequestedObjects>(objects);
     auto index = FindRow(rows, kind, address, quantity);
     if (!index)
         return Refuse(kIllegalDataAddress);

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <variant>
 #include <string>
 #include <vector>
 
@@ -75,6 +76,18 @@ Decision DecideNat(const std::vector<TMyRec>& rows, const Bytes& pdu);
 // a quantity out of its range, a byte count that does not fit the quantity, a coil value other
 // than 0xFF00 or 0x0000 (illegal data value), a range past address 65535 (illegal data address).
 std::optional<uint8_t> RequestException(const Bytes& pdu);
+
+// The objects of the table a request of functions 1 to 6, 15 or 16 reaches: their kind (the
+// read function of their table: writes of coils reach the coils, writes of registers the
+// holding registers), the first address and how many.
+struct RequestedObjects {
+    uint8_t kind = 0;
+    uint32_t address = 0;
+    uint32_t quantity = 0;
+};
+// The objects, or the exception code of a request the table cannot serve: another function
+// (illegal function) or a request Modbus does not allow (RequestException).
+std::variant<RequestedObjects, uint8_t> ObjectsOfRequest(const Bytes& pdu);
 
 // The index of the row that serves `quantity` objects of data type `kind` (1 to 4) from TCP
 // address `address`. A row holds only the addresses that map into the RTU address space.
