@@ -108,7 +108,7 @@ TEST_F(MainWindow, ShowsTheTitleAndTranslateStateTheStartUpGives) {
     WriteFile(app / "PROJECTS" / "pump" / "pargen.xml",
               "<General_Parameter><MODE>0</MODE></General_Parameter>");
     auto routing = Start();
-    EXPECT_EQ(routing->windowTitle().toStdString(), std::string(ProductCaption) + " : /pump");
+    EXPECT_EQ(routing->windowTitle().toStdString(), std::string(ProductCaption) + " : " + S + "pump");
     EXPECT_EQ(routing->workspace().ProjectFolder, app.str() + S + "PROJECTS" + S + "pump");
     EXPECT_FALSE(Find(*routing, "btn_Translate")->isEnabled());
 

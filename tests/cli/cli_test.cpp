@@ -144,6 +144,8 @@ TEST(CliUsage, TheManualPageHoldsEveryCommandsHelp) {
     WriteManualPage(page, "9.8.7");
     EXPECT_NE(page.str().find("fabricor-cli 9.8.7"), std::string::npos);
     for (const auto& command : Commands()) {
+        if (!command.help) // not part of this build: it says so to every word
+            continue;
         auto help = Cli({command.name, "--help"});
         ASSERT_EQ(help.code, kExitOk) << command.name;
         // The first line of the help is the usage, with nothing in it roff would take apart.

@@ -52,6 +52,9 @@ QStringList PagesOf(const QByteArray& pdf) {
 }
 
 TEST(ReportPdf, EveryPageHasItsFooterAndEveryTablePageItsHeaderAndNoRowIsLost) {
+#ifdef _WIN32
+    GTEST_SKIP() << "poppler's pdftotext reads the PDF back on Linux only";
+#endif
     const CommissioningReport report = ReportOf(400);
     // Drawn on a worker, as the dialog does.
     ReportPdf pdf;
