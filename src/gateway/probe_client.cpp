@@ -2,13 +2,32 @@
 
 #include "gateway/modbus_codes.h"
 
+#ifdef _WIN32
+#include <winsock2.h> // before libmodbus's windows.h
+
+#include <modbus/modbus.h>
+#else
 #include <modbus/modbus.h>
 #include <sys/socket.h>
+#endif
 
 #include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <optional>
+
+namespace {
+
+// Ends a read that waits on the socket at once (Stop): no more data either way.
+void ShutDown(int socket) {
+#ifdef _WIN32
+    ::shutdown(SOCKET(socket), SD_BOTH);
+#else
+    ::shutdown(socket, SHUT_RDWR);
+#endif
+}
+
+} // namespace
 
 namespace fabricor::gateway {
 
@@ -47,7 +66,7 @@ std::string ProbeClient::Connect() {
     socket_ = modbus_get_socket(context_);
     // Stopped between the check above and now: the read must still end at once.
     if (interrupted_)
-        ::shutdown(socket_, SHUT_RDWR);
+        ShutDown(socket_);
     return {};
 }
 
@@ -55,7 +74,7 @@ void ProbeClient::Interrupt() {
     interrupted_ = true;
     std::lock_guard lock(socketMutex_);
     if (socket_ >= 0)
-        ::shutdown(socket_, SHUT_RDWR);
+        ShutDown(socket_);
 }
 
 ProbeResult ProbeClient::Read(const ProbeRequest& request) {
