@@ -214,7 +214,9 @@ Bytes FieldDevices::Serve(uint8_t device, const Bytes& pdu) {
     const auto objects = ObjectsOfRequest(pdu);
     if (const uint8_t* code = std::get_if<uint8_t>(&objects))
         return ExceptionPdu(function, *code);
-    const auto [kind, address, quantity] = std::get<RequestedObjects>(objects);
+    const RequestedObjects& requested = std::get<RequestedObjects>(objects);
+    const uint8_t kind = requested.kind;
+    const uint32_t address = requested.address, quantity = requested.quantity;
     if (!Has(device, kind, address, quantity))
         return ExceptionPdu(function, kIllegalDataAddress);
 

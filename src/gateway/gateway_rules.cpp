@@ -335,7 +335,9 @@ Decision DecideNat(const std::vector<TMyRec>& rows, const Bytes& pdu) {
     const auto objects = ObjectsOfRequest(pdu);
     if (const uint8_t* code = std::get_if<uint8_t>(&objects))
         return Refuse(*code);
-    const auto [kind, address, quantity] = std::get<RequestedObjects>(objects);
+    const RequestedObjects& requested = std::get<RequestedObjects>(objects);
+    const uint8_t kind = requested.kind;
+    const uint32_t address = requested.address, quantity = requested.quantity;
     auto index = FindRow(rows, kind, address, quantity);
     if (!index)
         return Refuse(kIllegalDataAddress);

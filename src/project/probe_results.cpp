@@ -18,12 +18,15 @@ struct Value {
     bool integral = false;
     std::string text;
     std::vector<Value> items;
-    std::vector<std::pair<std::string, Value>> members;
+    // An object's members: names[i] names members[i]. (A pair of a name and a Value would hold
+    // a Value before its type is complete, which not every library allows.)
+    std::vector<std::string> names;
+    std::vector<Value> members;
 
     const Value* Member(const std::string& name) const {
-        for (const auto& [key, value] : members)
-            if (key == name)
-                return &value;
+        for (size_t i = 0; i < names.size(); ++i)
+            if (names[i] == name)
+                return &members[i];
         return nullptr;
     }
 };
@@ -101,7 +104,8 @@ private:
                     Fail("expected a member name");
                 std::string name = String();
                 Expect(':');
-                value.members.emplace_back(std::move(name), Parse(depth + 1));
+                value.names.push_back(std::move(name));
+                value.members.push_back(Parse(depth + 1));
             } while (Take(','));
             Expect('}');
         } else if (c == '[') {
