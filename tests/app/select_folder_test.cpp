@@ -79,10 +79,14 @@ TEST_F(RootedBrowser, RootIsTheOnlyTopItemAndOnlyFoldersBelowItAreListed) {
     EXPECT_EQ(top->text(0), "PROJECTS");
     EXPECT_TRUE(top->isExpanded());
     // No file; a link is a project, offered but not opened, so a loop cannot be followed.
-    EXPECT_EQ(Children(top), (QStringList{"Alpha", "beta", "escape", "gamma"}));
-    EXPECT_EQ(top->child(2)->childIndicatorPolicy(), QTreeWidgetItem::DontShowIndicator);
-    top->child(2)->setExpanded(true);
-    EXPECT_EQ(top->child(2)->childCount(), 0);
+    if (fs::is_symlink(outside / "PROJECTS" / "escape")) {
+        EXPECT_EQ(Children(top), (QStringList{"Alpha", "beta", "escape", "gamma"}));
+        EXPECT_EQ(top->child(2)->childIndicatorPolicy(), QTreeWidgetItem::DontShowIndicator);
+        top->child(2)->setExpanded(true);
+        EXPECT_EQ(top->child(2)->childCount(), 0);
+    } else {
+        EXPECT_EQ(Children(top), (QStringList{"Alpha", "beta", "gamma"}));
+    }
     EXPECT_EQ(dialog.Prompt->text(), "Select directory of project");
     EXPECT_EQ(dialog.windowModality(), Qt::ApplicationModal);
     // Nothing preselected: nothing to confirm yet.

@@ -7,6 +7,11 @@
 
 #include <cerrno>
 #include <cstring>
+#ifdef _WIN32
+#include <windows.h>
+
+#include <thread>
+#endif
 
 namespace fabricor {
 namespace {
@@ -108,6 +113,28 @@ TEST(AtomicFile, NewFileGetsOrdinaryPermissions) {
     EXPECT_NE(perms & fs::perms::owner_write, fs::perms::none);
     EXPECT_NE(perms & fs::perms::group_read, fs::perms::none);
 }
+
+#ifdef _WIN32
+// Windows will not replace a file someone has open; a reader that lets go soon (a log viewer,
+// a virus scanner) only delays the save, whose new text must arrive all the same.
+TEST(AtomicFile, AReaderHoldingTheFileBrieflyDelaysTheSaveButDoesNotLoseIt) {
+    TempDir dir;
+    WriteFile(dir / "Progwerk.log", "old");
+    HANDLE reader = CreateFileW((dir / "Progwerk.log").wstring().c_str(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(reader, INVALID_HANDLE_VALUE);
+    std::thread letGo([reader] {
+        Sleep(300);
+        CloseHandle(reader);
+    });
+    const auto status = WriteFileAtomically(dir / "Progwerk.log", "new");
+    letGo.join();
+    EXPECT_TRUE(status) << status.message();
+    EXPECT_EQ(ReadFile(dir / "Progwerk.log"), "new");
+    EXPECT_EQ(EntriesIn(dir.path()), 1u);
+}
+#endif
 
 } // namespace
 } // namespace fabricor

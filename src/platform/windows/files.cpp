@@ -247,11 +247,23 @@ void KeepAttributes(int fd, const FileStatus& kept) {
     (void)SetFileInformationByHandle(HandleOf(fd), FileBasicInfo, &info, sizeof info);
 }
 
+// Windows refuses to replace a file while anyone has it open, even one who shares it for
+// deletion: a viewer reading a log, a search indexer or a virus scanner looking at a document
+// just saved. Such a reader lets go within moments, so the rename is tried again for a while
+// before the save is given up.
 int RenameOver(const std::string& temporary, const std::string& target) {
-    if (!MoveFileExW(Wide(temporary).c_str(), Wide(target).c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        return LastErrno();
-    return 0;
+    const std::wstring from = Wide(temporary);
+    const std::wstring to = Wide(target);
+    for (int attempt = 0;; ++attempt) {
+        if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            return 0;
+        const DWORD error = GetLastError();
+        const bool held = error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION ||
+                          error == ERROR_LOCK_VIOLATION;
+        if (!held || attempt >= 100)
+            return LastErrno();
+        Sleep(20);
+    }
 }
 
 int AddName(const std::string& existing, const std::string& name) {
