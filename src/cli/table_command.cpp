@@ -5,6 +5,7 @@
 #include "base/project_files.h"
 #include "cli/options.h"
 #include "platform/files.h"
+#include "rules/project_check.h"
 #include "rules/translate_csv.h"
 
 #include <filesystem>
@@ -87,11 +88,8 @@ int Export(const ParsedArguments& parsed, std::ostream& out, std::ostream& err) 
             << "\n";
         return kExitFailure;
     }
-    std::vector<TranslateRowCells> cells;
-    cells.reserve(document.rows.size());
-    for (const auto& row : document.rows)
-        cells.push_back(CellsOfDocumentRow(row));
-    auto problems = AllTranslateTableProblems(cells);
+    const SavedTable table = TableOfDocument(document);
+    const auto& problems = table.problems;
     if (document.stoppedAt || !problems.empty()) {
         if (document.stoppedAt)
             err << "var.xml row " << document.stoppedAt->row + 1 << ": attribute "
@@ -105,18 +103,16 @@ int Export(const ParsedArguments& parsed, std::ostream& out, std::ostream& err) 
                "nothing exported\n";
         return kExitFailure;
     }
-    auto collected = ConfirmTranslateRows(cells);
-    if (collected.rows.size() < cells.size()) {
+    if (table.rowsCut > 0) {
         // The editor ends the table at the first empty Address TCP; exporting only the rows above
         // it would drop the rest without a word.
-        err << "var.xml row " << collected.rows.size() + 1
-            << " Address TCP: empty, so the table ends there and the "
-            << cells.size() - collected.rows.size() - 1
+        err << "var.xml row " << table.records.size() + 1
+            << " Address TCP: empty, so the table ends there and the " << table.rowsCut - 1
             << " rows below it would be lost\n"
                "fabricor-cli table export: nothing exported\n";
         return kExitFailure;
     }
-    const std::string csv = TranslateTableToCsv(collected.rows, options);
+    const std::string csv = TranslateTableToCsv(*table.Confirmed(), options);
     auto output = parsed.values.find("output");
     if (output == parsed.values.end()) {
         out << csv << std::flush;

@@ -13,9 +13,13 @@ const std::array<const char*, kGeneralParameterCount> kGeneralParameterNames = {
     "TIME_OUT", "OFFSET",      "MODE",         "STOP_BIT"};
 
 GeneralParametersDocument ReadGeneralParameters(const std::string& path) {
+    return ReadGeneralParameters(ReadDocumentFile(path));
+}
+
+GeneralParametersDocument ReadGeneralParameters(const DocumentFile& file) {
     GeneralParametersDocument result;
     pugi::xml_document document;
-    auto loaded = LoadXmlDocument(path, document, /*keepLoneWhitespace=*/true);
+    auto loaded = LoadXmlFile(file, document, /*keepLoneWhitespace=*/true);
     result.outcome = loaded.outcome;
     result.error = loaded.error;
     result.unreadable = loaded.unreadable;

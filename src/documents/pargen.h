@@ -43,6 +43,7 @@ struct GeneralParametersDocument {
 };
 
 GeneralParametersDocument ReadGeneralParameters(const std::string& path);
+GeneralParametersDocument ReadGeneralParameters(const DocumentFile& file);
 
 // Replaces the file with a fresh one-line document holding the 22 texts in table order. A text
 // holding a character XML cannot carry is refused, naming the element and the character, and

@@ -45,8 +45,12 @@ TranslateTableDocument ReadTable(const pugi::xml_document& document, const XmlLo
 } // namespace
 
 TranslateTableDocument ReadTranslateTable(const std::string& path) {
+    return ReadTranslateTable(ReadDocumentFile(path));
+}
+
+TranslateTableDocument ReadTranslateTable(const DocumentFile& file) {
     pugi::xml_document document;
-    auto loaded = LoadXmlDocument(path, document);
+    auto loaded = LoadXmlFile(file, document);
     return ReadTable(document, loaded);
 }
 

@@ -61,6 +61,7 @@ struct TranslateTableDocument {
 // row whatever its name; at most the first 2000 rows are read. An absent attribute ends the
 // reading there, keeping everything read before it.
 TranslateTableDocument ReadTranslateTable(const std::string& path);
+TranslateTableDocument ReadTranslateTable(const DocumentFile& file);
 // The same reading of the document's bytes held in memory; `name` stands for the path.
 TranslateTableDocument ReadTranslateTableText(std::string_view bytes, const std::string& name);
 

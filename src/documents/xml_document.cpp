@@ -8,10 +8,19 @@
 
 namespace fabricor {
 
+DocumentFile ReadDocumentFile(const std::string& path) {
+    return {path, ReadRegularFile(path, kDocumentReadLimit)};
+}
+
 XmlLoad LoadXmlDocument(const std::string& path, pugi::xml_document& document,
                         bool keepLoneWhitespace) {
+    return LoadXmlFile(ReadDocumentFile(path), document, keepLoneWhitespace);
+}
+
+XmlLoad LoadXmlFile(const DocumentFile& file, pugi::xml_document& document,
+                    bool keepLoneWhitespace) {
     XmlLoad load;
-    FileRead read = ReadRegularFile(path, kDocumentReadLimit);
+    const FileRead& read = file.read;
     if (read.missing) {
         load.outcome = ReadOutcome::NoFile;
         return load;
@@ -23,7 +32,7 @@ XmlLoad LoadXmlDocument(const std::string& path, pugi::xml_document& document,
         document.reset();
         return load;
     }
-    return LoadXmlText(*read.bytes, path, document, keepLoneWhitespace);
+    return LoadXmlText(*read.bytes, file.path, document, keepLoneWhitespace);
 }
 
 XmlLoad LoadXmlText(std::string_view bytes, const std::string& name, pugi::xml_document& document,

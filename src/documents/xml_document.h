@@ -28,6 +28,9 @@ struct XmlLoad {
 // Entities other than the five predefined ones are never expanded.
 XmlLoad LoadXmlDocument(const std::string& path, pugi::xml_document& document,
                         bool keepLoneWhitespace = false);
+// LoadXmlDocument's reading of a file already read.
+XmlLoad LoadXmlFile(const DocumentFile& file, pugi::xml_document& document,
+                    bool keepLoneWhitespace = false);
 // The same reading of a document's bytes held in memory; `name` stands for the path in errors.
 XmlLoad LoadXmlText(std::string_view bytes, const std::string& name, pugi::xml_document& document,
                     bool keepLoneWhitespace = false);

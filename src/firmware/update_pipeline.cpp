@@ -32,15 +32,14 @@ bool ProjectUpdate::OnlyTranslateTableMissing() const {
     if (!ReadRegularFile(files_.TranslateTable(), kDocumentReadLimit).missing)
         return false;
     // The general parameters as the build would read them, beside an empty table.
-    FileRead pargen = ReadRegularFile(files_.GeneralParameters(), kDocumentReadLimit);
-    if (!pargen.bytes)
+    const DocumentFile pargen = ReadDocumentFile(files_.GeneralParameters());
+    if (!pargen.read.bytes)
         return false;
     ConfigurationImage trial{};
     FixedClock clock{LocalTime{}};
-    const std::string emptyTable = std::string("<") + kTranslateTableRoot + "/>";
-    return BuildConfigurationImageFromText(emptyTable, files_.TranslateTable(), *pargen.bytes,
-                                           files_.GeneralParameters(), clock, trial)
-        .complete;
+    const DocumentFile emptyTable =
+        DocumentOfText(files_.TranslateTable(), std::string("<") + kTranslateTableRoot + "/>");
+    return BuildConfigurationImage(emptyTable, pargen, clock, trial).complete;
 }
 
 Status ProjectUpdate::WriteEmptyTranslateTable(FileOutput& output) {

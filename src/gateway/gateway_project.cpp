@@ -47,24 +47,20 @@ GatewayProject LoadGatewayProject(const std::string& projectFolder) {
     else
         settings.timeOutMs = *timeOut;
 
-    const auto& document = saved.table;
-    std::vector<TranslateRowCells> cells;
-    cells.reserve(document.rows.size());
-    for (const auto& row : document.rows)
-        cells.push_back(CellsOfDocumentRow(row));
-    auto collected = ConfirmTranslateRows(cells);
+    // Checked above: confirming refuses nothing.
+    const SavedTable& table = saved.rows;
     // The editor ends the table at the first empty Address TCP and the image builder stops
     // there: the rows after it would never reach the device, so they are not served either.
-    if (collected.rows.size() < cells.size()) {
-        const size_t after = cells.size() - collected.rows.size() - 1;
-        project.refusals.push_back("var.xml row " + std::to_string(collected.rows.size() + 1) +
+    if (table.rowsCut > 0) {
+        const size_t after = table.rowsCut - 1;
+        project.refusals.push_back("var.xml row " + std::to_string(table.records.size() + 1) +
                                    ": Address TCP is empty, which ends the table there; " +
                                    (after == 1
                                         ? std::string("the row after it")
                                         : "the " + std::to_string(after) + " rows after it") +
                                    " would not reach the device");
     }
-    settings.rows = std::move(collected.rows);
+    settings.rows = table.Confirmed().value_or(std::vector<TMyRec>{});
     if (settings.mode == OperationMode::Nat) {
         project.warnings = UnreachableRows(settings.rows);
         for (size_t i = 0; i < settings.rows.size(); ++i) {

@@ -94,15 +94,10 @@ private:
     BuildReport& report_;
 };
 
-// A document to build from: a file, or its bytes already in memory (the path then names it).
-struct Input {
-    const std::string& path;
-    std::optional<std::string_view> bytes;
-};
+using Input = DocumentFile;
 
 XmlLoad Load(const Input& input, pugi::xml_document& document, bool keepLoneWhitespace = false) {
-    return input.bytes ? LoadXmlText(*input.bytes, input.path, document, keepLoneWhitespace)
-                       : LoadXmlDocument(input.path, document, keepLoneWhitespace);
+    return LoadXmlFile(input, document, keepLoneWhitespace);
 }
 
 // Rows go into the table region; returns false where the reading stopped.
@@ -245,14 +240,21 @@ BuildReport Build(const Input& varPath, const Input& pargenPath, Clock& clock,
 
 BuildReport BuildConfigurationImage(const std::string& varPath, const std::string& pargenPath,
                                     Clock& clock, ConfigurationImage& image) {
-    return Build({varPath, std::nullopt}, {pargenPath, std::nullopt}, clock, image);
+    return BuildConfigurationImage(ReadDocumentFile(varPath), ReadDocumentFile(pargenPath), clock,
+                                   image);
+}
+
+BuildReport BuildConfigurationImage(const DocumentFile& var, const DocumentFile& pargen,
+                                    Clock& clock, ConfigurationImage& image) {
+    return Build(var, pargen, clock, image);
 }
 
 BuildReport BuildConfigurationImageFromText(std::string_view varText, const std::string& varPath,
                                             std::string_view pargenText,
                                             const std::string& pargenPath, Clock& clock,
                                             ConfigurationImage& image) {
-    return Build({varPath, varText}, {pargenPath, pargenText}, clock, image);
+    return Build(DocumentOfText(varPath, std::string(varText)),
+                 DocumentOfText(pargenPath, std::string(pargenText)), clock, image);
 }
 
 std::string ConfigurationImagePath(const std::string& projectFolder) {

@@ -4,6 +4,7 @@
 #include "base/byte_stream.h"
 #include "base/clock.h"
 #include "base/status.h"
+#include "documents/document_read.h"
 #include "image/image_layout.h"
 
 #include <array>
@@ -34,6 +35,9 @@ struct BuildReport {
 // Clears the image and fills it from the two documents. A reading failure ends the build at
 // that point: everything stored before stays, everything after stays zero.
 BuildReport BuildConfigurationImage(const std::string& varPath, const std::string& pargenPath,
+                                    Clock& clock, ConfigurationImage& image);
+// The same build from the documents as a command already read them.
+BuildReport BuildConfigurationImage(const DocumentFile& var, const DocumentFile& pargen,
                                     Clock& clock, ConfigurationImage& image);
 // The same build from the documents' bytes held in memory; the paths only name them in the report.
 BuildReport BuildConfigurationImageFromText(std::string_view varText, const std::string& varPath,

@@ -224,11 +224,11 @@ CommissioningReport MakeCommissioningReport(const ReportSources& sources, Clock&
     report.created = TimeText(clock.Now());
     report.release = ProgramVersion();
 
+    // The image, the table and the checks come from one reading of the documents.
+    const SavedProject saved = ReadSavedProject(projectFolder);
     ConfigurationImage image{};
     FixedClock buildClock(LocalTime{});
-    auto build = BuildConfigurationImage(
-        platform::Utf8Name(ProjectFiles::TranslateTableIn(folder)),
-        platform::Utf8Name(ProjectFiles::GeneralParametersIn(folder)), buildClock, image);
+    auto build = BuildConfigurationImage(saved.tableFile, saved.generalFile, buildClock, image);
     const DecodedProject decoded = DecodeImage(image);
     const unsigned char* at = image.data();
     if (!build.complete)
@@ -275,8 +275,6 @@ CommissioningReport MakeCommissioningReport(const ReportSources& sources, Clock&
     add("System data offset", std::to_string(Word(image, image_offset::Offset)));
     report.sections.push_back(std::move(parameters));
 
-    // The table and the checks come from one reading of the documents.
-    const SavedProject saved = ReadSavedProject(projectFolder);
     auto check = CheckProject(saved);
     report.problems = std::move(check.problems);
     report.warnings = std::move(check.warnings);

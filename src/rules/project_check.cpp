@@ -37,7 +37,7 @@ void CheckGeneralParametersDocument(const GeneralParametersDocument& document,
                         ElementNameOf(problem.field) + ": " + problem.message);
 }
 
-void CheckTranslateTableDocument(const TranslateTableDocument& document,
+void CheckTranslateTableDocument(const TranslateTableDocument& document, const SavedTable& rows,
                                  std::vector<std::string>& lines) {
     if (ReportUnread(document.outcome, document.error, document.unreadable,
                      ProjectFiles::kTranslateTableName, lines))
@@ -47,11 +47,7 @@ void CheckTranslateTableDocument(const TranslateTableDocument& document,
                         std::to_string(document.stoppedAt->row + 1) + ": attribute " +
                         kRowAttributeNames[static_cast<size_t>(document.stoppedAt->attribute)] +
                         " missing; the editor loads nothing from here on");
-    std::vector<TranslateRowCells> rows;
-    rows.reserve(document.rows.size());
-    for (const auto& row : document.rows)
-        rows.push_back(CellsOfDocumentRow(row));
-    for (const auto& problem : AllTranslateTableProblems(rows))
+    for (const auto& problem : rows.problems)
         lines.push_back(std::string(ProjectFiles::kTranslateTableName) + " row " +
                         std::to_string(problem.row) + " " +
                         kTranslateColumnTitles[static_cast<size_t>(problem.column)] + ": " +
@@ -59,20 +55,12 @@ void CheckTranslateTableDocument(const TranslateTableDocument& document,
 }
 
 // What the table analysis finds in the table the editor would load.
-std::vector<std::string> TranslateTableWarnings(const TranslateTableDocument& document) {
+std::vector<std::string> TranslateTableWarnings(const TranslateTableDocument& document,
+                                                const SavedTable& rows) {
     std::vector<std::string> lines;
     if (document.outcome != ReadOutcome::Read)
         return lines;
-    // The table the editor would load: it ends at the first row without an Address TCP.
-    std::vector<std::optional<TMyRec>> rows;
-    rows.reserve(document.rows.size());
-    for (const auto& read : document.rows) {
-        TranslateRowCells cells = CellsOfDocumentRow(read);
-        if (CellOf(cells, TranslateColumn::AddressTcp).empty())
-            break;
-        rows.push_back(RecordOfCells(cells));
-    }
-    auto analysis = AnalyseTranslateTable(rows);
+    auto analysis = AnalyseTranslateTable(rows.records);
     for (const auto& warning : analysis.warnings)
         lines.push_back(std::string(ProjectFiles::kTranslateTableName) +
                         (warning.row ? " " : ": ") + warning.text);
@@ -84,16 +72,52 @@ std::vector<std::string> TranslateTableWarnings(const TranslateTableDocument& do
 
 } // namespace
 
+std::optional<std::vector<TMyRec>> SavedTable::Confirmed() const {
+    if (!problems.empty())
+        return std::nullopt;
+    std::vector<TMyRec> rows;
+    rows.reserve(records.size());
+    for (const auto& record : records) {
+        if (!record)
+            return std::nullopt;
+        rows.push_back(*record);
+    }
+    return rows;
+}
+
+SavedTable TableOfDocument(const TranslateTableDocument& document) {
+    SavedTable table;
+    std::vector<TranslateRowCells> cells;
+    cells.reserve(document.rows.size());
+    for (const auto& row : document.rows)
+        cells.push_back(CellsOfDocumentRow(row));
+    table.problems = AllTranslateTableProblems(cells);
+    table.records.reserve(cells.size());
+    for (const auto& row : cells) {
+        if (CellOf(row, TranslateColumn::AddressTcp).empty())
+            break;
+        table.records.push_back(RecordOfCells(row));
+    }
+    table.rowsCut = cells.size() - table.records.size();
+    return table;
+}
+
 SavedProject ReadSavedProject(const std::string& projectFolder) {
     const std::filesystem::path folder = platform::PathOfUtf8(projectFolder);
-    return {ReadGeneralParameters(platform::Utf8Name(ProjectFiles::GeneralParametersIn(folder))),
-            ReadTranslateTable(platform::Utf8Name(ProjectFiles::TranslateTableIn(folder)))};
+    SavedProject project;
+    project.generalFile =
+        ReadDocumentFile(platform::Utf8Name(ProjectFiles::GeneralParametersIn(folder)));
+    project.tableFile = ReadDocumentFile(platform::Utf8Name(ProjectFiles::TranslateTableIn(folder)));
+    project.general = ReadGeneralParameters(project.generalFile);
+    project.table = ReadTranslateTable(project.tableFile);
+    project.rows = TableOfDocument(project.table);
+    return project;
 }
 
 std::vector<std::string> CheckProjectDocuments(const SavedProject& project) {
     std::vector<std::string> lines;
     CheckGeneralParametersDocument(project.general, lines);
-    CheckTranslateTableDocument(project.table, lines);
+    CheckTranslateTableDocument(project.table, project.rows, lines);
     return lines;
 }
 
@@ -104,7 +128,7 @@ std::vector<std::string> CheckProjectDocuments(const std::string& projectFolder)
 ProjectCheck CheckProject(const SavedProject& project) {
     ProjectCheck check;
     check.problems = CheckProjectDocuments(project);
-    check.warnings = TranslateTableWarnings(project.table);
+    check.warnings = TranslateTableWarnings(project.table, project.rows);
     return check;
 }
 

@@ -55,5 +55,41 @@ TEST(ProjectCheck, ListsEveryProblemOfBothDocuments) {
     EXPECT_EQ(lines, expected);
 }
 
+// One reading for every reader of a saved table: what confirming would save, and where the
+// table ends.
+TEST(SavedTable, ConfirmedRowsEndAtTheFirstEmptyAddressAndNeedEveryCellAccepted) {
+    const std::string good = "DATA_TYPE=\"3\" RTU_ADD_DEV=\"1\" RTU_ADDRESS=\"0\" N_POINT=\"2\" MNEMONIC=\"m\"";
+    struct Case {
+        const char* name;
+        std::string rows;
+        size_t records;
+        size_t cut;
+        bool confirmed;
+    } cases[] = {
+        {"whole", "<row TCP_ADDRESS=\"1\" " + good + "/><row TCP_ADDRESS=\"5\" " + good + "/>", 2, 0,
+         true},
+        {"ends early", "<row TCP_ADDRESS=\"1\" " + good + "/><row TCP_ADDRESS=\"\" " + good +
+                           "/><row TCP_ADDRESS=\"9\" " + good + "/>",
+         1, 2, true},
+        {"refused cell", "<row TCP_ADDRESS=\"x\" " + good + "/><row TCP_ADDRESS=\"5\" " + good + "/>",
+         2, 0, false},
+    };
+    for (const auto& c : cases) {
+        TempDir project;
+        WriteFile(project / "var.xml", "<TCP_TO_RTU>" + c.rows + "</TCP_TO_RTU>");
+        const SavedProject saved = ReadSavedProject(project.str());
+        EXPECT_EQ(saved.rows.records.size(), c.records) << c.name;
+        EXPECT_EQ(saved.rows.rowsCut, c.cut) << c.name;
+        const auto confirmed = saved.rows.Confirmed();
+        ASSERT_EQ(confirmed.has_value(), c.confirmed) << c.name;
+        if (confirmed) {
+            ASSERT_EQ(confirmed->size(), c.records) << c.name;
+            EXPECT_EQ((*confirmed)[0].DataType, 3) << c.name; // the code var.xml holds
+            EXPECT_EQ((*confirmed)[0].NPoint, 2) << c.name;
+        }
+        EXPECT_EQ(saved.tableFile.read.bytes, "<TCP_TO_RTU>" + c.rows + "</TCP_TO_RTU>") << c.name;
+    }
+}
+
 } // namespace
 } // namespace fabricor
