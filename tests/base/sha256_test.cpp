@@ -57,5 +57,42 @@ TEST(Sha256, AFileThatCannotBeReadGivesAnErrorNamingIt) {
     EXPECT_NE(hash.error.find("missing.bin"), std::string::npos) << hash.error;
 }
 
+// Written through in pieces of every size, small and past what is hashed on a thread, the bytes
+// pass on unchanged and give the standard's digest; a write the next sink refuses is not hashed.
+TEST(Sha256, BytesWrittenThroughTheSinkGiveTheirDigestAndArriveUnchanged) {
+    struct Collect final : ByteSink {
+        std::string bytes;
+        bool refuse = false;
+        Status Write(std::string_view part) override {
+            if (refuse)
+                return Status::Error("refused");
+            bytes.append(part);
+            return Status::Ok();
+        }
+    };
+    std::vector<Vector> vectors = Vectors();
+    std::string big;
+    for (int i = 0; i < 3'000'000; ++i)
+        big += char(i * 7 + i / 251);
+    vectors.push_back({big, nullptr});
+    for (const auto& vector : vectors) {
+        for (size_t piece : {size_t{1}, size_t{4093}, size_t{300'000}, size_t{1} << 22}) {
+            if (piece == 1 && vector.message.size() > 100'000)
+                continue;
+            Collect next;
+            HashingSink sink(next);
+            for (size_t at = 0; at < vector.message.size(); at += piece)
+                ASSERT_TRUE(sink.Write(std::string_view(vector.message).substr(at, piece)));
+            next.refuse = true;
+            EXPECT_FALSE(sink.Write("not hashed"));
+            const auto hex = sink.Hex();
+            ASSERT_TRUE(hex);
+            EXPECT_EQ(*hex, vector.hex ? vector.hex : Sha256Hex(vector.message))
+                << vector.message.size() << " bytes in pieces of " << piece;
+            EXPECT_TRUE(next.bytes == vector.message);
+        }
+    }
+}
+
 } // namespace
 } // namespace fabricor
