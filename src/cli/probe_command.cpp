@@ -203,11 +203,8 @@ int RunProbe(const ParsedArguments& parsed, std::ostream& out, std::ostream& err
         return kExitUsage;
     }
     const auto& settings = loaded.settings;
-    if (host.empty()) {
-        const auto general = DecodeGeneralParameters(ReadGeneralParameters(
-            platform::Utf8Name(ProjectFiles::GeneralParametersIn(platform::PathOfUtf8(project)))));
-        host = general.ip[0] + "." + general.ip[1] + "." + general.ip[2] + "." + general.ip[3];
-    }
+    if (host.empty())
+        host = loaded.deviceAddress;
     if (!port) {
         if (settings.tcpPort < 1 || settings.tcpPort > 65535) {
             err << "fabricor-cli probe: pargen.xml TCP_PORT " << settings.tcpPort

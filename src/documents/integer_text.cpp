@@ -3,15 +3,6 @@
 #include <string>
 
 namespace fabricor {
-int HexDigitValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 std::optional<int32_t> ParseIntegerText(std::string_view text) {
     size_t i = 0;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -16,8 +17,22 @@ namespace fabricor {
 // Empty text is never an integer.
 std::optional<int32_t> ParseIntegerText(std::string_view text);
 
-// Value of one hexadecimal digit (0-9, A-F, a-f), or -1 for any other character.
-int HexDigitValue(char c);
+// Value of one hexadecimal digit (0-9, A-F, a-f), or -1 for any other character. Inline and by
+// table: the merge reads the address of every line of a firmware with it.
+namespace integer_text_detail {
+inline constexpr auto kHexValues = [] {
+    std::array<signed char, 256> values{};
+    for (int c = 0; c < 256; ++c)
+        values[static_cast<size_t>(c)] = c >= '0' && c <= '9'   ? static_cast<signed char>(c - '0')
+                                         : c >= 'a' && c <= 'f' ? static_cast<signed char>(c - 'a' + 10)
+                                         : c >= 'A' && c <= 'F' ? static_cast<signed char>(c - 'A' + 10)
+                                                                : static_cast<signed char>(-1);
+    return values;
+}();
+} // namespace integer_text_detail
+inline int HexDigitValue(char c) {
+    return integer_text_detail::kHexValues[static_cast<unsigned char>(c)];
+}
 
 // Canonical decimal form: a minus sign only for negative values, no leading zeros.
 std::string CanonicalDecimal(long long value);

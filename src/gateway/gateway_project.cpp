@@ -18,14 +18,19 @@ GatewayProject LoadGatewayProject(const std::string& projectFolder) {
     GatewayProject project;
     // Checked and served from the same reading: a document saved in between cannot slip past.
     const SavedProject saved = ReadSavedProject(projectFolder);
-    project.problems = CheckProjectDocuments(saved);
-    if (!project.problems.empty())
-        return project;
     const auto& general = saved.general;
     const auto parameters = DecodeGeneralParameters(general);
     auto& settings = project.settings;
+    // Where the device is, even for a project that would not save cleanly: Test Device shows it.
+    if (general.outcome == ReadOutcome::Read) {
+        settings.tcpPort = parameters.port;
+        project.deviceAddress = parameters.ip[0] + "." + parameters.ip[1] + "." +
+                                parameters.ip[2] + "." + parameters.ip[3];
+    }
+    project.problems = CheckProjectDocuments(saved);
+    if (!project.problems.empty())
+        return project;
     settings.mode = parameters.mode;
-    settings.tcpPort = parameters.port;
     if (auto rate = BaudRateAt(parameters.baudIndex))
         settings.baudRate = *rate;
     else

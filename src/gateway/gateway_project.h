@@ -30,6 +30,9 @@ struct GatewayProject {
     // NAT Mode: what of the table no request can reach ("row 7: ..."), to say before serving.
     std::vector<std::string> warnings;
     GatewaySettings settings;
+    // The device's own IP address as the general parameters give it ("10.0.0.7"), where the
+    // probe and Test Device reach it unless told otherwise.
+    std::string deviceAddress;
 };
 
 // Reads a project folder. A project that would not save cleanly is refused with the check's

@@ -311,11 +311,8 @@ void TFTestDevice::LoadProject(const std::string& projectFolder) {
     Stop();
     project_ = projectFolder;
     const auto loaded = LoadGatewayProject(projectFolder);
-    const auto general = DecodeGeneralParameters(ReadGeneralParameters(platform::Utf8Name(
-        ProjectFiles::GeneralParametersIn(platform::PathOfUtf8(projectFolder)))));
-    E_Host_->setText(QString::fromStdString(general.ip[0] + "." + general.ip[1] + "." +
-                                            general.ip[2] + "." + general.ip[3]));
-    SE_Port_->setValue(std::clamp(int(general.port), 1, 65535));
+    E_Host_->setText(QString::fromStdString(loaded.deviceAddress));
+    SE_Port_->setValue(std::clamp(int(loaded.settings.tcpPort), 1, 65535));
     mode_ = loaded.settings.mode;
     rows_ = loaded.settings.rows;
     timeOutMs_ = loaded.settings.timeOutMs;
