@@ -56,6 +56,18 @@ std::optional<TranslateCellProblem> MnemonicProblem(const TranslateRowCells& row
                                     std::to_string(rowNumber) + "). "};
 }
 
+// The record of a row whose cells passed: its kind index and its four numbers in rule order.
+TMyRec RecordOf(int kind, const std::array<int32_t, 4>& numbers, const TranslateRowCells& row) {
+    TMyRec rec;
+    rec.DataType = static_cast<uint8_t>(kind + 1);
+    rec.TcpAddress = static_cast<uint16_t>(numbers[0]);
+    rec.RtuAddDev = static_cast<uint8_t>(numbers[1]);
+    rec.RtuAddress = static_cast<uint16_t>(numbers[2]);
+    rec.NPoint = static_cast<uint8_t>(numbers[3]);
+    rec.Mnemonic = CellOf(row, TranslateColumn::Mnemonic);
+    return rec;
+}
+
 // The rows that belong to the table: those above the first empty Address TCP.
 size_t TableLength(const std::vector<TranslateRowCells>& rows) {
     size_t length = 0;
@@ -104,14 +116,7 @@ CollectedRows CollectTranslateRows(const std::vector<TranslateRowCells>& rows) {
             result.problem = std::move(problem);
             return result;
         }
-        TMyRec rec;
-        rec.DataType = static_cast<uint8_t>(*kind + 1);
-        rec.TcpAddress = static_cast<uint16_t>(numbers[0]);
-        rec.RtuAddDev = static_cast<uint8_t>(numbers[1]);
-        rec.RtuAddress = static_cast<uint16_t>(numbers[2]);
-        rec.NPoint = static_cast<uint8_t>(numbers[3]);
-        rec.Mnemonic = CellOf(row, TranslateColumn::Mnemonic);
-        result.rows.push_back(std::move(rec));
+        result.rows.push_back(RecordOf(*kind, numbers, row));
     }
     return result;
 }
@@ -172,14 +177,7 @@ std::optional<TMyRec> RecordOfCells(const TranslateRowCells& row) {
     }
     if (MnemonicProblem(row, 0))
         return std::nullopt;
-    TMyRec rec;
-    rec.DataType = static_cast<uint8_t>(*kind + 1);
-    rec.TcpAddress = static_cast<uint16_t>(numbers[0]);
-    rec.RtuAddDev = static_cast<uint8_t>(numbers[1]);
-    rec.RtuAddress = static_cast<uint16_t>(numbers[2]);
-    rec.NPoint = static_cast<uint8_t>(numbers[3]);
-    rec.Mnemonic = CellOf(row, TranslateColumn::Mnemonic);
-    return rec;
+    return RecordOf(*kind, numbers, row);
 }
 
 TranslateRowCells CellsOfDocumentRow(const TranslateRowText& row) {
