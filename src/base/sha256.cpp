@@ -18,9 +18,10 @@ namespace {
 constexpr size_t kHashChunkSize = 64 * 1024;
 
 // What a HashingSink gathers before handing it to its thread, and how many such pieces may wait
-// there: the writer never runs more than this far ahead, so memory stays at a megabyte.
-constexpr size_t kHashPieceSize = 256 * 1024;
-constexpr size_t kHashPiecesWaiting = 2;
+// there: the writer never runs more than this far ahead, so memory stays at a few hundred
+// kilobytes.
+constexpr size_t kHashPieceSize = 128 * 1024;
+constexpr size_t kHashPiecesWaiting = 3;
 
 std::optional<std::string> HexOf(Sha256Digest& digest) {
     std::optional<std::string> bytes = digest.Finish();

@@ -82,12 +82,18 @@ public:
                 return "reading the base firmware: " + base_.error();
             if (got == 0)
                 break;
-            if (auto failure = Feed(std::string_view(chunk.get(), static_cast<size_t>(got))))
+            auto failure = Feed(std::string_view(chunk.get(), static_cast<size_t>(got)));
+            // Shown once a chunk rather than once a line: a few hundred steps for a large base.
+            progress_.SetPosition(position_);
+            if (failure)
                 return failure;
         }
-        if (inLine_)
-            if (auto failure = EndLine())
+        if (inLine_) {
+            auto failure = EndLine();
+            progress_.SetPosition(position_);
+            if (failure)
                 return failure;
+        }
         return Flush();
     }
 
@@ -213,7 +219,7 @@ private:
     // than an S1 or S2 record's. An S3 line whose head cannot be read is copied like any other.
     std::optional<std::string> Decide(std::string_view content) {
         ++line_;
-        progress_.SetPosition(++position_);
+        ++position_;
         fate_ = Fate::Copy;
         const DataRecordHead head = ReadAddressRecordHead(content);
         if (head.kind == DataRecordHead::Kind::Other ||
@@ -236,7 +242,6 @@ private:
             placed_ = true;
             Emit(staging_);
             position_ += kStagingRecords;
-            progress_.SetPosition(position_);
         }
         return std::nullopt;
     }

@@ -8,7 +8,6 @@ namespace fabricor {
 namespace {
 
 constexpr char kHexDigits[] = "0123456789ABCDEF";
-constexpr int kAddressBytes[10] = {2, 2, 3, 4, 0, 2, 3, 4, 3, 2};
 
 std::optional<uint8_t> HexByte(std::string_view text, size_t at) {
     int high = HexDigitValue(text[at]);
@@ -18,36 +17,7 @@ std::optional<uint8_t> HexByte(std::string_view text, size_t at) {
     return static_cast<uint8_t>(high * 16 + low);
 }
 
-// The address of a record whose head ("S", type, two count characters) is followed by the
-// address digits of its type; nothing after them is looked at.
-DataRecordHead ReadHeadAddress(std::string_view line) {
-    DataRecordHead head;
-    head.type = line[1] - '0';
-    const size_t digits = 2 * size_t(SRecordAddressBytes(head.type));
-    if (line.size() < 4 + digits) {
-        head.kind = DataRecordHead::Kind::TooShort;
-        return head;
-    }
-    for (char c : line.substr(4, digits)) {
-        int digit = HexDigitValue(c);
-        if (digit < 0) {
-            head.kind = DataRecordHead::Kind::NotHexadecimal;
-            return head;
-        }
-        head.address = head.address * 16 + static_cast<uint32_t>(digit);
-    }
-    head.kind = DataRecordHead::Kind::Address;
-    const auto count = HexByte(line, 2);
-    if (count && *count > digits / 2 + 1)
-        head.dataBytes = *count - digits / 2 - 1;
-    return head;
-}
-
 } // namespace
-
-int SRecordAddressBytes(int type) {
-    return type >= 0 && type <= 9 ? kAddressBytes[type] : 0;
-}
 
 void AppendHexByte(std::string& text, uint8_t byte) {
     text += kHexDigits[byte >> 4];
@@ -116,22 +86,6 @@ std::string FormatSRecord(int type, uint32_t address, std::span<const uint8_t> d
     }
     AppendHexByte(text, static_cast<uint8_t>(~sum & 0xFF));
     return text;
-}
-
-DataRecordHead ReadDataRecordHead(std::string_view line) {
-    if (!line.starts_with("S1") && !line.starts_with("S2"))
-        return {};
-    return ReadHeadAddress(line);
-}
-
-DataRecordHead ReadS3RecordHead(std::string_view line) {
-    if (!line.starts_with("S3"))
-        return {};
-    return ReadHeadAddress(line);
-}
-
-DataRecordHead ReadAddressRecordHead(std::string_view line) {
-    return line.starts_with("S3") ? ReadS3RecordHead(line) : ReadDataRecordHead(line);
 }
 
 const char* DataRecordHeadErrorText(DataRecordHead::Kind kind) {

@@ -6,6 +6,8 @@
 // the ones' complement of the low byte of the sum of count, address and data bytes.
 // The merge, the flash tool's check and the read-back all read and write records here.
 
+#include "documents/integer_text.h"
+
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -17,7 +19,10 @@ namespace fabricor {
 
 // Address bytes of record type 0 to 9 (for S5 and S6 the field holds a record count); 0 for
 // a type that does not exist (S4) or a type out of that range.
-int SRecordAddressBytes(int type);
+inline int SRecordAddressBytes(int type) {
+    constexpr int kAddressBytes[10] = {2, 2, 3, 4, 0, 2, 3, 4, 3, 2};
+    return type >= 0 && type <= 9 ? kAddressBytes[type] : 0;
+}
 
 struct SRecord {
     int type = 0;
@@ -72,15 +77,16 @@ struct DataRecordHead {
     uint32_t address = 0;
     size_t dataBytes = 0;
 };
-DataRecordHead ReadDataRecordHead(std::string_view line);
+inline DataRecordHead ReadDataRecordHead(std::string_view line);
 
 // The same for an S3 record ("S3", two count characters, 8 address digits); Other when the line
 // does not start with "S3".
 inline constexpr size_t kS3RecordHeadLength = 12;
-DataRecordHead ReadS3RecordHead(std::string_view line);
+inline DataRecordHead ReadS3RecordHead(std::string_view line);
 
 // The head of an S1, S2 or S3 record, whichever the line starts with; Other for any other line.
-DataRecordHead ReadAddressRecordHead(std::string_view line);
+// Inline, as the merge reads the head of every line of a base firmware with it.
+inline DataRecordHead ReadAddressRecordHead(std::string_view line);
 
 // The words for a head that cannot be read (TooShort, NotHexadecimal), as messages give them
 // after "line N: "; empty for the other kinds.
@@ -96,5 +102,50 @@ void AppendHexByte(std::string& text, uint8_t byte);
 
 // An address as messages write it: "0x" and upper-case digits, at least six ("0x388000").
 std::string HexAddress(uint32_t address);
+
+namespace srecord_detail {
+// The address of a record whose head ("S", type, two count characters) is followed by the
+// address digits of its type; nothing after them is looked at.
+inline DataRecordHead ReadHeadAddress(std::string_view line) {
+    DataRecordHead head;
+    head.type = line[1] - '0';
+    const size_t digits = 2 * size_t(SRecordAddressBytes(head.type));
+    if (line.size() < 4 + digits) {
+        head.kind = DataRecordHead::Kind::TooShort;
+        return head;
+    }
+    for (char c : line.substr(4, digits)) {
+        int digit = HexDigitValue(c);
+        if (digit < 0) {
+            head.kind = DataRecordHead::Kind::NotHexadecimal;
+            return head;
+        }
+        head.address = head.address * 16 + static_cast<uint32_t>(digit);
+    }
+    head.kind = DataRecordHead::Kind::Address;
+    const int high = HexDigitValue(line[2]);
+    const int low = HexDigitValue(line[3]);
+    const size_t count = high < 0 || low < 0 ? 0 : size_t(high * 16 + low);
+    if (count > digits / 2 + 1)
+        head.dataBytes = count - digits / 2 - 1;
+    return head;
+}
+} // namespace srecord_detail
+
+inline DataRecordHead ReadDataRecordHead(std::string_view line) {
+    if (!line.starts_with("S1") && !line.starts_with("S2"))
+        return {};
+    return srecord_detail::ReadHeadAddress(line);
+}
+
+inline DataRecordHead ReadS3RecordHead(std::string_view line) {
+    if (!line.starts_with("S3"))
+        return {};
+    return srecord_detail::ReadHeadAddress(line);
+}
+
+inline DataRecordHead ReadAddressRecordHead(std::string_view line) {
+    return line.starts_with("S3") ? ReadS3RecordHead(line) : ReadDataRecordHead(line);
+}
 
 } // namespace fabricor
