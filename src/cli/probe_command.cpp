@@ -1,7 +1,6 @@
 #include "cli/probe_command.h"
 
 #include "base/folders.h"
-#include "base/project_files.h"
 #include "cli/options.h"
 #include "gateway/gateway_project.h"
 #include "gateway/probe_client.h"

@@ -74,15 +74,7 @@ TEST(WorkflowOnWindows, NewProjectParametersAndUpdateDeviceSendTheGoldenFirmware
     const std::string golden = ReadFile(kGoldenFolder / "New_SX30418.sx");
     ASSERT_TRUE(ReadFile(project / "New_SX30418.sx") == golden);
 
-    size_t records = 0;
-    const std::string expected = RecordsOnTheLine(golden, records);
-    const std::string log = FinishedLog(app / "Progwerk.log");
-    ASSERT_NE(log.find("Done: " + std::to_string(records) + " records sent to COM8."),
-              std::string::npos)
-        << log;
-    const std::string received = ReceivedOnCom8(*recording, before, expected.size());
-    EXPECT_EQ(received.size(), expected.size());
-    EXPECT_TRUE(received == expected);
+    ExpectFirmwareSentToCom8(golden, app / "Progwerk.log", *recording, before);
 }
 
 } // namespace

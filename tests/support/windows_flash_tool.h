@@ -4,6 +4,7 @@
 // scripts/test-windows.sh records under Wine.
 #include "support/temp_dir.h"
 
+#include <gtest/gtest.h>
 #include <windows.h>
 
 #include <chrono>
@@ -87,6 +88,22 @@ inline std::string ReceivedOnCom8(const std::filesystem::path& recording, size_t
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     } while (std::chrono::steady_clock::now() < deadline);
     return received;
+}
+
+// The tool, started with `firmware`, said it sent every record to COM8, and exactly those
+// records, each with CR LF, reached the far end after the first `before` bytes.
+inline void ExpectFirmwareSentToCom8(const std::string& firmware,
+                                     const std::filesystem::path& toolLog,
+                                     const std::filesystem::path& recording, size_t before) {
+    size_t records = 0;
+    const std::string expected = RecordsOnTheLine(firmware, records);
+    const std::string log = FinishedLog(toolLog);
+    ASSERT_NE(log.find("Done: " + std::to_string(records) + " records sent to COM8."),
+              std::string::npos)
+        << log;
+    const std::string received = ReceivedOnCom8(recording, before, expected.size());
+    EXPECT_EQ(received.size(), expected.size());
+    EXPECT_TRUE(received == expected);
 }
 
 } // namespace fabricor::test_support

@@ -57,20 +57,11 @@ TEST(FlashToolOnWindows, SendsEveryRecordToTheComPort) {
     const fs::path firmware = project / "New_SX30418.sx";
     const std::string text = ReadFile(kGoldenFolder / "New_SX30418.sx");
     WriteFile(firmware, text);
-    size_t records = 0;
-    const std::string expected = RecordsOnTheLine(text, records);
 
     std::optional<std::string> parameters = FlashToolParameters(Utf8(firmware), 7);
     ASSERT_TRUE(parameters);
     ASSERT_TRUE(StartDetachedProgram(Utf8(app / "Progwerk.exe"), *parameters, Utf8(project)));
-    std::string log = FinishedLog(app / "Progwerk.log");
-    ASSERT_NE(log.find("Done: " + std::to_string(records) + " records sent to COM8."),
-              std::string::npos)
-        << log;
-
-    const std::string received = ReceivedOnCom8(*recording, before, expected.size());
-    EXPECT_EQ(received.size(), expected.size());
-    EXPECT_TRUE(received == expected);
+    ExpectFirmwareSentToCom8(text, app / "Progwerk.log", *recording, before);
 }
 
 } // namespace

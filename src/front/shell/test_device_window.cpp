@@ -1,7 +1,6 @@
 #include "front/shell/test_device_window.h"
 
 #include "base/atomic_file.h"
-#include "base/project_files.h"
 #include "gateway/gateway_project.h"
 #include "gateway/probe_client.h"
 #include "platform/files.h"
